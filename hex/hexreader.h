@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// One firmware image: an Intel HEX file checked line by line and as a whole,
+// with its identification strings and the image checksum from its checksum
+// record.
+class HexReader
+{
+public:
+    enum Err {
+        FileOk = 0,
+        FileAccessDenied = 1,
+        InvalidData = 2,
+        Corrupted = 3,
+        WriteAccessDenied = 4,
+        InvalidOrder = 5,
+        NoValidFirmware = 6,
+    };
+
+    HexReader();
+
+    // Reads and checks the file; with writeChecksum a missing checksum record
+    // is appended to it first. The result is also kept in state.
+    Err read(const QString& fileName, bool writeChecksum);
+    // "PART-VERSION.hex (DATE)"
+    QString fullName() const;
+    static QString stateDescription(Err err);
+    QString stateDescription() const;
+
+    // Rewrites the file with its data records in address order.
+    static Err sort(const QString& fileName);
+
+    // The 8-bit checksum over an image text that the checksum record carries.
+    static quint8 imageChecksum(const QByteArray& text);
+
+    Err state;
+    QByteArray data; // the image text up to and including the end-of-file record
+    QString part;    // e.g. KZENT
+    QString version; // e.g. v3.3
+    QString date;    // e.g. Feb 12 2015 09:48:59
+    quint8 checksum; // from the checksum record, or as written by stamping
+};

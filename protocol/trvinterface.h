@@ -1,0 +1,43 @@
+#pragma once
+
+#include "usbhid.h"
+
+// The instrument's protocol on top of its USB HID link: typed requests to the
+// main board and typed replies from every board, each naming its board.
+class trvInterface : public UsbHid
+{
+    Q_OBJECT
+
+public:
+    enum PartType {
+        NoPart = 0, // the sensor-board group
+        Sensor1 = 1,
+        Sensor2 = 2,
+        Sensor3 = 3,
+        Sensor4 = 4,
+        Sensor5 = 5,
+        Terminal = 6, // the control panel
+        Mainboard = 7,
+    };
+    Q_ENUM(PartType)
+
+    explicit trvInterface(QObject* parent = nullptr);
+    ~trvInterface() override;
+
+public slots:
+    // Asks all seven boards, in the order 6, 1, 2, 3, 4, 5, 7.
+    void requestFirmwareVersion();
+    void requestFirmwareVersion(trvInterface::PartType part);
+    void firmwareUpdateStart(const trvInterface::PartType& part);
+    void firmwareUpdateData(const trvInterface::PartType& part, const QByteArray& data);
+    void firmwareUpdateEnd(const trvInterface::PartType& part, unsigned char checksum);
+    void firmwareUpdateRestart(const trvInterface::PartType& part);
+    // Decodes one input report into the reply signals.
+    void dataInput(QByteArray data);
+
+signals:
+    void firmwareVersion(trvInterface::PartType part, QString version);
+    void firmwareUpdateStartAck(trvInterface::PartType part, bool ready);
+    void firmwareUpdateDataAck(trvInterface::PartType part, int ok);
+    void firmwareUpdateEndAck(trvInterface::PartType part, bool ok);
+};

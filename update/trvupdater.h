@@ -1,0 +1,96 @@
+#pragma once
+
+#include "trvinterface.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QObject>
+#include <QString>
+
+class HexReader;
+class QTimer;
+
+// Brings one update step to its end: one image into the main board, the
+// control panel, or a group of sensor boards, driven by the instrument's
+// replies and one single-shot time-out.
+class trvUpdater : public QObject
+{
+    Q_OBJECT
+
+public:
+    enum State {
+        Failed = 0,
+        Connecting = 1,
+        CheckCompatibility = 2,
+        StartUpdateMode = 3,
+        Transfer = 4,
+        FinishTransfer = 5,
+        VerifyVersion = 6,
+        WaitForDevice = 7,
+        Restarting = 8,
+        WaitForReconnect = 9,
+        Succeeded = 10,
+    };
+    Q_ENUM(State)
+
+    enum Err {
+        NoError = 0,
+        InternalError = 1,
+        NoResponse = 2,
+        StartFailed = 3,
+        TransferFailed = 4,
+        InvalidFirmware = 5,
+        FinishFailed = 6,
+    };
+    Q_ENUM(Err)
+
+    // interface and reader are borrowed and must outlive the engine.
+    trvUpdater(trvInterface* interface, HexReader* reader, trvInterface::PartType part,
+               QObject* parent = nullptr);
+    ~trvUpdater() override;
+
+    // For a sensor group (part NoPart): adds Sensor1 to Sensor5, each once.
+    void addPart(trvInterface::PartType p);
+    // Whether this step concerns the board p.
+    bool hasPart(trvInterface::PartType p);
+    void start();
+
+    static QString stateDesription(trvUpdater::State state);
+    static QString errorDescription(trvUpdater::Err error);
+
+signals:
+    void done();
+    void canceled(trvUpdater::Err error);
+    // Emitted before the state takes its new value.
+    void currentState(trvUpdater::State state, trvUpdater::Err error);
+    void range(int min, int max);
+    void process(int now);
+
+private slots:
+    void timeout();
+    void connected();
+    void version(trvInterface::PartType p, QString text);
+    void startAck(trvInterface::PartType p, bool ready);
+    void dataAck(trvInterface::PartType p, int ok);
+    void endAck(trvInterface::PartType p, bool ok);
+
+private:
+    void setTimeout(int ms);
+    void clearTimeout();
+    void setState(trvUpdater::State s, trvUpdater::Err e = NoError);
+    void buildAckWaiter();
+    bool ackWanted(trvInterface::PartType p);
+    bool ackDone() const;
+    void sendNextBlock();
+
+    trvInterface* interface;
+    HexReader* reader;
+    trvInterface::PartType part;
+    QTimer* timer;
+    State state;
+    QByteArray data;
+    int position;
+    int retries;
+    QList<trvInterface::PartType> ackWaiter;
+    QList<trvInterface::PartType> sensors;
+};
