@@ -49,7 +49,8 @@ public:
 
     // A healthy instrument, plugged in, every board fitted and at version 1.0,
     // no latency, no faults, boards back at once after an update, the main
-    // board away 0 ms after its restart message; the log is cleared.
+    // board off the bus for 1500 ms after its restart message (an update looks
+    // for it again only after a second); the log is cleared.
     void reset();
 
     // --- Setting it up
