@@ -1,0 +1,340 @@
+#include "trvupdater.h"
+
+#include "hexreader.h"
+
+#include <QMetaType>
+#include <QTimer>
+
+namespace {
+
+const int requestTimeout = 1000;    // ms for any reply
+const int verifyTimeout = 500;      // ms for the main board's version after its return
+const int reconnectTimeout = 10000; // ms for the main board to come back after its restart
+const int versionRetries = 10;      // version requests after the first one in WaitForDevice
+
+} // namespace
+
+trvUpdater::trvUpdater(trvInterface* interface, HexReader* reader, trvInterface::PartType part,
+                       QObject* parent)
+    : QObject(parent), interface(interface), reader(reader), part(part), timer(new QTimer(this)),
+      state(Connecting), position(0), retries(0), imageChecksum(0)
+{
+    qRegisterMetaType<trvUpdater::State>();
+    qRegisterMetaType<trvUpdater::Err>();
+
+    timer->setSingleShot(true);
+    timer->setTimerType(Qt::PreciseTimer);
+    connect(timer, SIGNAL(timeout()), this, SLOT(timeout()));
+    if (interface) {
+        connect(interface, SIGNAL(connected()), this, SLOT(connected()));
+        connect(interface, SIGNAL(firmwareVersion(trvInterface::PartType, QString)), this,
+                SLOT(version(trvInterface::PartType, QString)));
+        connect(interface, SIGNAL(firmwareUpdateStartAck(trvInterface::PartType, bool)), this,
+                SLOT(startAck(trvInterface::PartType, bool)));
+        connect(interface, SIGNAL(firmwareUpdateDataAck(trvInterface::PartType, int)), this,
+                SLOT(dataAck(trvInterface::PartType, int)));
+        connect(interface, SIGNAL(firmwareUpdateEndAck(trvInterface::PartType, bool)), this,
+                SLOT(endAck(trvInterface::PartType, bool)));
+    }
+}
+
+trvUpdater::~trvUpdater()
+{
+    clearTimeout();
+}
+
+void trvUpdater::addPart(trvInterface::PartType p)
+{
+    if (part != trvInterface::NoPart || p < trvInterface::Sensor1 || p > trvInterface::Sensor5)
+        return;
+    if (!sensors.contains(p))
+        sensors.append(p);
+}
+
+bool trvUpdater::hasPart(trvInterface::PartType p)
+{
+    if (part == trvInterface::NoPart)
+        return sensors.contains(p);
+    return p == part;
+}
+
+void trvUpdater::start()
+{
+    // A step runs once: a second call would restart a transfer half way through.
+    if (state != Connecting)
+        return;
+    if (!interface || !reader) {
+        setState(Failed, InternalError);
+        return;
+    }
+    data = reader->data;
+    imageVersion = reader->version;
+    imageChecksum = reader->checksum;
+    position = 0;
+    // Only an image that passed every check is written into a board, and only
+    // whole lines that fit one data message each.
+    if (reader->state != HexReader::FileOk || longestBlock(data) > maximumBlockSize) {
+        setState(Failed, InvalidFirmware);
+        return;
+    }
+
+    setState(CheckCompatibility);
+    buildAckWaiter();
+    interface->requestFirmwareVersion(part);
+    setTimeout(requestTimeout);
+}
+
+QString trvUpdater::stateDesription(trvUpdater::State state)
+{
+    switch (state) {
+    case Failed:
+        return tr("An error occured");
+    case Connecting:
+        return tr("Establishing connection");
+    case CheckCompatibility:
+        return tr("Validate compability");
+    case StartUpdateMode:
+        return tr("Start firmware update mode");
+    case Transfer:
+        return tr("Transferring firmware file");
+    case FinishTransfer:
+        return tr("Validate firmware file and process data");
+    case VerifyVersion:
+        return tr("Validate new firmware version");
+    case WaitForDevice:
+        return tr("Waiting for device response");
+    case Restarting:
+    case WaitForReconnect:
+        return tr("Process firmware data");
+    case Succeeded:
+        return tr("Firmware update successfull");
+    }
+    return tr("Unknown state");
+}
+
+QString trvUpdater::errorDescription(trvUpdater::Err error)
+{
+    switch (error) {
+    case NoError:
+        return tr("No error occured");
+    case InternalError:
+        return tr("Internal program error");
+    case NoResponse:
+        return tr("No response from device");
+    case StartFailed:
+        return tr("Firmware update mode could not be startet");
+    case TransferFailed:
+        return tr("Errors while transfering data");
+    case InvalidFirmware:
+        return tr("Invalid firmware file");
+    case FinishFailed:
+        return tr("Update could not be finished");
+    }
+    return tr("Unknown error");
+}
+
+void trvUpdater::timeout()
+{
+    switch (state) {
+    case Failed:
+    case Succeeded:
+        return;
+    case WaitForDevice:
+        if (retries > 0) {
+            --retries;
+            buildAckWaiter();
+            interface->requestFirmwareVersion(part);
+            setTimeout(requestTimeout);
+            return;
+        }
+        break;
+    case Restarting:
+        setState(WaitForReconnect);
+        setTimeout(reconnectTimeout);
+        return;
+    default:
+        break;
+    }
+    setState(Failed, NoResponse);
+}
+
+void trvUpdater::connected()
+{
+    if (state != WaitForReconnect || part != trvInterface::Mainboard)
+        return;
+    setState(VerifyVersion);
+    buildAckWaiter();
+    interface->requestFirmwareVersion(trvInterface::Mainboard);
+    setTimeout(verifyTimeout);
+}
+
+void trvUpdater::version(trvInterface::PartType p, QString text)
+{
+    switch (state) {
+    case CheckCompatibility:
+        if (!ackWanted(p) || !ackDone())
+            return;
+        setState(StartUpdateMode);
+        buildAckWaiter();
+        if (part == trvInterface::NoPart) {
+            for (trvInterface::PartType sensor : qAsConst(sensors))
+                interface->firmwareUpdateStart(sensor);
+        } else {
+            interface->firmwareUpdateStart(part);
+        }
+        setTimeout(requestTimeout);
+        return;
+    case VerifyVersion:
+    case WaitForDevice:
+        if (!ackWanted(p))
+            return;
+        if (text != imageVersion) {
+            setState(Failed, FinishFailed);
+            return;
+        }
+        if (ackDone())
+            setState(Succeeded);
+        return;
+    default:
+        return;
+    }
+}
+
+void trvUpdater::startAck(trvInterface::PartType p, bool ready)
+{
+    if (state != StartUpdateMode || !ackWanted(p))
+        return;
+    if (!ready) {
+        setState(Failed, StartFailed);
+        return;
+    }
+    if (!ackDone())
+        return;
+    setState(Transfer);
+    emit range(0, data.size());
+    sendNextBlock();
+}
+
+void trvUpdater::dataAck(trvInterface::PartType p, int ok)
+{
+    if (state != Transfer || !ackWanted(p))
+        return;
+    if (ok == 0) {
+        setState(Failed, TransferFailed);
+        return;
+    }
+    if (ackDone())
+        sendNextBlock();
+}
+
+void trvUpdater::endAck(trvInterface::PartType p, bool ok)
+{
+    if (state != FinishTransfer || !ackWanted(p))
+        return;
+    if (!ok) {
+        setState(Failed, InvalidFirmware);
+        return;
+    }
+    if (!ackDone())
+        return;
+    if (part == trvInterface::Mainboard) {
+        setState(Restarting);
+        buildAckWaiter();
+        interface->firmwareUpdateRestart(part);
+        // No reply comes: the board leaves the bus and the link reports it back later.
+        setTimeout(requestTimeout);
+    } else {
+        retries = versionRetries;
+        setState(WaitForDevice);
+        buildAckWaiter();
+        interface->requestFirmwareVersion(part);
+        setTimeout(requestTimeout);
+    }
+}
+
+void trvUpdater::setTimeout(int ms)
+{
+    timer->start(ms);
+}
+
+void trvUpdater::clearTimeout()
+{
+    timer->stop();
+}
+
+void trvUpdater::setState(trvUpdater::State s, trvUpdater::Err e)
+{
+    clearTimeout();
+    if (s != state)
+        emit currentState(s, e);
+    state = s;
+    if (s == Failed)
+        emit canceled(e);
+    else if (s == Succeeded)
+        emit done();
+}
+
+void trvUpdater::buildAckWaiter()
+{
+    ackWaiter.clear();
+    if (part == trvInterface::NoPart)
+        ackWaiter = sensors;
+    else
+        ackWaiter.append(part);
+}
+
+bool trvUpdater::ackWanted(trvInterface::PartType p)
+{
+    if (!ackWaiter.contains(p) && p != part)
+        return false;
+    ackWaiter.removeOne(p);
+    return true;
+}
+
+bool trvUpdater::ackDone() const
+{
+    return ackWaiter.isEmpty();
+}
+
+void trvUpdater::sendNextBlock()
+{
+    if (state == Failed)
+        return;
+    clearTimeout();
+    const int begin = position;
+    while (position < data.size()) {
+        if (data.at(position++) == '\n')
+            break;
+    }
+    const QByteArray block = data.mid(begin, position - begin);
+    emit process(position);
+
+    if (!block.isEmpty()) {
+        buildAckWaiter();
+        interface->firmwareUpdateData(part, block);
+        setTimeout(requestTimeout);
+        return;
+    }
+    setState(FinishTransfer);
+    buildAckWaiter();
+    if (part == trvInterface::NoPart) {
+        for (trvInterface::PartType sensor : qAsConst(sensors))
+            interface->firmwareUpdateEnd(sensor, imageChecksum);
+    } else {
+        interface->firmwareUpdateEnd(part, imageChecksum);
+    }
+    setTimeout(requestTimeout);
+}
+
+int trvUpdater::longestBlock(const QByteArray& text)
+{
+    int longest = 0;
+    int begin = 0;
+    while (begin < text.size()) {
+        int end = text.indexOf('\n', begin);
+        end = end < 0 ? text.size() : end + 1;
+        longest = qMax(longest, end - begin);
+        begin = end;
+    }
+    return longest;
+}

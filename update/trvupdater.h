@@ -82,6 +82,11 @@ private:
     bool ackWanted(trvInterface::PartType p);
     bool ackDone() const;
     void sendNextBlock();
+    // Length of the longest line of text, its line feed included.
+    static int longestBlock(const QByteArray& text);
+
+    // A data message carries its block in one 64-byte report after a 3-byte head.
+    static const int maximumBlockSize = 61;
 
     trvInterface* interface;
     HexReader* reader;
@@ -93,4 +98,7 @@ private:
     int retries;
     QList<trvInterface::PartType> ackWaiter;
     QList<trvInterface::PartType> sensors;
+    // The image's version and checksum, taken by start() together with data.
+    QString imageVersion;
+    quint8 imageChecksum;
 };
