@@ -1,0 +1,70 @@
+#include "hexline.h"
+
+quint8 hex2char(char c)
+{
+    if (c >= '0' && c <= '9')
+        return quint8(c - '0');
+    if (c >= 'A' && c <= 'F')
+        return quint8(c - 'A' + 10);
+    if (c >= 'a' && c <= 'f')
+        return quint8(c - 'a' + 10);
+    return 0;
+}
+
+quint8 hex2char(char hi, char lo)
+{
+    return quint8(hex2char(hi) * 16 + hex2char(lo));
+}
+
+quint16 hex2short(char a, char b, char c, char d)
+{
+    return quint16(hex2char(a) * 4096 + hex2char(b) * 256 + hex2char(c) * 16 + hex2char(d));
+}
+
+namespace {
+
+// The shortest text that can hold a record: ":LLAAAATTCC" and a two-character line end.
+constexpr int shortestRecordLine = 13;
+
+// The character at position, or a non-digit past the end of the line.
+char charAt(const QByteArray& line, int position)
+{
+    return position < line.size() ? line.at(position) : '\0';
+}
+
+quint8 byteAt(const QByteArray& line, int position)
+{
+    return hex2char(charAt(line, position), charAt(line, position + 1));
+}
+
+} // namespace
+
+HexLine::HexLine(const QByteArray& line)
+{
+    if (line.size() < shortestRecordLine || line.at(0) != ':')
+        return;
+
+    length = byteAt(line, 1);
+    address = hex2short(charAt(line, 3), charAt(line, 4), charAt(line, 5), charAt(line, 6));
+    type = byteAt(line, 7);
+    quint8 sum = quint8(length + (address >> 8) + (address & 0xFF) + type);
+    data.reserve(length);
+    for (int i = 0; i < length; ++i) {
+        const quint8 byte = byteAt(line, 9 + 2 * i);
+        data.append(char(byte));
+        sum = quint8(sum + byte);
+    }
+    checksum = byteAt(line, 9 + 2 * length);
+    valid = quint8(sum + checksum) == 0;
+}
+
+QByteArray HexLine::picData() const
+{
+    QByteArray text;
+    text.reserve((data.size() + 1) / 2);
+    for (int i = 0; i < data.size(); ++i) {
+        if (i % 4 < 2)
+            text.append(data.at(i));
+    }
+    return text;
+}

@@ -1,0 +1,266 @@
+#include "hexreader.h"
+
+#include "hexline.h"
+
+#include <QFile>
+#include <QMap>
+#include <QObject>
+#include <QSaveFile>
+
+namespace {
+
+constexpr quint8 dataRecord = 0x00;
+constexpr quint8 endOfFileRecord = 0x01;
+constexpr quint8 extendedLinearAddressRecord = 0x04;
+constexpr quint8 checksumRecord = 0x80;
+
+constexpr char endOfFileLine[] = ":00000001FF\r\n";
+
+// The lines of a text, each with its terminator; the last one may have none.
+QList<QByteArray> splitLines(const QByteArray& text)
+{
+    QList<QByteArray> lines;
+    int start = 0;
+    while (start < text.size()) {
+        const int lineFeed = text.indexOf('\n', start);
+        const int end = lineFeed < 0 ? text.size() : lineFeed + 1;
+        lines.append(text.mid(start, end - start));
+        start = end;
+    }
+    return lines;
+}
+
+// Whether a line holds anything before its first zero byte.
+bool holdsText(const QByteArray& line)
+{
+    return !line.isEmpty() && line.at(0) != '\0';
+}
+
+// A data byte of a record; bytes the record does not have count as 0.
+quint8 dataByte(const HexLine& record, int index)
+{
+    return index < record.data.size() ? quint8(record.data.at(index)) : 0;
+}
+
+quint16 extendedLinearAddress(const HexLine& record)
+{
+    return quint16(dataByte(record, 0) * 256 + dataByte(record, 1));
+}
+
+// Two lower-case hexadecimal digits.
+QByteArray hexByte(quint8 value)
+{
+    return QByteArray::number(value, 16).rightJustified(2, '0');
+}
+
+// The Intel HEX checksum of a record's bytes: their sum and it add up to 0.
+quint8 recordChecksum(const QByteArray& bytes)
+{
+    quint8 sum = 0;
+    for (const char byte : bytes)
+        sum = quint8(sum + quint8(byte));
+    return quint8(-sum);
+}
+
+QByteArray checksumRecordLine(quint8 imageChecksum)
+{
+    const QByteArray bytes = QByteArray::fromHex("0200008000") + char(imageChecksum);
+    return ":0200008000" + hexByte(imageChecksum) + hexByte(recordChecksum(bytes)) + "\n";
+}
+
+QByteArray extendedLinearAddressLine(quint16 upperBits)
+{
+    const QByteArray address = QByteArray(1, char(upperBits >> 8)) + char(upperBits & 0xFF);
+    const QByteArray bytes = QByteArray::fromHex("02000004") + address;
+    return ":02000004" + address.toHex() + hexByte(recordChecksum(bytes)) + "\r\n";
+}
+
+// Reads the whole of a file; false if it cannot be opened or read.
+bool readFile(const QString& fileName, QByteArray& content)
+{
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    content = file.readAll();
+    return file.error() == QFileDevice::NoError;
+}
+
+// Replaces a file's contents in one step: either all of text is there afterwards or the
+// file is left as it was.
+bool replaceFile(const QString& fileName, const QByteArray& text)
+{
+    QSaveFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    if (file.write(text) != text.size())
+        return false;
+    return file.commit();
+}
+
+} // namespace
+
+HexReader::HexReader() : state(FileAccessDenied), checksum(0) {}
+
+HexReader::Err HexReader::read(const QString& fileName, bool writeChecksum)
+{
+    state = FileAccessDenied;
+    QByteArray content;
+    if (!readFile(fileName, content))
+        return state;
+
+    data.clear();
+    part.clear();
+    version.clear();
+    date.clear();
+    quint16 upperAddress = 0;
+    quint64 lowestAllowedStart = 0;
+    bool endOfFile = false;
+    bool hasChecksumRecord = false;
+
+    for (const QByteArray& line : splitLines(content)) {
+        if (!holdsText(line))
+            continue;
+        const HexLine record(line);
+        if (!endOfFile)
+            data.append(line);
+        if (!record.valid)
+            return state = InvalidData;
+
+        switch (record.type) {
+        case dataRecord: {
+            const quint32 start = quint32(upperAddress) << 16 | record.address;
+            if (start < lowestAllowedStart)
+                return state = InvalidOrder;
+            lowestAllowedStart = quint64(start) + record.length;
+            QString* block = nullptr;
+            switch (start & ~0x3Fu) {
+            case 0x800:
+                block = &part;
+                break;
+            case 0x840:
+                block = &version;
+                break;
+            case 0x880:
+                block = &date;
+                break;
+            }
+            if (block) {
+                const QByteArray text = record.picData();
+                const int zero = text.indexOf('\0');
+                block->append(QString::fromUtf8(zero < 0 ? text : text.left(zero)));
+            }
+            break;
+        }
+        case endOfFileRecord:
+            endOfFile = true;
+            break;
+        case extendedLinearAddressRecord:
+            upperAddress = extendedLinearAddress(record);
+            break;
+        case checksumRecord:
+            checksum = dataByte(record, 1);
+            hasChecksumRecord = true;
+            break;
+        default:
+            break;
+        }
+    }
+
+    const quint8 computed = imageChecksum(data);
+    if (writeChecksum && !hasChecksumRecord) {
+        QByteArray record = checksumRecordLine(computed);
+        // A last line without line end would swallow the record.
+        if (!content.isEmpty() && !content.endsWith('\n'))
+            record.prepend('\n');
+        if (!replaceFile(fileName, content + record))
+            return state = WriteAccessDenied;
+        checksum = computed;
+        hasChecksumRecord = true;
+    }
+
+    if (hasChecksumRecord && checksum == computed)
+        state = part.isEmpty() || version.isEmpty() || date.isEmpty() ? NoValidFirmware : FileOk;
+    else
+        state = Corrupted;
+    return state;
+}
+
+QString HexReader::fullName() const
+{
+    return QStringLiteral("%1-%2.hex (%3)").arg(part, version, date);
+}
+
+QString HexReader::stateDescription(Err err)
+{
+    switch (err) {
+    case FileOk:
+        return QObject::tr("Firmware file is OK");
+    case FileAccessDenied:
+        return QObject::tr("File access denied");
+    case InvalidData:
+        return QObject::tr("Firmware file contains invalid data");
+    case Corrupted:
+        return QObject::tr("Firmware file has been corrupted");
+    case WriteAccessDenied:
+        return QObject::tr("Write access denied");
+    case InvalidOrder:
+        return QObject::tr("Firmware file is in an invalid order");
+    case NoValidFirmware:
+        return QObject::tr("No valid firmware file");
+    }
+    return QObject::tr("Unknown state");
+}
+
+QString HexReader::stateDescription() const
+{
+    return stateDescription(state);
+}
+
+HexReader::Err HexReader::sort(const QString& fileName)
+{
+    QByteArray content;
+    if (!readFile(fileName, content))
+        return FileAccessDenied;
+
+    QMap<quint32, QByteArray> dataLines; // by full address
+    quint16 upperAddress = 0;
+    for (const QByteArray& line : splitLines(content)) {
+        if (!holdsText(line))
+            continue;
+        const HexLine record(line);
+        if (!record.valid)
+            return InvalidData;
+        if (record.type == dataRecord)
+            dataLines.insert(quint32(upperAddress) << 16 | record.address, line);
+        else if (record.type == extendedLinearAddressRecord)
+            upperAddress = extendedLinearAddress(record);
+    }
+
+    QByteArray sorted;
+    sorted.reserve(content.size());
+    bool first = true;
+    quint16 currentUpper = 0;
+    for (auto entry = dataLines.cbegin(); entry != dataLines.cend(); ++entry) {
+        const quint16 upper = quint16(entry.key() >> 16);
+        if (first || upper != currentUpper)
+            sorted.append(extendedLinearAddressLine(upper));
+        first = false;
+        currentUpper = upper;
+        sorted.append(entry.value());
+        if (!entry.value().endsWith('\n'))
+            sorted.append("\r\n");
+    }
+    sorted.append(endOfFileLine);
+
+    return replaceFile(fileName, sorted) ? FileOk : FileAccessDenied;
+}
+
+quint8 HexReader::imageChecksum(const QByteArray& text)
+{
+    quint8 sum = 0;
+    for (const char byte : text) {
+        const quint8 rotated = quint8(sum << 1 | sum >> 7);
+        sum = quint8(quint8(~rotated) + quint8(byte));
+    }
+    return sum;
+}
