@@ -9,7 +9,9 @@ class trvInterface : public UsbHid
     Q_OBJECT
 
 public:
-    enum PartType {
+    // Fixed to int, so that a part byte outside 0..7 from the instrument is
+    // passed on as it is (bytes 0x80..0xFF as negative numbers).
+    enum PartType : int {
         NoPart = 0, // the sensor-board group
         Sensor1 = 1,
         Sensor2 = 2,

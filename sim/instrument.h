@@ -25,13 +25,21 @@ enum Board {
 // What can go wrong with one board. A default-constructed value is a healthy board.
 struct BoardFaults
 {
-    bool absent = false;          // not fitted: never answers anything
-    bool silent = false;          // fitted, but answers nothing
-    bool notReady = false;        // answers an update start with "not ready"
-    int zeroAckAtLine = 0;        // answers this data line (1-based) with a zero ack; 0: never
-    bool refuseEnd = false;       // refuses the end of every transfer
-    int versionAfterUpdate = -1;  // reports this version (tenths) after an accepted end; -1: the image's
-    int dropReplyAt = 0;          // loses its Nth reply (1-based, counted from now on); 0: never
+    // Not fitted: never answers anything (the main board: not on the bus).
+    bool absent = false;
+    // Fitted, but ignores everything; what it got is still logged.
+    bool silent = false;
+    // Answers an update start with "not ready".
+    bool notReady = false;
+    // Answers this data line (1-based, counted from the update start) with a
+    // zero ack and does not store it; 0: never.
+    int zeroAckAtLine = 0;
+    // Refuses the end of every transfer.
+    bool refuseEnd = false;
+    // Reports this version (tenths) after an accepted end; -1: the image's.
+    int versionAfterUpdate = -1;
+    // Loses its Nth reply (1-based, counted from now on); 0: never.
+    int dropReplyAt = 0;
 };
 
 // The instrument: a main board on USB (vendor 0x04D8, product 0xF93C) relaying
@@ -39,6 +47,19 @@ struct BoardFaults
 // threads and no timers: the front passes the time in (milliseconds on any
 // monotonic clock), and everything that is due happens when the front next
 // writes, reads or looks for the device.
+//
+// A board stores each valid data line of a transfer (an invalid one gets a
+// zero ack). An end with the image checksum of the stored text is accepted:
+// the board takes the version that the text's version block (0x840..0x87F)
+// names as "vX.Y" (if it names none, the board keeps its old version), is
+// silent for the board restart time and then reports it. The main board
+// installs it when it restarts: the restart message takes it off the bus for
+// the main board restart time; open connections go stale, pending replies are
+// lost. Replies leave in order, up to 21 records in one 64-byte input report,
+// each report once the latency of the request it answers has passed. A start
+// or a version request for the group reaches every sensor board; a group data
+// block every sensor board in update mode; each answers for itself. Ends and
+// restarts for the group are ignored.
 class Instrument
 {
 public:
@@ -82,7 +103,8 @@ public:
     QByteArray storedText(Board board) const;
     // Every message the host sent, in order (requests split out of the output reports).
     QList<QByteArray> messages() const;
-    // The messages that board took as meant for itself (its own and the group's), in order.
+    // The messages that board took as meant for itself (its own and the group's), in order;
+    // a group data block only while the board is in update mode. Absent boards receive nothing.
     QList<QByteArray> received(Board board) const;
     // Every output report written, 65 bytes each, report ID first.
     QList<QByteArray> outputReports() const;
@@ -92,12 +114,14 @@ public:
 
     // --- The device side, used by the hidapi fronts
     // Whether a device with these IDs can be opened now; opening gives a
-    // connection number that a later unplug makes stale.
+    // connection number (1 or more) that a later unplug or restart makes
+    // stale; 0 when no such device is on the bus.
     int open(unsigned short vendor, unsigned short product, qint64 now);
     bool setNonblocking(int connection);
     // A 65-byte output report, report ID first; -1 when the connection is gone.
     int write(int connection, const unsigned char* report, std::size_t length, qint64 now);
-    // The next due input report (up to length bytes); 0 when none is due, -1 when the connection is gone.
+    // The next due input report (up to length bytes); 0 when none is due,
+    // -1 when the connection is gone.
     int read(int connection, unsigned char* report, std::size_t length, qint64 now);
     // Why the last call on that connection failed, or an empty text.
     QString lastError() const;

@@ -1,0 +1,493 @@
+// The emulated instrument's model, driven directly with explicit times the
+// way a hidapi front drives it, and once end to end through the protocol.
+
+#include "hexreader.h"
+#include "instrument.h"
+#include "trvinterface.h"
+
+#include <QSignalSpy>
+#include <QtTest>
+
+using sim::Board;
+
+Q_DECLARE_METATYPE(sim::BoardFaults)
+
+namespace {
+constexpr unsigned short vendor = 0x04D8;
+constexpr unsigned short product = 0xF93C;
+
+// One Intel HEX record line with its checksum and CR LF.
+QByteArray record(quint8 type, quint16 address, const QByteArray& data)
+{
+    QByteArray bytes;
+    bytes.append(char(data.size()));
+    bytes.append(char(address >> 8));
+    bytes.append(char(address & 0xFF));
+    bytes.append(char(type));
+    bytes.append(data);
+    quint8 sum = 0;
+    for (char byte : bytes)
+        sum += quint8(byte);
+    bytes.append(char(quint8(0x100 - sum)));
+    return ":" + bytes.toHex().toUpper() + "\r\n";
+}
+
+// Text laid out the way the images carry it: two characters in each group of four bytes.
+QByteArray textBlock(const QByteArray& text)
+{
+    QByteArray block(16, '\0');
+    for (int i = 0; i < text.size() && i < 8; ++i)
+        block[(i / 2) * 4 + i % 2] = text.at(i);
+    return block;
+}
+
+// A small image: some code, the version block, end of file.
+QList<QByteArray> imageLines(const QByteArray& versionText)
+{
+    return {record(0x04, 0, QByteArray::fromHex("0000")),
+            record(0x00, 0x0000, QByteArray::fromHex("0123456789ABCDEF")),
+            record(0x00, 0x0840, textBlock(versionText)), record(0x01, 0, {})};
+}
+
+QByteArray message(quint8 code, Board part, const QByteArray& rest = {})
+{
+    return QByteArray(1, char(code)) + char(part) + rest;
+}
+
+QByteArray dataMessage(Board part, const QByteArray& block)
+{
+    return message(0x03, part, QByteArray(1, char(block.size())) + block);
+}
+
+QByteArray endMessage(Board part, quint8 checksum)
+{
+    return message(0x04, part, QByteArray(1, char(checksum)));
+}
+
+QByteArray records(std::initializer_list<std::array<quint8, 3>> list)
+{
+    QByteArray bytes;
+    for (const auto& r : list)
+        bytes.append(char(r[0])).append(char(r[1])).append(char(r[2]));
+    return bytes;
+}
+
+// What a host does through a front: one connection, whole reports, its own clock.
+struct Host
+{
+    sim::Instrument& device;
+    qint64 now = 1000;
+    int connection = 0;
+
+    bool open()
+    {
+        connection = device.open(vendor, product, now);
+        return connection > 0;
+    }
+    int write(const QList<QByteArray>& messages)
+    {
+        QByteArray report(65, '\0');
+        int position = 1;
+        for (const QByteArray& m : messages) {
+            report.replace(position, m.size(), m);
+            position += m.size();
+        }
+        return device.write(connection, reinterpret_cast<const unsigned char*>(report.constData()),
+                            65, now);
+    }
+    // The records of the next report, without the padding behind them; "gone" when the read fails.
+    QByteArray read()
+    {
+        unsigned char report[65] = {};
+        const int count = device.read(connection, report, sizeof report, now);
+        if (count < 0)
+            return "gone";
+        QByteArray bytes(reinterpret_cast<const char*>(report), count);
+        int end = 0;
+        while (end < bytes.size() && bytes.at(end) != '\0')
+            end += 3;
+        return bytes.left(end);
+    }
+    // Sends one message and returns the reply report.
+    QByteArray ask(const QByteArray& message)
+    {
+        write({message});
+        return read();
+    }
+    // Start, every line, end with the right checksum; the end's reply.
+    QByteArray update(Board part, const QList<QByteArray>& lines)
+    {
+        ask(message(0x02, part));
+        for (const QByteArray& line : lines)
+            ask(dataMessage(part, line));
+        return ask(endMessage(part, HexReader::imageChecksum(lines.join())));
+    }
+};
+} // namespace
+
+class tst_Instrument : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void answersVersionsPackedInOneReport();
+    void packsAtMost21RecordsPerReport();
+    void repliesWaitForTheirLatency();
+    void storesValidLinesAndRefusesABadRecordChecksum();
+    void acceptsAnEndOnlyWithTheImageChecksum_data();
+    void acceptsAnEndOnlyWithTheImageChecksum();
+    void groupBlockIsAcknowledgedByEachSensorInUpdateMode();
+    void boardIsSilentForItsRestartTime();
+    void mainboardVanishesAfterRestartAndComesBackUpdated();
+    void boardFaults_data();
+    void boardFaults();
+    void unplugsAtTheNthDataMessage();
+    void deviceFailures();
+    void injectedReportIsReadNext();
+    void logsWhatEachBoardReceived();
+    void updateThroughTheProtocol();
+
+private:
+    sim::Instrument device;
+};
+
+void tst_Instrument::init()
+{
+    device.reset();
+}
+
+void tst_Instrument::answersVersionsPackedInOneReport()
+{
+    Host host{device};
+    QVERIFY(host.open());
+    device.setVersion(sim::Terminal, 23);
+    device.setVersion(sim::Sensor3, 0x8C);
+    host.write({message(1, sim::Terminal), message(1, sim::NoPart), message(1, sim::Mainboard)});
+    QCOMPARE(host.read(), records({{1, 6, 23},
+                                   {1, 1, 10},
+                                   {1, 2, 10},
+                                   {1, 3, 0x8C},
+                                   {1, 4, 10},
+                                   {1, 5, 10},
+                                   {1, 7, 10}}));
+    QCOMPARE(host.read(), QByteArray()); // nothing more waits
+    QCOMPARE(device.inputReports().size(), 1);
+    QCOMPARE(device.inputReports().first().size(), 64);
+}
+
+void tst_Instrument::packsAtMost21RecordsPerReport()
+{
+    Host host{device};
+    QVERIFY(host.open());
+    for (int i = 0; i < 5; ++i)
+        host.write({message(1, sim::NoPart)}); // 25 replies
+    QCOMPARE(host.read().size(), 63);
+    QCOMPARE(host.read().size(), 12);
+    QCOMPARE(host.read(), QByteArray());
+}
+
+void tst_Instrument::repliesWaitForTheirLatency()
+{
+    Host host{device};
+    QVERIFY(host.open());
+    device.setReplyLatency(5, 5);
+    host.write({message(1, sim::Terminal)});
+    host.now += 4;
+    QCOMPARE(host.read(), QByteArray());
+    host.now += 1;
+    QCOMPARE(host.read(), records({{1, 6, 10}}));
+
+    // With a range, replies still leave in the order of their requests.
+    device.setReplyLatency(0, 20);
+    for (int i = 0; i < 30; ++i)
+        host.write({message(1, Board(1 + i % 7))});
+    host.now += 20;
+    QByteArray all = host.read();
+    all += host.read();
+    QCOMPARE(all.size(), 90);
+    for (int i = 0; i < 30; ++i)
+        QCOMPARE(int(all.at(3 * i + 1)), 1 + i % 7);
+}
+
+void tst_Instrument::storesValidLinesAndRefusesABadRecordChecksum()
+{
+    Host host{device};
+    QVERIFY(host.open());
+    const QList<QByteArray> lines = imageLines("v2.3");
+    QByteArray broken = lines.at(1);
+    broken[broken.size() - 3] = broken.at(broken.size() - 3) == '0' ? '1' : '0';
+
+    QCOMPARE(host.ask(message(2, sim::Terminal)), records({{2, 6, 1}}));
+    QCOMPARE(host.ask(dataMessage(sim::Terminal, lines.at(0))), records({{3, 6, 1}}));
+    QCOMPARE(host.ask(dataMessage(sim::Terminal, broken)), records({{3, 6, 0}}));
+    QCOMPARE(host.ask(dataMessage(sim::Terminal, lines.at(1))), records({{3, 6, 1}}));
+    QCOMPARE(device.storedText(sim::Terminal), lines.at(0) + lines.at(1));
+
+    // Outside update mode a block is refused and nothing is stored.
+    QCOMPARE(host.ask(dataMessage(sim::Mainboard, lines.at(0))), records({{3, 7, 0}}));
+    QCOMPARE(device.storedText(sim::Mainboard), QByteArray());
+}
+
+void tst_Instrument::acceptsAnEndOnlyWithTheImageChecksum_data()
+{
+    QTest::addColumn<QByteArray>("versionText");
+    QTest::addColumn<int>("checksumOffset");
+    QTest::addColumn<bool>("accepted");
+    QTest::addColumn<int>("versionAfter");
+
+    QTest::newRow("right checksum") << QByteArray("v2.3") << 0 << true << 23;
+    QTest::newRow("wrong checksum") << QByteArray("v2.3") << 1 << false << 10;
+    QTest::newRow("two-digit major") << QByteArray("v12.7") << 0 << true << 127;
+    QTest::newRow("unreadable version block") << QByteArray("2.3") << 0 << true << 10;
+}
+
+void tst_Instrument::acceptsAnEndOnlyWithTheImageChecksum()
+{
+    QFETCH(QByteArray, versionText);
+    QFETCH(int, checksumOffset);
+    QFETCH(bool, accepted);
+    QFETCH(int, versionAfter);
+
+    Host host{device};
+    QVERIFY(host.open());
+    const QList<QByteArray> lines = imageLines(versionText);
+    host.ask(message(2, sim::Terminal));
+    for (const QByteArray& line : lines)
+        host.ask(dataMessage(sim::Terminal, line));
+    const quint8 checksum = HexReader::imageChecksum(lines.join()) + checksumOffset;
+    QCOMPARE(host.ask(endMessage(sim::Terminal, checksum)), records({{4, 6, quint8(accepted)}}));
+    QCOMPARE(device.version(sim::Terminal), versionAfter);
+    QCOMPARE(host.ask(message(1, sim::Terminal)), records({{1, 6, quint8(versionAfter)}}));
+    // The transfer is over either way: a second end is refused.
+    QCOMPARE(host.ask(endMessage(sim::Terminal, checksum)), records({{4, 6, 0}}));
+}
+
+void tst_Instrument::groupBlockIsAcknowledgedByEachSensorInUpdateMode()
+{
+    Host host{device};
+    QVERIFY(host.open());
+    const QList<QByteArray> lines = imageLines("v3.1");
+    host.write({message(2, sim::Sensor1), message(2, sim::Sensor4)});
+    QCOMPARE(host.read(), records({{2, 1, 1}, {2, 4, 1}}));
+    QCOMPARE(host.ask(dataMessage(sim::NoPart, lines.at(0))), records({{3, 1, 1}, {3, 4, 1}}));
+    for (const QByteArray& line : lines.mid(1))
+        host.ask(dataMessage(sim::NoPart, line));
+    const quint8 checksum = HexReader::imageChecksum(lines.join());
+    host.write({endMessage(sim::Sensor1, checksum), endMessage(sim::Sensor4, checksum)});
+    QCOMPARE(host.read(), records({{4, 1, 1}, {4, 4, 1}}));
+    QCOMPARE(host.ask(message(1, sim::NoPart)),
+             records({{1, 1, 31}, {1, 2, 10}, {1, 3, 10}, {1, 4, 31}, {1, 5, 10}}));
+    QCOMPARE(device.storedText(sim::Sensor4), lines.join());
+    QCOMPARE(device.storedText(sim::Sensor2), QByteArray());
+}
+
+void tst_Instrument::boardIsSilentForItsRestartTime()
+{
+    Host host{device};
+    QVERIFY(host.open());
+    device.setBoardRestartTime(300);
+    QCOMPARE(host.update(sim::Terminal, imageLines("v2.0")), records({{4, 6, 1}}));
+    host.now += 299;
+    QCOMPARE(host.ask(message(1, sim::Terminal)), QByteArray());
+    host.now += 1;
+    QCOMPARE(host.ask(message(1, sim::Terminal)), records({{1, 6, 20}}));
+}
+
+void tst_Instrument::mainboardVanishesAfterRestartAndComesBackUpdated()
+{
+    Host host{device};
+    QVERIFY(host.open());
+    QCOMPARE(host.update(sim::Mainboard, imageLines("v4.2")), records({{4, 7, 1}}));
+    QCOMPARE(host.ask(message(1, sim::Mainboard)), records({{1, 7, 10}})); // installed at restart
+
+    const int before = host.connection;
+    host.write({message(5, sim::Mainboard), message(1, sim::Terminal)});
+    QCOMPARE(host.read(), QByteArray("gone"));
+    QCOMPARE(host.write({message(1, sim::Terminal)}), -1);
+    host.now += 1499;
+    QVERIFY(!host.open());
+    host.now += 1;
+    QVERIFY(host.open());
+    QVERIFY(host.connection != before);
+    QCOMPARE(host.ask(message(1, sim::Mainboard)), records({{1, 7, 42}}));
+    // The request behind the restart message reached no board.
+    QCOMPARE(device.received(sim::Terminal), QList<QByteArray>());
+}
+
+void tst_Instrument::boardFaults_data()
+{
+    QTest::addColumn<sim::BoardFaults>("faults");
+    QTest::addColumn<QByteArray>("startReply");
+    QTest::addColumn<QByteArray>("endReply");
+    QTest::addColumn<QByteArray>("versionReply");
+
+    sim::BoardFaults faults;
+    const QByteArray ready = records({{2, 6, 1}});
+    const QByteArray accepted = records({{4, 6, 1}});
+    const QByteArray updated = records({{1, 6, 20}});
+    QTest::newRow("healthy") << faults << ready << accepted << updated;
+    faults = {};
+    faults.absent = true;
+    QTest::newRow("absent") << faults << QByteArray() << QByteArray() << QByteArray();
+    faults = {};
+    faults.silent = true;
+    QTest::newRow("silent") << faults << QByteArray() << QByteArray() << QByteArray();
+    faults = {};
+    faults.notReady = true;
+    QTest::newRow("not ready") << faults << records({{2, 6, 0}}) << records({{4, 6, 0}})
+                               << records({{1, 6, 10}});
+    faults = {};
+    faults.zeroAckAtLine = 2; // the missing line spoils the checksum
+    QTest::newRow("zero ack") << faults << ready << records({{4, 6, 0}}) << records({{1, 6, 10}});
+    faults = {};
+    faults.refuseEnd = true;
+    QTest::newRow("refused end") << faults << ready << records({{4, 6, 0}})
+                                 << records({{1, 6, 10}});
+    faults = {};
+    faults.versionAfterUpdate = 19;
+    QTest::newRow("wrong version") << faults << ready << accepted << records({{1, 6, 19}});
+    faults = {};
+    faults.dropReplyAt = 1;
+    QTest::newRow("dropped reply") << faults << QByteArray() << accepted << updated;
+}
+
+void tst_Instrument::boardFaults()
+{
+    QFETCH(sim::BoardFaults, faults);
+    QFETCH(QByteArray, startReply);
+    QFETCH(QByteArray, endReply);
+    QFETCH(QByteArray, versionReply);
+
+    Host host{device};
+    QVERIFY(host.open());
+    device.setFaults(sim::Terminal, faults);
+    const QList<QByteArray> lines = imageLines("v2.0");
+    QCOMPARE(host.ask(message(2, sim::Terminal)), startReply);
+    QByteArray dataReplies;
+    for (const QByteArray& line : lines)
+        dataReplies += host.ask(dataMessage(sim::Terminal, line));
+    QCOMPARE(host.ask(endMessage(sim::Terminal, HexReader::imageChecksum(lines.join()))), endReply);
+    QCOMPARE(host.ask(message(1, sim::Terminal)), versionReply);
+    if (faults.zeroAckAtLine)
+        QCOMPARE(dataReplies, records({{3, 6, 1}, {3, 6, 0}, {3, 6, 1}, {3, 6, 1}}));
+    // Every other board goes on answering.
+    QCOMPARE(host.ask(message(1, sim::Sensor2)), records({{1, 2, 10}}));
+}
+
+void tst_Instrument::unplugsAtTheNthDataMessage()
+{
+    Host host{device};
+    QVERIFY(host.open());
+    const QList<QByteArray> lines = imageLines("v2.0");
+    host.ask(message(2, sim::Terminal));
+    device.unplugAtDataMessage(2);
+    QCOMPARE(host.ask(dataMessage(sim::Terminal, lines.at(0))), records({{3, 6, 1}}));
+    host.write({dataMessage(sim::Terminal, lines.at(1))});
+    QCOMPARE(host.read(), QByteArray("gone"));
+    QVERIFY(!device.isPlugged());
+    QVERIFY(!host.open());
+    QCOMPARE(device.storedText(sim::Terminal), lines.at(0));
+    QCOMPARE(device.messages().size(), 3); // the host did send the second block
+
+    device.plug();
+    QVERIFY(host.open());
+    QCOMPARE(host.ask(message(1, sim::Terminal)), records({{1, 6, 10}}));
+}
+
+void tst_Instrument::deviceFailures()
+{
+    Host host{device};
+    QVERIFY(!sim::Instrument().open(vendor, product + 1, host.now));
+    QVERIFY(host.open());
+    device.setNonblockingFails(true);
+    QVERIFY(!device.setNonblocking(host.connection));
+    QVERIFY(!device.lastError().isEmpty());
+    device.setNonblockingFails(false);
+    QVERIFY(device.setNonblocking(host.connection));
+
+    device.setWriteFails(true);
+    QCOMPARE(host.write({message(1, sim::Terminal)}), -1);
+    QVERIFY(device.messages().isEmpty()); // a failed write carries nothing
+    device.setWriteFails(false);
+    QCOMPARE(host.write({message(1, sim::Terminal)}), 65);
+
+    device.setReadFails(true);
+    QCOMPARE(host.read(), QByteArray("gone"));
+    device.setReadFails(false);
+    QCOMPARE(host.read(), records({{1, 6, 10}})); // the reply waited
+
+    device.unplug();
+    QCOMPARE(host.read(), QByteArray("gone"));
+    QCOMPARE(host.write({message(1, sim::Terminal)}), -1);
+    device.plug();
+    QCOMPARE(host.read(), QByteArray("gone")); // a stale connection stays stale
+}
+
+void tst_Instrument::injectedReportIsReadNext()
+{
+    Host host{device};
+    QVERIFY(host.open());
+    host.write({message(1, sim::Terminal)});
+    device.injectReport(QByteArray::fromHex("FF0102"));
+    QCOMPARE(host.read(), QByteArray::fromHex("FF0102"));
+    QCOMPARE(host.read(), records({{1, 6, 10}}));
+    QCOMPARE(device.inputReports().first(), QByteArray::fromHex("FF0102") + QByteArray(61, '\0'));
+}
+
+void tst_Instrument::logsWhatEachBoardReceived()
+{
+    Host host{device};
+    QVERIFY(host.open());
+    const QByteArray block = imageLines("v2.0").at(0);
+    host.write({message(1, sim::NoPart), message(2, sim::Sensor2), dataMessage(sim::NoPart, block),
+                message(1, sim::Mainboard)});
+    QCOMPARE(device.messages(),
+             QList<QByteArray>({message(1, sim::NoPart), message(2, sim::Sensor2),
+                                dataMessage(sim::NoPart, block), message(1, sim::Mainboard)}));
+    QCOMPARE(device.received(sim::Sensor2),
+             QList<QByteArray>({message(1, sim::NoPart), message(2, sim::Sensor2),
+                                dataMessage(sim::NoPart, block)}));
+    QCOMPARE(device.received(sim::Sensor1), QList<QByteArray>({message(1, sim::NoPart)}));
+    QCOMPARE(device.received(sim::Mainboard), QList<QByteArray>({message(1, sim::Mainboard)}));
+    QCOMPARE(device.outputReports().size(), 1);
+    QCOMPARE(device.outputReports().first().size(), 65);
+
+    device.clearLog();
+    QVERIFY(device.messages().isEmpty());
+    QVERIFY(device.received(sim::Sensor2).isEmpty());
+}
+
+void tst_Instrument::updateThroughTheProtocol()
+{
+    sim::Instrument& instrument = sim::instrument();
+    instrument.reset();
+    instrument.setMainboardRestartTime(50);
+    trvInterface link;
+    QSignalSpy connected(&link, SIGNAL(connected()));
+    QSignalSpy versions(&link, SIGNAL(firmwareVersion(trvInterface::PartType, QString)));
+    QSignalSpy endAcks(&link, SIGNAL(firmwareUpdateEndAck(trvInterface::PartType, bool)));
+    link.setAutoconnect(true);
+    QVERIFY(connected.wait(1000));
+
+    const QList<QByteArray> lines = imageLines("v4.2");
+    link.firmwareUpdateStart(trvInterface::Mainboard);
+    for (const QByteArray& line : lines)
+        link.firmwareUpdateData(trvInterface::Mainboard, line);
+    link.firmwareUpdateEnd(trvInterface::Mainboard, HexReader::imageChecksum(lines.join()));
+    QVERIFY(endAcks.wait(1000));
+    QCOMPARE(endAcks.first().at(1).toBool(), true);
+
+    link.firmwareUpdateRestart(trvInterface::Mainboard);
+    QSignalSpy disconnected(&link, SIGNAL(disconnected()));
+    QVERIFY(disconnected.wait(1000));
+    QVERIFY(connected.wait(1000));
+    link.requestFirmwareVersion(trvInterface::Mainboard);
+    QVERIFY(versions.wait(1000));
+    QCOMPARE(versions.last().at(0).value<trvInterface::PartType>(), trvInterface::Mainboard);
+    QCOMPARE(versions.last().at(1).toString(), QString("v4.2"));
+    QCOMPARE(instrument.storedText(sim::Mainboard), lines.join());
+}
+
+QTEST_GUILESS_MAIN(tst_Instrument)
+#include "tst_instrument.moc"
