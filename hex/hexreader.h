@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QObject>
 #include <QString>
 
 // One firmware image: an Intel HEX file checked line by line and as a whole,
@@ -8,6 +9,8 @@
 // record.
 class HexReader
 {
+    Q_GADGET
+
 public:
     enum Err {
         FileOk = 0,
@@ -18,6 +21,7 @@ public:
         InvalidOrder = 5,
         NoValidFirmware = 6,
     };
+    Q_ENUM(Err)
 
     HexReader();
 
