@@ -119,19 +119,22 @@ void UsbHid::write()
     std::memset(buffer, 0, sizeof buffer);
     int position = 1;
     int room = reportPayload;
-    while (!sendQueue.isEmpty()) {
-        const QByteArray& message = sendQueue.first();
+    int packed = 0;
+    for (const QByteArray& message : qAsConst(sendQueue)) {
         if (message.size() > room)
             break;
         std::memcpy(buffer + position, message.constData(), message.size());
         position += message.size();
         room -= message.size();
-        sendQueue.removeFirst();
+        ++packed;
     }
     if (hid_write(handle, buffer, sizeof buffer) < 0) {
+        // The messages stay queued and leave first once the device is back.
         emitError();
         close();
+        return;
     }
+    sendQueue.erase(sendQueue.begin(), sendQueue.begin() + packed);
 }
 
 void UsbHid::read()

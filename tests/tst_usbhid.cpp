@@ -1,0 +1,319 @@
+// The HID link on the emulated instrument: opening and closing with their
+// signals, packing of the send queue into output reports, and what a failing
+// device does to the link.
+
+#include "instrument.h"
+#include "usbhid.h"
+
+#include <QSignalSpy>
+#include <QTimer>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+constexpr unsigned short vendor = 0x04D8;
+constexpr unsigned short product = 0xF93C;
+
+// Runs the event loop at its real pace (QTest::qWait would slow a 1 ms timer down).
+void runFor(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+// A message the instrument ignores: an unknown code, then filler.
+QByteArray message(int size, char filler)
+{
+    return QByteArray(1, '\x7E') + QByteArray(size - 1, filler);
+}
+
+QByteArray report(const QByteArray& messages)
+{
+    return QByteArray(1, '\0') + messages + QByteArray(64 - messages.size(), '\0');
+}
+
+QList<QByteArray> reports(const QList<QByteArray>& list)
+{
+    QList<QByteArray> result;
+    for (const QByteArray& messages : list)
+        result.append(report(messages));
+    return result;
+}
+} // namespace
+
+class tst_UsbHid : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void opensAndClosesWithSignals();
+    void destructionEmitsOnlyWhenOpen();
+    void packsWholeMessagesInQueueOrder();
+    void refusesMessagesItCannotSend_data();
+    void refusesMessagesItCannotSend();
+    void queueSurvivesALostDevice();
+    void handsOnEveryInputReport();
+    void failingDeviceClosesTheLink_data();
+    void failingDeviceClosesTheLink();
+    void autoconnectFollowsTheDevice();
+    void changedIdReconnects();
+    void timebaseIgnoresZeroAndNegative();
+
+private:
+    std::unique_ptr<UsbHid> openLink();
+    sim::Instrument& device = sim::instrument();
+};
+
+void tst_UsbHid::init()
+{
+    device.reset();
+}
+
+std::unique_ptr<UsbHid> tst_UsbHid::openLink()
+{
+    auto link = std::make_unique<UsbHid>(vendor, product);
+    link->setTimebase(1);
+    QSignalSpy connected(link.get(), SIGNAL(connected()));
+    link->open();
+    if (connected.count() != 1)
+        return nullptr;
+    return link;
+}
+
+void tst_UsbHid::opensAndClosesWithSignals()
+{
+    UsbHid link(vendor, product);
+    QSignalSpy connected(&link, SIGNAL(connected()));
+    QSignalSpy disconnected(&link, SIGNAL(disconnected()));
+
+    device.unplug();
+    link.open(); // nothing there: no signal at all
+    QCOMPARE(connected.count(), 0);
+    QCOMPARE(disconnected.count(), 0);
+    device.plug();
+    runFor(40); // without autoconnect the timer does not try again
+    QCOMPARE(connected.count(), 0);
+
+    link.open();
+    QCOMPARE(connected.count(), 1);
+    link.reopen(); // closes first
+    QCOMPARE(disconnected.count(), 1);
+    QCOMPARE(connected.count(), 2);
+    link.close();
+    link.close(); // already closed: still signalled
+    QCOMPARE(disconnected.count(), 3);
+    QCOMPARE(connected.count(), 2);
+}
+
+void tst_UsbHid::destructionEmitsOnlyWhenOpen()
+{
+    auto closed = std::make_unique<UsbHid>(vendor, product);
+    QSignalSpy closedSpy(closed.get(), SIGNAL(disconnected()));
+    closed.reset();
+    QCOMPARE(closedSpy.count(), 0);
+
+    auto open = openLink();
+    QVERIFY(open);
+    int disconnected = 0;
+    connect(open.get(), &UsbHid::disconnected, [&disconnected] { ++disconnected; });
+    open.reset();
+    QCOMPARE(disconnected, 1);
+}
+
+void tst_UsbHid::packsWholeMessagesInQueueOrder()
+{
+    auto link = openLink();
+    QVERIFY(link);
+    runFor(20);
+    QCOMPARE(device.outputReports().size(), 0); // an empty queue writes nothing
+
+    const QByteArray a = message(30, 'a'), b = message(30, 'b'), c = message(10, 'c');
+    link->send(a);
+    link->send(b);
+    link->send(c);
+    runFor(20);
+    QCOMPARE(device.outputReports(), reports({a + b, c}));
+
+    device.clearLog();
+    const QByteArray full = message(64, 'f'), tiny = message(2, 't');
+    link->send(tiny);
+    link->send(full); // does not fit behind tiny, and tiny's successor must wait
+    link->send(tiny);
+    runFor(20);
+    QCOMPARE(device.outputReports(), reports({tiny, full, tiny}));
+}
+
+void tst_UsbHid::refusesMessagesItCannotSend_data()
+{
+    QTest::addColumn<QByteArray>("data");
+    QTest::addColumn<bool>("open");
+
+    QTest::newRow("empty") << QByteArray() << true;
+    QTest::newRow("longer than a report") << message(65, 'x') << true;
+    QTest::newRow("while closed") << message(4, 'x') << false;
+}
+
+void tst_UsbHid::refusesMessagesItCannotSend()
+{
+    QFETCH(QByteArray, data);
+    QFETCH(bool, open);
+
+    auto link = openLink();
+    QVERIFY(link);
+    if (!open)
+        link->close();
+    link->send(data);
+    if (!open)
+        link->open();
+    link->send(message(3, 'n'));
+    runFor(20);
+    QCOMPARE(device.outputReports(), reports({message(3, 'n')}));
+}
+
+void tst_UsbHid::queueSurvivesALostDevice()
+{
+    auto link = openLink();
+    QVERIFY(link);
+    link->setAutoconnect(true);
+    QSignalSpy connected(link.get(), SIGNAL(connected()));
+    QSignalSpy disconnected(link.get(), SIGNAL(disconnected()));
+    const QByteArray a = message(40, 'a'), b = message(40, 'b'), c = message(40, 'c');
+
+    // Gone before the first write: that write fails, nothing is lost.
+    device.unplug();
+    link->send(a);
+    link->send(b);
+    QVERIFY(disconnected.wait(100));
+    QCOMPARE(device.outputReports().size(), 0);
+
+    // Lost on the read after one report: the rest stays queued.
+    device.plug();
+    QVERIFY(connected.wait(100));
+    link->send(c);
+    QCOMPARE(device.outputReports(), QList<QByteArray>()); // not yet written
+    device.setReadFails(true);
+    QVERIFY(disconnected.wait(100));
+    QCOMPARE(device.outputReports(), reports({a}));
+    device.setReadFails(false);
+    QVERIFY(connected.wait(100));
+    runFor(20);
+    QCOMPARE(device.outputReports(), reports({a, b, c}));
+}
+
+void tst_UsbHid::handsOnEveryInputReport()
+{
+    auto link = openLink();
+    QVERIFY(link);
+    QSignalSpy received(link.get(), SIGNAL(dataReceived(QByteArray)));
+    device.injectReport(QByteArray::fromHex("0A0B0C"));
+    link->send(QByteArray::fromHex("0106")); // a version request for the control panel
+    QTRY_COMPARE(received.count(), 2);
+    QCOMPARE(received.at(0).at(0).toByteArray(),
+             QByteArray::fromHex("0A0B0C") + QByteArray(61, '\0'));
+    QCOMPARE(received.at(1).at(0).toByteArray(),
+             QByteArray::fromHex("01060A") + QByteArray(61, '\0'));
+    runFor(20);
+    QCOMPARE(received.count(), 2); // an empty read is not handed on
+}
+
+void tst_UsbHid::failingDeviceClosesTheLink_data()
+{
+    QTest::addColumn<QString>("failing");
+    QTest::addColumn<int>("connectedCount");
+
+    QTest::newRow("write") << "write" << 1;
+    QTest::newRow("read") << "read" << 1;
+    QTest::newRow("non-blocking mode") << "nonblocking" << 0;
+}
+
+void tst_UsbHid::failingDeviceClosesTheLink()
+{
+    QFETCH(QString, failing);
+    QFETCH(int, connectedCount);
+
+    UsbHid link(vendor, product);
+    link.setTimebase(1);
+    QSignalSpy connected(&link, SIGNAL(connected()));
+    QSignalSpy disconnected(&link, SIGNAL(disconnected()));
+    QSignalSpy errors(&link, SIGNAL(error(QString)));
+    device.setWriteFails(failing == "write");
+    device.setReadFails(failing == "read");
+    device.setNonblockingFails(failing == "nonblocking");
+
+    link.open();
+    link.send(message(3, 'x'));
+    QTRY_COMPARE(disconnected.count(), 1);
+    QCOMPARE(connected.count(), connectedCount);
+    QCOMPARE(errors.count(), 1);
+    QVERIFY(!errors.first().at(0).toString().isEmpty());
+    runFor(20); // closed, without autoconnect: stays so
+    QCOMPARE(disconnected.count(), 1);
+}
+
+void tst_UsbHid::autoconnectFollowsTheDevice()
+{
+    device.unplug();
+    UsbHid link(vendor, product);
+    link.setTimebase(1);
+    QSignalSpy connected(&link, SIGNAL(connected()));
+    QSignalSpy disconnected(&link, SIGNAL(disconnected()));
+    link.setAutoconnect(true);
+    runFor(20);
+    QCOMPARE(connected.count(), 0);
+
+    device.plug();
+    QVERIFY(connected.wait(100));
+    device.unplug();
+    QVERIFY(disconnected.wait(100));
+    device.plug();
+    QVERIFY(connected.wait(100));
+    QCOMPARE(disconnected.count(), 1);
+}
+
+void tst_UsbHid::changedIdReconnects()
+{
+    UsbHid link(vendor, product);
+    link.setTimebase(1);
+    QSignalSpy connected(&link, SIGNAL(connected()));
+    QSignalSpy disconnected(&link, SIGNAL(disconnected()));
+    link.setAutoconnect(true);
+    QVERIFY(connected.wait(100));
+
+    link.setVendor(vendor); // unchanged: nothing happens
+    link.setProduct(product);
+    QCOMPARE(disconnected.count(), 0);
+
+    link.setProduct(product + 1); // no such device
+    QCOMPARE(disconnected.count(), 1);
+    QCOMPARE(connected.count(), 1);
+    link.setProduct(product); // reopened at once
+    QCOMPARE(disconnected.count(), 2);
+    QCOMPARE(connected.count(), 2);
+
+    link.setAutoconnect(false);
+    link.setVendor(vendor + 1); // without autoconnect only stored
+    QCOMPARE(disconnected.count(), 2);
+    link.open();
+    QCOMPARE(disconnected.count(), 3);
+    QCOMPARE(connected.count(), 2);
+}
+
+void tst_UsbHid::timebaseIgnoresZeroAndNegative()
+{
+    UsbHid link(vendor, product);
+    auto* timer = link.findChild<QTimer*>();
+    QVERIFY(timer);
+    QCOMPARE(timer->interval(), 15);
+    QVERIFY(timer->isActive());
+    link.setTimebase(0);
+    link.setTimebase(-5);
+    QCOMPARE(timer->interval(), 15);
+    link.setTimebase(3);
+    QCOMPARE(timer->interval(), 3);
+}
+
+QTEST_GUILESS_MAIN(tst_UsbHid)
+#include "tst_usbhid.moc"
