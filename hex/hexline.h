@@ -11,6 +11,9 @@ quint8 hex2char(char hi, char lo);
 quint16 hex2short(char a, char b, char c, char d);
 
 // One Intel HEX record, decoded from one line of a file (terminator included).
+// A line too short to hold a record (13 characters, line end included) or not
+// starting with ":" leaves valid false and data empty; characters missing from
+// a shorter line than its length field announces count as 0.
 class HexLine
 {
 public:

@@ -26,14 +26,21 @@ public:
     HexReader();
 
     // Reads and checks the file; with writeChecksum a missing checksum record
-    // is appended to it first. The result is also kept in state.
+    // is appended to it first. The result is also kept in state. A file that
+    // cannot be opened leaves the other members as they were; a checksum
+    // record that cannot be written whole leaves the file as it was
+    // (WriteAccessDenied).
     Err read(const QString& fileName, bool writeChecksum);
     // "PART-VERSION.hex (DATE)"
     QString fullName() const;
     static QString stateDescription(Err err);
     QString stateDescription() const;
 
-    // Rewrites the file with its data records in address order.
+    // Rewrites the file with its data records in address order, each 64 KiB
+    // segment behind its own extended linear address record, and one
+    // end-of-file record; other records are dropped. The new text replaces the
+    // file only once all of it is written: on any failure the file is left as
+    // it was.
     static Err sort(const QString& fileName);
 
     // The 8-bit checksum over an image text that the checksum record carries.
