@@ -162,8 +162,7 @@ void tst_trvInterface::encodesRequests()
     protocol.firmwareUpdateData(trvInterface::Terminal, block);
     protocol.firmwareUpdateEnd(trvInterface::Terminal, 0x1C);
     protocol.firmwareUpdateRestart(trvInterface::Mainboard);
-    runFor(20);
-    QCOMPARE(
+    QTRY_COMPARE(
         device.outputReports(),
         QList<QByteArray>{report(QByteArray::fromHex("0103") + QByteArray::fromHex("0205") +
                                  QByteArray::fromHex("03062D") + block +
@@ -175,9 +174,8 @@ void tst_trvInterface::sevenVersionRequestsLeaveInOneReport()
     trvInterface protocol;
     protocol.open();
     protocol.requestFirmwareVersion();
-    runFor(20);
-    QCOMPARE(device.outputReports(),
-             QList<QByteArray>{report(QByteArray::fromHex("0106010101020103010401050107"))});
+    QTRY_COMPARE(device.outputReports(),
+                 QList<QByteArray>{report(QByteArray::fromHex("0106010101020103010401050107"))});
 }
 
 void tst_trvInterface::refusesABlockTooLongForOneReport()
@@ -186,9 +184,8 @@ void tst_trvInterface::refusesABlockTooLongForOneReport()
     protocol.open();
     protocol.firmwareUpdateData(trvInterface::Terminal, QByteArray(62, 'x'));
     protocol.firmwareUpdateData(trvInterface::Terminal, QByteArray(61, 'y'));
-    runFor(20);
-    QCOMPARE(device.outputReports(),
-             QList<QByteArray>{report(QByteArray::fromHex("03063D") + QByteArray(61, 'y'))});
+    QTRY_COMPARE(device.outputReports(),
+                 QList<QByteArray>{report(QByteArray::fromHex("03063D") + QByteArray(61, 'y'))});
 }
 
 void tst_trvInterface::startsPollingEveryMillisecondWithoutConnecting()

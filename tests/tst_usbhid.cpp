@@ -134,16 +134,14 @@ void tst_UsbHid::packsWholeMessagesInQueueOrder()
     link->send(a);
     link->send(b);
     link->send(c);
-    runFor(20);
-    QCOMPARE(device.outputReports(), reports({a + b, c}));
+    QTRY_COMPARE(device.outputReports(), reports({a + b, c}));
 
     device.clearLog();
     const QByteArray full = message(64, 'f'), tiny = message(2, 't');
     link->send(tiny);
     link->send(full); // does not fit behind tiny, and tiny's successor must wait
     link->send(tiny);
-    runFor(20);
-    QCOMPARE(device.outputReports(), reports({tiny, full, tiny}));
+    QTRY_COMPARE(device.outputReports(), reports({tiny, full, tiny}));
 }
 
 void tst_UsbHid::refusesMessagesItCannotSend_data()
@@ -169,8 +167,7 @@ void tst_UsbHid::refusesMessagesItCannotSend()
     if (!open)
         link->open();
     link->send(message(3, 'n'));
-    runFor(20);
-    QCOMPARE(device.outputReports(), reports({message(3, 'n')}));
+    QTRY_COMPARE(device.outputReports(), reports({message(3, 'n')}));
 }
 
 void tst_UsbHid::queueSurvivesALostDevice()
@@ -199,8 +196,7 @@ void tst_UsbHid::queueSurvivesALostDevice()
     QCOMPARE(device.outputReports(), reports({a}));
     device.setReadFails(false);
     QVERIFY(connected.wait(100));
-    runFor(20);
-    QCOMPARE(device.outputReports(), reports({a, b, c}));
+    QTRY_COMPARE(device.outputReports(), reports({a, b, c}));
 }
 
 void tst_UsbHid::handsOnEveryInputReport()

@@ -54,5 +54,5 @@ private:
     hid_device_* handle;
     QTimer* pollTimer;
     unsigned char buffer[65];
-    QList<QByteArray> sendQueue;
+    QList<QByteArray> sendQueue; // oldest first; kept when a report could not be written
 };
