@@ -1,0 +1,390 @@
+#include "hidrawinstrument.h"
+
+#include <umockdev.h>
+
+#include <QFile>
+
+#include <chrono>
+#include <csignal>
+#include <cstring>
+
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <linux/hidraw.h>
+#include <linux/input.h>
+#include <unistd.h>
+
+namespace sim {
+
+namespace {
+
+constexpr unsigned short vendorId = 0x04D8;
+constexpr unsigned short productId = 0xF93C;
+constexpr int reportSize = 64;
+
+// Vendor page, one application collection, 64-byte input and output reports
+// without report IDs.
+const unsigned char reportDescriptor[] = {
+    0x06, 0x00, 0xFF, // usage page (vendor defined 0xFF00)
+    0x09, 0x01,       // usage 1
+    0xA1, 0x01,       // collection (application)
+    0x15, 0x00,       //   logical minimum 0
+    0x26, 0xFF, 0x00, //   logical maximum 255
+    0x75, 0x08,       //   report size 8 bits
+    0x95, 0x40,       //   report count 64
+    0x09, 0x01,       //   usage 1
+    0x81, 0x02,       //   input (data, variable, absolute)
+    0x95, 0x40,       //   report count 64
+    0x09, 0x01,       //   usage 1
+    0x91, 0x02,       //   output (data, variable, absolute)
+    0xC0,             // end collection
+};
+
+QByteArray descriptorHex()
+{
+    return QByteArray(reinterpret_cast<const char*>(reportDescriptor), sizeof reportDescriptor)
+        .toHex()
+        .toUpper();
+}
+
+} // namespace
+
+HidrawInstrument::HidrawInstrument() = default;
+
+HidrawInstrument::~HidrawInstrument()
+{
+    stopping = true;
+    if (pumpThread.joinable())
+        pumpThread.join();
+    std::lock_guard<std::mutex> lock(mutex);
+    if (present)
+        unplugOut();
+    if (testbed)
+        g_object_unref(testbed); // removes its folder
+    if (handler)
+        g_object_unref(handler);
+}
+
+bool HidrawInstrument::start(QString* error)
+{
+    // Only programs with umockdev's preload library see the testbed.
+    void* preload = dlopen("libumockdev-preload.so.0", RTLD_NOW | RTLD_NOLOAD);
+    if (!preload) {
+        if (error)
+            *error = QStringLiteral("not running under umockdev-wrapper");
+        return false;
+    }
+    dlclose(preload);
+    // A session leader without a terminal takes the node as its controlling
+    // terminal when it opens it, and would be hung up by the first removal.
+    if (getsid(0) == getpid())
+        std::signal(SIGHUP, SIG_IGN);
+
+    std::lock_guard<std::mutex> lock(mutex);
+    testbed = umockdev_testbed_new();
+    handler = umockdev_ioctl_base_new();
+    g_signal_connect(handler, "handle-ioctl", G_CALLBACK(handleIoctl), this);
+    g_signal_connect(handler, "handle-read", G_CALLBACK(handleRead), this);
+    g_signal_connect(handler, "handle-write", G_CALLBACK(handleWrite), this);
+    g_signal_connect(handler, "client-connected", G_CALLBACK(clientConnected), this);
+    g_signal_connect(handler, "client-vanished", G_CALLBACK(clientVanished), this);
+    tick(now());
+    pumpThread = std::thread([this] { pump(); });
+    return true;
+}
+
+QString HidrawInstrument::deviceNode() const
+{
+    std::lock_guard<std::mutex> lock(mutex);
+    return present ? node : QString();
+}
+
+int HidrawInstrument::plugCount() const
+{
+    std::lock_guard<std::mutex> lock(mutex);
+    return plugs;
+}
+
+int HidrawInstrument::openCount() const
+{
+    std::lock_guard<std::mutex> lock(mutex);
+    return present ? clients : 0;
+}
+
+qint64 HidrawInstrument::now()
+{
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+void HidrawInstrument::pump()
+{
+    while (!stopping) {
+        std::this_thread::sleep_for(std::chrono::microseconds(500));
+        std::lock_guard<std::mutex> lock(mutex);
+        tick(now());
+    }
+}
+
+void HidrawInstrument::tick(qint64 time)
+{
+    if (!present) {
+        const int opened = model.open(vendorId, productId, time);
+        if (opened > 0)
+            plugIn(opened);
+        return;
+    }
+    releaseNextReport(time);
+    if (present && !model.isPlugged())
+        unplugOut();
+}
+
+void HidrawInstrument::releaseNextReport(qint64 time)
+{
+    if (!present || reportWaiting)
+        return;
+    unsigned char report[reportSize] = {};
+    const int length = model.read(connection, report, reportSize, time);
+    if (length < 0) {
+        // The instrument has gone, or has dropped this connection: either way
+        // the host loses the node, and a plugged instrument comes back as a new one.
+        unplugOut();
+        return;
+    }
+    if (length == 0 || clients == 0)
+        return; // nobody has the node open: the report is lost, as on a real device
+    if (::write(nodeOtherEnd, report, reportSize) == reportSize)
+        reportWaiting = true;
+}
+
+void HidrawInstrument::plugIn(int newConnection)
+{
+    const int number = plugs++;
+    node = QStringLiteral("/dev/hidraw%1").arg(number);
+    usbDevicePath =
+        QStringLiteral("/sys/devices/pci0000:00/0000:00:14.0/usb1/1-%1").arg(number + 1);
+    GError* failure = nullptr;
+    // The handler listens before the node becomes visible, so that no host can
+    // open it before its requests are answered.
+    if (!umockdev_testbed_attach_ioctl(testbed, node.toUtf8().constData(), handler, &failure)) {
+        qWarning("hidraw instrument: %s", failure->message);
+        g_error_free(failure);
+        return;
+    }
+    if (!umockdev_testbed_add_from_string(testbed, deviceRecord(number).constData(), &failure)) {
+        qWarning("hidraw instrument: %s", failure->message);
+        g_error_free(failure);
+        return;
+    }
+    nodeOtherEnd = umockdev_testbed_get_dev_fd(testbed, node.toUtf8().constData());
+    connection = newConnection;
+    clients = 0;
+    reportWaiting = false;
+    present = true;
+}
+
+void HidrawInstrument::unplugOut()
+{
+    present = false;
+    umockdev_testbed_remove_device(testbed, usbDevicePath.toUtf8().constData());
+    if (nodeOtherEnd >= 0) {
+        // The testbed keeps a record of the node's terminal, named after it,
+        // which would stop the next plug that gets the same terminal.
+        const char* terminal = ptsname(nodeOtherEnd);
+        if (terminal) {
+            char* root = umockdev_testbed_get_root_dir(testbed);
+            QString entry = QString::fromUtf8(terminal);
+            entry.replace(QLatin1Char('/'), QLatin1Char('_'));
+            QFile::remove(QString::fromUtf8(root) + QStringLiteral("/dev/.ptymap/") + entry);
+            g_free(root);
+        }
+        // Closing the node's other end hangs the node up: the host's poll
+        // reports it gone. The number stays taken by /dev/null, as the testbed
+        // still holds it.
+        const int null = ::open("/dev/null", O_RDWR | O_CLOEXEC);
+        if (null >= 0) {
+            ::dup2(null, nodeOtherEnd);
+            ::close(null);
+        }
+    }
+    nodeOtherEnd = -1;
+    connection = 0;
+    clients = 0;
+    reportWaiting = false;
+    node.clear();
+    usbDevicePath.clear();
+}
+
+void HidrawInstrument::drainNode()
+{
+    if (nodeOtherEnd < 0)
+        return;
+    const char* name = ptsname(nodeOtherEnd);
+    if (!name)
+        return;
+    const int terminal = ::open(name, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (terminal < 0)
+        return;
+    unsigned char discard[256];
+    while (::read(terminal, discard, sizeof discard) > 0) {
+    }
+    ::close(terminal);
+}
+
+QByteArray HidrawInstrument::deviceRecord(int number) const
+{
+    // A USB device with one HID interface, its HID device and the hidraw
+    // node, child first, as the kernel would show them.
+    const QString usb = usbDevicePath.mid(4); // without "/sys"
+    const QString port = QStringLiteral("1-%1").arg(number + 1);
+    const QString hid = QStringLiteral("%1/%2:1.0/0003:04D8:F93C.%3")
+                            .arg(usb, port)
+                            .arg(number + 1, 4, 16, QLatin1Char('0'));
+    QString record;
+    record += QStringLiteral("P: %1/hidraw/hidraw%2\n"
+                             "N: hidraw%2\n"
+                             "E: DEVNAME=/dev/hidraw%2\n"
+                             "E: MAJOR=240\n"
+                             "E: MINOR=%2\n"
+                             "E: SUBSYSTEM=hidraw\n"
+                             "A: dev=240:%2\n"
+                             "L: device=../../../0003:04D8:F93C.%3\n\n")
+                  .arg(hid)
+                  .arg(number)
+                  .arg(number + 1, 4, 16, QLatin1Char('0'));
+    record += QStringLiteral("P: %1\n"
+                             "E: DRIVER=hid-generic\n"
+                             "E: HID_ID=0003:000004D8:0000F93C\n"
+                             "E: HID_NAME=Kelmor Tarvo QX40\n"
+                             "E: HID_PHYS=usb-0000:00:14.0-%2/input0\n"
+                             "E: HID_UNIQ=\n"
+                             "E: MODALIAS=hid:b0003g0001v000004D8p0000F93C\n"
+                             "E: SUBSYSTEM=hid\n"
+                             "H: report_descriptor=%3\n\n")
+                  .arg(hid, QString::number(number + 1), QString::fromLatin1(descriptorHex()));
+    record += QStringLiteral("P: %1/%2:1.0\n"
+                             "E: DEVTYPE=usb_interface\n"
+                             "E: DRIVER=usbhid\n"
+                             "E: INTERFACE=3/0/0\n"
+                             "E: PRODUCT=4d8/f93c/115\n"
+                             "E: SUBSYSTEM=usb\n"
+                             "A: bInterfaceClass=03\n"
+                             "A: bInterfaceNumber=00\n"
+                             "A: bInterfaceProtocol=00\n"
+                             "A: bInterfaceSubClass=00\n"
+                             "A: bNumEndpoints=02\n\n")
+                  .arg(usb, port);
+    record += QStringLiteral("P: %1\n"
+                             "E: BUSNUM=001\n"
+                             "E: DEVNUM=%2\n"
+                             "E: DEVTYPE=usb_device\n"
+                             "E: DRIVER=usb\n"
+                             "E: PRODUCT=4d8/f93c/115\n"
+                             "E: SUBSYSTEM=usb\n"
+                             "A: bcdDevice=0115\n"
+                             "A: busnum=1\n"
+                             "A: devnum=%3\n"
+                             "A: idProduct=f93c\n"
+                             "A: idVendor=04d8\n"
+                             "A: manufacturer=Kelmor\n"
+                             "A: product=Tarvo QX40\n"
+                             "A: speed=12\n")
+                  .arg(usb)
+                  .arg(number + 2, 3, 10, QLatin1Char('0'))
+                  .arg(number + 2);
+    return record.toUtf8();
+}
+
+bool HidrawInstrument::isPresentNode(_UMockdevIoctlClient* client) const
+{
+    return present && node == QString::fromUtf8(umockdev_ioctl_client_get_devnode(client));
+}
+
+int HidrawInstrument::handleIoctl(_UMockdevIoctlBase*, _UMockdevIoctlClient* client, void*)
+{
+    const gulong request = umockdev_ioctl_client_get_request(client);
+    UMockdevIoctlData* argument = umockdev_ioctl_client_get_arg(client);
+    if (request == HIDIOCGRDESCSIZE) {
+        const int size = sizeof reportDescriptor;
+        umockdev_ioctl_data_update(argument, 0, reinterpret_cast<guint8*>(const_cast<int*>(&size)),
+                                   sizeof size);
+        umockdev_ioctl_client_complete(client, 0, 0);
+    } else if (request == HIDIOCGRDESC) {
+        umockdev_ioctl_data_update(argument, offsetof(hidraw_report_descriptor, value),
+                                   const_cast<guint8*>(reportDescriptor), sizeof reportDescriptor);
+        umockdev_ioctl_client_complete(client, 0, 0);
+    } else if (request == HIDIOCGRAWINFO) {
+        hidraw_devinfo info = {};
+        info.bustype = BUS_USB;
+        info.vendor = static_cast<__s16>(vendorId);
+        info.product = static_cast<__s16>(productId);
+        umockdev_ioctl_data_update(argument, 0, reinterpret_cast<guint8*>(&info), sizeof info);
+        umockdev_ioctl_client_complete(client, 0, 0);
+    } else {
+        umockdev_ioctl_client_complete(client, -1, ENOTTY);
+    }
+    return TRUE;
+}
+
+int HidrawInstrument::handleWrite(_UMockdevIoctlBase*, _UMockdevIoctlClient* client, void* self)
+{
+    auto* front = static_cast<HidrawInstrument*>(self);
+    UMockdevIoctlData* argument = umockdev_ioctl_client_get_arg(client);
+    std::lock_guard<std::mutex> lock(front->mutex);
+    if (!front->isPresentNode(client)) {
+        umockdev_ioctl_client_complete(client, -1, ENODEV);
+        return TRUE;
+    }
+    const qint64 time = now();
+    const int written = front->model.write(front->connection, argument->data,
+                                           static_cast<std::size_t>(argument->data_len), time);
+    if (written < 0)
+        umockdev_ioctl_client_complete(client, -1, front->model.isPlugged() ? EIO : ENODEV);
+    else
+        umockdev_ioctl_client_complete(client, written, 0);
+    front->releaseNextReport(time);
+    return TRUE;
+}
+
+int HidrawInstrument::handleRead(_UMockdevIoctlBase*, _UMockdevIoctlClient* client, void* self)
+{
+    auto* front = static_cast<HidrawInstrument*>(self);
+    int error = 0;
+    GError* failure = nullptr;
+    const int length = umockdev_ioctl_client_execute(client, &error, &failure);
+    if (failure) {
+        g_error_free(failure);
+        umockdev_ioctl_client_abort(client);
+        return TRUE;
+    }
+    umockdev_ioctl_client_complete(client, length, error);
+    std::lock_guard<std::mutex> lock(front->mutex);
+    if (length > 0 && front->isPresentNode(client)) {
+        front->reportWaiting = false;
+        front->releaseNextReport(now());
+    }
+    return TRUE;
+}
+
+void HidrawInstrument::clientConnected(_UMockdevIoctlBase*, _UMockdevIoctlClient* client,
+                                       void* self)
+{
+    auto* front = static_cast<HidrawInstrument*>(self);
+    std::lock_guard<std::mutex> lock(front->mutex);
+    if (front->isPresentNode(client))
+        ++front->clients;
+}
+
+void HidrawInstrument::clientVanished(_UMockdevIoctlBase*, _UMockdevIoctlClient* client, void* self)
+{
+    auto* front = static_cast<HidrawInstrument*>(self);
+    std::lock_guard<std::mutex> lock(front->mutex);
+    if (!front->isPresentNode(client) || front->clients == 0)
+        return;
+    if (--front->clients == 0 && front->reportWaiting) {
+        front->drainNode();
+        front->reportWaiting = false;
+    }
+}
+
+} // namespace sim

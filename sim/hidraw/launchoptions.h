@@ -1,0 +1,37 @@
+#pragma once
+
+#include "instrument.h"
+
+#include <QMap>
+#include <QString>
+#include <QStringList>
+
+// What trvloader-emulated is asked for on its command line: the emulated
+// instrument's timing, firmware versions and faults, when it is plugged in,
+// and the program that runs on it. Boards are named mainboard, terminal (or
+// panel), sensor1 to sensor5, sensors (all five) or all.
+class LaunchOptions
+{
+public:
+    LaunchOptions();
+
+    // Reads the arguments that follow the program name. False, with the reason
+    // in error, when they do not make sense; nothing is then to be relied on.
+    bool parse(const QStringList& arguments, QString* error);
+    static QString usage();
+    // Sets the instrument's timing, versions and faults as asked.
+    void applyTo(sim::Instrument& instrument) const;
+
+    bool helpWanted = false;
+    QString program;                 // the trvloader to run; empty: the default one
+    QStringList programArguments;    // handed to it (those after "--")
+    int plugAfter = 0;               // ms after the start until the instrument is plugged in
+    int replugAfter = -1;            // ms after an unplug until it is back; -1: never
+    int unplugAtLine = 0;            // unplugged when this data message arrives; 0: never
+    int minLatency = 1;              // a board answers a message after this many ms...
+    int maxLatency = 2;              // ...up to this many
+    int boardRestartTime = 1500;     // control panel and sensor boards, after an accepted end
+    int mainboardRestartTime = 1500; // off the bus after its restart message
+    QMap<sim::Board, int> versions;  // installed firmware, in tenths (33 is v3.3)
+    QMap<sim::Board, sim::BoardFaults> faults;
+};
