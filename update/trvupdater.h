@@ -53,6 +53,8 @@ public:
     void addPart(trvInterface::PartType p);
     // Whether this step concerns the board p.
     bool hasPart(trvInterface::PartType p);
+    // Begins the step; called once. An image whose reader is not FileOk, or with a line
+    // too long for one data message, fails it with InvalidFirmware before anything is sent.
     void start();
 
     static QString stateDesription(trvUpdater::State state);
