@@ -1,0 +1,126 @@
+#pragma once
+
+#include "hexreader.h"
+#include "trvinterface.h"
+#include "trvupdater.h"
+
+#include <QDialog>
+#include <QList>
+#include <QString>
+
+class QCheckBox;
+class QCloseEvent;
+class QKeyEvent;
+class QProgressBar;
+class QShortcut;
+class QShowEvent;
+class QTimer;
+class Ui_trvLoader;
+
+// The tool's only window: the instrument's boards with their versions and the
+// firmware images ready for them, the connection to the instrument, and the
+// update of the chosen boards one step after the other.
+class trvLoader : public QDialog
+{
+    Q_OBJECT
+
+public:
+    using PartType = trvInterface::PartType;
+
+    explicit trvLoader(QWidget* parent = nullptr);
+    ~trvLoader() override;
+
+protected slots:
+    void showLicense();
+    void trvConnected();
+    void trvDisconnected();
+    void trvFirmwareVersion(trvInterface::PartType part, QString version);
+    // Drops and reopens the link when no board has answered since the connect.
+    void reopen();
+    // Behind the three load buttons: asks for files and offers each for its board.
+    void openFirmware();
+    void loadFirmware(QString path);
+    // Reads the three built-in images into the readers.
+    void loadFirmwareFiles();
+    // Redraws every row's version and file label.
+    void updateFileState();
+    // The hidden tool that sorts and stamps firmware files (Ctrl+Alt+F8).
+    void calcChecksum();
+    void startUpdate();
+    // Releases the finished step's engine and starts the next step, if any.
+    void nextUpdate();
+    void updateRange(int min, int max);
+    void updatePosition(int now);
+    void updateCanceled(trvUpdater::Err err);
+    void updateState(trvUpdater::State state, trvUpdater::Err error);
+    void updateDone();
+    void advancedClicked();
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+    // One board's row. For NoPart and values outside 1 to 7 these do nothing
+    // and return null or false.
+    QProgressBar* partBar(PartType part);
+    QCheckBox* partCheckbox(PartType part);
+    // The bar reads text followed by its percentage; an empty text leaves the bar blank.
+    void showState(PartType part, QString text);
+    // The row's look and text for an engine state; for currentPart also the total bar's text.
+    void showState(PartType part, trvUpdater::State state, trvUpdater::Err error);
+    void showProgress(PartType part, int value);
+    void showProgressMax(PartType part, int max);
+    void setCheckEnable(PartType part, bool enable);
+    void setChecked(PartType part, bool checked);
+    // Whether the board takes part in an update: its box is enabled and either
+    // checked or advanced mode is off.
+    bool isChecked(PartType part);
+
+    // Shows the board's reported version and the image ready for it.
+    void setFileState(const QString& reportedVersion, HexReader& reader, PartType part);
+    // Sets the board's file label: name, then date and size where known.
+    void showFirmwareInfo(PartType part, QString name, QString date, int size);
+    // A size as a three-character number and its unit, e.g. " 89 kB".
+    static QString formatByteCount(int bytes);
+
+private:
+    // The version text each board last reported; empty until it reports.
+    struct ReportedVersions
+    {
+        QString mainboard;
+        QString terminal;
+        QString sensor1;
+        QString sensor2;
+        QString sensor3;
+        QString sensor4;
+        QString sensor5;
+
+        // The board's text; null for NoPart and values outside 1 to 7.
+        QString* of(PartType part);
+    };
+
+    trvInterface* device;
+    HexReader mainboardHex;
+    HexReader sensorHex; // one image for all five sensor boards
+    HexReader terminalHex;
+    trvUpdater* updater;  // the running step's engine; null while no update runs
+    bool versionReceived; // a board has answered since the last connect
+    QTimer* reopenTimer;
+    ReportedVersions reportedVersion;
+    QShortcut* checksumShortcut;
+    QList<PartType> updateQueue; // boards whose step has not begun
+    QList<PartType> parts;       // all seven boards in the order of the rows
+    int updateSteps;
+    int stepsDone;
+    int stepRange;        // the running step's range maximum for currentPart
+    PartType currentPart; // the board whose progress drives the total bar
+    Ui_trvLoader* ui;
+};
+
+// Evaluates the style sheet for the widget again, so that rules selecting on
+// its dynamic properties take effect.
+void repolish(QWidget* widget);
+
+// The name of the board's group: "Sensor Boards", "Control Panel" or "Main Board".
+QString partName(trvInterface::PartType part);
