@@ -137,6 +137,9 @@ void tst_realhidapi::init()
 
 void tst_realhidapi::cleanup()
 {
+    // The link says disconnected() as the window goes: nothing here may hear it.
+    if (device)
+        device->disconnect(this);
     window.reset();
     device = nullptr;
 }
