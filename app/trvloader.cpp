@@ -3,6 +3,8 @@
 #include "ui_trvloader.h"
 
 #include <QCloseEvent>
+#include <QDir>
+#include <QFileDialog>
 #include <QKeyEvent>
 #include <QKeySequence>
 #include <QMessageBox>
@@ -27,6 +29,12 @@ trvLoader::trvLoader(QWidget* parent)
 
     connect(ui->frameworkInfo, SIGNAL(clicked()), this, SLOT(showLicense()));
 
+    device = new trvInterface(this);
+    connect(device, SIGNAL(connected()), this, SLOT(trvConnected()));
+    connect(device, SIGNAL(disconnected()), this, SLOT(trvDisconnected()));
+    connect(device, SIGNAL(firmwareVersion(trvInterface::PartType, QString)), this,
+            SLOT(trvFirmwareVersion(trvInterface::PartType, QString)));
+
     connect(ui->loadMainboard, SIGNAL(clicked()), this, SLOT(openFirmware()));
     connect(ui->loadTerminal, SIGNAL(clicked()), this, SLOT(openFirmware()));
     connect(ui->loadSensor, SIGNAL(clicked()), this, SLOT(openFirmware()));
@@ -50,6 +58,8 @@ trvLoader::trvLoader(QWidget* parent)
         showState(part, QString());
         showProgress(part, 0);
     }
+
+    device->setAutoconnect(true);
 }
 
 trvLoader::~trvLoader()
@@ -131,6 +141,28 @@ QCheckBox* trvLoader::partCheckbox(PartType part)
         return ui->checkTerminal;
     case trvInterface::Mainboard:
         return ui->checkMainboard;
+    default:
+        return nullptr;
+    }
+}
+
+QLabel* trvLoader::partVersionLabel(PartType part)
+{
+    switch (part) {
+    case trvInterface::Sensor1:
+        return ui->versionSensor1;
+    case trvInterface::Sensor2:
+        return ui->versionSensor2;
+    case trvInterface::Sensor3:
+        return ui->versionSensor3;
+    case trvInterface::Sensor4:
+        return ui->versionSensor4;
+    case trvInterface::Sensor5:
+        return ui->versionSensor5;
+    case trvInterface::Terminal:
+        return ui->versionTerminal;
+    case trvInterface::Mainboard:
+        return ui->versionMainboard;
     default:
         return nullptr;
     }
@@ -238,32 +270,247 @@ void trvLoader::trvDisconnected()
     ui->totalProgress->setFormat("Waiting for USB connection");
 }
 
-// Not wired yet: the window does not open the instrument so far.
-void trvLoader::trvConnected() {}
-void trvLoader::trvFirmwareVersion(trvInterface::PartType, QString) {}
-void trvLoader::reopen() {}
-
-// --- Firmware files (not yet: the readers stay empty and the labels keep their placeholders)
-
-void trvLoader::loadFirmwareFiles() {}
-void trvLoader::updateFileState() {}
-void trvLoader::openFirmware() {}
-void trvLoader::loadFirmware(QString) {}
-void trvLoader::setFileState(const QString&, HexReader&, PartType) {}
-void trvLoader::showFirmwareInfo(PartType, QString, QString, int) {}
-QString trvLoader::formatByteCount(int)
+void trvLoader::trvConnected()
 {
-    return QString();
+    reopenTimer->stop();
+    reopenTimer->setInterval(300);
+    reopenTimer->setSingleShot(true);
+
+    ui->controlWidget->setEnabled(true);
+    ui->mainControl->setEnabled(true);
+
+    versionReceived = false;
+    reportedVersion = ReportedVersions();
+    for (PartType part : qAsConst(parts)) {
+        setCheckEnable(part, false);
+    }
+    device->requestFirmwareVersion();
+    reopenTimer->start();
+
+    if (!updater) {
+        const bool imagesUsable = mainboardHex.state == HexReader::FileOk &&
+                                  sensorHex.state == HexReader::FileOk &&
+                                  terminalHex.state == HexReader::FileOk;
+        ui->totalProgress->setFormat(imagesUsable ? tr("Ready to start firmware update")
+                                                  : tr("One or more firmware files are missing"));
+        ui->totalProgress->setValue(0);
+    }
 }
 
-// --- Checksum stamping tool (not yet)
+void trvLoader::trvFirmwareVersion(trvInterface::PartType part, QString version)
+{
+    versionReceived = true;
+    if (QString* reported = reportedVersion.of(part)) {
+        *reported = version;
+        if (!updater) {
+            setCheckEnable(part, true);
+        }
+    }
+    updateFileState();
+}
 
-void trvLoader::calcChecksum() {}
+void trvLoader::reopen()
+{
+    if (!versionReceived) {
+        device->close();
+    }
+}
 
-// --- Advanced mode and licence (not yet)
+// --- Firmware files
 
-void trvLoader::advancedClicked() {}
-void trvLoader::showLicense() {}
+void trvLoader::loadFirmwareFiles()
+{
+    mainboardHex.read(":/firmware/kzent", false);
+    sensorHex.read(":/firmware/ksens", false);
+    terminalHex.read(":/firmware/kterm", false);
+}
+
+void trvLoader::updateFileState()
+{
+    setFileState(reportedVersion.mainboard, mainboardHex, trvInterface::Mainboard);
+    setFileState(reportedVersion.terminal, terminalHex, trvInterface::Terminal);
+    setFileState(reportedVersion.sensor1, sensorHex, trvInterface::Sensor1);
+    setFileState(reportedVersion.sensor2, sensorHex, trvInterface::Sensor2);
+    setFileState(reportedVersion.sensor3, sensorHex, trvInterface::Sensor3);
+    setFileState(reportedVersion.sensor4, sensorHex, trvInterface::Sensor4);
+    setFileState(reportedVersion.sensor5, sensorHex, trvInterface::Sensor5);
+}
+
+void trvLoader::setFileState(const QString& reportedVersion, HexReader& reader, PartType part)
+{
+    QString name;
+    QString date;
+    int size = 0;
+    switch (reader.state) {
+    case HexReader::FileOk:
+        name = QString("%1-%2.hex").arg(reader.part, reader.version);
+        date = reader.date;
+        size = reader.data.size();
+        break;
+    case HexReader::FileAccessDenied:
+        name = tr("No valid firmware file");
+        break;
+    case HexReader::InvalidData:
+        name = tr("Firmwarefile with invalid data");
+        break;
+    case HexReader::Corrupted:
+        name = tr("Corrupted firmware file");
+        break;
+    default:
+        break;
+    }
+    if (QLabel* label = partVersionLabel(part)) {
+        label->setText(reportedVersion);
+    }
+    showFirmwareInfo(part, name, date, size);
+}
+
+void trvLoader::showFirmwareInfo(PartType part, QString name, QString date, int size)
+{
+    QLabel* label = nullptr;
+    switch (part) {
+    case trvInterface::Mainboard:
+        label = ui->fileStateMainboard;
+        break;
+    case trvInterface::Terminal:
+        label = ui->fileStateTerminal;
+        break;
+    case trvInterface::Sensor1:
+    case trvInterface::Sensor2:
+    case trvInterface::Sensor3:
+    case trvInterface::Sensor4:
+    case trvInterface::Sensor5:
+        label = ui->fileStateSensor;
+        break;
+    default:
+        return;
+    }
+    QString text = name;
+    if (size >= 1 && !date.isEmpty()) {
+        text += QString(" (%1, %2)").arg(date, formatByteCount(size));
+    } else if (!date.isEmpty()) {
+        text += QString(" (%1)").arg(date);
+    } else if (size >= 1) {
+        text += QString(" (%1)").arg(formatByteCount(size));
+    }
+    label->setText(text);
+}
+
+QString trvLoader::formatByteCount(int bytes)
+{
+    if (bytes > 1024 * 1024) {
+        return QString("%1 MB").arg(bytes / 1048576.0, 3, 'f', 0);
+    }
+    if (bytes > 1024) {
+        return QString("%1 kB").arg(bytes / 1024.0, 3, 'f', 0);
+    }
+    return QString("%1 Byte").arg(double(bytes), 3, 'f', 0);
+}
+
+void trvLoader::openFirmware()
+{
+    const QStringList files =
+        QFileDialog::getOpenFileNames(this, tr("Load firmware files"), "files", "Firmware (*.hex)");
+    for (const QString& file : files) {
+        loadFirmware(file);
+    }
+    updateFileState();
+}
+
+void trvLoader::loadFirmware(QString path)
+{
+    HexReader chosen;
+    if (chosen.read(path, false) != HexReader::FileOk) {
+        QMessageBox::critical(this, tr("Load firmwar efile"),
+                              tr("An error occured while loading firmware file\n\"%1\"\n%2")
+                                  .arg(path, chosen.stateDescription()),
+                              QMessageBox::Ok);
+        return;
+    }
+
+    HexReader* target = nullptr;
+    if (chosen.part == "KZENT") {
+        target = &mainboardHex;
+    } else if (chosen.part == "KTERM") {
+        target = &terminalHex;
+    } else if (chosen.part == "KSENS") {
+        target = &sensorHex;
+    }
+
+    const QString question =
+        target && target->state == HexReader::FileOk
+            ? tr("Do you want to replace existing firmware file\n\"%1\"\nwith selected firmware "
+                 "file?\n\"%2\"")
+                  .arg(target->fullName(), chosen.fullName())
+            : tr("Use selected firmware?\n\"%1\"").arg(chosen.fullName());
+    if (QMessageBox::question(this, tr("Load firmware file"), question,
+                              QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes) {
+        return;
+    }
+    if (!target) {
+        QMessageBox::information(
+            this, tr("Load firmware file"),
+            tr("The firmware file\n\"%1\"\nis for no board of this instrument (part code \"%2\").")
+                .arg(path, chosen.part));
+        return;
+    }
+    target->read(path, false);
+}
+
+// --- Checksum stamping tool
+
+void trvLoader::calcChecksum()
+{
+    const QStringList files = QFileDialog::getOpenFileNames(
+        this, "Firmware files", QDir::currentPath(), "Firmware (*.hex)");
+    for (const QString& file : files) {
+        HexReader::Err result = HexReader::sort(file);
+        if (result == HexReader::FileOk) {
+            HexReader stamped;
+            result = stamped.read(file, true);
+        }
+        if (result != HexReader::FileOk) {
+            QMessageBox::critical(this, "Firmware files", HexReader::stateDescription(result),
+                                  QMessageBox::Ok);
+            continue;
+        }
+        loadFirmware(file);
+    }
+    loadFirmwareFiles();
+    updateFileState();
+}
+
+// --- Advanced mode and licence
+
+void trvLoader::advancedClicked()
+{
+    ui->controlWidget->setVisible(ui->advanced->isChecked());
+}
+
+void trvLoader::showLicense()
+{
+    const QString linkStyle = "color: rgb(245, 177, 1);";
+    const QString qtSection =
+        QString("<h1>About Qt</h1>"
+                "<p>This program uses Qt version %1.</p>"
+                "<p>Qt is a C++ toolkit for cross-platform application development.</p>"
+                "<p>This program uses Qt licensed under the GNU LGPL version 3.</p>"
+                "<p>Copyright (C) 2016-2020 The Qt Company Ltd and other contributors.</p>"
+                "<p>See <a href=\"https://www.qt.io/\" style=\"%2\">www.qt.io</a> for more "
+                "information.</p>")
+            .arg(QString::fromLatin1(qVersion()), linkStyle);
+    const QString hidapiSection =
+        QString("<h1>About HIDAPI</h1>"
+                "<p>This program uses HIDAPI.</p>"
+                "<p>HIDAPI is a multi-platform library which allows an application to interface "
+                "USB and Bluetooth HID-Class devices on Windows, Linux, FreeBSD and MAC OS X.</p>"
+                "<p>This program uses HIDAPI licensed under a BSD-style license.</p>"
+                "<p>Copyright (C) 2009-2013 Alan Ott, Signal 11 Software.</p>"
+                "<p>Visit <a href=\"https://github.com/libusb/hidapi\" "
+                "style=\"%1\">github.com/libusb/hidapi</a> for more information.</p>")
+            .arg(linkStyle);
+    QMessageBox::about(this, "Licence Information", qtSection + hidapiSection);
+}
 
 // --- Update (not yet: nothing is ever started, so updater stays null)
 

@@ -11,6 +11,7 @@
 class QCheckBox;
 class QCloseEvent;
 class QKeyEvent;
+class QLabel;
 class QProgressBar;
 class QShortcut;
 class QShowEvent;
@@ -85,6 +86,8 @@ protected:
     static QString formatByteCount(int bytes);
 
 private:
+    QLabel* partVersionLabel(PartType part);
+
     // The version text each board last reported; empty until it reports.
     struct ReportedVersions
     {

@@ -1,6 +1,7 @@
 // The main window's frame: its widgets, its first look, the row helpers,
 // the style sheet, and how it opens and closes.
 
+#include "instrument.h"
 #include "stylesheet.h"
 #include "trvloader.h"
 
@@ -58,6 +59,7 @@ class tst_trvloader : public QObject
 
 private slots:
     void initTestCase();
+    void init();
 
     void styleSheetText_data();
     void styleSheetText();
@@ -82,6 +84,13 @@ void tst_trvloader::initTestCase()
     QFile sheet(":/css/stylesheet.css");
     QVERIFY(sheet.open(QIODevice::ReadOnly));
     qApp->setStyleSheet(::styleSheetText(sheet.readAll()));
+}
+
+// The frame is looked at without an instrument: the window stays in its waiting look.
+void tst_trvloader::init()
+{
+    sim::instrument().reset();
+    sim::instrument().unplug();
 }
 
 void tst_trvloader::styleSheetText_data()

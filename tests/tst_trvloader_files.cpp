@@ -1,0 +1,589 @@
+// The window's firmware images: the built-in ones, files loaded by the user
+// through the load buttons, and the hidden stamping tool (Ctrl+Alt+F8).
+
+#include "hexreader.h"
+#include "instrument.h"
+#include "stylesheet.h"
+#include "trvloader.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPointer>
+#include <QProcess>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QToolButton>
+#include <QtTest>
+
+#include <functional>
+
+namespace {
+
+// The window with its file helpers within reach of the tests.
+class Window : public trvLoader
+{
+public:
+    using trvLoader::formatByteCount;
+    using trvLoader::setFileState;
+};
+
+// Answers the modal dialogs the window opens, one step per dialog in the order
+// they appear, the way a user would; each step returns what the user was shown.
+class ModalAnswers : public QObject
+{
+public:
+    using Step = std::function<QString(QWidget*)>;
+
+    explicit ModalAnswers(QList<Step> steps) : steps(std::move(steps))
+    {
+        connect(&timer, &QTimer::timeout, this, &ModalAnswers::look);
+        timer.start(5);
+    }
+    bool allAnswered() const { return steps.isEmpty(); }
+
+    QStringList seen; // one entry per dialog
+
+private:
+    void look()
+    {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal || !modal->isVisible() || modal == handled) {
+            return;
+        }
+        handled = modal;
+        if (steps.isEmpty()) {
+            seen << QString("unexpected %1: %2")
+                        .arg(modal->metaObject()->className(), modal->windowTitle());
+            QMetaObject::invokeMethod(modal, "reject");
+            return;
+        }
+        seen << steps.takeFirst()(modal);
+    }
+
+    QList<Step> steps;
+    QPointer<QWidget> handled;
+    QTimer timer;
+};
+
+// Presses a button of the message box; shows "title | text".
+ModalAnswers::Step press(QMessageBox::StandardButton button, std::function<void()> before = {})
+{
+    return [button, before](QWidget* modal) -> QString {
+        auto* box = qobject_cast<QMessageBox*>(modal);
+        if (!box || !box->button(button)) {
+            QMetaObject::invokeMethod(modal, "reject");
+            return QString("no such button in ") + modal->metaObject()->className();
+        }
+        const QString seen = box->windowTitle() + " | " + box->text();
+        if (before) {
+            before();
+        }
+        box->button(button)->click();
+        return seen;
+    };
+}
+
+// Picks the files in the file dialog and opens them; shows "caption | filter".
+ModalAnswers::Step choose(const QString& folder, const QStringList& names)
+{
+    return [folder, names](QWidget* modal) -> QString {
+        auto* dialog = qobject_cast<QFileDialog*>(modal);
+        if (!dialog) {
+            QMetaObject::invokeMethod(modal, "reject");
+            return QString("not a file dialog: ") + modal->metaObject()->className();
+        }
+        const QString seen = dialog->windowTitle() + " | " + dialog->nameFilters().join(";");
+        dialog->setDirectory(folder);
+        QStringList quoted;
+        for (const QString& name : names) {
+            quoted << '"' + name + '"';
+        }
+        dialog->findChild<QLineEdit*>("fileNameEdit")->setText(quoted.join(' '));
+        dialog->findChild<QDialogButtonBox*>("buttonBox")->button(QDialogButtonBox::Open)->click();
+        return seen;
+    };
+}
+
+// One Intel HEX record with CR LF.
+QByteArray record(quint8 type, quint16 address, const QByteArray& data)
+{
+    QByteArray bytes;
+    bytes += char(data.size());
+    bytes += char(address >> 8);
+    bytes += char(address & 0xff);
+    bytes += char(type);
+    bytes += data;
+    quint8 sum = 0;
+    for (char byte : bytes) {
+        sum += quint8(byte);
+    }
+    bytes += char(quint8(0x100 - sum));
+    return ":" + bytes.toHex().toUpper() + "\r\n";
+}
+
+// An identification text as 16-byte records, eight characters each in the
+// first two bytes of every four.
+QByteArray textRecords(quint16 base, const QByteArray& text)
+{
+    QByteArray lines;
+    for (int start = 0; start < text.size(); start += 8) {
+        QByteArray data(16, '\0');
+        for (int i = 0; i < 8 && start + i < text.size(); ++i) {
+            data[(i / 2) * 4 + i % 2] = text[start + i];
+        }
+        lines += record(0x00, base + start * 2, data);
+    }
+    return lines;
+}
+
+QByteArray codeRecord(quint16 address)
+{
+    return record(0x00, address, QByteArray::fromHex("B271000060830000B2710000C81C0000"));
+}
+
+// An image without checksum record: code at 0x0000 and 0x0010, then the identification.
+QByteArray imageText(const QByteArray& part, const QByteArray& version,
+                     const QByteArray& date = "Mar  3 2017 11:22:33")
+{
+    return record(0x04, 0, QByteArray(2, '\0')) + codeRecord(0x0000) + codeRecord(0x0010) +
+           textRecords(0x800, part) + textRecords(0x840, version) + textRecords(0x880, date) +
+           record(0x01, 0, QByteArray());
+}
+
+QByteArray stamped(const QByteArray& text)
+{
+    const quint8 sum = HexReader::imageChecksum(text);
+    return text + record(0x80, 0, QByteArray(1, '\0') + char(sum));
+}
+
+void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QCOMPARE(file.write(bytes), qint64(bytes.size()));
+}
+
+QByteArray fileBytes(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(unreadable)");
+}
+
+QString label(QWidget& window, const QString& name)
+{
+    return window.findChild<QLabel*>(name)->text();
+}
+
+const QString builtInMainboard = "KZENT-v3.3.hex (Feb 12 2015 09:48:59, 197 kB)";
+const QString builtInTerminal = "KTERM-v2.1.hex (Jan 14 2015 17:26:03, 118 kB)";
+const QString builtInSensor = "KSENS-v1.9.hex (Feb  9 2016 10:21:05,  89 kB)";
+
+} // namespace
+
+class tst_trvloader_files : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+
+    void builtInImages();
+    void formatByteCount_data();
+    void formatByteCount();
+    void fileStateTexts_data();
+    void fileStateTexts();
+
+    void replaceAnsweredNoThenYes();
+    void threeFilesThreeQuestionsOneRefresh();
+    void brokenFile_data();
+    void brokenFile();
+    void unknownPartCode();
+    void fileChangedBeforeYes();
+
+    void stampingToolSortsStampsAndOffers();
+    void stampingToolTwiceGivesSameFile();
+    void stampingToolFailures_data();
+    void stampingToolFailures();
+    void stampingToolReadOnlyFile();
+
+private:
+    // Shows the window on the instrument and switches to advanced mode, where the load buttons are.
+    void openAdvanced(Window& window);
+    // Clicks the load button and answers the dialogs that follow.
+    QStringList load(Window& window, const QList<ModalAnswers::Step>& steps);
+    // Opens the stamping tool by its shortcut and answers the dialogs that follow.
+    QStringList stamp(Window& window, const QList<ModalAnswers::Step>& steps);
+
+    QTemporaryDir folder;
+};
+
+void tst_trvloader_files::initTestCase()
+{
+    QVERIFY(folder.isValid());
+    QFile sheet(":/css/stylesheet.css");
+    QVERIFY(sheet.open(QIODevice::ReadOnly));
+    qApp->setStyleSheet(styleSheetText(sheet.readAll()));
+}
+
+void tst_trvloader_files::init()
+{
+    sim::instrument().reset();
+}
+
+void tst_trvloader_files::openAdvanced(Window& window)
+{
+    window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    auto* advanced = window.findChild<QCheckBox*>("advanced");
+    QTRY_VERIFY(advanced->isEnabled());
+    QTest::mouseClick(advanced, Qt::LeftButton);
+    QVERIFY(window.findChild<QWidget*>("controlWidget")->isVisible());
+}
+
+QStringList tst_trvloader_files::load(Window& window, const QList<ModalAnswers::Step>& steps)
+{
+    ModalAnswers answers(steps);
+    QTest::mouseClick(window.findChild<QToolButton*>("loadSensor"), Qt::LeftButton);
+    if (!answers.allAnswered()) {
+        answers.seen << "a dialog did not appear";
+    }
+    return answers.seen;
+}
+
+QStringList tst_trvloader_files::stamp(Window& window, const QList<ModalAnswers::Step>& steps)
+{
+    window.activateWindow();
+    if (!QTest::qWaitForWindowActive(&window)) {
+        return {"the window did not become active"};
+    }
+    ModalAnswers answers(steps);
+    QTest::keyClick(&window, Qt::Key_F8, Qt::ControlModifier | Qt::AltModifier);
+    if (!answers.allAnswered()) {
+        answers.seen << "a dialog did not appear";
+    }
+    return answers.seen;
+}
+
+void tst_trvloader_files::builtInImages()
+{
+    sim::instrument().unplug();
+    Window window;
+    QCOMPARE(label(window, "fileStateMainboard"), builtInMainboard);
+    QCOMPARE(label(window, "fileStateTerminal"), builtInTerminal);
+    QCOMPARE(label(window, "fileStateSensor"), builtInSensor);
+    for (const char* board :
+         {"Sensor1", "Sensor2", "Sensor3", "Sensor4", "Sensor5", "Terminal", "Mainboard"}) {
+        QCOMPARE(label(window, QString("version") + board), QString());
+    }
+}
+
+void tst_trvloader_files::formatByteCount_data()
+{
+    QTest::addColumn<int>("bytes");
+    QTest::addColumn<QString>("text");
+
+    QTest::newRow("5") << 5 << "  5 Byte";
+    QTest::newRow("500") << 500 << "500 Byte";
+    QTest::newRow("1024") << 1024 << "1024 Byte";
+    QTest::newRow("1025") << 1025 << "  1 kB";
+    QTest::newRow("89 kB") << 89 * 1024 << " 89 kB";
+    QTest::newRow("197 kB") << 197 * 1024 << "197 kB";
+    QTest::newRow("1048576") << 1048576 << "1024 kB";
+    QTest::newRow("3 MB") << 3 * 1048576 << "  3 MB";
+}
+
+void tst_trvloader_files::formatByteCount()
+{
+    QFETCH(int, bytes);
+    QFETCH(QString, text);
+    QCOMPARE(Window::formatByteCount(bytes), text);
+}
+
+void tst_trvloader_files::fileStateTexts_data()
+{
+    QTest::addColumn<int>("state");
+    QTest::addColumn<QString>("text");
+
+    QTest::newRow("FileAccessDenied")
+        << int(HexReader::FileAccessDenied) << "No valid firmware file";
+    QTest::newRow("InvalidData") << int(HexReader::InvalidData) << "Firmwarefile with invalid data";
+    QTest::newRow("Corrupted") << int(HexReader::Corrupted) << "Corrupted firmware file";
+    QTest::newRow("WriteAccessDenied") << int(HexReader::WriteAccessDenied) << "";
+    QTest::newRow("InvalidOrder") << int(HexReader::InvalidOrder) << "";
+    QTest::newRow("NoValidFirmware") << int(HexReader::NoValidFirmware) << "";
+}
+
+// A failed image shows only its failure, without the date or size it may hold.
+void tst_trvloader_files::fileStateTexts()
+{
+    QFETCH(int, state);
+    QFETCH(QString, text);
+
+    Window window;
+    HexReader reader;
+    QCOMPARE(reader.read(":/firmware/kterm", false), HexReader::FileOk);
+    reader.state = HexReader::Err(state);
+    window.setFileState("v0.7", reader, trvInterface::Terminal);
+    QCOMPARE(label(window, "fileStateTerminal"), text);
+    QCOMPARE(label(window, "versionTerminal"), QString("v0.7"));
+
+    window.setFileState("v0.8", reader, trvInterface::Sensor4);
+    QCOMPARE(label(window, "fileStateSensor"), text);
+    QCOMPARE(label(window, "versionSensor4"), QString("v0.8"));
+    QCOMPARE(label(window, "versionSensor3"), QString());
+}
+
+void tst_trvloader_files::replaceAnsweredNoThenYes()
+{
+    const QString path = folder.filePath("sensor-new.hex");
+    writeFile(path, stamped(imageText("KSENS", "v2.0")));
+    Window window;
+    openAdvanced(window);
+
+    const QString question =
+        "Load firmware file | Do you want to replace existing firmware file\n"
+        "\"KSENS-v1.9.hex (Feb  9 2016 10:21:05)\"\nwith selected firmware file?\n"
+        "\"KSENS-v2.0.hex (Mar  3 2017 11:22:33)\"";
+    QCOMPARE(load(window, {choose(folder.path(), {"sensor-new.hex"}), press(QMessageBox::No)}),
+             QStringList({"Load firmware files | Firmware (*.hex)", question}));
+    QCOMPARE(label(window, "fileStateSensor"), builtInSensor);
+
+    QCOMPARE(load(window, {choose(folder.path(), {"sensor-new.hex"}), press(QMessageBox::Yes)}),
+             QStringList({"Load firmware files | Firmware (*.hex)", question}));
+    const int size = imageText("KSENS", "v2.0").size(); // the text up to the end-of-file record
+    QCOMPARE(label(window, "fileStateSensor"),
+             "KSENS-v2.0.hex (Mar  3 2017 11:22:33, " + Window::formatByteCount(size) + ")");
+    QCOMPARE(label(window, "fileStateMainboard"), builtInMainboard);
+}
+
+void tst_trvloader_files::threeFilesThreeQuestionsOneRefresh()
+{
+    writeFile(folder.filePath("a-main.hex"), stamped(imageText("KZENT", "v4.0")));
+    writeFile(folder.filePath("b-panel.hex"), stamped(imageText("KTERM", "v3.0")));
+    writeFile(folder.filePath("c-sensor.hex"), stamped(imageText("KSENS", "v2.0")));
+    Window window;
+    openAdvanced(window);
+
+    // While the questions are asked, the rows still show what they showed before.
+    QStringList labelsDuringQuestions;
+    auto rows = [&] {
+        labelsDuringQuestions << label(window, "fileStateMainboard") + " / " +
+                                     label(window, "fileStateTerminal") + " / " +
+                                     label(window, "fileStateSensor");
+    };
+    const QStringList seen =
+        load(window, {choose(folder.path(), {"a-main.hex", "b-panel.hex", "c-sensor.hex"}),
+                      press(QMessageBox::Yes, rows), press(QMessageBox::Yes, rows),
+                      press(QMessageBox::Yes, rows)});
+    QCOMPARE(seen.size(), 4);
+    QVERIFY2(seen[1].contains("\"KZENT-v4.0.hex (Mar  3 2017 11:22:33)\""), qPrintable(seen[1]));
+    QVERIFY2(seen[2].contains("\"KTERM-v3.0.hex (Mar  3 2017 11:22:33)\""), qPrintable(seen[2]));
+    QVERIFY2(seen[3].contains("\"KSENS-v2.0.hex (Mar  3 2017 11:22:33)\""), qPrintable(seen[3]));
+    const QString before = builtInMainboard + " / " + builtInTerminal + " / " + builtInSensor;
+    QCOMPARE(labelsDuringQuestions, QStringList({before, before, before}));
+
+    QVERIFY(label(window, "fileStateMainboard").startsWith("KZENT-v4.0.hex (Mar  3 2017"));
+    QVERIFY(label(window, "fileStateTerminal").startsWith("KTERM-v3.0.hex (Mar  3 2017"));
+    QVERIFY(label(window, "fileStateSensor").startsWith("KSENS-v2.0.hex (Mar  3 2017"));
+}
+
+void tst_trvloader_files::brokenFile_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("description");
+
+    const QByteArray good = imageText("KSENS", "v2.0");
+    QTest::newRow("no checksum record") << good << "Firmware file has been corrupted";
+    QByteArray badLine = stamped(good);
+    badLine.replace(":10000000B2", ":10000000G2");
+    QTest::newRow("invalid record") << badLine << "Firmware file contains invalid data";
+    QTest::newRow("no identification") << stamped(record(0x04, 0, QByteArray(2, '\0')) +
+                                                  codeRecord(0) + record(0x01, 0, QByteArray()))
+                                       << "No valid firmware file";
+}
+
+void tst_trvloader_files::brokenFile()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, description);
+
+    const QString path = folder.filePath("broken.hex");
+    writeFile(path, bytes);
+    Window window;
+    openAdvanced(window);
+    const QStringList seen =
+        load(window, {choose(folder.path(), {"broken.hex"}), press(QMessageBox::Ok)});
+    QCOMPARE(seen.value(1), QString("Load firmwar efile | An error occured while loading firmware "
+                                    "file\n\"%1\"\n%2")
+                                .arg(path, description));
+    QCOMPARE(seen.size(), 2);
+    QCOMPARE(label(window, "fileStateSensor"), builtInSensor);
+}
+
+void tst_trvloader_files::unknownPartCode()
+{
+    const QString path = folder.filePath("other.hex");
+    writeFile(path, stamped(imageText("KPEDL", "v1.0")));
+    Window window;
+    openAdvanced(window);
+    const QStringList seen = load(window, {choose(folder.path(), {"other.hex"}),
+                                           press(QMessageBox::Yes), press(QMessageBox::Ok)});
+    QCOMPARE(seen.value(1), QString("Load firmware file | Use selected firmware?\n"
+                                    "\"KPEDL-v1.0.hex (Mar  3 2017 11:22:33)\""));
+    QVERIFY2(seen.value(2).contains("KPEDL") && seen.value(2).contains("no board"),
+             qPrintable(seen.value(2)));
+    QCOMPARE(seen.size(), 3);
+    QCOMPARE(label(window, "fileStateMainboard"), builtInMainboard);
+    QCOMPARE(label(window, "fileStateTerminal"), builtInTerminal);
+    QCOMPARE(label(window, "fileStateSensor"), builtInSensor);
+}
+
+// A file that is damaged while the question is open is read again on Yes: its
+// board's row shows the failure, and the next question for that board is the
+// plain "Use selected firmware?".
+void tst_trvloader_files::fileChangedBeforeYes()
+{
+    const QString path = folder.filePath("panel.hex");
+    writeFile(path, stamped(imageText("KTERM", "v3.0")));
+    Window window;
+    openAdvanced(window);
+    QByteArray damaged = stamped(imageText("KTERM", "v3.0"));
+    damaged.replace(":10000000B2", ":10000000b2");
+
+    load(window, {choose(folder.path(), {"panel.hex"}),
+                  press(QMessageBox::Yes, [&] { writeFile(path, damaged); })});
+    QCOMPARE(label(window, "fileStateTerminal"), QString("Corrupted firmware file"));
+
+    writeFile(path, stamped(imageText("KTERM", "v3.0")));
+    const QStringList seen =
+        load(window, {choose(folder.path(), {"panel.hex"}), press(QMessageBox::Yes)});
+    QCOMPARE(seen.value(1), QString("Load firmware file | Use selected firmware?\n"
+                                    "\"KTERM-v3.0.hex (Mar  3 2017 11:22:33)\""));
+    QVERIFY(label(window, "fileStateTerminal").startsWith("KTERM-v3.0.hex"));
+}
+
+void tst_trvloader_files::stampingToolSortsStampsAndOffers()
+{
+    // Records out of order: the second code record comes first.
+    QByteArray text = imageText("KSENS", "v2.1");
+    const QByteArray first = codeRecord(0x0000), second = codeRecord(0x0010);
+    text.replace(first + second, second + first);
+    const QString path = folder.filePath("unsorted.hex");
+    writeFile(path, text);
+    HexReader before;
+    QCOMPARE(before.read(path, false), HexReader::InvalidOrder);
+
+    Window window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    const QStringList seen =
+        stamp(window, {choose(folder.path(), {"unsorted.hex"}), press(QMessageBox::Yes)});
+    QCOMPARE(seen.value(0), QString("Firmware files | Firmware (*.hex)"));
+    QVERIFY2(seen.value(1).contains("with selected firmware file?\n\"KSENS-v2.1.hex"),
+             qPrintable(seen.value(1)));
+    QCOMPARE(seen.size(), 2);
+
+    HexReader after;
+    QCOMPARE(after.read(path, false), HexReader::FileOk);
+    QCOMPARE(after.version, QString("v2.1"));
+    // The tool ends with the built-in images, whatever was answered.
+    QCOMPARE(label(window, "fileStateSensor"), builtInSensor);
+}
+
+void tst_trvloader_files::stampingToolTwiceGivesSameFile()
+{
+    const QString path = folder.filePath("twice.hex");
+    writeFile(path, stamped(imageText("KTERM", "v3.1")));
+
+    Window window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    QCOMPARE(stamp(window, {choose(folder.path(), {"twice.hex"}), press(QMessageBox::No)}).size(),
+             2);
+    const QByteArray once = fileBytes(path);
+    QCOMPARE(stamp(window, {choose(folder.path(), {"twice.hex"}), press(QMessageBox::No)}).size(),
+             2);
+    QCOMPARE(fileBytes(path), once);
+    QCOMPARE(once.count(":0200008000"), 1);
+    HexReader reader;
+    QCOMPARE(reader.read(path, false), HexReader::FileOk);
+}
+
+void tst_trvloader_files::stampingToolFailures_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<bool>("stampedAfter");
+
+    QByteArray overlapping = imageText("KSENS", "v2.2");
+    overlapping.replace(codeRecord(0x0010), codeRecord(0x0008));
+    QTest::newRow("overlapping records")
+        << overlapping << "Firmware files | Firmware file is in an invalid order" << false;
+    QByteArray invalid = imageText("KSENS", "v2.2");
+    invalid.replace(":10000000B2", ":10000000G2");
+    QTest::newRow("invalid record")
+        << invalid << "Firmware files | Firmware file contains invalid data" << false;
+    QTest::newRow("no identification")
+        << record(0x04, 0, QByteArray(2, '\0')) + codeRecord(0) + record(0x01, 0, QByteArray())
+        << "Firmware files | No valid firmware file" << true;
+}
+
+// A failing file gets its error box and the tool goes on with the next file.
+void tst_trvloader_files::stampingToolFailures()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, message);
+    QFETCH(bool, stampedAfter);
+
+    writeFile(folder.filePath("a-failing.hex"), bytes);
+    writeFile(folder.filePath("b-good.hex"), imageText("KZENT", "v4.2"));
+    Window window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    const QStringList seen = stamp(window, {choose(folder.path(), {"a-failing.hex", "b-good.hex"}),
+                                            press(QMessageBox::Ok), press(QMessageBox::Yes)});
+    QCOMPARE(seen.value(1), message);
+    QVERIFY2(seen.value(2).contains("\"KZENT-v4.2.hex"), qPrintable(seen.value(2)));
+    QCOMPARE(seen.size(), 3);
+    QCOMPARE(fileBytes(folder.filePath("a-failing.hex")).contains(":0200008000"), stampedAfter);
+    QCOMPARE(label(window, "fileStateMainboard"), builtInMainboard);
+}
+
+void tst_trvloader_files::stampingToolReadOnlyFile()
+{
+    const QString path = folder.filePath("locked.hex");
+    const QByteArray text = imageText("KSENS", "v2.3");
+    writeFile(path, text);
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
+    bool immutable = false;
+    if (QFileInfo(path).isWritable()) {
+        // Permissions do not stop the superuser; the immutable attribute does.
+        immutable = QProcess::execute("chattr", {"+i", path}) == 0;
+        if (!immutable) {
+            QSKIP("cannot make a file read-only for this user");
+        }
+    }
+    auto unlock = qScopeGuard([&] {
+        if (immutable) {
+            QProcess::execute("chattr", {"-i", path});
+        }
+    });
+
+    Window window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    const QStringList seen =
+        stamp(window, {choose(folder.path(), {"locked.hex"}), press(QMessageBox::Ok)});
+    QCOMPARE(seen.value(1), QString("Firmware files | File access denied"));
+    QCOMPARE(seen.size(), 2);
+    QCOMPARE(fileBytes(path), text);
+}
+
+QTEST_MAIN(tst_trvloader_files)
+#include "tst_trvloader_files.moc"
