@@ -166,13 +166,22 @@ HexReader::Err HexReader::read(const QString& fileName, bool writeChecksum)
         }
     }
 
-    const quint8 computed = imageChecksum(data);
+    quint8 computed = imageChecksum(data);
     if (writeChecksum && !hasChecksumRecord) {
-        QByteArray record = checksumRecordLine(computed);
-        // A last line without line end would swallow the record.
-        if (!content.isEmpty() && !content.endsWith('\n'))
-            record.prepend('\n');
-        if (!replaceFile(fileName, content + record))
+        // A last line without line end would swallow the record: end it first. When
+        // that line belongs to the image text, the text reads with its line end from
+        // now on, so that is what the record must cover.
+        const bool lastLineOpen = !content.isEmpty() && !content.endsWith('\n');
+        QByteArray stamped = content;
+        if (lastLineOpen) {
+            stamped.append('\n');
+            if (!data.isEmpty() && !data.endsWith('\n')) {
+                data.append('\n');
+                computed = imageChecksum(data);
+            }
+        }
+        stamped.append(checksumRecordLine(computed));
+        if (!replaceFile(fileName, stamped))
             return state = WriteAccessDenied;
         checksum = computed;
         hasChecksumRecord = true;

@@ -339,6 +339,12 @@ void tst_HexReader::stamping_data()
         << lastLineOpen << "\n" + stampedRecord(HexReader::imageChecksum(text)) << HexReader::FileOk
         << HexReader::FileOk;
 
+    // Ended for the record, the end-of-file line is summed as it reads from now on.
+    const QByteArray endOfFileOpen = text.left(text.size() - 2) + "  ";
+    QTest::newRow("end-of-file line without line end")
+        << endOfFileOpen << "\n" + stampedRecord(HexReader::imageChecksum(endOfFileOpen + "\n"))
+        << HexReader::FileOk << HexReader::FileOk;
+
     QTest::newRow("invalid data") << text + "\r\n"
                                   << QByteArray() << HexReader::InvalidData
                                   << HexReader::InvalidData;
