@@ -2,12 +2,17 @@
 
 #include "ui_trvloader.h"
 
+#include <algorithm>
+
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QDir>
 #include <QFileDialog>
 #include <QKeyEvent>
 #include <QKeySequence>
+#include <QLabel>
 #include <QMessageBox>
+#include <QProgressBar>
 #include <QShortcut>
 #include <QShowEvent>
 #include <QStyle>
@@ -512,13 +517,227 @@ void trvLoader::showLicense()
     QMessageBox::about(this, "Licence Information", qtSection + hidapiSection);
 }
 
-// --- Update (not yet: nothing is ever started, so updater stays null)
+// --- Update
 
-void trvLoader::startUpdate() {}
-void trvLoader::nextUpdate() {}
-void trvLoader::updateRange(int, int) {}
-void trvLoader::updatePosition(int) {}
-void trvLoader::updateCanceled(trvUpdater::Err) {}
-void trvLoader::updateState(trvUpdater::State, trvUpdater::Err) {}
-void trvLoader::updateDone() {}
-void trvLoader::showState(PartType, trvUpdater::State, trvUpdater::Err) {}
+void trvLoader::startUpdate()
+{
+    if (updater) {
+        return; // one update at a time
+    }
+    updateQueue.clear();
+    for (PartType part : qAsConst(parts)) {
+        showProgress(part, 0);
+        showState(part, QString());
+        if (isChecked(part)) {
+            updateQueue << part;
+        }
+    }
+
+    QProgressBar* total = ui->totalProgress;
+    total->setProperty("done", false);
+    total->setProperty("error", false);
+    total->setProperty("working", true);
+    repolish(total);
+    total->setValue(0);
+
+    updateSteps = 0;
+    stepsDone = 0;
+    stepRange = 0;
+    const bool sensors = std::any_of(updateQueue.cbegin(), updateQueue.cend(), [](PartType part) {
+        return part >= trvInterface::Sensor1 && part <= trvInterface::Sensor5;
+    });
+    updateSteps += sensors ? 1 : 0;
+    updateSteps += updateQueue.contains(trvInterface::Terminal) ? 1 : 0;
+    updateSteps += updateQueue.contains(trvInterface::Mainboard) ? 1 : 0;
+
+    if (!updateQueue.isEmpty()) {
+        total->setRange(0, updateSteps * 1000);
+        nextUpdate();
+        return;
+    }
+    QMessageBox::information(this, tr("No update selected"),
+                             tr("No board has been selected for firmware update. Please select "
+                                "boards you want to update."),
+                             QMessageBox::Ok);
+}
+
+void trvLoader::nextUpdate()
+{
+    if (updater) {
+        updater->deleteLater(); // we are inside its done() signal
+        updater = nullptr;
+    }
+
+    QProgressBar* total = ui->totalProgress;
+    if (updateQueue.isEmpty()) {
+        ui->startUpdate->setEnabled(true);
+        total->setProperty("done", true);
+        total->setProperty("error", false);
+        total->setProperty("working", false);
+        total->setFormat(tr("Firmware update successfull"));
+        repolish(total);
+        return;
+    }
+
+    ui->startUpdate->setEnabled(false);
+    const PartType first = updateQueue.first();
+    if (first == trvInterface::Mainboard) {
+        updater = new trvUpdater(device, &mainboardHex, trvInterface::Mainboard, this);
+        updateQueue.removeFirst();
+        currentPart = trvInterface::Mainboard;
+    } else if (first == trvInterface::Terminal) {
+        updater = new trvUpdater(device, &terminalHex, trvInterface::Terminal, this);
+        updateQueue.removeFirst();
+        currentPart = trvInterface::Terminal;
+    } else {
+        // All selected sensor boards take the one sensor image in one step.
+        updater = new trvUpdater(device, &sensorHex, trvInterface::NoPart, this);
+        for (PartType sensor : {trvInterface::Sensor1, trvInterface::Sensor2, trvInterface::Sensor3,
+                                trvInterface::Sensor4, trvInterface::Sensor5}) {
+            if (updateQueue.removeOne(sensor)) {
+                updater->addPart(sensor);
+                currentPart = sensor;
+            }
+        }
+    }
+
+    connect(updater, SIGNAL(done()), this, SLOT(updateDone()));
+    connect(updater, SIGNAL(range(int, int)), this, SLOT(updateRange(int, int)));
+    connect(updater, SIGNAL(process(int)), this, SLOT(updatePosition(int)));
+    connect(updater, SIGNAL(canceled(trvUpdater::Err)), this,
+            SLOT(updateCanceled(trvUpdater::Err)));
+    connect(updater, SIGNAL(currentState(trvUpdater::State, trvUpdater::Err)), this,
+            SLOT(updateState(trvUpdater::State, trvUpdater::Err)));
+    updater->start();
+}
+
+void trvLoader::showState(PartType part, trvUpdater::State state, trvUpdater::Err error)
+{
+    QProgressBar* bar = partBar(part);
+    if (!bar) {
+        return;
+    }
+    bar->setProperty("working", false);
+    bar->setProperty("pending", false);
+    bar->setProperty("done", false);
+    bar->setProperty("error", false);
+
+    switch (state) {
+    case trvUpdater::VerifyVersion:
+    case trvUpdater::WaitForDevice:
+    case trvUpdater::Restarting:
+    case trvUpdater::WaitForReconnect:
+        // Waiting on the board, for no known time: a busy bar.
+        bar->setProperty("pending", true);
+        bar->setRange(0, 0);
+        bar->setFormat(trvUpdater::stateDesription(state));
+        bar->setTextVisible(true);
+        break;
+    case trvUpdater::Failed:
+        bar->setProperty("error", true);
+        bar->setRange(0, 1);
+        bar->setValue(1);
+        bar->setFormat(trvUpdater::errorDescription(error));
+        break;
+    case trvUpdater::Succeeded:
+        bar->setProperty("done", true);
+        bar->setRange(0, 1);
+        bar->setValue(1);
+        bar->setFormat(trvUpdater::stateDesription(state));
+        break;
+    default:
+        bar->setProperty("working", true);
+        bar->setFormat(trvUpdater::stateDesription(state) + " (%p%)");
+        break;
+    }
+    repolish(bar);
+
+    if (part == currentPart) {
+        const QString text = state == trvUpdater::Failed ? trvUpdater::errorDescription(error)
+                                                         : trvUpdater::stateDesription(state);
+        ui->totalProgress->setFormat(partName(part) + ": " + text + " (Total %p%)");
+    }
+}
+
+void trvLoader::updateState(trvUpdater::State state, trvUpdater::Err error)
+{
+    if (!updater) {
+        return;
+    }
+    for (PartType part : qAsConst(parts)) {
+        if (updater->hasPart(part)) {
+            showState(part, state, error);
+        }
+    }
+}
+
+void trvLoader::updateRange(int, int max)
+{
+    if (!updater) {
+        return;
+    }
+    for (PartType part : qAsConst(parts)) {
+        if (updater->hasPart(part)) {
+            showProgressMax(part, max);
+            if (part == currentPart) {
+                stepRange = max;
+            }
+        }
+    }
+}
+
+void trvLoader::updatePosition(int now)
+{
+    if (!updater) {
+        return;
+    }
+    for (PartType part : qAsConst(parts)) {
+        if (updater->hasPart(part)) {
+            showProgress(part, now);
+            if (part == currentPart) {
+                // 1000 units per step; a step with nothing to send counts as complete.
+                const qint64 inStep = stepRange > 0 ? qint64(now) * 1000 / stepRange : 1000;
+                ui->totalProgress->setValue(stepsDone * 1000 + int(inStep));
+            }
+        }
+    }
+}
+
+void trvLoader::updateDone()
+{
+    if (!updater) {
+        return;
+    }
+    for (PartType part : qAsConst(parts)) {
+        if (updater->hasPart(part)) {
+            setChecked(part, false);
+        }
+    }
+    ++stepsDone;
+    nextUpdate();
+}
+
+void trvLoader::updateCanceled(trvUpdater::Err err)
+{
+    if (!updater) {
+        return;
+    }
+    const QString text = trvUpdater::errorDescription(err);
+    for (PartType part : qAsConst(parts)) {
+        if (updater->hasPart(part)) {
+            showState(part, text);
+        }
+    }
+
+    QProgressBar* total = ui->totalProgress;
+    total->setFormat(partName(currentPart) + ": " + text);
+    total->setProperty("working", false);
+    total->setProperty("error", true);
+    total->setValue(total->maximum());
+    repolish(total);
+
+    updateQueue.clear();
+    ui->startUpdate->setEnabled(true);
+    updater->deleteLater(); // we are inside its canceled() signal
+    updater = nullptr;
+}

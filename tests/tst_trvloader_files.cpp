@@ -15,6 +15,7 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QProcess>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QToolButton>
@@ -205,6 +206,8 @@ private slots:
     void brokenFile();
     void unknownPartCode();
     void fileChangedBeforeYes();
+    void unusableImageOnConnect();
+    void corruptedImageIsNotSent();
 
     void stampingToolSortsStampsAndOffers();
     void stampingToolTwiceGivesSameFile();
@@ -213,6 +216,7 @@ private slots:
     void stampingToolReadOnlyFile();
 
 private:
+    void damageMainboardImage(Window& window);
     // Shows the window on the instrument and switches to advanced mode, where the load buttons are.
     void openAdvanced(Window& window);
     // Clicks the load button and answers the dialogs that follow.
@@ -466,6 +470,55 @@ void tst_trvloader_files::fileChangedBeforeYes()
     QCOMPARE(seen.value(1), QString("Load firmware file | Use selected firmware?\n"
                                     "\"KTERM-v3.0.hex (Mar  3 2017 11:22:33)\""));
     QVERIFY(label(window, "fileStateTerminal").startsWith("KTERM-v3.0.hex"));
+}
+
+// Damages the main-board image the way fileChangedBeforeYes does.
+void tst_trvloader_files::damageMainboardImage(Window& window)
+{
+    const QString path = folder.filePath("main.hex");
+    writeFile(path, stamped(imageText("KZENT", "v4.0")));
+    QByteArray damaged = stamped(imageText("KZENT", "v4.0"));
+    damaged.replace(":10000000B2", ":10000000b2");
+    load(window, {choose(folder.path(), {"main.hex"}),
+                  press(QMessageBox::Yes, [&] { writeFile(path, damaged); })});
+    QCOMPARE(label(window, "fileStateMainboard"), QString("Corrupted firmware file"));
+}
+
+void tst_trvloader_files::unusableImageOnConnect()
+{
+    Window window;
+    openAdvanced(window);
+    auto* total = window.findChild<QProgressBar*>("totalProgress");
+    QCOMPARE(total->format(), QString("Ready to start firmware update"));
+    damageMainboardImage(window);
+
+    sim::instrument().unplug();
+    QTRY_COMPARE(total->format(), QString("Waiting for USB connection"));
+    sim::instrument().plug();
+    QTRY_COMPARE(total->format(), QString("One or more firmware files are missing"));
+}
+
+// The engine refuses an image that failed its check: the main board gets nothing.
+void tst_trvloader_files::corruptedImageIsNotSent()
+{
+    Window window;
+    openAdvanced(window);
+    damageMainboardImage(window);
+    auto* mainboard = window.findChild<QCheckBox*>("checkMainboard");
+    QTRY_VERIFY(mainboard->isEnabled());
+    QTest::mouseClick(mainboard, Qt::LeftButton);
+    sim::instrument().clearLog();
+
+    QTest::mouseClick(window.findChild<QPushButton*>("startUpdate"), Qt::LeftButton);
+    auto* total = window.findChild<QProgressBar*>("totalProgress");
+    QTRY_COMPARE(total->format(), QString("Main Board: Invalid firmware file"));
+    QCOMPARE(window.findChild<QProgressBar*>("progressMainboard")->format(),
+             QString("Invalid firmware file (%p%)"));
+    QVERIFY(window.findChild<QPushButton*>("startUpdate")->isEnabled());
+    QTest::qWait(100);
+    for (const QByteArray& message : sim::instrument().received(sim::Mainboard)) {
+        QVERIFY2(message.startsWith('\x01'), message.toHex().constData()); // version requests only
+    }
 }
 
 void tst_trvloader_files::stampingToolSortsStampsAndOffers()

@@ -1,0 +1,536 @@
+// The window on the emulated instrument: connecting and the boards' versions,
+// the watchdog, advanced mode, the licence box, and whole updates.
+
+#include "instrument.h"
+#include "stylesheet.h"
+#include "trvloader.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPointer>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QToolButton>
+#include <QtTest>
+
+#include <functional>
+
+namespace {
+
+const QList<trvInterface::PartType> allBoards = {
+    trvInterface::Sensor5, trvInterface::Sensor1,  trvInterface::Sensor2,  trvInterface::Sensor3,
+    trvInterface::Sensor4, trvInterface::Terminal, trvInterface::Mainboard};
+
+QString suffix(trvInterface::PartType part)
+{
+    switch (part) {
+    case trvInterface::Terminal:
+        return "Terminal";
+    case trvInterface::Mainboard:
+        return "Mainboard";
+    default:
+        return QString("Sensor%1").arg(int(part));
+    }
+}
+
+// Runs the event loop at its real pace (the link polls every millisecond)
+// until the condition holds or the time is up.
+bool waitUntil(const std::function<bool()>& condition, int timeout)
+{
+    if (condition()) {
+        return true;
+    }
+    QEventLoop loop;
+    QTimer check;
+    QObject::connect(&check, &QTimer::timeout, [&] {
+        if (condition()) {
+            loop.quit();
+        }
+    });
+    QTimer::singleShot(timeout, &loop, &QEventLoop::quit);
+    check.start(1);
+    loop.exec();
+    return condition();
+}
+
+// Lets the event loop run at its real pace for a while.
+void run(int ms)
+{
+    waitUntil([] { return false; }, ms);
+}
+
+// Answers the next message box the window opens by pressing a button, as a
+// user would; remembers what the box said as "title | text".
+class BoxAnswer : public QObject
+{
+public:
+    explicit BoxAnswer(QMessageBox::StandardButton button) : button(button)
+    {
+        connect(&timer, &QTimer::timeout, this, &BoxAnswer::look);
+        timer.start(5);
+    }
+
+    QString seen;
+
+private:
+    void look()
+    {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box || !box->isVisible() || !seen.isEmpty()) {
+            return;
+        }
+        seen = box->windowTitle() + " | " + box->text();
+        if (QAbstractButton* answer = box->button(button)) {
+            answer->click();
+        } else {
+            seen += " | no such button";
+            box->reject();
+        }
+    }
+
+    QMessageBox::StandardButton button;
+    QTimer timer;
+};
+
+int versionRequests()
+{
+    int count = 0;
+    for (const QByteArray& message : sim::instrument().messages()) {
+        count += message.startsWith('\x01') ? 1 : 0;
+    }
+    return count;
+}
+
+// The update messages (start, data, end, restart) that reached the board.
+int updateMessages(sim::Board board)
+{
+    int count = 0;
+    for (const QByteArray& message : sim::instrument().received(board)) {
+        count += message.size() >= 2 && message[0] >= 2 && message[0] <= 5 ? 1 : 0;
+    }
+    return count;
+}
+
+} // namespace
+
+class tst_trvloader_device : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void connectAsksEveryBoard();
+    void onlyAnsweringBoardsEnabled();
+    void replyNamingNoBoard_data();
+    void replyNamingNoBoard();
+    void silentInstrumentIsReopened();
+    void unplugAndReplug();
+    void advancedModeResizes();
+    void licenceBox();
+
+    void simpleModeUpdatesEveryBoard();
+    void advancedModeUpdatesCheckedBoards();
+    void nothingSelected();
+    void failureStopsTheUpdate();
+    void closeWhileUpdating();
+
+private:
+    // Builds and shows the window and waits until every answering board is enabled.
+    void connectWindow(int answeringBoards = 7);
+    QWidget* widget(const QString& name) { return window->findChild<QWidget*>(name); }
+    QProgressBar* bar(const QString& name) { return window->findChild<QProgressBar*>(name); }
+    QCheckBox* box(trvInterface::PartType part)
+    {
+        return window->findChild<QCheckBox*>("check" + suffix(part));
+    }
+    QString versionLabel(trvInterface::PartType part)
+    {
+        return window->findChild<QLabel*>("version" + suffix(part))->text();
+    }
+    int enabledBoxes()
+    {
+        int count = 0;
+        for (trvInterface::PartType part : allBoards) {
+            count += box(part)->isEnabled() ? 1 : 0;
+        }
+        return count;
+    }
+    void clickAdvanced() { QTest::mouseClick(widget("advanced"), Qt::LeftButton); }
+    // Presses "Start Update" and waits until the total bar says how it ended.
+    QString runUpdate(int timeout);
+
+    QScopedPointer<trvLoader> window;
+};
+
+void tst_trvloader_device::initTestCase()
+{
+    QApplication::setQuitOnLastWindowClosed(false);
+    QFile sheet(":/css/stylesheet.css");
+    QVERIFY(sheet.open(QIODevice::ReadOnly));
+    qApp->setStyleSheet(styleSheetText(sheet.readAll()));
+}
+
+void tst_trvloader_device::init()
+{
+    sim::instrument().reset();
+}
+
+void tst_trvloader_device::cleanup()
+{
+    window.reset();
+    // Let engines released with deleteLater() go.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+void tst_trvloader_device::connectWindow(int answeringBoards)
+{
+    window.reset(new trvLoader);
+    window->show();
+    QVERIFY(QTest::qWaitForWindowActive(window.data()));
+    QVERIFY(waitUntil([&] { return enabledBoxes() == answeringBoards; }, 2000));
+}
+
+QString tst_trvloader_device::runUpdate(int timeout)
+{
+    QTest::mouseClick(widget("startUpdate"), Qt::LeftButton);
+    waitUntil([&] { return widget("startUpdate")->isEnabled(); }, timeout);
+    return bar("totalProgress")->format();
+}
+
+void tst_trvloader_device::connectAsksEveryBoard()
+{
+    sim::instrument().setReplyLatency(100, 100);
+    sim::instrument().setVersion(sim::Terminal, 12);
+    window.reset(new trvLoader);
+    window->show();
+
+    // Connected: the update area opens at once, the boards only as they answer.
+    QVERIFY(waitUntil([&] { return widget("mainControl")->isEnabled(); }, 2000));
+    QVERIFY(widget("controlWidget")->isEnabled());
+    QCOMPARE(bar("totalProgress")->format(), QString("Ready to start firmware update"));
+    QCOMPARE(bar("totalProgress")->value(), 0);
+    QCOMPARE(enabledBoxes(), 0);
+
+    QVERIFY(waitUntil([&] { return enabledBoxes() == 7; }, 2000));
+    QCOMPARE(versionLabel(trvInterface::Terminal), QString("v1.2"));
+    QCOMPARE(versionLabel(trvInterface::Sensor5), QString("v1.0"));
+    QCOMPARE(versionLabel(trvInterface::Mainboard), QString("v1.0"));
+    QCOMPARE(window->findChild<QLabel*>("fileStateSensor")->text(),
+             QString("KSENS-v1.9.hex (Feb  9 2016 10:21:05,  89 kB)"));
+
+    // Answered within 300 ms: the watchdog leaves the link alone.
+    run(400);
+    QCOMPARE(versionRequests(), 7);
+    QCOMPARE(sim::instrument().messages().mid(0, 7),
+             QList<QByteArray>({"\x01\x06", "\x01\x01", "\x01\x02", "\x01\x03", "\x01\x04",
+                                "\x01\x05", "\x01\x07"}));
+}
+
+void tst_trvloader_device::onlyAnsweringBoardsEnabled()
+{
+    sim::BoardFaults absent;
+    absent.absent = true;
+    for (sim::Board board :
+         {sim::Sensor1, sim::Sensor2, sim::Sensor4, sim::Sensor5, sim::Terminal}) {
+        sim::instrument().setFaults(board, absent);
+    }
+    connectWindow(2);
+    run(400);
+    QVERIFY(box(trvInterface::Sensor3)->isEnabled());
+    QVERIFY(box(trvInterface::Mainboard)->isEnabled());
+    QCOMPARE(enabledBoxes(), 2);
+    QCOMPARE(versionLabel(trvInterface::Sensor3), QString("v1.0"));
+    QCOMPARE(versionLabel(trvInterface::Sensor1), QString());
+    QCOMPARE(versionRequests(), 7);
+}
+
+void tst_trvloader_device::replyNamingNoBoard_data()
+{
+    QTest::addColumn<char>("board");
+    QTest::newRow("board 0") << char(0);
+    QTest::newRow("board 9") << char(9);
+}
+
+// A reply for no board satisfies the watchdog but enables nothing.
+void tst_trvloader_device::replyNamingNoBoard()
+{
+    QFETCH(char, board);
+    sim::BoardFaults silent;
+    silent.silent = true;
+    for (trvInterface::PartType part : allBoards) {
+        sim::instrument().setFaults(sim::Board(part), silent);
+    }
+    sim::instrument().injectReport(QByteArray("\x01") + board + '\x0F');
+    window.reset(new trvLoader);
+    window->show();
+    QVERIFY(waitUntil([&] { return widget("mainControl")->isEnabled(); }, 2000));
+    run(500);
+    QCOMPARE(versionRequests(), 7);
+    QCOMPARE(enabledBoxes(), 0);
+    for (trvInterface::PartType part : allBoards) {
+        QCOMPARE(versionLabel(part), QString());
+    }
+    QVERIFY(widget("mainControl")->isEnabled());
+}
+
+void tst_trvloader_device::silentInstrumentIsReopened()
+{
+    sim::BoardFaults silent;
+    silent.silent = true;
+    for (trvInterface::PartType part : allBoards) {
+        sim::instrument().setFaults(sim::Board(part), silent);
+    }
+    window.reset(new trvLoader);
+    window->show();
+
+    QStringList looks;
+    auto* total = bar("totalProgress");
+    QTimer watch;
+    connect(&watch, &QTimer::timeout, [&] {
+        if (looks.isEmpty() || looks.last() != total->format()) {
+            looks << total->format();
+        }
+    });
+    watch.start(1);
+    QVERIFY(waitUntil([] { return versionRequests() >= 21; }, 2000));
+    watch.stop();
+
+    QCOMPARE(versionRequests() % 7, 0);
+    QCOMPARE(enabledBoxes(), 0);
+    // Waiting, ready, waiting, ready, ...
+    QVERIFY2(looks.count("Ready to start firmware update") >= 2, qPrintable(looks.join(", ")));
+    QVERIFY2(looks.count("Waiting for USB connection") >= 2, qPrintable(looks.join(", ")));
+
+    // Once a board answers, the link stays.
+    sim::instrument().setFaults(sim::Sensor2, sim::BoardFaults());
+    QVERIFY(waitUntil([&] { return box(trvInterface::Sensor2)->isEnabled(); }, 2000));
+    const int requests = versionRequests();
+    run(500);
+    QCOMPARE(versionRequests(), requests);
+}
+
+void tst_trvloader_device::unplugAndReplug()
+{
+    connectWindow();
+    QCOMPARE(versionLabel(trvInterface::Sensor1), QString("v1.0"));
+
+    sim::instrument().unplug();
+    QVERIFY(waitUntil([&] { return !widget("mainControl")->isEnabled(); }, 2000));
+    QVERIFY(!widget("controlWidget")->isEnabled());
+    QCOMPARE(bar("totalProgress")->format(), QString("Waiting for USB connection"));
+    QCOMPARE(versionLabel(trvInterface::Sensor1), QString("v1.0")); // kept while away
+
+    sim::BoardFaults absent;
+    absent.absent = true;
+    sim::instrument().setFaults(sim::Sensor1, absent);
+    sim::instrument().setVersion(sim::Terminal, 14);
+    sim::instrument().plug();
+    QVERIFY(waitUntil([&] { return versionLabel(trvInterface::Terminal) == "v1.4"; }, 2000));
+    run(100);
+    QCOMPARE(versionLabel(trvInterface::Sensor1), QString());
+    QVERIFY(!box(trvInterface::Sensor1)->isEnabled());
+    QCOMPARE(enabledBoxes(), 6);
+}
+
+void tst_trvloader_device::advancedModeResizes()
+{
+    connectWindow();
+    const QSize simple = window->size();
+    QVERIFY(widget("controlWidget")->isHidden());
+
+    clickAdvanced();
+    QVERIFY(widget("controlWidget")->isVisible());
+    QTRY_VERIFY(window->height() > simple.height() + 100);
+
+    clickAdvanced();
+    QVERIFY(widget("controlWidget")->isHidden());
+    QTRY_COMPARE(window->size(), simple);
+}
+
+void tst_trvloader_device::licenceBox()
+{
+    sim::instrument().unplug();
+    window.reset(new trvLoader);
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.data()));
+
+    BoxAnswer answer(QMessageBox::Ok);
+    QTest::mouseClick(widget("frameworkInfo"), Qt::LeftButton);
+    const QString link = "style=\"color: rgb(245, 177, 1);\"";
+    QVERIFY2(answer.seen.startsWith("Licence Information | <h1>About Qt</h1>"),
+             qPrintable(answer.seen));
+    for (const QString& part :
+         {QString("<p>This program uses Qt version %1.</p>").arg(qVersion()),
+          QString("<h1>About HIDAPI</h1><p>This program uses HIDAPI.</p>"),
+          QString("<p>This program uses HIDAPI licensed under a BSD-style license.</p>")}) {
+        QVERIFY2(answer.seen.contains(part), qPrintable(part));
+    }
+    QCOMPARE(answer.seen.count(link), 2);
+}
+
+void tst_trvloader_device::simpleModeUpdatesEveryBoard()
+{
+    connectWindow();
+    auto* total = bar("totalProgress");
+    auto* panel = bar("progressTerminal");
+
+    // Total and control-panel bar while the control panel, the second of three steps, is sent.
+    struct Sample
+    {
+        int now, max, total;
+    };
+    QList<Sample> panelAndTotal;
+    connect(total, &QProgressBar::valueChanged, [&](int value) {
+        if (panel->maximum() > 1 && total->format().startsWith("Control Panel: Transferring")) {
+            panelAndTotal << Sample{panel->value(), panel->maximum(), value};
+        }
+    });
+
+    QCOMPARE(runUpdate(120000), QString("Firmware update successfull"));
+    QCOMPARE(total->maximum(), 3000);
+    QVERIFY(total->property("done").toBool());
+    QVERIFY(!total->property("error").toBool());
+
+    QVERIFY(panelAndTotal.size() > 10);
+    bool sawMiddle = false;
+    for (const Sample& sample : panelAndTotal) {
+        QCOMPARE(sample.total, 1000 + sample.now * 1000 / sample.max);
+        sawMiddle = sawMiddle || sample.total == 1500;
+    }
+    QVERIFY(sawMiddle);
+
+    QCOMPARE(sim::instrument().version(sim::Mainboard), 33);
+    QCOMPARE(sim::instrument().version(sim::Terminal), 21);
+    for (sim::Board sensor :
+         {sim::Sensor1, sim::Sensor2, sim::Sensor3, sim::Sensor4, sim::Sensor5}) {
+        QCOMPARE(sim::instrument().version(sensor), 19);
+    }
+    for (trvInterface::PartType part : allBoards) {
+        QCOMPARE(bar("progress" + suffix(part))->format(), QString("Firmware update successfull"));
+        QVERIFY(bar("progress" + suffix(part))->property("done").toBool());
+    }
+    // The rows show what the boards report after the update.
+    QVERIFY(waitUntil([&] { return versionLabel(trvInterface::Mainboard) == "v3.3"; }, 1000));
+    QCOMPARE(versionLabel(trvInterface::Terminal), QString("v2.1"));
+    QCOMPARE(versionLabel(trvInterface::Sensor5), QString("v1.9"));
+}
+
+// Sensor2 and Sensor4 checked, the control panel checked but not answering:
+// one step for the two sensor boards.
+void tst_trvloader_device::advancedModeUpdatesCheckedBoards()
+{
+    connectWindow();
+    clickAdvanced();
+    for (trvInterface::PartType part :
+         {trvInterface::Sensor2, trvInterface::Sensor4, trvInterface::Terminal}) {
+        QTest::mouseClick(box(part), Qt::LeftButton);
+        QVERIFY(box(part)->isChecked());
+    }
+    // The control panel stops answering; after a reconnect its box is disabled, still checked.
+    sim::BoardFaults absent;
+    absent.absent = true;
+    sim::instrument().setFaults(sim::Terminal, absent);
+    sim::instrument().unplug();
+    QVERIFY(waitUntil([&] { return !widget("mainControl")->isEnabled(); }, 2000));
+    sim::instrument().plug();
+    QVERIFY(waitUntil([&] { return enabledBoxes() == 6; }, 2000));
+    QVERIFY(box(trvInterface::Terminal)->isChecked());
+    sim::instrument().clearLog();
+
+    auto* total = bar("totalProgress");
+    QStringList totalTexts;
+    connect(total, &QProgressBar::valueChanged, [&] {
+        if (totalTexts.isEmpty() || totalTexts.last() != total->format()) {
+            totalTexts << total->format();
+        }
+    });
+    QCOMPARE(runUpdate(60000), QString("Firmware update successfull"));
+    QCOMPARE(total->maximum(), 1000);
+    QCOMPARE(total->value(), 1000);
+    QVERIFY2(totalTexts.contains("Sensor Boards: Transferring firmware file (Total %p%)"),
+             qPrintable(totalTexts.join(", ")));
+
+    for (trvInterface::PartType part : allBoards) {
+        const bool chosen = part == trvInterface::Sensor2 || part == trvInterface::Sensor4;
+        QCOMPARE(bar("progress" + suffix(part))->format(),
+                 chosen ? QString("Firmware update successfull") : QString());
+        QCOMPARE(updateMessages(sim::Board(part)) > 0, chosen);
+        QCOMPARE(sim::instrument().version(sim::Board(part)), chosen ? 19 : 10);
+    }
+    QVERIFY(!box(trvInterface::Sensor2)->isChecked());
+    QVERIFY(!box(trvInterface::Sensor4)->isChecked());
+    QVERIFY(box(trvInterface::Terminal)->isChecked());
+    QVERIFY(widget("startUpdate")->isEnabled());
+}
+
+void tst_trvloader_device::nothingSelected()
+{
+    connectWindow();
+    clickAdvanced();
+    BoxAnswer answer(QMessageBox::Ok);
+    QTest::mouseClick(widget("startUpdate"), Qt::LeftButton);
+    QCOMPARE(answer.seen, QString("No update selected | No board has been selected for firmware "
+                                  "update. Please select boards you want to update."));
+    QVERIFY(widget("startUpdate")->isEnabled());
+    QCOMPARE(updateMessages(sim::Mainboard), 0);
+}
+
+// The control panel refuses its update mode: the second of three steps fails
+// and the main board is never started.
+void tst_trvloader_device::failureStopsTheUpdate()
+{
+    sim::BoardFaults notReady;
+    notReady.notReady = true;
+    sim::instrument().setFaults(sim::Terminal, notReady);
+    connectWindow();
+
+    const QString failure = "Firmware update mode could not be startet";
+    QCOMPARE(runUpdate(60000), "Control Panel: " + failure);
+    auto* total = bar("totalProgress");
+    QCOMPARE(total->value(), 3000);
+    QCOMPARE(total->maximum(), 3000);
+    QVERIFY(total->property("error").toBool());
+    QVERIFY(!total->property("working").toBool());
+    QCOMPARE(bar("progressTerminal")->format(), failure + " (%p%)");
+    QVERIFY(bar("progressTerminal")->property("error").toBool());
+    QCOMPARE(bar("progressSensor3")->format(), QString("Firmware update successfull"));
+    QCOMPARE(bar("progressMainboard")->format(), QString());
+    QCOMPARE(bar("progressMainboard")->value(), 0);
+
+    run(300);
+    QCOMPARE(updateMessages(sim::Mainboard), 0);
+    QCOMPARE(sim::instrument().version(sim::Mainboard), 10);
+}
+
+void tst_trvloader_device::closeWhileUpdating()
+{
+    connectWindow();
+    QTest::mouseClick(widget("startUpdate"), Qt::LeftButton);
+    QVERIFY(waitUntil([&] { return bar("totalProgress")->value() > 100; }, 10000));
+
+    {
+        BoxAnswer answer(QMessageBox::No);
+        QTest::keyClick(window.data(), Qt::Key_Escape);
+        QCOMPARE(answer.seen, QString("Cancel update | Do you really want to cancel the firmware  "
+                                      "update?"));
+    }
+    QVERIFY(window->isVisible());
+    const int progress = bar("totalProgress")->value();
+    QVERIFY(waitUntil([&] { return bar("totalProgress")->value() > progress + 50; }, 10000));
+
+    {
+        BoxAnswer answer(QMessageBox::Yes);
+        QTest::keyClick(window.data(), Qt::Key_Escape);
+        QVERIFY(answer.seen.startsWith("Cancel update | "));
+    }
+    QVERIFY(!window->isVisible());
+}
+
+QTEST_MAIN(tst_trvloader_device)
+#include "tst_trvloader_device.moc"
