@@ -1,24 +1,32 @@
 #!/usr/bin/env bash
 # Takes the README's picture of the main window, docs/trvloader.png: starts the
 # real trvloader on a virtual X display, waits for its window and captures it.
+# Where the build has the emulated instrument (trvloader-emulated), the tool is
+# started on it, so the picture shows the instrument found; otherwise it shows
+# the tool waiting for one.
 #   take-screenshot.sh [BUILD_DIR]   (default: build/, built beforehand)
 set -euo pipefail
 
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${1:-$here/build}"
 binary="$build/app/trvloader"
+launcher="$build/sim/hidraw/trvloader-emulated"
 output="$here/docs/trvloader.png"
 title="Tarvo QX40 Firmware Update Tool"
 
 if [ "${TRV_SCREENSHOT_INNER:-}" = 1 ]; then
     # Inside the virtual display: start the tool, capture its window once it is mapped.
-    "$binary" &
+    if [ -x "$launcher" ]; then
+        "$launcher" --program "$binary" >/dev/null 2>&1 &
+    else
+        "$binary" &
+    fi
     tool=$!
     trap 'kill "$tool" 2>/dev/null || true' EXIT
     for _ in $(seq 100); do
         window="$(xwininfo -name "$title" 2>/dev/null | sed -n 's/^xwininfo: Window id: \(0x[0-9a-f]*\).*/\1/p' || true)"
         if [ -n "$window" ]; then
-            sleep 0.5 # let it draw its first frame
+            sleep 1 # let it find the instrument and draw
             timeout 20 import -window "$window" "$output"
             exit 0
         fi
