@@ -80,7 +80,6 @@ bool HidrawInstrument::start(QString* error)
     if (getsid(0) == getpid())
         std::signal(SIGHUP, SIG_IGN);
 
-    std::lock_guard<std::mutex> lock(mutex);
     testbed = umockdev_testbed_new();
     handler = umockdev_ioctl_base_new();
     g_signal_connect(handler, "handle-ioctl", G_CALLBACK(handleIoctl), this);
@@ -88,7 +87,7 @@ bool HidrawInstrument::start(QString* error)
     g_signal_connect(handler, "handle-write", G_CALLBACK(handleWrite), this);
     g_signal_connect(handler, "client-connected", G_CALLBACK(clientConnected), this);
     g_signal_connect(handler, "client-vanished", G_CALLBACK(clientVanished), this);
-    tick(now());
+    tick();
     pumpThread = std::thread([this] { pump(); });
     return true;
 }
@@ -120,28 +119,35 @@ qint64 HidrawInstrument::now()
 void HidrawInstrument::pump()
 {
     while (!stopping) {
-        std::this_thread::sleep_for(std::chrono::microseconds(500));
-        std::lock_guard<std::mutex> lock(mutex);
-        tick(now());
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        tick();
     }
 }
 
-void HidrawInstrument::tick(qint64 time)
+void HidrawInstrument::tick()
 {
-    if (!present) {
-        const int opened = model.open(vendorId, productId, time);
-        if (opened > 0)
-            plugIn(opened);
-        return;
+    int opened = 0;
+    int number = 0;
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        const qint64 time = now();
+        if (present) {
+            releaseNextReport(time);
+            if (present && !model.isPlugged())
+                unplugOut();
+            return;
+        }
+        opened = model.open(vendorId, productId, time);
+        if (opened <= 0)
+            return;
+        number = plugs++;
     }
-    releaseNextReport(time);
-    if (present && !model.isPlugged())
-        unplugOut();
+    plugIn(number, opened);
 }
 
 void HidrawInstrument::releaseNextReport(qint64 time)
 {
-    if (!present || reportWaiting)
+    if (!present || reportWaiting || nodeOtherEnd < 0)
         return;
     unsigned char report[reportSize] = {};
     const int length = model.read(connection, report, reportSize, time);
@@ -157,30 +163,43 @@ void HidrawInstrument::releaseNextReport(qint64 time)
         reportWaiting = true;
 }
 
-void HidrawInstrument::plugIn(int newConnection)
+void HidrawInstrument::plugIn(int number, int newConnection)
 {
-    const int number = plugs++;
-    node = QStringLiteral("/dev/hidraw%1").arg(number);
-    usbDevicePath =
-        QStringLiteral("/sys/devices/pci0000:00/0000:00:14.0/usb1/1-%1").arg(number + 1);
+    const QString newNode = QStringLiteral("/dev/hidraw%1").arg(number);
+    const QByteArray nodeName = newNode.toUtf8();
+    {
+        // Published before it is added: a host may open the node while the
+        // testbed is still writing its records, and must count as its user.
+        std::lock_guard<std::mutex> lock(mutex);
+        node = newNode;
+        usbDevicePath = usbDevicePathOf(number);
+        nodeOtherEnd = -1; // no reports can go to the host until it is known
+        connection = newConnection;
+        clients = 0;
+        reportWaiting = false;
+        present = true;
+    }
+    // Unlocked: the handlers on the testbed's worker thread take the lock,
+    // and the testbed may need that thread while it sets the node up.
     GError* failure = nullptr;
     // The handler listens before the node becomes visible, so that no host can
     // open it before its requests are answered.
-    if (!umockdev_testbed_attach_ioctl(testbed, node.toUtf8().constData(), handler, &failure)) {
-        qWarning("hidraw instrument: %s", failure->message);
+    const bool added =
+        umockdev_testbed_attach_ioctl(testbed, nodeName.constData(), handler, &failure) &&
+        umockdev_testbed_add_from_string(testbed, deviceRecord(number).constData(), &failure);
+    const int otherEnd = added ? umockdev_testbed_get_dev_fd(testbed, nodeName.constData()) : -1;
+
+    std::lock_guard<std::mutex> lock(mutex);
+    if (!added) {
+        qWarning("hidraw instrument: cannot add %s: %s", nodeName.constData(), failure->message);
         g_error_free(failure);
+        present = false;
+        node.clear();
+        usbDevicePath.clear();
         return;
     }
-    if (!umockdev_testbed_add_from_string(testbed, deviceRecord(number).constData(), &failure)) {
-        qWarning("hidraw instrument: %s", failure->message);
-        g_error_free(failure);
-        return;
-    }
-    nodeOtherEnd = umockdev_testbed_get_dev_fd(testbed, node.toUtf8().constData());
-    connection = newConnection;
-    clients = 0;
-    reportWaiting = false;
-    present = true;
+    nodeOtherEnd = otherEnd;
+    releaseNextReport(now());
 }
 
 void HidrawInstrument::unplugOut()
@@ -231,15 +250,20 @@ void HidrawInstrument::drainNode()
     ::close(terminal);
 }
 
-QByteArray HidrawInstrument::deviceRecord(int number) const
+QString HidrawInstrument::usbDevicePathOf(int number)
+{
+    return QStringLiteral("/sys/devices/pci0000:00/0000:00:14.0/usb1/1-%1").arg(number + 1);
+}
+
+QByteArray HidrawInstrument::deviceRecord(int number)
 {
     // A USB device with one HID interface, its HID device and the hidraw
     // node, child first, as the kernel would show them.
-    const QString usb = usbDevicePath.mid(4); // without "/sys"
+    const QString usb = usbDevicePathOf(number).mid(4); // without "/sys"
     const QString port = QStringLiteral("1-%1").arg(number + 1);
-    const QString hid = QStringLiteral("%1/%2:1.0/0003:04D8:F93C.%3")
-                            .arg(usb, port)
-                            .arg(number + 1, 4, 16, QLatin1Char('0'));
+    const QString hidName = QStringLiteral("0003:04D8:F93C.") +
+                            QString::number(number + 1, 16).toUpper().rightJustified(4, '0');
+    const QString hid = QStringLiteral("%1/%2:1.0/%3").arg(usb, port, hidName);
     QString record;
     record += QStringLiteral("P: %1/hidraw/hidraw%2\n"
                              "N: hidraw%2\n"
@@ -248,10 +272,10 @@ QByteArray HidrawInstrument::deviceRecord(int number) const
                              "E: MINOR=%2\n"
                              "E: SUBSYSTEM=hidraw\n"
                              "A: dev=240:%2\n"
-                             "L: device=../../../0003:04D8:F93C.%3\n\n")
+                             "L: device=../../../%3\n\n")
                   .arg(hid)
                   .arg(number)
-                  .arg(number + 1, 4, 16, QLatin1Char('0'));
+                  .arg(hidName);
     record += QStringLiteral("P: %1\n"
                              "E: DRIVER=hid-generic\n"
                              "E: HID_ID=0003:000004D8:0000F93C\n"

@@ -59,15 +59,17 @@ public:
 
 private:
     void pump();
-    // Everything that falls due without the host doing anything. Called locked.
-    void tick(qint64 time);
-    void plugIn(int connection);
+    // Everything that falls due without the host doing anything.
+    void tick();
+    // Adds node number with the instrument's connection. Called unlocked.
+    void plugIn(int number, int connection);
     void unplugOut();
     // Hands the host the next due input report if none waits for it. Called locked.
     void releaseNextReport(qint64 time);
     // Drops a report that no host read before the node was closed.
     void drainNode();
-    QByteArray deviceRecord(int number) const;
+    static QString usbDevicePathOf(int number);
+    static QByteArray deviceRecord(int number);
 
     // Worker-thread handlers of the testbed.
     static int handleIoctl(_UMockdevIoctlBase*, _UMockdevIoctlClient* client, void* self);
