@@ -1,0 +1,200 @@
+// trvloader-emulated: what its command line sets up on the instrument, and
+// that the program it runs sees the emulated device and hands back its result.
+
+#include "launchoptions.h"
+
+#include <QProcess>
+#include <QtTest>
+
+#include <cstring>
+
+Q_DECLARE_METATYPE(sim::BoardFaults)
+
+class tst_launcher : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void options_data();
+    void options();
+    void refusedOptions_data();
+    void refusedOptions();
+    void runsProgramOnInstrument_data();
+    void runsProgramOnInstrument();
+};
+
+namespace {
+
+sim::BoardFaults silentFaults()
+{
+    sim::BoardFaults faults;
+    faults.silent = true;
+    return faults;
+}
+
+sim::BoardFaults zeroAckFaults(int line)
+{
+    sim::BoardFaults faults;
+    faults.zeroAckAtLine = line;
+    return faults;
+}
+
+sim::BoardFaults refusingFaults()
+{
+    sim::BoardFaults faults;
+    faults.refuseEnd = true;
+    faults.versionAfterUpdate = 29;
+    return faults;
+}
+
+bool sameFaults(const sim::BoardFaults& a, const sim::BoardFaults& b)
+{
+    return a.absent == b.absent && a.silent == b.silent && a.notReady == b.notReady &&
+           a.zeroAckAtLine == b.zeroAckAtLine && a.refuseEnd == b.refuseEnd &&
+           a.versionAfterUpdate == b.versionAfterUpdate && a.dropReplyAt == b.dropReplyAt;
+}
+
+const QList<sim::Board> allBoards = {sim::Sensor1, sim::Sensor2,  sim::Sensor3,  sim::Sensor4,
+                                     sim::Sensor5, sim::Terminal, sim::Mainboard};
+
+} // namespace
+
+void tst_launcher::options_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QList<int>>("faultyBoards");
+    QTest::addColumn<sim::BoardFaults>("faults");
+
+    QTest::newRow("no faults") << QStringList() << QList<int>() << sim::BoardFaults();
+    QTest::newRow("one silent board")
+        << QStringList{"--silent", "sensor3"} << QList<int>{sim::Sensor3} << silentFaults();
+    QTest::newRow("all five sensor boards")
+        << QStringList{"--zero-ack", "sensors:120"}
+        << QList<int>{sim::Sensor1, sim::Sensor2, sim::Sensor3, sim::Sensor4, sim::Sensor5}
+        << zeroAckFaults(120);
+    QTest::newRow("two faults on the control panel")
+        << QStringList{"--refuse-end", "panel", "--after-update", "terminal=v2.9"}
+        << QList<int>{sim::Terminal} << refusingFaults();
+    QTest::newRow("every board") << QStringList{"--silent", "all"}
+                                 << QList<int>{sim::Sensor1,  sim::Sensor2, sim::Sensor3,
+                                               sim::Sensor4,  sim::Sensor5, sim::Terminal,
+                                               sim::Mainboard}
+                                 << silentFaults();
+}
+
+// The instrument set up from the command line has the faults asked for on
+// exactly the boards named, and the versions and timing asked for.
+void tst_launcher::options()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QList<int>, faultyBoards);
+    QFETCH(sim::BoardFaults, faults);
+
+    LaunchOptions options;
+    QString error;
+    QVERIFY2(options.parse(arguments + QStringList{"--firmware", "mainboard=3.1", "--latency", "0",
+                                                   "--unplug-at-line", "3"},
+                           &error),
+             qPrintable(error));
+    sim::Instrument instrument;
+    options.applyTo(instrument);
+    for (sim::Board board : allBoards)
+        QVERIFY2(sameFaults(instrument.faults(board),
+                            faultyBoards.contains(board) ? faults : sim::BoardFaults()),
+                 qPrintable(QString::number(board)));
+    QCOMPARE(instrument.version(sim::Mainboard), 31);
+
+    // Latency 0: the answer is there at once; the third line unplugs it.
+    const int connection = instrument.open(0x04D8, 0xF93C, 0);
+    QVERIFY(connection > 0);
+    unsigned char report[65] = {0, 0x01, sim::Mainboard};
+    QCOMPARE(instrument.write(connection, report, sizeof report, 0), 65);
+    unsigned char reply[64] = {};
+    if (faultyBoards.contains(sim::Mainboard)) {
+        QCOMPARE(instrument.read(connection, reply, sizeof reply, 0), 0);
+    } else {
+        QCOMPARE(instrument.read(connection, reply, sizeof reply, 0), 64);
+        QCOMPARE(reply[2], 31);
+    }
+    const QByteArray line = ":00000001FF\r\n";
+    for (int sent = 1; sent <= 3; ++sent) {
+        unsigned char data[65] = {0, 0x03, sim::NoPart, static_cast<unsigned char>(line.size())};
+        std::memcpy(data + 4, line.constData(), line.size());
+        instrument.write(connection, data, sizeof data, 0);
+        QCOMPARE(instrument.isPlugged(), sent < 3);
+    }
+}
+
+void tst_launcher::refusedOptions_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("reason");
+
+    QTest::newRow("unknown board") << QStringList{"--silent", "keyboard"} << "unknown board";
+    QTest::newRow("version out of range")
+        << QStringList{"--firmware", "mainboard=13.0"} << "no firmware version";
+    QTest::newRow("version without board")
+        << QStringList{"--firmware", "3.3"} << "not of the form BOARD=VALUE";
+    QTest::newRow("line zero") << QStringList{"--unplug-at-line", "0"} << "from 1 on";
+    QTest::newRow("latency range backwards")
+        << QStringList{"--latency", "5-2"} << "--latency must be";
+    QTest::newRow("unknown option") << QStringList{"--loud", "sensor1"} << "Unknown option";
+}
+
+void tst_launcher::refusedOptions()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, reason);
+    LaunchOptions options;
+    QString error;
+    QVERIFY(!options.parse(arguments, &error));
+    QVERIFY2(error.contains(reason), qPrintable(error));
+}
+
+void tst_launcher::runsProgramOnInstrument_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("output");
+
+    // The program runs with umockdev's preload, so it sees the testbed.
+    QTest::newRow("device visible") << QStringList{"--program", "/bin/sh", "--", "-c",
+                                                   "grep -x HID_ID=0003:000004D8:0000F93C "
+                                                   "/sys/class/hidraw/hidraw0/device/uevent"}
+                                    << 0 << "";
+    QTest::newRow("plugged in later")
+        << QStringList{"--plug-after",
+                       "500",
+                       "--program",
+                       "/bin/sh",
+                       "--",
+                       "-c",
+                       "test ! -e /sys/class/hidraw/hidraw0 && sleep 1.5 && "
+                       "test -e /sys/class/hidraw/hidraw0"}
+        << 0 << "";
+    QTest::newRow("exit code handed back")
+        << QStringList{"--program", "/bin/sh", "--", "-c", "exit 7"} << 7 << "";
+    QTest::newRow("refused option")
+        << QStringList{"--silent", "keyboard", "--program", "/bin/true"} << 2 << "unknown board";
+    QTest::newRow("missing program")
+        << QStringList{"--program", "/nonexistent/trvloader"} << 1 << "no trvloader to run";
+}
+
+void tst_launcher::runsProgramOnInstrument()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QString, output);
+
+    QProcess launcher;
+    launcher.setProcessChannelMode(QProcess::MergedChannels);
+    launcher.start(TRV_LAUNCHER, arguments);
+    QVERIFY(launcher.waitForFinished(20000));
+    const QString said = QString::fromLocal8Bit(launcher.readAll());
+    QCOMPARE(launcher.exitStatus(), QProcess::NormalExit);
+    QVERIFY2(launcher.exitCode() == exitCode, qPrintable(said));
+    QVERIFY2(said.contains(output), qPrintable(said));
+}
+
+QTEST_GUILESS_MAIN(tst_launcher)
+#include "tst_launcher.moc"
