@@ -81,6 +81,7 @@ private slots:
 
 void tst_trvloader::initTestCase()
 {
+    QApplication::setQuitOnLastWindowClosed(false);
     QFile sheet(":/css/stylesheet.css");
     QVERIFY(sheet.open(QIODevice::ReadOnly));
     qApp->setStyleSheet(::styleSheetText(sheet.readAll()));
