@@ -12,6 +12,9 @@
 #include <fcntl.h>
 #include <linux/hidraw.h>
 #include <linux/input.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <termios.h>
 #include <unistd.h>
 
 namespace sim {
@@ -85,8 +88,6 @@ bool HidrawInstrument::start(QString* error)
     g_signal_connect(handler, "handle-ioctl", G_CALLBACK(handleIoctl), this);
     g_signal_connect(handler, "handle-read", G_CALLBACK(handleRead), this);
     g_signal_connect(handler, "handle-write", G_CALLBACK(handleWrite), this);
-    g_signal_connect(handler, "client-connected", G_CALLBACK(clientConnected), this);
-    g_signal_connect(handler, "client-vanished", G_CALLBACK(clientVanished), this);
     tick();
     pumpThread = std::thread([this] { pump(); });
     return true;
@@ -104,10 +105,18 @@ int HidrawInstrument::plugCount() const
     return plugs;
 }
 
-int HidrawInstrument::openCount() const
+bool HidrawInstrument::isNodeOpen() const
 {
     std::lock_guard<std::mutex> lock(mutex);
-    return present ? clients : 0;
+    return present && hostHasNode();
+}
+
+bool HidrawInstrument::hostHasNode() const
+{
+    if (nodeOtherEnd < 0)
+        return false;
+    pollfd state = {nodeOtherEnd, POLLOUT, 0};
+    return ::poll(&state, 1, 0) >= 0 && !(state.revents & POLLHUP);
 }
 
 qint64 HidrawInstrument::now()
@@ -147,7 +156,14 @@ void HidrawInstrument::tick()
 
 void HidrawInstrument::releaseNextReport(qint64 time)
 {
-    if (!present || reportWaiting || nodeOtherEnd < 0)
+    if (!present || nodeOtherEnd < 0)
+        return;
+    if (reportWaiting && !hostHasNode()) {
+        // Closed with a report unread: the next host to open it must not get it.
+        drainNode();
+        reportWaiting = false;
+    }
+    if (reportWaiting)
         return;
     unsigned char report[reportSize] = {};
     const int length = model.read(connection, report, reportSize, time);
@@ -157,7 +173,7 @@ void HidrawInstrument::releaseNextReport(qint64 time)
         unplugOut();
         return;
     }
-    if (length == 0 || clients == 0)
+    if (length == 0 || !hostHasNode())
         return; // nobody has the node open: the report is lost, as on a real device
     if (::write(nodeOtherEnd, report, reportSize) == reportSize)
         reportWaiting = true;
@@ -175,7 +191,6 @@ void HidrawInstrument::plugIn(int number, int newConnection)
         usbDevicePath = usbDevicePathOf(number);
         nodeOtherEnd = -1; // no reports can go to the host until it is known
         connection = newConnection;
-        clients = 0;
         reportWaiting = false;
         present = true;
     }
@@ -228,7 +243,6 @@ void HidrawInstrument::unplugOut()
     }
     nodeOtherEnd = -1;
     connection = 0;
-    clients = 0;
     reportWaiting = false;
     node.clear();
     usbDevicePath.clear();
@@ -236,18 +250,13 @@ void HidrawInstrument::unplugOut()
 
 void HidrawInstrument::drainNode()
 {
-    if (nodeOtherEnd < 0)
+    // The node's own end, reached through its other end rather than by path,
+    // which umockdev would take for the emulated device.
+    const int peer = ::ioctl(nodeOtherEnd, TIOCGPTPEER, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (peer < 0)
         return;
-    const char* name = ptsname(nodeOtherEnd);
-    if (!name)
-        return;
-    const int terminal = ::open(name, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (terminal < 0)
-        return;
-    unsigned char discard[256];
-    while (::read(terminal, discard, sizeof discard) > 0) {
-    }
-    ::close(terminal);
+    ::tcflush(peer, TCIFLUSH);
+    ::close(peer);
 }
 
 QString HidrawInstrument::usbDevicePathOf(int number)
@@ -388,27 +397,6 @@ int HidrawInstrument::handleRead(_UMockdevIoctlBase*, _UMockdevIoctlClient* clie
         front->releaseNextReport(now());
     }
     return TRUE;
-}
-
-void HidrawInstrument::clientConnected(_UMockdevIoctlBase*, _UMockdevIoctlClient* client,
-                                       void* self)
-{
-    auto* front = static_cast<HidrawInstrument*>(self);
-    std::lock_guard<std::mutex> lock(front->mutex);
-    if (front->isPresentNode(client))
-        ++front->clients;
-}
-
-void HidrawInstrument::clientVanished(_UMockdevIoctlBase*, _UMockdevIoctlClient* client, void* self)
-{
-    auto* front = static_cast<HidrawInstrument*>(self);
-    std::lock_guard<std::mutex> lock(front->mutex);
-    if (!front->isPresentNode(client) || front->clients == 0)
-        return;
-    if (--front->clients == 0 && front->reportWaiting) {
-        front->drainNode();
-        front->reportWaiting = false;
-    }
 }
 
 } // namespace sim

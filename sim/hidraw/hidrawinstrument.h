@@ -51,8 +51,8 @@ public:
     QString deviceNode() const;
     // How often the device has appeared so far.
     int plugCount() const;
-    // How many host programs have the present node open.
-    int openCount() const;
+    // Whether a host program has the present node open.
+    bool isNodeOpen() const;
 
     // The instrument's time: milliseconds of std::chrono::steady_clock.
     static qint64 now();
@@ -66,6 +66,8 @@ private:
     void unplugOut();
     // Hands the host the next due input report if none waits for it. Called locked.
     void releaseNextReport(qint64 time);
+    // Whether a host has the node open (its other end is not hung up). Called locked.
+    bool hostHasNode() const;
     // Drops a report that no host read before the node was closed.
     void drainNode();
     static QString usbDevicePathOf(int number);
@@ -75,8 +77,6 @@ private:
     static int handleIoctl(_UMockdevIoctlBase*, _UMockdevIoctlClient* client, void* self);
     static int handleRead(_UMockdevIoctlBase*, _UMockdevIoctlClient* client, void* self);
     static int handleWrite(_UMockdevIoctlBase*, _UMockdevIoctlClient* client, void* self);
-    static void clientConnected(_UMockdevIoctlBase*, _UMockdevIoctlClient* client, void* self);
-    static void clientVanished(_UMockdevIoctlBase*, _UMockdevIoctlClient* client, void* self);
     bool isPresentNode(_UMockdevIoctlClient* client) const;
 
     mutable std::mutex mutex; // guards everything below
@@ -89,7 +89,6 @@ private:
     QString node;               // "/dev/hidrawN" while present
     QString usbDevicePath;      // sysfs path of the USB device while present
     int nodeOtherEnd = -1;      // what is written here, the host reads from the node
-    int clients = 0;            // host programs that have the present node open
     bool reportWaiting = false; // one input report is in the node, not yet read
 
     std::thread pumpThread;
