@@ -1,0 +1,168 @@
+// CPU used by the program while it waits for the instrument, while connected
+// and idle, and while transferring: the real window with the system's hidapi
+// (hidraw backend) on the emulated instrument that umockdev presents as a
+// hidraw device. Run under umockdev-wrapper:
+//
+//   umockdev-wrapper bench_cpu [--seconds 3]
+//
+// The figure is the CPU time (user + system) of the program's one thread, the
+// event loop, per second of wall time, in per cent of one core. The
+// emulation's own threads (umockdev's worker, the instrument's pump) run in the
+// same process and are shown apart, as is what umockdev's preload adds to
+// each device call of the program's thread (a real device has no such cost).
+
+#include "hidrawinstrument.h"
+#include "trvinterface.h"
+#include "trvloader.h"
+#include "trvupdater.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QPushButton>
+#include <QTimer>
+
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <memory>
+
+#include <sys/resource.h>
+
+namespace {
+
+double cpuSeconds(int who)
+{
+    rusage usage{};
+    getrusage(who, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+bool waitFor(const std::function<bool()>& condition, int timeout)
+{
+    QElapsedTimer clock;
+    clock.start();
+    QEventLoop loop;
+    QTimer check;
+    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
+        if (condition() || clock.elapsed() >= timeout)
+            loop.quit();
+    });
+    check.start(5);
+    loop.exec();
+    return condition();
+}
+
+struct Figure
+{
+    double thread = 0;  // per cent of one core, the event-loop thread
+    double process = 0; // the whole process, emulation included
+    int ticks = 0;      // poll ticks seen
+    double seconds = 0;
+};
+
+// Runs the event loop for the given time and measures.
+Figure measure(int ms, QTimer* pollTimer)
+{
+    int ticks = 0;
+    const auto counting = QObject::connect(pollTimer, &QTimer::timeout, [&ticks] { ++ticks; });
+    const double thread0 = cpuSeconds(RUSAGE_THREAD);
+    const double process0 = cpuSeconds(RUSAGE_SELF);
+    QElapsedTimer clock;
+    clock.start();
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+    Figure figure;
+    figure.seconds = double(clock.nsecsElapsed()) / 1e9;
+    figure.thread = 100 * (cpuSeconds(RUSAGE_THREAD) - thread0) / figure.seconds;
+    figure.process = 100 * (cpuSeconds(RUSAGE_SELF) - process0) / figure.seconds;
+    figure.ticks = ticks;
+    QObject::disconnect(counting);
+    return figure;
+}
+
+void print(const char* phase, const Figure& figure, const char* target)
+{
+    std::printf("  %-34s %6.2f %% of a core (thread)  %6.2f %% (process with emulation)  "
+                "%5.0f ticks/s  %s\n",
+                phase, figure.thread, figure.process, figure.ticks / figure.seconds, target);
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    int seconds = 3;
+    for (int i = 1; i + 1 < argc; ++i) {
+        if (std::strcmp(argv[i], "--seconds") == 0)
+            seconds = std::max(1, std::atoi(argv[++i]));
+    }
+
+    sim::HidrawInstrument front;
+    QString error;
+    if (!front.start(&error)) {
+        std::fprintf(stderr, "%s\n(run it as: umockdev-wrapper %s)\n", qPrintable(error), argv[0]);
+        return 1;
+    }
+    front.withInstrument([](sim::Instrument& instrument) {
+        instrument.reset();
+        instrument.setReplyLatency(1, 2);
+        instrument.setBoardRestartTime(0);
+        for (sim::Board board : {sim::Sensor1, sim::Sensor2, sim::Sensor3, sim::Sensor4,
+                                 sim::Sensor5, sim::Terminal, sim::Mainboard})
+            instrument.setVersion(board, 10);
+        instrument.unplug();
+    });
+    waitFor([&front] { return front.deviceNode().isEmpty(); }, 2000);
+
+    auto window = std::make_unique<trvLoader>();
+    window->show();
+    auto* device = window->findChild<trvInterface*>();
+    QTimer* pollTimer = device ? device->findChild<QTimer*>() : nullptr;
+    if (!pollTimer) {
+        std::fprintf(stderr, "the window has no link\n");
+        return 1;
+    }
+    bool connected = false;
+    QObject::connect(device, &trvInterface::connected, [&connected] { connected = true; });
+    QObject::connect(device, &trvInterface::disconnected, [&connected] { connected = false; });
+
+    std::printf("CPU of the program, %d s per phase, through the system's hidapi on the "
+                "emulated hidraw device\n",
+                seconds);
+    waitFor([] { return false; }, 500);
+    const Figure waiting = measure(seconds * 1000, pollTimer);
+    print("waiting (looking every 1 ms)", waiting, "(reported; no target)");
+
+    front.withInstrument([](sim::Instrument& instrument) { instrument.plug(); });
+    if (!waitFor([&connected] { return connected; }, 5000)) {
+        std::fprintf(stderr, "the window did not find the emulated instrument\n");
+        return 1;
+    }
+    waitFor([] { return false; }, 1000); // versions, watchdog
+    const Figure idle = measure(seconds * 1000, pollTimer);
+    print("connected and idle", idle, "(target < 3 %)");
+
+    auto* start = window->findChild<QPushButton*>("startUpdate");
+    if (!start || !start->isEnabled()) {
+        std::fprintf(stderr, "the start button is not there or not enabled\n");
+        return 1;
+    }
+    start->click();
+    if (!waitFor([&window] { return window->findChild<trvUpdater*>() != nullptr; }, 3000)) {
+        std::fprintf(stderr, "no update started\n");
+        return 1;
+    }
+    waitFor([] { return false; }, 300); // past the version check and the start
+    const Figure transferring = measure(seconds * 1000, pollTimer);
+    print("transferring (sensor boards)", transferring, "(target < 15 %)");
+
+    std::printf("repeat with: umockdev-wrapper %s --seconds %d\n", argv[0], seconds);
+    window.reset();
+    return 0;
+}
