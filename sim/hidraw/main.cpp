@@ -107,6 +107,12 @@ pid_t startLoader(const QString& program, const QStringList& arguments)
             _exit(1);
         std::signal(SIGINT, SIG_DFL);
         std::signal(SIGTERM, SIG_DFL);
+        // Among the launcher's descriptors is the other end of the device
+        // node: held open by the tool, it would keep the node from hanging up
+        // when the instrument goes.
+        if (close_range(3, ~0U, 0) != 0)
+            for (int descriptor = 3; descriptor < sysconf(_SC_OPEN_MAX); ++descriptor)
+                close(descriptor);
         execv(argv[0], argv.data());
         std::perror("trvloader-emulated: cannot start trvloader");
         _exit(127);

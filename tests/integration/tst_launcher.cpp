@@ -172,6 +172,9 @@ void tst_launcher::runsProgramOnInstrument_data()
                        "test ! -e /sys/class/hidraw/hidraw0 && sleep 1.5 && "
                        "test -e /sys/class/hidraw/hidraw0"}
         << 0 << "";
+    // Holding no descriptor of the launcher's, the program sees the node go.
+    QTest::newRow("main board restart")
+        << QStringList{"--program", TRV_RESTART_PROBE} << 0 << "lost\nfound again";
     QTest::newRow("exit code handed back")
         << QStringList{"--program", "/bin/sh", "--", "-c", "exit 7"} << 7 << "";
     QTest::newRow("refused option")
