@@ -10,7 +10,8 @@
 // Sorting: our sort of the same records in shuffled order against the same two
 // commands on that file (both put records in address order on output).
 // Throughput is the file size over the best CPU time (user + system) of the
-// runs; wall times are shown as well. objcopy on shuffled records takes time
+// runs; wall times are shown as well. Peak memory is measured by /usr/bin/time
+// (Debian package time) where it is there. objcopy on shuffled records takes time
 // growing with the square of their count: above 2 MB it runs once, for at most
 // a minute (shown as FAILED when stopped).
 
@@ -47,9 +48,17 @@ double seconds(const timeval& t)
     return double(t.tv_sec) + double(t.tv_usec) / 1e6;
 }
 
+// Where the peak resident size of a command is written. A child of ours would
+// count, from before it runs the command, the pages it shares with this
+// process; /usr/bin/time, small itself, measures the command alone.
+QString peakFile;
+
 // Runs a program to its end: wall and CPU time, peak resident size.
-Measure runOnce(const QStringList& command)
+Measure runOnce(QStringList command)
 {
+    const bool timed = !peakFile.isEmpty();
+    if (timed)
+        command = QStringList{"/usr/bin/time", "-f", "%M", "-o", peakFile} + command;
     std::vector<QByteArray> storage;
     for (const QString& part : command)
         storage.push_back(part.toLocal8Bit());
@@ -76,6 +85,14 @@ Measure runOnce(const QStringList& command)
     m.cpuMs = (seconds(usage.ru_utime) + seconds(usage.ru_stime)) * 1000;
     m.peakMb = double(usage.ru_maxrss) / 1024; // kB on Linux
     m.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    if (timed) {
+        QFile file(peakFile);
+        if (file.open(QIODevice::ReadOnly)) {
+            // The last line; a failed command has a line about its exit status first.
+            const QList<QByteArray> lines = file.readAll().trimmed().split('\n');
+            m.peakMb = lines.last().trimmed().toDouble() / 1024;
+        }
+    }
     return m;
 }
 
@@ -158,6 +175,8 @@ int main(int argc, char* argv[])
     }
     const QString self = QFile::decodeName(argv[0]);
     const QString output = folder.filePath("out.hex");
+    if (QFile::exists("/usr/bin/time"))
+        peakFile = folder.filePath("peak.txt");
     const Measure baseline = runOnce({self, "--worker", "idle", "-"});
 
     std::printf("HEX files: best of %d runs each; MB/s = file size / CPU time; "
@@ -173,16 +192,19 @@ int main(int argc, char* argv[])
         const QString ordered = folder.filePath("ordered-" + sizeText + ".hex");
         const QString shuffled = folder.filePath("shuffled-" + sizeText + ".hex");
         const QString sortWork = folder.filePath("sort-" + sizeText + ".hex");
-        const QByteArray shuffledText = maker.shuffled(size);
-        if (!writeFile(ordered, maker.ordered(size)) || !writeFile(shuffled, shuffledText)) {
+        // Only files from here on: what this process holds would count for its children.
+        if (!writeFile(ordered, maker.ordered(size)) || !writeFile(shuffled, maker.shuffled(size))) {
             std::fprintf(stderr, "cannot write the images\n");
             return 1;
         }
         const qint64 bytes = QFile(ordered).size();
-        const qint64 shuffledBytes = shuffledText.size();
+        const qint64 shuffledBytes = QFile(shuffled).size();
         const QByteArray label = sizeText.toUtf8();
         auto nothing = [] {};
-        auto freshCopy = [&] { writeFile(sortWork, shuffledText); };
+        auto freshCopy = [&] {
+            QFile::remove(sortWork);
+            QFile::copy(shuffled, sortWork);
+        };
 
         const Measure ourRead = runBest({self, "--worker", "read", ordered}, repeat, nothing);
         const Measure objcopyRead =
