@@ -224,8 +224,8 @@ void HidrawInstrument::unplugOut()
     if (nodeOtherEnd >= 0) {
         // The testbed keeps a record of the node's terminal, named after it,
         // which would stop the next plug that gets the same terminal.
-        const char* terminal = ptsname(nodeOtherEnd);
-        if (terminal) {
+        char terminal[64];
+        if (ptsname_r(nodeOtherEnd, terminal, sizeof terminal) == 0) {
             char* root = umockdev_testbed_get_root_dir(testbed);
             QString entry = QString::fromUtf8(terminal);
             entry.replace(QLatin1Char('/'), QLatin1Char('_'));
