@@ -83,21 +83,7 @@ if [ "${TRV_SCREENSHOTS_INNER:-}" = 1 ]; then
     exit 0
 fi
 
-packages=(xvfb xauth imagemagick xdotool)
-missing=()
-for package in "${packages[@]}"; do
-    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
-        missing+=("$package")
-    fi
-done
-if ((${#missing[@]})); then
-    sudo=""
-    if [ "$(id -u)" -ne 0 ]; then
-        sudo="sudo"
-    fi
-    $sudo apt-get update
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"
-fi
+"$here/tools/install-packages.sh" xvfb xauth imagemagick xdotool
 
 if [ ! -x "$launcher" ]; then
     echo "$launcher not found: build the project first" >&2
