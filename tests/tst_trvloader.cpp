@@ -4,10 +4,10 @@
 #include "instrument.h"
 #include "stylesheet.h"
 #include "trvloader.h"
+#include "windowtesting.h"
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QFile>
 #include <QGridLayout>
 #include <QImage>
 #include <QLabel>
@@ -25,31 +25,6 @@ public:
     using trvLoader::isChecked;
     using trvLoader::showState;
 };
-
-const QList<trvInterface::PartType> allBoards = {
-    trvInterface::Sensor5, trvInterface::Sensor1,  trvInterface::Sensor2,  trvInterface::Sensor3,
-    trvInterface::Sensor4, trvInterface::Terminal, trvInterface::Mainboard};
-
-QString boardSuffix(trvInterface::PartType part)
-{
-    switch (part) {
-    case trvInterface::Terminal:
-        return "Terminal";
-    case trvInterface::Mainboard:
-        return "Mainboard";
-    default:
-        return QString("Sensor%1").arg(int(part));
-    }
-}
-
-template <typename T> T* child(QWidget& window, const QString& name)
-{
-    T* widget = window.findChild<T*>(name);
-    if (!widget) {
-        qFatal("no %s named %s", T::staticMetaObject.className(), qPrintable(name));
-    }
-    return widget;
-}
 
 } // namespace
 
@@ -82,9 +57,7 @@ private slots:
 void tst_trvloader::initTestCase()
 {
     QApplication::setQuitOnLastWindowClosed(false);
-    QFile sheet(":/css/stylesheet.css");
-    QVERIFY(sheet.open(QIODevice::ReadOnly));
-    qApp->setStyleSheet(::styleSheetText(sheet.readAll()));
+    QVERIFY(applyStyleSheet());
 }
 
 // The frame is looked at without an instrument: the window stays in its waiting look.

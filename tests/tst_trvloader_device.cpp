@@ -2,98 +2,19 @@
 // the watchdog, advanced mode, the licence box, and whole updates.
 
 #include "instrument.h"
-#include "stylesheet.h"
 #include "trvloader.h"
+#include "windowtesting.h"
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QElapsedTimer>
 #include <QLabel>
 #include <QMessageBox>
-#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QToolButton>
 #include <QtTest>
 
-#include <functional>
-
 namespace {
-
-const QList<trvInterface::PartType> allBoards = {
-    trvInterface::Sensor5, trvInterface::Sensor1,  trvInterface::Sensor2,  trvInterface::Sensor3,
-    trvInterface::Sensor4, trvInterface::Terminal, trvInterface::Mainboard};
-
-QString suffix(trvInterface::PartType part)
-{
-    switch (part) {
-    case trvInterface::Terminal:
-        return "Terminal";
-    case trvInterface::Mainboard:
-        return "Mainboard";
-    default:
-        return QString("Sensor%1").arg(int(part));
-    }
-}
-
-// Runs the event loop at its real pace (the link polls every millisecond)
-// until the condition holds or the time is up.
-bool waitUntil(const std::function<bool()>& condition, int timeout)
-{
-    if (condition()) {
-        return true;
-    }
-    QEventLoop loop;
-    QTimer check;
-    QObject::connect(&check, &QTimer::timeout, [&] {
-        if (condition()) {
-            loop.quit();
-        }
-    });
-    QTimer::singleShot(timeout, &loop, &QEventLoop::quit);
-    check.start(1);
-    loop.exec();
-    return condition();
-}
-
-// Lets the event loop run at its real pace for a while.
-void run(int ms)
-{
-    waitUntil([] { return false; }, ms);
-}
-
-// Answers the next message box the window opens by pressing a button, as a
-// user would; remembers what the box said as "title | text".
-class BoxAnswer : public QObject
-{
-public:
-    explicit BoxAnswer(QMessageBox::StandardButton button) : button(button)
-    {
-        connect(&timer, &QTimer::timeout, this, &BoxAnswer::look);
-        timer.start(5);
-    }
-
-    QString seen;
-
-private:
-    void look()
-    {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (!box || !box->isVisible() || !seen.isEmpty()) {
-            return;
-        }
-        seen = box->windowTitle() + " | " + box->text();
-        if (QAbstractButton* answer = box->button(button)) {
-            answer->click();
-        } else {
-            seen += " | no such button";
-            box->reject();
-        }
-    }
-
-    QMessageBox::StandardButton button;
-    QTimer timer;
-};
 
 // Counts how often a widget is enabled or disabled.
 class EnableChanges : public QObject
@@ -157,15 +78,15 @@ private slots:
 private:
     // Builds and shows the window and waits until every answering board is enabled.
     void connectWindow(int answeringBoards = 7);
-    QWidget* widget(const QString& name) { return window->findChild<QWidget*>(name); }
-    QProgressBar* bar(const QString& name) { return window->findChild<QProgressBar*>(name); }
+    QWidget* widget(const QString& name) { return child<QWidget>(*window, name); }
+    QProgressBar* bar(const QString& name) { return child<QProgressBar>(*window, name); }
     QCheckBox* box(trvInterface::PartType part)
     {
-        return window->findChild<QCheckBox*>("check" + suffix(part));
+        return child<QCheckBox>(*window, "check" + boardSuffix(part));
     }
     QString versionLabel(trvInterface::PartType part)
     {
-        return window->findChild<QLabel*>("version" + suffix(part))->text();
+        return child<QLabel>(*window, "version" + boardSuffix(part))->text();
     }
     int enabledBoxes()
     {
@@ -185,9 +106,7 @@ private:
 void tst_trvloader_device::initTestCase()
 {
     QApplication::setQuitOnLastWindowClosed(false);
-    QFile sheet(":/css/stylesheet.css");
-    QVERIFY(sheet.open(QIODevice::ReadOnly));
-    qApp->setStyleSheet(styleSheetText(sheet.readAll()));
+    QVERIFY(applyStyleSheet());
 }
 
 void tst_trvloader_device::init()
@@ -235,7 +154,7 @@ void tst_trvloader_device::connectAsksEveryBoard()
     QCOMPARE(versionLabel(trvInterface::Terminal), QString("v1.2"));
     QCOMPARE(versionLabel(trvInterface::Sensor5), QString("v1.0"));
     QCOMPARE(versionLabel(trvInterface::Mainboard), QString("v1.0"));
-    QCOMPARE(window->findChild<QLabel*>("fileStateSensor")->text(),
+    QCOMPARE(child<QLabel>(*window, "fileStateSensor")->text(),
              QString("KSENS-v1.9.hex (Feb  9 2016 10:21:05,  89 kB)"));
 
     // Answered within 300 ms: the watchdog leaves the link alone.
@@ -363,18 +282,20 @@ void tst_trvloader_device::licenceBox()
     window->show();
     QVERIFY(QTest::qWaitForWindowExposed(window.data()));
 
-    BoxAnswer answer(QMessageBox::Ok);
-    QTest::mouseClick(widget("frameworkInfo"), Qt::LeftButton);
+    const QStringList seen =
+        answerDialogs([&] { QTest::mouseClick(widget("frameworkInfo"), Qt::LeftButton); },
+                      {press(QMessageBox::Ok)});
+    QVERIFY2(seen.size() == 1, qPrintable(seen.join(", ")));
+    const QString& licence = seen.first();
     const QString link = "style=\"color: rgb(245, 177, 1);\"";
-    QVERIFY2(answer.seen.startsWith("Licence Information | <h1>About Qt</h1>"),
-             qPrintable(answer.seen));
+    QVERIFY2(licence.startsWith("Licence Information | <h1>About Qt</h1>"), qPrintable(licence));
     for (const QString& part :
          {QString("<p>This program uses Qt version %1.</p>").arg(qVersion()),
           QString("<h1>About HIDAPI</h1><p>This program uses HIDAPI.</p>"),
           QString("<p>This program uses HIDAPI licensed under a BSD-style license.</p>")}) {
-        QVERIFY2(answer.seen.contains(part), qPrintable(part));
+        QVERIFY2(licence.contains(part), qPrintable(part));
     }
-    QCOMPARE(answer.seen.count(link), 2);
+    QCOMPARE(licence.count(link), 2);
 }
 
 void tst_trvloader_device::simpleModeUpdatesEveryBoard()
@@ -415,8 +336,9 @@ void tst_trvloader_device::simpleModeUpdatesEveryBoard()
         QCOMPARE(sim::instrument().version(sensor), 19);
     }
     for (trvInterface::PartType part : allBoards) {
-        QCOMPARE(bar("progress" + suffix(part))->format(), QString("Firmware update successfull"));
-        QVERIFY(bar("progress" + suffix(part))->property("done").toBool());
+        QCOMPARE(bar("progress" + boardSuffix(part))->format(),
+                 QString("Firmware update successfull"));
+        QVERIFY(bar("progress" + boardSuffix(part))->property("done").toBool());
     }
     // The rows show what the boards report after the update.
     QVERIFY(waitUntil([&] { return versionLabel(trvInterface::Mainboard) == "v3.3"; }, 1000));
@@ -461,7 +383,7 @@ void tst_trvloader_device::advancedModeUpdatesCheckedBoards()
 
     for (trvInterface::PartType part : allBoards) {
         const bool chosen = part == trvInterface::Sensor2 || part == trvInterface::Sensor4;
-        QCOMPARE(bar("progress" + suffix(part))->format(),
+        QCOMPARE(bar("progress" + boardSuffix(part))->format(),
                  chosen ? QString("Firmware update successfull") : QString());
         QCOMPARE(updateMessages(sim::Board(part)) > 0, chosen);
         QCOMPARE(sim::instrument().version(sim::Board(part)), chosen ? 19 : 10);
@@ -476,10 +398,10 @@ void tst_trvloader_device::nothingSelected()
 {
     connectWindow();
     clickAdvanced();
-    BoxAnswer answer(QMessageBox::Ok);
-    QTest::mouseClick(widget("startUpdate"), Qt::LeftButton);
-    QCOMPARE(answer.seen, QString("No update selected | No board has been selected for firmware "
-                                  "update. Please select boards you want to update."));
+    QCOMPARE(answerDialogs([&] { QTest::mouseClick(widget("startUpdate"), Qt::LeftButton); },
+                           {press(QMessageBox::Ok)}),
+             QStringList({"No update selected | No board has been selected for firmware "
+                          "update. Please select boards you want to update."}));
     QVERIFY(widget("startUpdate")->isEnabled());
     QCOMPARE(updateMessages(sim::Mainboard), 0);
 }
@@ -517,21 +439,16 @@ void tst_trvloader_device::closeWhileUpdating()
     QTest::mouseClick(widget("startUpdate"), Qt::LeftButton);
     QVERIFY(waitUntil([&] { return bar("totalProgress")->value() > 100; }, 10000));
 
-    {
-        BoxAnswer answer(QMessageBox::No);
-        QTest::keyClick(window.data(), Qt::Key_Escape);
-        QCOMPARE(answer.seen, QString("Cancel update | Do you really want to cancel the firmware  "
-                                      "update?"));
-    }
+    auto escape = [&] { QTest::keyClick(window.data(), Qt::Key_Escape); };
+    QCOMPARE(answerDialogs(escape, {press(QMessageBox::No)}),
+             QStringList({"Cancel update | Do you really want to cancel the firmware  update?"}));
     QVERIFY(window->isVisible());
     const int progress = bar("totalProgress")->value();
     QVERIFY(waitUntil([&] { return bar("totalProgress")->value() > progress + 50; }, 10000));
 
-    {
-        BoxAnswer answer(QMessageBox::Yes);
-        QTest::keyClick(window.data(), Qt::Key_Escape);
-        QVERIFY(answer.seen.startsWith("Cancel update | "));
-    }
+    const QStringList seen = answerDialogs(escape, {press(QMessageBox::Yes)});
+    QVERIFY2(seen.size() == 1 && seen.first().startsWith("Cancel update | "),
+             qPrintable(seen.join(", ")));
     QVERIFY(!window->isVisible());
 }
 

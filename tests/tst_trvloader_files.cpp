@@ -3,25 +3,19 @@
 
 #include "hexreader.h"
 #include "instrument.h"
-#include "stylesheet.h"
 #include "trvloader.h"
+#include "windowtesting.h"
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QDialogButtonBox>
-#include <QFileDialog>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMessageBox>
-#include <QPointer>
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QToolButton>
 #include <QtTest>
-
-#include <functional>
 
 namespace {
 
@@ -32,83 +26,6 @@ public:
     using trvLoader::formatByteCount;
     using trvLoader::setFileState;
 };
-
-// Answers the modal dialogs the window opens, one step per dialog in the order
-// they appear, the way a user would; each step returns what the user was shown.
-class ModalAnswers : public QObject
-{
-public:
-    using Step = std::function<QString(QWidget*)>;
-
-    explicit ModalAnswers(QList<Step> steps) : steps(std::move(steps))
-    {
-        connect(&timer, &QTimer::timeout, this, &ModalAnswers::look);
-        timer.start(5);
-    }
-    bool allAnswered() const { return steps.isEmpty(); }
-
-    QStringList seen; // one entry per dialog
-
-private:
-    void look()
-    {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (!modal || !modal->isVisible() || modal == handled) {
-            return;
-        }
-        handled = modal;
-        if (steps.isEmpty()) {
-            seen << QString("unexpected %1: %2")
-                        .arg(modal->metaObject()->className(), modal->windowTitle());
-            QMetaObject::invokeMethod(modal, "reject");
-            return;
-        }
-        seen << steps.takeFirst()(modal);
-    }
-
-    QList<Step> steps;
-    QPointer<QWidget> handled;
-    QTimer timer;
-};
-
-// Presses a button of the message box; shows "title | text".
-ModalAnswers::Step press(QMessageBox::StandardButton button, std::function<void()> before = {})
-{
-    return [button, before](QWidget* modal) -> QString {
-        auto* box = qobject_cast<QMessageBox*>(modal);
-        if (!box || !box->button(button)) {
-            QMetaObject::invokeMethod(modal, "reject");
-            return QString("no such button in ") + modal->metaObject()->className();
-        }
-        const QString seen = box->windowTitle() + " | " + box->text();
-        if (before) {
-            before();
-        }
-        box->button(button)->click();
-        return seen;
-    };
-}
-
-// Picks the files in the file dialog and opens them; shows "caption | filter".
-ModalAnswers::Step choose(const QString& folder, const QStringList& names)
-{
-    return [folder, names](QWidget* modal) -> QString {
-        auto* dialog = qobject_cast<QFileDialog*>(modal);
-        if (!dialog) {
-            QMetaObject::invokeMethod(modal, "reject");
-            return QString("not a file dialog: ") + modal->metaObject()->className();
-        }
-        const QString seen = dialog->windowTitle() + " | " + dialog->nameFilters().join(";");
-        dialog->setDirectory(folder);
-        QStringList quoted;
-        for (const QString& name : names) {
-            quoted << '"' + name + '"';
-        }
-        dialog->findChild<QLineEdit*>("fileNameEdit")->setText(quoted.join(' '));
-        dialog->findChild<QDialogButtonBox*>("buttonBox")->button(QDialogButtonBox::Open)->click();
-        return seen;
-    };
-}
 
 // One Intel HEX record with CR LF.
 QByteArray record(quint8 type, quint16 address, const QByteArray& data)
@@ -177,7 +94,7 @@ QByteArray fileBytes(const QString& path)
 
 QString label(QWidget& window, const QString& name)
 {
-    return window.findChild<QLabel*>(name)->text();
+    return child<QLabel>(window, name)->text();
 }
 
 const QString builtInMainboard = "KZENT-v3.3.hex (Feb 12 2015 09:48:59, 197 kB)";
@@ -230,9 +147,7 @@ private:
 void tst_trvloader_files::initTestCase()
 {
     QVERIFY(folder.isValid());
-    QFile sheet(":/css/stylesheet.css");
-    QVERIFY(sheet.open(QIODevice::ReadOnly));
-    qApp->setStyleSheet(styleSheetText(sheet.readAll()));
+    QVERIFY(applyStyleSheet());
 }
 
 void tst_trvloader_files::init()
@@ -244,20 +159,17 @@ void tst_trvloader_files::openAdvanced(Window& window)
 {
     window.show();
     QVERIFY(QTest::qWaitForWindowActive(&window));
-    auto* advanced = window.findChild<QCheckBox*>("advanced");
+    auto* advanced = child<QCheckBox>(window, "advanced");
     QTRY_VERIFY(advanced->isEnabled());
     QTest::mouseClick(advanced, Qt::LeftButton);
-    QVERIFY(window.findChild<QWidget*>("controlWidget")->isVisible());
+    QVERIFY(child<QWidget>(window, "controlWidget")->isVisible());
 }
 
 QStringList tst_trvloader_files::load(Window& window, const QList<ModalAnswers::Step>& steps)
 {
-    ModalAnswers answers(steps);
-    QTest::mouseClick(window.findChild<QToolButton*>("loadSensor"), Qt::LeftButton);
-    if (!answers.allAnswered()) {
-        answers.seen << "a dialog did not appear";
-    }
-    return answers.seen;
+    return answerDialogs(
+        [&] { QTest::mouseClick(child<QToolButton>(window, "loadSensor"), Qt::LeftButton); },
+        steps);
 }
 
 QStringList tst_trvloader_files::stamp(Window& window, const QList<ModalAnswers::Step>& steps)
@@ -266,12 +178,9 @@ QStringList tst_trvloader_files::stamp(Window& window, const QList<ModalAnswers:
     if (!QTest::qWaitForWindowActive(&window)) {
         return {"the window did not become active"};
     }
-    ModalAnswers answers(steps);
-    QTest::keyClick(&window, Qt::Key_F8, Qt::ControlModifier | Qt::AltModifier);
-    if (!answers.allAnswered()) {
-        answers.seen << "a dialog did not appear";
-    }
-    return answers.seen;
+    return answerDialogs(
+        [&] { QTest::keyClick(&window, Qt::Key_F8, Qt::ControlModifier | Qt::AltModifier); },
+        steps);
 }
 
 void tst_trvloader_files::builtInImages()
@@ -281,9 +190,8 @@ void tst_trvloader_files::builtInImages()
     QCOMPARE(label(window, "fileStateMainboard"), builtInMainboard);
     QCOMPARE(label(window, "fileStateTerminal"), builtInTerminal);
     QCOMPARE(label(window, "fileStateSensor"), builtInSensor);
-    for (const char* board :
-         {"Sensor1", "Sensor2", "Sensor3", "Sensor4", "Sensor5", "Terminal", "Mainboard"}) {
-        QCOMPARE(label(window, QString("version") + board), QString());
+    for (trvInterface::PartType part : allBoards) {
+        QCOMPARE(label(window, "version" + boardSuffix(part)), QString());
     }
 }
 
@@ -488,7 +396,7 @@ void tst_trvloader_files::unusableImageOnConnect()
 {
     Window window;
     openAdvanced(window);
-    auto* total = window.findChild<QProgressBar*>("totalProgress");
+    auto* total = child<QProgressBar>(window, "totalProgress");
     QCOMPARE(total->format(), QString("Ready to start firmware update"));
     damageMainboardImage(window);
 
@@ -504,17 +412,17 @@ void tst_trvloader_files::corruptedImageIsNotSent()
     Window window;
     openAdvanced(window);
     damageMainboardImage(window);
-    auto* mainboard = window.findChild<QCheckBox*>("checkMainboard");
+    auto* mainboard = child<QCheckBox>(window, "checkMainboard");
     QTRY_VERIFY(mainboard->isEnabled());
     QTest::mouseClick(mainboard, Qt::LeftButton);
     sim::instrument().clearLog();
 
-    QTest::mouseClick(window.findChild<QPushButton*>("startUpdate"), Qt::LeftButton);
-    auto* total = window.findChild<QProgressBar*>("totalProgress");
+    QTest::mouseClick(child<QPushButton>(window, "startUpdate"), Qt::LeftButton);
+    auto* total = child<QProgressBar>(window, "totalProgress");
     QTRY_COMPARE(total->format(), QString("Main Board: Invalid firmware file"));
-    QCOMPARE(window.findChild<QProgressBar*>("progressMainboard")->format(),
+    QCOMPARE(child<QProgressBar>(window, "progressMainboard")->format(),
              QString("Invalid firmware file (%p%)"));
-    QVERIFY(window.findChild<QPushButton*>("startUpdate")->isEnabled());
+    QVERIFY(child<QPushButton>(window, "startUpdate")->isEnabled());
     QTest::qWait(100);
     for (const QByteArray& message : sim::instrument().received(sim::Mainboard)) {
         QVERIFY2(message.startsWith('\x01'), message.toHex().constData()); // version requests only
