@@ -2,7 +2,7 @@
 // instrument (in-process), each with seeded random faults, checked after
 // every run.
 //
-//   bench_soak [--runs 500] [--seed 1] [--first 0] [--builtin] [--quiet]
+//   bench_soak [--runs 500] [--seed 1] [--first 0] [--builtin] [--window] [--verbose]
 //
 // Run i uses the random sequence of seed + i, so `--first i --runs 1` repeats
 // it alone. Faults, one or two per run (some runs have none): boards absent
@@ -18,21 +18,29 @@
 //  - after a failure nothing but version requests (the window's own, at each
 //    connect) reached the instrument;
 //  - no engine outlives its step.
-// By default the images are small ones made up for the soak (about 60 lines
-// each), so that many runs fit in little time; --builtin uses the built-in images.
+// By default the update is stepped by bench/updaterun (the window's stepping
+// without its widgets) with small images made up for the soak (about 60 lines
+// each), so that many runs fit in little time; --builtin uses the built-in
+// images. --window runs the real window instead (built-in images, start
+// button clicked once all found boards are shown), its watchdog and its own
+// version requests included.
 
 #include "hexreader.h"
 #include "imagemaker.h"
 #include "instrument.h"
 #include "trvinterface.h"
+#include "trvloader.h"
 #include "updaterun.h"
 
-#include <QCoreApplication>
+#include <QApplication>
+#include <QCheckBox>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
 #include <QMap>
 #include <QMetaEnum>
+#include <QProgressBar>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -168,6 +176,94 @@ struct Tally
     QStringList problems; // the runs that broke a rule, to repeat them
 };
 
+// What runs the update: the stepping of bench/updaterun, or the real window.
+class Driver
+{
+public:
+    virtual ~Driver() = default;
+    // Boards whose version has been reported, as the window enables them.
+    virtual QList<Part> found() const = 0;
+    virtual void start(const QList<Part>& boards) = 0;
+    virtual bool isRunning() const = 0;
+    virtual bool succeeded() const = 0;
+    virtual QString failure() const = 0;
+    virtual int liveEngines() const = 0;
+};
+
+class StepDriver : public Driver
+{
+public:
+    explicit StepDriver(Images& images)
+        : run(&interface, {&images.mainboard, &images.terminal, &images.sensors})
+    {
+        QObject::connect(&interface, &trvInterface::firmwareVersion, [this](Part board, QString) {
+            if (!run.isRunning() && !boards.contains(board) && allBoards.contains(board))
+                boards.append(board);
+        });
+        interface.setAutoconnect(true);
+    }
+    QList<Part> found() const override { return boards; }
+    void start(const QList<Part>& selected) override { run.start(selected); }
+    bool isRunning() const override { return run.isRunning(); }
+    bool succeeded() const override { return run.succeeded(); }
+    QString failure() const override
+    {
+        return QStringLiteral("%1 in %2")
+            .arg(trvUpdater::errorDescription(run.error()),
+                 QMetaEnum::fromType<trvUpdater::State>().valueToKey(run.steps().last().lastState));
+    }
+    int liveEngines() const override { return run.liveEngines(); }
+
+private:
+    trvInterface interface;
+    UpdateRun run;
+    QList<Part> boards;
+};
+
+class WindowDriver : public Driver
+{
+public:
+    WindowDriver() : window(std::make_unique<trvLoader>())
+    {
+        window->show();
+        total = window->findChild<QProgressBar*>("totalProgress");
+        startButton = window->findChild<QPushButton*>("startUpdate");
+        if (!total || !startButton)
+            qFatal("the window has no start button or total bar");
+    }
+    QList<Part> found() const override
+    {
+        QList<Part> boards;
+        for (Part board : allBoards) {
+            const QString name = QStringLiteral("check%1").arg(
+                QMetaEnum::fromType<trvInterface::PartType>().valueToKey(board));
+            const auto* box = window->findChild<QCheckBox*>(name);
+            if (box && box->isEnabled())
+                boards.append(board);
+        }
+        return boards;
+    }
+    void start(const QList<Part>&) override
+    {
+        startButton->click();
+        started = true;
+    }
+    bool isRunning() const override
+    {
+        return started && window->findChild<trvUpdater*>() != nullptr &&
+               !total->property("done").toBool() && !total->property("error").toBool();
+    }
+    bool succeeded() const override { return total->property("done").toBool(); }
+    QString failure() const override { return total->format(); }
+    int liveEngines() const override { return window->findChildren<trvUpdater*>().size(); }
+
+private:
+    std::unique_ptr<trvLoader> window;
+    QProgressBar* total = nullptr;
+    QPushButton* startButton = nullptr;
+    bool started = false;
+};
+
 class SoakRun
 {
 public:
@@ -209,20 +305,14 @@ public:
             }
         }
 
-        auto interface = std::make_unique<trvInterface>();
-        auto run = std::make_unique<UpdateRun>(
-            interface.get(),
-            UpdateRun::Images{&images.mainboard, &images.terminal, &images.sensors});
-        QList<Part> selected;
-        QObject::connect(interface.get(), &trvInterface::firmwareVersion,
-                         [&selected, &run](Part board, QString) {
-                             if (!run->isRunning() && !selected.contains(board) &&
-                                 allBoards.contains(board))
-                                 selected.append(board);
-                         });
-        interface->setAutoconnect(true);
-        runLoop(300, [&] { return selected.size() == 7; });
+        std::unique_ptr<Driver> run;
+        if (useWindow)
+            run = std::make_unique<WindowDriver>();
+        else
+            run = std::make_unique<StepDriver>(images);
+        runLoop(useWindow ? 1000 : 300, [&] { return run->found().size() == 7; });
         runLoop(20);
+        const QList<Part> selected = run->found();
         ++tally.runs;
         if (!selected.contains(trvInterface::Mainboard)) {
             ++tally.noDevice;
@@ -240,6 +330,7 @@ public:
         const qint64 bound = timeBound(selected, maxLatency);
         QElapsedTimer clock;
         clock.start();
+        runLoop(500); // the window's engine appears with the click
         runLoop(int(bound), [&] { return !run->isRunning(); });
         const qint64 took = clock.elapsed();
         const int sentAtEnd = instrument.messages().size();
@@ -288,12 +379,7 @@ public:
                 }
             }
         } else {
-            const UpdateRun::Step& step = run->steps().last();
-            const QString reason =
-                QStringLiteral("%1 in %2")
-                    .arg(trvUpdater::errorDescription(run->error()),
-                         QMetaEnum::fromType<trvUpdater::State>().valueToKey(step.lastState));
-            ++tally.failures[reason];
+            ++tally.failures[run->failure()];
         }
         if (verbose)
             std::printf("%s: %s in %lld ms\n", qPrintable(description),
@@ -301,6 +387,7 @@ public:
     }
 
     static bool verbose;
+    static bool useWindow;
 
 private:
     int pick(int low, int high) { return std::uniform_int_distribution<int>(low, high)(random); }
@@ -386,12 +473,15 @@ private:
 };
 
 bool SoakRun::verbose = false;
+bool SoakRun::useWindow = false;
 
 } // namespace
 
 int main(int argc, char* argv[])
 {
-    QCoreApplication application(argc, argv);
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
     int runs = 500;
     int first = 0;
     quint32 seed = 1;
@@ -399,6 +489,8 @@ int main(int argc, char* argv[])
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--builtin") == 0)
             builtin = true;
+        else if (std::strcmp(argv[i], "--window") == 0)
+            SoakRun::useWindow = builtin = true;
         else if (std::strcmp(argv[i], "--verbose") == 0)
             SoakRun::verbose = true;
         else if (i + 1 < argc && std::strcmp(argv[i], "--runs") == 0)
@@ -426,8 +518,9 @@ int main(int argc, char* argv[])
         std::fflush(stdout);
     }
 
-    std::printf("\nFault soak: %d runs (seed %u, runs %d to %d, %s images) in %lld s\n", tally.runs,
-                seed, first, first + runs - 1, builtin ? "built-in" : "small made-up",
+    std::printf("\nFault soak: %d runs (seed %u, runs %d to %d, %s images, %s) in %lld s\n",
+                tally.runs, seed, first, first + runs - 1, builtin ? "built-in" : "small made-up",
+                SoakRun::useWindow ? "the window" : "the window's stepping",
                 clock.elapsed() / 1000);
     std::printf("  succeeded: %d\n  no main board, no update: %d\n", tally.succeeded,
                 tally.noDevice);
@@ -446,6 +539,8 @@ int main(int argc, char* argv[])
     for (const QString& problem : qAsConst(tally.problems))
         std::printf("  PROBLEM %s\n", qPrintable(problem));
     std::printf("repeat with: %s --runs %d --seed %u --first %d%s\n", argv[0], runs, seed, first,
-                builtin ? " --builtin" : "");
+                SoakRun::useWindow ? " --window"
+                : builtin          ? " --builtin"
+                                   : "");
     return tally.problems.isEmpty() ? 0 : 1;
 }

@@ -3,7 +3,7 @@
 // and for the whole seven-board update, against the floor of one line per
 // 1 ms tick.
 //
-//   bench_update [--latency MS] [--repeat N] [--timer-slack-ns NS]
+//   bench_update [--latency MS] [--repeat N] [--timer-slack-ns NS] [--precise-poll 1]
 //
 // With latency 0 a line leaves in one tick and its acknowledgement is read in
 // the same tick. The whole update's floor is every line at one per
@@ -104,6 +104,7 @@ int main(int argc, char* argv[])
     int latency = 0;
     int repeat = 1;
     long timerSlack = 0;
+    bool precisePoll = false;
     for (int i = 1; i + 1 < argc; i += 2) {
         if (std::strcmp(argv[i], "--latency") == 0)
             latency = std::atoi(argv[i + 1]);
@@ -111,6 +112,8 @@ int main(int argc, char* argv[])
             repeat = std::max(1, std::atoi(argv[i + 1]));
         else if (std::strcmp(argv[i], "--timer-slack-ns") == 0)
             timerSlack = std::atol(argv[i + 1]);
+        else if (std::strcmp(argv[i], "--precise-poll") == 0)
+            precisePoll = std::atoi(argv[i + 1]) != 0;
     }
     // For finding where the time goes: the kernel lets a timed wait of a normal
     // thread end up to 50 us late, on every tick.
@@ -133,6 +136,13 @@ int main(int argc, char* argv[])
 
     trvInterface interface;
     UpdateRun run(&interface, {&mainboard, &terminal, &sensors});
+    // For finding where the time goes: the link's poll timer as a precise timer.
+    if (precisePoll) {
+        QTimer* poll = interface.findChild<QTimer*>();
+        poll->stop();
+        poll->setTimerType(Qt::PreciseTimer);
+        poll->start();
+    }
     interface.setAutoconnect(true);
     if (!waitFor(&interface, SIGNAL(connected()), 1000)) {
         std::fprintf(stderr, "the emulated instrument is not found\n");
@@ -185,8 +195,12 @@ int main(int argc, char* argv[])
                     double(total) / double(floor));
         settle(20);
     }
+    QString options;
+    if (timerSlack > 0)
+        options += QStringLiteral(" --timer-slack-ns %1").arg(timerSlack);
+    if (precisePoll)
+        options += QStringLiteral(" --precise-poll 1");
     std::printf("repeat with: %s --latency %d --repeat %d%s\n", argv[0], latency, repeat,
-                timerSlack > 0 ? qPrintable(QStringLiteral(" --timer-slack-ns %1").arg(timerSlack))
-                               : "");
+                qPrintable(options));
     return allOk ? 0 : 1;
 }
