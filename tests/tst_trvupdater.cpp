@@ -168,6 +168,7 @@ private slots:
     void failures_data();
     void failures();
     void silentGroupMemberFailsOneSecondAfterTheBlock();
+    void lineLostWithTheDeviceIsNotSentLater();
     void waitForDeviceAsksElevenTimes();
     void strayRepliesAndReconnectIgnored();
     void imageChecksBeforeSending_data();
@@ -472,6 +473,30 @@ void tst_trvUpdater::failures()
     QCOMPARE(instrument().messages().size(), sentAtFailure);
     QCOMPARE(canceled.count(), 1);
     QCOMPARE(done.count(), 0);
+}
+
+void tst_trvUpdater::lineLostWithTheDeviceIsNotSentLater()
+{
+    Image image;
+    readImage(image);
+    makeEngine(trvInterface::Terminal, PartList(), &reader);
+    QSignalSpy canceled(engine, &trvUpdater::canceled);
+    int blocks = 0;
+    connect(engine, &trvUpdater::process, this, [&] {
+        if (++blocks == 3) // the third line cannot be written
+            instrument().setWriteFails(true);
+    });
+
+    engine->start();
+    QVERIFY(runToEnd(engine, 5000));
+    QCOMPARE(canceled.count(), 1);
+    QCOMPARE(canceled.at(0).at(0).value<trvUpdater::Err>(), trvUpdater::NoResponse);
+
+    // The device takes reports again: the step is over, so its line stays lost.
+    instrument().clearLog();
+    instrument().setWriteFails(false);
+    QTest::qWait(200);
+    QCOMPARE(instrument().messages(), QList<QByteArray>());
 }
 
 void tst_trvUpdater::silentGroupMemberFailsOneSecondAfterTheBlock()

@@ -119,22 +119,18 @@ void UsbHid::write()
     std::memset(buffer, 0, sizeof buffer);
     int position = 1;
     int room = reportPayload;
-    int packed = 0;
-    for (const QByteArray& message : qAsConst(sendQueue)) {
-        if (message.size() > room)
-            break;
+    while (!sendQueue.isEmpty() && sendQueue.first().size() <= room) {
+        const QByteArray message = sendQueue.takeFirst();
         std::memcpy(buffer + position, message.constData(), message.size());
         position += message.size();
         room -= message.size();
-        ++packed;
     }
+    // A report that cannot be written is lost with the device it was meant for;
+    // the messages behind it stay queued for the next connect.
     if (hid_write(handle, buffer, sizeof buffer) < 0) {
-        // The messages stay queued and leave first once the device is back.
         emitError();
         close();
-        return;
     }
-    sendQueue.erase(sendQueue.begin(), sendQueue.begin() + packed);
 }
 
 void UsbHid::read()
