@@ -167,6 +167,7 @@ struct Tally
     int runs = 0;
     int succeeded = 0;
     int noDevice = 0;
+    int notStarted = 0;
     QMap<QString, int> failures;      // by reason and state
     QMap<QString, int> faultsApplied; // by fault
     int falseSuccesses = 0;
@@ -184,6 +185,8 @@ public:
     // Boards whose version has been reported, as the window enables them.
     virtual QList<Part> found() const = 0;
     virtual void start(const QList<Part>& boards) = 0;
+    // Whether start() began an update (the window's button may be disabled by then).
+    virtual bool hasStarted() const = 0;
     virtual bool isRunning() const = 0;
     virtual bool succeeded() const = 0;
     virtual QString failure() const = 0;
@@ -204,6 +207,7 @@ public:
     }
     QList<Part> found() const override { return boards; }
     void start(const QList<Part>& selected) override { run.start(selected); }
+    bool hasStarted() const override { return true; }
     bool isRunning() const override { return run.isRunning(); }
     bool succeeded() const override { return run.succeeded(); }
     QString failure() const override
@@ -246,8 +250,9 @@ public:
     void start(const QList<Part>&) override
     {
         startButton->click();
-        started = true;
+        started = window->findChild<trvUpdater*>() != nullptr;
     }
+    bool hasStarted() const override { return started; }
     bool isRunning() const override
     {
         return started && window->findChild<trvUpdater*>() != nullptr &&
@@ -333,6 +338,10 @@ public:
         runLoop(500); // the window's engine appears with the click
         runLoop(int(bound), [&] { return !run->isRunning(); });
         const qint64 took = clock.elapsed();
+        if (!run->hasStarted()) {
+            ++tally.notStarted; // a fault took the instrument away before the click
+            return;
+        }
         const int sentAtEnd = instrument.messages().size();
 
         if (run->isRunning()) {
@@ -522,8 +531,9 @@ int main(int argc, char* argv[])
                 tally.runs, seed, first, first + runs - 1, builtin ? "built-in" : "small made-up",
                 SoakRun::useWindow ? "the window" : "the window's stepping",
                 clock.elapsed() / 1000);
-    std::printf("  succeeded: %d\n  no main board, no update: %d\n", tally.succeeded,
-                tally.noDevice);
+    std::printf("  succeeded: %d\n  no main board, no update: %d\n  instrument gone before the "
+                "start, no update: %d\n",
+                tally.succeeded, tally.noDevice, tally.notStarted);
     int failed = 0;
     for (int count : qAsConst(tally.failures))
         failed += count;
