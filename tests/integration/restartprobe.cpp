@@ -13,9 +13,10 @@
 int main(int argc, char* argv[])
 {
     QCoreApplication application(argc, argv);
-    trvInterface device;
+    // Declared before the link: its disconnected() at destruction still reads them.
     int connects = 0;
     bool lost = false;
+    trvInterface device;
     QObject::connect(&device, &trvInterface::connected, [&] {
         if (++connects == 1) {
             device.firmwareUpdateRestart(trvInterface::Mainboard);
