@@ -1,14 +1,27 @@
 #include "hexline.h"
 
+namespace {
+
+// The value of every character taken as a hexadecimal digit; 0 for the others.
+struct DigitValues
+{
+    quint8 value[256] = {};
+    constexpr DigitValues()
+    {
+        for (int c = '0'; c <= '9'; ++c)
+            value[c] = quint8(c - '0');
+        for (int c = 'A'; c <= 'F'; ++c)
+            value[c] = quint8(c - 'A' + 10);
+        for (int c = 'a'; c <= 'f'; ++c)
+            value[c] = quint8(c - 'a' + 10);
+    }
+};
+constexpr DigitValues digitValues;
+} // namespace
+
 quint8 hex2char(char c)
 {
-    if (c >= '0' && c <= '9')
-        return quint8(c - '0');
-    if (c >= 'A' && c <= 'F')
-        return quint8(c - 'A' + 10);
-    if (c >= 'a' && c <= 'f')
-        return quint8(c - 'a' + 10);
-    return 0;
+    return digitValues.value[quint8(c)];
 }
 
 quint8 hex2char(char hi, char lo)
@@ -48,10 +61,11 @@ HexLine::HexLine(const QByteArray& line)
     address = hex2short(charAt(line, 3), charAt(line, 4), charAt(line, 5), charAt(line, 6));
     type = byteAt(line, 7);
     quint8 sum = quint8(length + (address >> 8) + (address & 0xFF) + type);
-    data.reserve(length);
+    data.resize(length);
+    char* bytes = data.data();
     for (int i = 0; i < length; ++i) {
         const quint8 byte = byteAt(line, 9 + 2 * i);
-        data.append(char(byte));
+        bytes[i] = char(byte);
         sum = quint8(sum + byte);
     }
     checksum = byteAt(line, 9 + 2 * length);

@@ -3,9 +3,11 @@
 #include "hexline.h"
 
 #include <QFile>
-#include <QMap>
 #include <QObject>
 #include <QSaveFile>
+
+#include <algorithm>
+#include <vector>
 
 namespace {
 
@@ -16,19 +18,32 @@ constexpr quint8 checksumRecord = 0x80;
 
 constexpr char endOfFileLine[] = ":00000001FF\r\n";
 
-// The lines of a text, each with its terminator; the last one may have none.
-QList<QByteArray> splitLines(const QByteArray& text)
+// Walks the lines of a text, each with its terminator (the last one may have
+// none), without copying them: each line refers into the text.
+class LineWalker
 {
-    QList<QByteArray> lines;
-    int start = 0;
-    while (start < text.size()) {
-        const int lineFeed = text.indexOf('\n', start);
-        const int end = lineFeed < 0 ? text.size() : lineFeed + 1;
-        lines.append(text.mid(start, end - start));
+public:
+    explicit LineWalker(const QByteArray& text) : text(text) {}
+
+    // The next line; false at the end of the text.
+    bool next(QByteArray& line)
+    {
+        if (end >= text.size())
+            return false;
         start = end;
+        const int lineFeed = text.indexOf('\n', start);
+        end = lineFeed < 0 ? text.size() : lineFeed + 1;
+        line = QByteArray::fromRawData(text.constData() + start, end - start);
+        return true;
     }
-    return lines;
-}
+    // Where the last line begins in the text.
+    int lineStart() const { return start; }
+
+private:
+    const QByteArray& text;
+    int start = 0;
+    int end = 0;
+};
 
 // Whether a line holds anything before its first zero byte.
 bool holdsText(const QByteArray& line)
@@ -117,12 +132,15 @@ HexReader::Err HexReader::read(const QString& fileName, bool writeChecksum)
     bool endOfFile = false;
     bool hasChecksumRecord = false;
 
-    for (const QByteArray& line : splitLines(content)) {
+    data.reserve(content.size());
+    LineWalker lines(content);
+    QByteArray line;
+    while (lines.next(line)) {
         if (!holdsText(line))
             continue;
         const HexLine record(line);
         if (!endOfFile)
-            data.append(line);
+            data.append(line.constData(), line.size());
         if (!record.valid)
             return state = InvalidData;
 
@@ -231,35 +249,52 @@ HexReader::Err HexReader::sort(const QString& fileName)
     if (!readFile(fileName, content))
         return FileAccessDenied;
 
-    QMap<quint32, QByteArray> dataLines; // by full address
+    struct Entry
+    {
+        quint32 address; // full address
+        int start;       // the line in content
+        int size;
+    };
+    std::vector<Entry> entries;
     quint16 upperAddress = 0;
-    for (const QByteArray& line : splitLines(content)) {
+    LineWalker lines(content);
+    QByteArray line;
+    while (lines.next(line)) {
         if (!holdsText(line))
             continue;
         const HexLine record(line);
         if (!record.valid)
             return InvalidData;
         if (record.type == dataRecord)
-            dataLines.insert(quint32(upperAddress) << 16 | record.address, line);
+            entries.push_back(
+                {quint32(upperAddress) << 16 | record.address, lines.lineStart(), line.size()});
         else if (record.type == extendedLinearAddressRecord)
             upperAddress = extendedLinearAddress(record);
     }
+    // By address; of equal addresses the later line wins.
+    std::stable_sort(entries.begin(), entries.end(),
+                     [](const Entry& a, const Entry& b) { return a.address < b.address; });
 
     QByteArray sorted;
-    sorted.reserve(content.size());
+    sorted.reserve(content.size() + 64);
     bool first = true;
     quint16 currentUpper = 0;
-    for (auto entry = dataLines.cbegin(); entry != dataLines.cend(); ++entry) {
-        const quint16 upper = quint16(entry.key() >> 16);
+    for (size_t i = 0; i < entries.size(); ++i) {
+        if (i + 1 < entries.size() && entries[i + 1].address == entries[i].address)
+            continue;
+        const Entry& entry = entries[i];
+        const quint16 upper = quint16(entry.address >> 16);
         if (first || upper != currentUpper)
             sorted.append(extendedLinearAddressLine(upper));
         first = false;
         currentUpper = upper;
-        sorted.append(entry.value());
-        if (!entry.value().endsWith('\n'))
+        sorted.append(content.constData() + entry.start, entry.size);
+        if (content.at(entry.start + entry.size - 1) != '\n')
             sorted.append("\r\n");
     }
     sorted.append(endOfFileLine);
+    content.clear();
+    content.squeeze();
 
     return replaceFile(fileName, sorted) ? FileOk : FileAccessDenied;
 }
