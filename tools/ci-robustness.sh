@@ -20,22 +20,7 @@ soak_seed="${TRV_SOAK_SEED:-20261210}"
 jobs="${TRV_JOBS:-2}"
 fuzzers=(fuzz_hexline fuzz_hexread fuzz_hexsort fuzz_trvinterface fuzz_trvupdater)
 
-packages=(clang libclang-rt-14-dev llvm)
-missing=()
-for package in "${packages[@]}"; do
-    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
-        missing+=("$package")
-    fi
-done
-if ((${#missing[@]})); then
-    echo "Installing missing Debian packages: ${missing[*]}"
-    sudo=""
-    if [ "$(id -u)" -ne 0 ]; then
-        sudo="sudo"
-    fi
-    $sudo apt-get update
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}" || exit 1
-fi
+"$here/tools/install-packages.sh" clang libclang-rt-14-dev llvm || exit 1
 
 mkdir -p "$work"
 # Leaks that are not ours: the offscreen platform's screen, and what hidapi and
@@ -84,14 +69,14 @@ echo "   ($((SECONDS - started)) s so far)"
 
 echo "== 2. fuzz targets, $fuzz_seconds s each"
 fuzz="$work/fuzz"
-if cmake -S "$here/tests/fuzz" -B "$fuzz" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    > "$work/fuzz-configure.log" 2>&1 &&
-    cmake --build "$fuzz" -j "$jobs" > "$work/fuzz-build.log" 2>&1; then
+if cmake -S "$here" -B "$fuzz" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTRV_BUILD_FUZZERS=ON \
+    -DTRV_BUILD_TESTS=OFF -DTRV_BUILD_BENCH=OFF > "$work/fuzz-configure.log" 2>&1 &&
+    cmake --build "$fuzz" -j "$jobs" --target "${fuzzers[@]}" > "$work/fuzz-build.log" 2>&1; then
     for target in "${fuzzers[@]}"; do
         corpus="$work/corpus/${target#fuzz_}"
         rm -rf "$corpus" && mkdir -p "$corpus"
         cp "$here/tests/fuzz/corpus/${target#fuzz_}/"* "$corpus/"
-        (cd "$work" && "$fuzz/$target" -max_total_time="$fuzz_seconds" -timeout=10 \
+        (cd "$work" && "$fuzz/tests/fuzz/$target" -max_total_time="$fuzz_seconds" -timeout=10 \
             -rss_limit_mb=2048 -print_final_stats=1 "$corpus" > "$work/$target.log" 2>&1)
         code=$?
         grep -E 'stat::number_of_executed_units|stat::average_exec_per_sec' "$work/$target.log"
