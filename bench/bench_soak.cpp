@@ -351,6 +351,10 @@ public:
             return; // the engine is left to die with the link
         }
 
+        // Read before the instrument may come back: a connect after the failure
+        // replaces the window's error text with its ready look.
+        const QString failure = run->failure();
+
         // After a failure: the window only asks for versions at each connect.
         runLoop(run->succeeded() ? 20 : 300);
         if (!run->succeeded()) {
@@ -388,7 +392,7 @@ public:
                 }
             }
         } else {
-            ++tally.failures[run->failure()];
+            ++tally.failures[failure];
         }
         if (verbose)
             std::printf("%s: %s in %lld ms\n", qPrintable(description),
