@@ -293,8 +293,7 @@ HexReader::Err HexReader::sort(const QString& fileName)
             sorted.append("\r\n");
     }
     sorted.append(endOfFileLine);
-    content.clear();
-    content.squeeze();
+    content.clear(); // its memory is not needed while the new text is written
 
     return replaceFile(fileName, sorted) ? FileOk : FileAccessDenied;
 }
