@@ -1,0 +1,307 @@
+// The update of chosen boards, step by step, on the emulated instrument with
+// the built-in images: step order and grouping, total progress, the first
+// failure ending the update, aborting, and the fine timer slack of a running
+// update.
+
+#include "firmwareversion.h"
+#include "hexreader.h"
+#include "instrument.h"
+#include "trvinterface.h"
+#include "trvupdatesequence.h"
+
+#include <QEventLoop>
+#include <QSignalSpy>
+#include <QTimer>
+#include <QtTest>
+
+#ifdef Q_OS_LINUX
+#include <sys/prctl.h>
+#endif
+
+using PartType = trvInterface::PartType;
+using PartList = QList<trvInterface::PartType>;
+
+Q_DECLARE_METATYPE(sim::BoardFaults)
+
+namespace {
+
+// Runs the event loop at its real pace until the condition holds or the time is up.
+bool waitUntil(const std::function<bool()>& condition, int timeout)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!condition()) {
+        if (clock.elapsed() > timeout) {
+            return false;
+        }
+        QEventLoop loop;
+        QTimer::singleShot(5, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    return true;
+}
+
+// Lets the event loop run at its real pace for a while.
+void run(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+// The update messages (start, data, end, restart) that reached the board.
+int updateMessages(sim::Board board)
+{
+    int count = 0;
+    for (const QByteArray& message : sim::instrument().received(board)) {
+        count += message.size() >= 2 && message[0] >= 2 && message[0] <= 5 ? 1 : 0;
+    }
+    return count;
+}
+
+} // namespace
+
+class tst_trvUpdateSequence : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void stepsInRowOrder_data();
+    void stepsInRowOrder();
+    void wholeUpdate();
+    void firstFailureEndsTheUpdate();
+    void abortStopsSending();
+    void refusedStarts();
+    void fineTimerSlackWhileRunning();
+    void versionOrder_data();
+    void versionOrder();
+
+private:
+    // Waits until the sequence has stopped running; released engines are gone then.
+    bool waitForEnd(int timeout);
+
+    HexReader mainboard;
+    HexReader terminal;
+    HexReader sensors;
+    std::unique_ptr<trvInterface> device;
+    std::unique_ptr<trvUpdateSequence> sequence;
+};
+
+void tst_trvUpdateSequence::initTestCase()
+{
+    QCOMPARE(mainboard.read(":/firmware/kzent", false), HexReader::FileOk);
+    QCOMPARE(terminal.read(":/firmware/kterm", false), HexReader::FileOk);
+    QCOMPARE(sensors.read(":/firmware/ksens", false), HexReader::FileOk);
+}
+
+void tst_trvUpdateSequence::init()
+{
+    sim::instrument().reset();
+    sim::instrument().setBoardRestartTime(0);
+    device = std::make_unique<trvInterface>();
+    trvUpdateSequence::Images images;
+    images.mainboard = &mainboard;
+    images.terminal = &terminal;
+    images.sensors = &sensors;
+    sequence = std::make_unique<trvUpdateSequence>(device.get(), images);
+    QSignalSpy connected(device.get(), SIGNAL(connected()));
+    device->setAutoconnect(true);
+    QVERIFY(connected.wait(1000));
+}
+
+void tst_trvUpdateSequence::cleanup()
+{
+    sequence.reset();
+    device.reset();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+bool tst_trvUpdateSequence::waitForEnd(int timeout)
+{
+    const bool ended = waitUntil([&] { return !sequence->isRunning(); }, timeout);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    return ended;
+}
+
+// Which boards each step holds, and which board stands for it, for a choice
+// of boards given in any order.
+void tst_trvUpdateSequence::stepsInRowOrder_data()
+{
+    QTest::addColumn<PartList>("chosen");
+    QTest::addColumn<QList<PartList>>("steps");
+    QTest::addColumn<PartList>("currentParts");
+
+    QTest::newRow("sensors given backwards")
+        << PartList{trvInterface::Sensor4, trvInterface::Sensor2}
+        << QList<PartList>{{trvInterface::Sensor2, trvInterface::Sensor4}}
+        << PartList{trvInterface::Sensor4};
+    QTest::newRow("Sensor5 is the first row")
+        << PartList{trvInterface::Sensor1, trvInterface::Sensor5}
+        << QList<PartList>{{trvInterface::Sensor5, trvInterface::Sensor1}}
+        << PartList{trvInterface::Sensor5};
+    QTest::newRow("main board, control panel, a sensor board")
+        << PartList{trvInterface::Mainboard, trvInterface::Terminal, trvInterface::Sensor3}
+        << QList<PartList>{{trvInterface::Sensor3}, {trvInterface::Terminal}}
+        << PartList{trvInterface::Sensor3, trvInterface::Terminal};
+}
+
+// The steps in order up to the main board, whose step is not waited for here.
+void tst_trvUpdateSequence::stepsInRowOrder()
+{
+    QFETCH(PartList, chosen);
+    QFETCH(QList<PartList>, steps);
+    QFETCH(PartList, currentParts);
+
+    QList<PartList> seenSteps;
+    PartList seenCurrent;
+    connect(sequence.get(), &trvUpdateSequence::stepStarted, this, [&] {
+        seenSteps << sequence->stepBoards();
+        seenCurrent << sequence->currentPart();
+    });
+    QVERIFY(sequence->start(chosen));
+    QCOMPARE(sequence->stepCount(), trvUpdateSequence::stepsFor(chosen));
+    QCOMPARE(sequence->totalMaximum(), sequence->stepCount() * 1000);
+    QVERIFY(waitUntil([&] { return seenSteps.size() > steps.size() || !sequence->isRunning(); },
+                      30000));
+    sequence->abort();
+    QCOMPARE(seenSteps.mid(0, steps.size()), steps);
+    QCOMPARE(seenCurrent.mid(0, currentParts.size()), currentParts);
+}
+
+void tst_trvUpdateSequence::wholeUpdate()
+{
+    QSignalSpy done(sequence.get(), SIGNAL(done()));
+    QSignalSpy stepDone(sequence.get(), SIGNAL(stepDone()));
+    QSignalSpy canceled(sequence.get(), SIGNAL(canceled(trvUpdater::Err)));
+    QList<int> totals;
+    connect(sequence.get(), &trvUpdateSequence::totalProgress, this,
+            [&](int value) { totals << value; });
+
+    QVERIFY(sequence->start(
+        {trvInterface::Mainboard, trvInterface::Terminal, trvInterface::Sensor1,
+         trvInterface::Sensor2, trvInterface::Sensor3, trvInterface::Sensor4,
+         trvInterface::Sensor5}));
+    QVERIFY(sequence->isRunning());
+    QCOMPARE(sequence->stepCount(), 3);
+    QVERIFY(waitForEnd(90000));
+
+    QCOMPARE(done.count(), 1);
+    QCOMPARE(stepDone.count(), 3);
+    QCOMPARE(canceled.count(), 0);
+    QCOMPARE(sequence->stepsDone(), 3);
+    QCOMPARE(sequence->totalValue(), 3000);
+    QVERIFY(std::is_sorted(totals.cbegin(), totals.cend()));
+    QVERIFY(totals.contains(1000) && totals.contains(2000));
+    QCOMPARE(sequence->findChildren<trvUpdater*>().size(), 0);
+    QCOMPARE(sim::instrument().version(sim::Mainboard), 33);
+    QCOMPARE(sim::instrument().version(sim::Terminal), 21);
+    QCOMPARE(sim::instrument().version(sim::Sensor5), 19);
+}
+
+// The control panel refuses its update mode: the main board's step never
+// begins, and the failure names the control panel.
+void tst_trvUpdateSequence::firstFailureEndsTheUpdate()
+{
+    sim::BoardFaults notReady;
+    notReady.notReady = true;
+    sim::instrument().setFaults(sim::Terminal, notReady);
+    QSignalSpy done(sequence.get(), SIGNAL(done()));
+    QSignalSpy canceled(sequence.get(), SIGNAL(canceled(trvUpdater::Err)));
+    PartList failedOn;
+    connect(sequence.get(), &trvUpdateSequence::canceled, this,
+            [&] { failedOn = sequence->stepBoards(); });
+
+    QVERIFY(sequence->start({trvInterface::Terminal, trvInterface::Mainboard}));
+    QVERIFY(waitForEnd(10000));
+
+    QCOMPARE(done.count(), 0);
+    QCOMPARE(canceled.count(), 1);
+    QCOMPARE(canceled.first().first().value<trvUpdater::Err>(), trvUpdater::StartFailed);
+    QCOMPARE(failedOn, PartList{trvInterface::Terminal});
+    QCOMPARE(sequence->currentPart(), trvInterface::Terminal);
+    QVERIFY(sequence->pendingBoards().isEmpty());
+    QCOMPARE(sequence->findChildren<trvUpdater*>().size(), 0);
+    QCOMPARE(updateMessages(sim::Mainboard), 0);
+}
+
+void tst_trvUpdateSequence::abortStopsSending()
+{
+    QSignalSpy done(sequence.get(), SIGNAL(done()));
+    QSignalSpy canceled(sequence.get(), SIGNAL(canceled(trvUpdater::Err)));
+    QVERIFY(sequence->start({trvInterface::Terminal, trvInterface::Mainboard}));
+    QVERIFY(waitUntil([&] { return updateMessages(sim::Terminal) > 100; }, 10000));
+
+    sequence->abort();
+    QVERIFY(!sequence->isRunning());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCOMPARE(sequence->findChildren<trvUpdater*>().size(), 0);
+    // A line already queued in the link may still leave with the next tick;
+    // nothing after it, also not once its acknowledgement has come back.
+    run(20);
+    const int sent = sim::instrument().messages().size();
+    run(300);
+    QCOMPARE(sim::instrument().messages().size(), sent);
+    QCOMPARE(updateMessages(sim::Mainboard), 0);
+    QCOMPARE(done.count() + canceled.count(), 0);
+}
+
+void tst_trvUpdateSequence::refusedStarts()
+{
+    QVERIFY(!sequence->start({}));
+    QVERIFY(!sequence->start({trvInterface::NoPart}));
+    QVERIFY(!sequence->isRunning());
+
+    QVERIFY(sequence->start({trvInterface::Terminal}));
+    QVERIFY(!sequence->start({trvInterface::Mainboard}));
+    QCOMPARE(sequence->stepBoards(), PartList{trvInterface::Terminal});
+    sequence->abort();
+}
+
+void tst_trvUpdateSequence::fineTimerSlackWhileRunning()
+{
+#ifdef Q_OS_LINUX
+    const long idleSlack = prctl(PR_GET_TIMERSLACK, 0, 0, 0, 0);
+    QVERIFY(idleSlack > 1);
+    QVERIFY(sequence->start({trvInterface::Terminal}));
+    QCOMPARE(prctl(PR_GET_TIMERSLACK, 0, 0, 0, 0), 1);
+    QVERIFY(waitForEnd(20000));
+    QCOMPARE(prctl(PR_GET_TIMERSLACK, 0, 0, 0, 0), idleSlack);
+
+    QVERIFY(sequence->start({trvInterface::Terminal}));
+    sequence->abort();
+    QCOMPARE(prctl(PR_GET_TIMERSLACK, 0, 0, 0, 0), idleSlack);
+#else
+    QSKIP("timer slack is a Linux matter");
+#endif
+}
+
+void tst_trvUpdateSequence::versionOrder_data()
+{
+    QTest::addColumn<QString>("installed");
+    QTest::addColumn<QString>("image");
+    QTest::addColumn<int>("order");
+
+    QTest::newRow("older minor") << "v1.9" << "v1.10" << int(FirmwareVersion::Older);
+    QTest::newRow("newer major") << "v3.0" << "v2.9" << int(FirmwareVersion::Newer);
+    QTest::newRow("equal") << "v2.1" << "v2.1" << int(FirmwareVersion::Equal);
+    QTest::newRow("leading zero equal") << "v2.01" << "v2.1" << int(FirmwareVersion::Equal);
+    QTest::newRow("no v") << "2.1" << "v2.1" << int(FirmwareVersion::Unknown);
+    QTest::newRow("text") << "v2.1" << "beta" << int(FirmwareVersion::Unknown);
+    QTest::newRow("empty") << "" << "v2.1" << int(FirmwareVersion::Unknown);
+    QTest::newRow("trailing text") << "v2.1b" << "v2.1" << int(FirmwareVersion::Unknown);
+}
+
+void tst_trvUpdateSequence::versionOrder()
+{
+    QFETCH(QString, installed);
+    QFETCH(QString, image);
+    QFETCH(int, order);
+    QCOMPARE(int(FirmwareVersion::compare(installed, image)), order);
+}
+
+QTEST_MAIN(tst_trvUpdateSequence)
+#include "tst_trvupdatesequence.moc"

@@ -1,0 +1,230 @@
+#include "trvupdatesequence.h"
+
+#include "finetimerslack.h"
+#include "hexreader.h"
+
+#include <algorithm>
+
+namespace {
+
+bool isSensor(trvInterface::PartType part)
+{
+    return part >= trvInterface::Sensor1 && part <= trvInterface::Sensor5;
+}
+
+} // namespace
+
+trvUpdateSequence::trvUpdateSequence(trvInterface* device, const Images& images, QObject* parent)
+    : QObject(parent), device(device), images(images)
+{
+}
+
+trvUpdateSequence::~trvUpdateSequence() = default;
+
+QList<trvInterface::PartType> trvUpdateSequence::rowOrder()
+{
+    return {trvInterface::Sensor5, trvInterface::Sensor1,  trvInterface::Sensor2,
+            trvInterface::Sensor3, trvInterface::Sensor4,  trvInterface::Terminal,
+            trvInterface::Mainboard};
+}
+
+int trvUpdateSequence::stepsFor(const QList<trvInterface::PartType>& chosen)
+{
+    int count = std::any_of(chosen.cbegin(), chosen.cend(), isSensor) ? 1 : 0;
+    count += chosen.contains(trvInterface::Terminal) ? 1 : 0;
+    count += chosen.contains(trvInterface::Mainboard) ? 1 : 0;
+    return count;
+}
+
+bool trvUpdateSequence::start(const QList<trvInterface::PartType>& chosen)
+{
+    if (running) {
+        return false;
+    }
+    QList<PartType> order;
+    for (PartType part : rowOrder()) {
+        if (chosen.contains(part)) {
+            order.append(part);
+        }
+    }
+    if (order.isEmpty()) {
+        return false;
+    }
+
+    queue = order;
+    boards.clear();
+    current = trvInterface::NoPart;
+    lastState = trvUpdater::Connecting;
+    finishedSteps = 0;
+    stepRange = 0;
+    total = 0;
+    steps = stepsFor(queue);
+
+    running = true;
+    slack = std::make_unique<FineTimerSlack>();
+    nextStep();
+    return true;
+}
+
+void trvUpdateSequence::abort()
+{
+    if (!running) {
+        return;
+    }
+    // Destroying the engine stops its time-out and sends nothing; deleteLater,
+    // since abort() may be called from inside one of its signals.
+    release();
+    queue.clear();
+    running = false;
+    slack.reset();
+}
+
+bool trvUpdateSequence::isRunning() const
+{
+    return running;
+}
+
+bool trvUpdateSequence::hasPart(trvInterface::PartType part) const
+{
+    return boards.contains(part);
+}
+
+QList<trvInterface::PartType> trvUpdateSequence::stepBoards() const
+{
+    return boards;
+}
+
+QList<trvInterface::PartType> trvUpdateSequence::pendingBoards() const
+{
+    return queue;
+}
+
+trvInterface::PartType trvUpdateSequence::currentPart() const
+{
+    return current;
+}
+
+trvUpdater::State trvUpdateSequence::state() const
+{
+    return lastState;
+}
+
+int trvUpdateSequence::stepCount() const
+{
+    return steps;
+}
+
+int trvUpdateSequence::stepsDone() const
+{
+    return finishedSteps;
+}
+
+int trvUpdateSequence::totalValue() const
+{
+    return total;
+}
+
+int trvUpdateSequence::totalMaximum() const
+{
+    return steps * unitsPerStep;
+}
+
+trvUpdater* trvUpdateSequence::engine() const
+{
+    return updater;
+}
+
+void trvUpdateSequence::release()
+{
+    if (updater) {
+        updater->disconnect(this);
+        updater->deleteLater(); // we may be inside one of its signals
+        updater = nullptr;
+    }
+}
+
+void trvUpdateSequence::nextStep()
+{
+    release();
+    if (queue.isEmpty()) {
+        running = false;
+        slack.reset();
+        emit done();
+        return;
+    }
+
+    boards.clear();
+    const PartType first = queue.first();
+    if (first == trvInterface::Mainboard || first == trvInterface::Terminal) {
+        HexReader* image = first == trvInterface::Mainboard ? images.mainboard : images.terminal;
+        updater = new trvUpdater(device, image, first, this);
+        queue.removeFirst();
+        boards.append(first);
+        current = first;
+    } else {
+        // All chosen sensor boards take the one sensor image in one step; the
+        // engine addresses them in board order, the rows list them in row order.
+        updater = new trvUpdater(device, images.sensors, trvInterface::NoPart, this);
+        for (PartType sensor : {trvInterface::Sensor1, trvInterface::Sensor2, trvInterface::Sensor3,
+                                trvInterface::Sensor4, trvInterface::Sensor5}) {
+            if (queue.removeOne(sensor)) {
+                updater->addPart(sensor);
+                current = sensor;
+            }
+        }
+        for (PartType part : rowOrder()) {
+            if (updater->hasPart(part)) {
+                boards.append(part);
+            }
+        }
+    }
+    lastState = trvUpdater::Connecting;
+    stepRange = 0;
+
+    connect(updater, SIGNAL(done()), this, SLOT(engineDone()));
+    connect(updater, SIGNAL(range(int, int)), this, SLOT(engineRange(int, int)));
+    connect(updater, SIGNAL(process(int)), this, SLOT(engineProcess(int)));
+    connect(updater, SIGNAL(canceled(trvUpdater::Err)), this,
+            SLOT(engineCanceled(trvUpdater::Err)));
+    connect(updater, SIGNAL(currentState(trvUpdater::State, trvUpdater::Err)), this,
+            SLOT(engineState(trvUpdater::State, trvUpdater::Err)));
+    emit stepStarted();
+    updater->start();
+}
+
+void trvUpdateSequence::engineState(trvUpdater::State newState, trvUpdater::Err error)
+{
+    lastState = newState;
+    emit currentState(newState, error);
+}
+
+void trvUpdateSequence::engineRange(int min, int max)
+{
+    stepRange = max;
+    emit range(min, max);
+}
+
+void trvUpdateSequence::engineProcess(int now)
+{
+    // A step with nothing to send counts as complete.
+    const qint64 inStep = stepRange > 0 ? qint64(now) * unitsPerStep / stepRange : unitsPerStep;
+    total = finishedSteps * unitsPerStep + int(inStep);
+    emit process(now);
+    emit totalProgress(total);
+}
+
+void trvUpdateSequence::engineDone()
+{
+    ++finishedSteps;
+    emit stepDone();
+    nextStep();
+}
+
+void trvUpdateSequence::engineCanceled(trvUpdater::Err error)
+{
+    release();
+    queue.clear();
+    running = false;
+    slack.reset();
+    emit canceled(error);
+}
