@@ -5,6 +5,8 @@
 #   docs/screenshot-simple.png     simple mode, the instrument found
 #   docs/screenshot-advanced.png   advanced mode, in the middle of an update
 #   docs/screenshot-error.png      advanced mode, a board refused a line
+#   docs/screenshot-hidpi.png      advanced mode on a screen of 192 dpi, where
+#                                  the tool scales by itself by a factor of 2
 #   take-screenshots.sh [BUILD_DIR]   (default: build/, built beforehand)
 set -euo pipefail
 
@@ -14,7 +16,12 @@ launcher="$build/sim/hidraw/trvloader-emulated"
 docs="$here/docs"
 title="Tarvo QX40 Firmware Update Tool"
 
-if [ "${TRV_SCREENSHOTS_INNER:-}" = 1 ]; then
+# Inside the virtual display: TRV_SCREENSHOTS_INNER names the pictures to take
+# (normal or hidpi); TRV_SCREENSHOTS_SCALE is the display's scale factor.
+if [ -n "${TRV_SCREENSHOTS_INNER:-}" ]; then
+    scale="${TRV_SCREENSHOTS_SCALE:-1}"
+    # Window coordinates in device pixels from the window's own (logical) ones.
+    at() { echo $(($1 * scale)) $(($2 * scale)); }
     tool=""
     trap '[ -z "$tool" ] || kill "$tool" 2>/dev/null || true' EXIT
 
@@ -33,7 +40,7 @@ if [ "${TRV_SCREENSHOTS_INNER:-}" = 1 ]; then
         eval "$(xdotool getwindowgeometry --shell "$window")"
         width=$WIDTH
         height=$HEIGHT
-        row=$((height - 22))
+        row=$((height / scale - 22))
     }
     stop() {
         kill "$tool" 2>/dev/null || true
@@ -44,17 +51,32 @@ if [ "${TRV_SCREENSHOTS_INNER:-}" = 1 ]; then
     # at its left, "Start Update" at its right. Showing the board table below
     # it leaves the row where it is, but may widen the window.
     click_advanced() {
-        xdotool mousemove --window "$window" 30 "$row" click 1
+        xdotool mousemove --window "$window" $(at 30 "$row") click 1
         sleep 0.5
         eval "$(xdotool getwindowgeometry --shell "$window")"
         width=$WIDTH
     }
-    click_start() { xdotool mousemove --window "$window" $((width - 70)) "$row" click 1; }
+    click_start() { xdotool mousemove --window "$window" $(at $((width / scale - 70)) "$row") click 1; }
     capture() {
-        xdotool mousemove 1000 740 # no hover look
+        xdotool mousemove $(at 1000 740) # no hover look
         sleep 0.2
         import -window "$window" "$docs/$1"
     }
+
+    if [ "$TRV_SCREENSHOTS_INNER" = hidpi ]; then
+        # The check boxes of two sensor boards and of the control panel
+        # checked, the others not: both looks, twice the usual size.
+        start
+        sleep 2
+        click_advanced
+        for box in "16 265" "16 328" "16 499"; do
+            xdotool mousemove --window "$window" $(at $box) click 1
+            sleep 0.2
+        done
+        capture screenshot-hidpi.png
+        stop
+        exit 0
+    fi
 
     start
     sleep 2 # the versions are in
@@ -91,5 +113,15 @@ if [ ! -x "$launcher" ]; then
 fi
 
 mkdir -p "$docs"
-TRV_SCREENSHOTS_INNER=1 xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$build"
-echo "wrote $docs/screenshot-simple.png, screenshot-advanced.png, screenshot-error.png"
+# A lock folder of its own, so that a copy of the tool already running on this
+# desktop does not keep the pictures' copies from starting.
+XDG_RUNTIME_DIR="$(mktemp -d)"
+export XDG_RUNTIME_DIR
+trap 'rm -rf "$XDG_RUNTIME_DIR"' EXIT
+TRV_SCREENSHOTS_INNER=normal xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$build"
+# A screen of twice the usual density, as it tells its size to the tool: the
+# tool's own high-DPI scaling doubles the window, not a setting of ours.
+TRV_SCREENSHOTS_INNER=hidpi TRV_SCREENSHOTS_SCALE=2 \
+    xvfb-run -a -s "-screen 0 2048x1536x24 -dpi 192" "$0" "$build"
+echo "wrote $docs/screenshot-simple.png, screenshot-advanced.png, screenshot-error.png," \
+    "screenshot-hidpi.png"

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QCoreApplication>
+#include <QLockFile>
+#include <QString>
+
+// Keeps a second copy of the update tools (the window or the command line) from
+// driving the instrument that one copy already drives: a lock file in the user's
+// runtime folder, taken over from a process that died holding it.
+class InstanceLock
+{
+    Q_DECLARE_TR_FUNCTIONS(InstanceLock)
+
+public:
+    InstanceLock(); // the lock file in QStandardPaths::RuntimeLocation, e.g. "trvloader.lock"
+    explicit InstanceLock(const QString& path);
+
+    // False when another living process holds it, and also when the lock file
+    // cannot be made at all (failureText() then says why): without the lock
+    // nothing would stop a second copy.
+    bool acquire();
+    qint64 holderProcess() const; // after a failed acquire(): the holder's process id, 0 if unknown
+    QString holderName() const;   // its application name, if known
+    // After a failed acquire(): what the user is told, for either reason.
+    QString failureText() const;
+    QString path() const;
+
+    // "The firmware update tool is already running (process %1). ..." and what to do.
+    static QString alreadyRunningText(qint64 process);
+    // The lock file when nothing else is asked for: in the runtime folder, or,
+    // where there is none, in the folder for temporary files, named for the user.
+    static QString defaultPath();
+
+private:
+    QString lockPath;
+    QLockFile lock;
+    qint64 holder = 0;
+    QString holderApplication;
+};
