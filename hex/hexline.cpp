@@ -8,12 +8,15 @@ struct DigitValues
     quint8 value[256] = {};
     constexpr DigitValues()
     {
-        for (int c = '0'; c <= '9'; ++c)
+        for (int c = '0'; c <= '9'; ++c) {
             value[c] = quint8(c - '0');
-        for (int c = 'A'; c <= 'F'; ++c)
+        }
+        for (int c = 'A'; c <= 'F'; ++c) {
             value[c] = quint8(c - 'A' + 10);
-        for (int c = 'a'; c <= 'f'; ++c)
+        }
+        for (int c = 'a'; c <= 'f'; ++c) {
             value[c] = quint8(c - 'a' + 10);
+        }
     }
 };
 constexpr DigitValues digitValues;
@@ -38,6 +41,15 @@ namespace {
 
 // The shortest text that can hold a record: ":LLAAAATTCC" and a two-character line end.
 constexpr int shortestRecordLine = 13;
+// Where the fields stand in the line: ":LLAAAATT", then the data, two digits a byte.
+constexpr int lengthAt = 1;
+constexpr int addressAt = 3;
+constexpr int typeAt = 7;
+constexpr int dataAt = 9;
+
+// Text travels in the first two bytes of every group of four data bytes.
+constexpr int textGroupSize = 4;
+constexpr int textBytesPerGroup = 2;
 
 // The character at position, or a non-digit past the end of the line.
 char charAt(const QByteArray& line, int position)
@@ -54,21 +66,23 @@ quint8 byteAt(const QByteArray& line, int position)
 
 HexLine::HexLine(const QByteArray& line)
 {
-    if (line.size() < shortestRecordLine || line.at(0) != ':')
+    if (line.size() < shortestRecordLine || line.at(0) != ':') {
         return;
+    }
 
-    length = byteAt(line, 1);
-    address = hex2short(charAt(line, 3), charAt(line, 4), charAt(line, 5), charAt(line, 6));
-    type = byteAt(line, 7);
+    length = byteAt(line, lengthAt);
+    address = hex2short(charAt(line, addressAt), charAt(line, addressAt + 1),
+                        charAt(line, addressAt + 2), charAt(line, addressAt + 3));
+    type = byteAt(line, typeAt);
     quint8 sum = quint8(length + (address >> 8) + (address & 0xFF) + type);
     data.resize(length);
     char* bytes = data.data();
     for (int i = 0; i < length; ++i) {
-        const quint8 byte = byteAt(line, 9 + 2 * i);
+        const quint8 byte = byteAt(line, dataAt + 2 * i);
         bytes[i] = char(byte);
         sum = quint8(sum + byte);
     }
-    checksum = byteAt(line, 9 + 2 * length);
+    checksum = byteAt(line, dataAt + 2 * length);
     valid = quint8(sum + checksum) == 0;
 }
 
@@ -77,8 +91,9 @@ QByteArray HexLine::picData() const
     QByteArray text;
     text.reserve((data.size() + 1) / 2);
     for (int i = 0; i < data.size(); ++i) {
-        if (i % 4 < 2)
+        if (i % textGroupSize < textBytesPerGroup) {
             text.append(data.at(i));
+        }
     }
     return text;
 }

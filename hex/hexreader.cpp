@@ -18,18 +18,29 @@ constexpr quint8 checksumRecord = 0x80;
 
 constexpr char endOfFileLine[] = ":00000001FF\r\n";
 
+// The identification blocks in the first 64 KiB: a data record belongs to one
+// when its start address lies in it.
+constexpr quint32 identificationBlockSize = 0x40;
+constexpr quint32 partBlock = 0x800;
+constexpr quint32 versionBlock = 0x840;
+constexpr quint32 dateBlock = 0x880;
+
+// Room for the extended linear address records that sorting adds.
+constexpr int addressRecordsRoom = 64;
+
 // Walks the lines of a text, each with its terminator (the last one may have
 // none), without copying them: each line refers into the text.
 class LineWalker
 {
 public:
-    explicit LineWalker(const QByteArray& text) : text(text) {}
+    explicit LineWalker(const QByteArray& whole) : text(whole) {}
 
     // The next line; false at the end of the text.
     bool next(QByteArray& line)
     {
-        if (end >= text.size())
+        if (end >= text.size()) {
             return false;
+        }
         start = end;
         const int lineFeed = text.indexOf('\n', start);
         end = lineFeed < 0 ? text.size() : lineFeed + 1;
@@ -59,7 +70,14 @@ quint8 dataByte(const HexLine& record, int index)
 
 quint16 extendedLinearAddress(const HexLine& record)
 {
-    return quint16(dataByte(record, 0) * 256 + dataByte(record, 1));
+    return quint16(dataByte(record, 0) << 8 | dataByte(record, 1));
+}
+
+// The address of a record in the 64 KiB segment that the last extended linear
+// address record chose.
+quint32 fullAddress(quint16 segment, quint16 address)
+{
+    return quint32(segment) << 16 | address;
 }
 
 // Two lower-case hexadecimal digits.
@@ -72,8 +90,9 @@ QByteArray hexByte(quint8 value)
 quint8 recordChecksum(const QByteArray& bytes)
 {
     quint8 sum = 0;
-    for (const char byte : bytes)
+    for (const char byte : bytes) {
         sum = quint8(sum + quint8(byte));
+    }
     return quint8(-sum);
 }
 
@@ -83,21 +102,32 @@ QByteArray checksumRecordLine(quint8 imageChecksum)
     return ":0200008000" + hexByte(imageChecksum) + hexByte(recordChecksum(bytes)) + "\n";
 }
 
-QByteArray extendedLinearAddressLine(quint16 upperBits)
+QByteArray extendedLinearAddressLine(quint16 segment)
 {
-    const QByteArray address = QByteArray(1, char(upperBits >> 8)) + char(upperBits & 0xFF);
+    const QByteArray address = QByteArray(1, char(segment >> 8)) + char(segment & 0xFF);
     const QByteArray bytes = QByteArray::fromHex("02000004") + address;
     return ":02000004" + address.toHex() + hexByte(recordChecksum(bytes)) + "\r\n";
 }
 
-// Reads the whole of a file; false if it cannot be opened or read.
-bool readFile(const QString& fileName, QByteArray& content)
+// Reads the whole of a file, its size looked at first: FileAccessDenied if it
+// cannot be opened or read, FileTooLarge if it is larger than a firmware file
+// may be.
+HexReader::Err readFile(const QString& fileName, QByteArray& content)
 {
     QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    content = file.readAll();
-    return file.error() == QFileDevice::NoError;
+    if (!file.open(QIODevice::ReadOnly)) {
+        return HexReader::FileAccessDenied;
+    }
+    if (file.size() > HexReader::maximumFileSize) {
+        return HexReader::FileTooLarge;
+    }
+    // A file that does not know its size (a pipe) is read no further than one byte past the limit.
+    content = file.isSequential() ? file.read(HexReader::maximumFileSize + 1) : file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        return HexReader::FileAccessDenied;
+    }
+    return content.size() > HexReader::maximumFileSize ? HexReader::FileTooLarge
+                                                       : HexReader::FileOk;
 }
 
 // Replaces a file's contents in one step: either all of text is there afterwards or the
@@ -105,10 +135,12 @@ bool readFile(const QString& fileName, QByteArray& content)
 bool replaceFile(const QString& fileName, const QByteArray& text)
 {
     QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly))
+    if (!file.open(QIODevice::WriteOnly)) {
         return false;
-    if (file.write(text) != text.size())
+    }
+    if (file.write(text) != text.size()) {
         return false;
+    }
     return file.commit();
 }
 
@@ -120,60 +152,70 @@ HexReader::Err HexReader::read(const QString& fileName, bool writeChecksum)
 {
     state = FileAccessDenied;
     QByteArray content;
-    if (!readFile(fileName, content))
-        return state;
+    const Err loaded = readFile(fileName, content);
+    if (loaded != FileOk) {
+        return state = loaded;
+    }
 
+    startOver();
+    bool hasChecksumRecord = false;
+    const Err decoded = decode(content, hasChecksumRecord);
+    if (decoded != FileOk) {
+        return state = decoded;
+    }
+    if (writeChecksum && !hasChecksumRecord) {
+        if (!stamp(fileName, content)) {
+            return state = WriteAccessDenied;
+        }
+        hasChecksumRecord = true;
+    }
+    return state = verdict(hasChecksumRecord);
+}
+
+void HexReader::startOver()
+{
     data.clear();
     part.clear();
     version.clear();
     date.clear();
-    quint16 upperAddress = 0;
+}
+
+HexReader::Err HexReader::decode(const QByteArray& content, bool& hasChecksumRecord)
+{
+    quint16 segment = 0;
     quint64 lowestAllowedStart = 0;
     bool endOfFile = false;
-    bool hasChecksumRecord = false;
 
     data.reserve(content.size());
     LineWalker lines(content);
     QByteArray line;
     while (lines.next(line)) {
-        if (!holdsText(line))
+        if (!holdsText(line)) {
             continue;
+        }
         const HexLine record(line);
-        if (!endOfFile)
+        if (!endOfFile) {
             data.append(line.constData(), line.size());
-        if (!record.valid)
-            return state = InvalidData;
+        }
+        if (!record.valid) {
+            return InvalidData;
+        }
 
         switch (record.type) {
         case dataRecord: {
-            const quint32 start = quint32(upperAddress) << 16 | record.address;
-            if (start < lowestAllowedStart)
-                return state = InvalidOrder;
+            const quint32 start = fullAddress(segment, record.address);
+            if (start < lowestAllowedStart) {
+                return InvalidOrder;
+            }
             lowestAllowedStart = quint64(start) + record.length;
-            QString* block = nullptr;
-            switch (start & ~0x3Fu) {
-            case 0x800:
-                block = &part;
-                break;
-            case 0x840:
-                block = &version;
-                break;
-            case 0x880:
-                block = &date;
-                break;
-            }
-            if (block) {
-                const QByteArray text = record.picData();
-                const int zero = text.indexOf('\0');
-                block->append(QString::fromUtf8(zero < 0 ? text : text.left(zero)));
-            }
+            takeIdentification(start, record);
             break;
         }
         case endOfFileRecord:
             endOfFile = true;
             break;
         case extendedLinearAddressRecord:
-            upperAddress = extendedLinearAddress(record);
+            segment = extendedLinearAddress(record);
             break;
         case checksumRecord:
             checksum = dataByte(record, 1);
@@ -183,33 +225,57 @@ HexReader::Err HexReader::read(const QString& fileName, bool writeChecksum)
             break;
         }
     }
+    return FileOk;
+}
 
-    quint8 computed = imageChecksum(data);
-    if (writeChecksum && !hasChecksumRecord) {
-        // A last line without line end would swallow the record: end it first. When
-        // that line belongs to the image text, the text reads with its line end from
-        // now on, so that is what the record must cover.
-        const bool lastLineOpen = !content.isEmpty() && !content.endsWith('\n');
-        QByteArray stamped = content;
-        if (lastLineOpen) {
-            stamped.append('\n');
-            if (!data.isEmpty() && !data.endsWith('\n')) {
-                data.append('\n');
-                computed = imageChecksum(data);
-            }
-        }
-        stamped.append(checksumRecordLine(computed));
-        if (!replaceFile(fileName, stamped))
-            return state = WriteAccessDenied;
-        checksum = computed;
-        hasChecksumRecord = true;
+void HexReader::takeIdentification(quint32 address, const HexLine& record)
+{
+    QString* block = nullptr;
+    switch (address & ~(identificationBlockSize - 1)) {
+    case partBlock:
+        block = &part;
+        break;
+    case versionBlock:
+        block = &version;
+        break;
+    case dateBlock:
+        block = &date;
+        break;
+    default:
+        return;
     }
+    const QByteArray text = record.picData();
+    const int zero = text.indexOf('\0');
+    block->append(QString::fromUtf8(zero < 0 ? text : text.left(zero)));
+}
 
-    if (hasChecksumRecord && checksum == computed)
-        state = part.isEmpty() || version.isEmpty() || date.isEmpty() ? NoValidFirmware : FileOk;
-    else
-        state = Corrupted;
-    return state;
+bool HexReader::stamp(const QString& fileName, const QByteArray& content)
+{
+    // A last line without line end would swallow the record: end it first. When that line
+    // belongs to the image text, the text reads with its line end from now on, so that is
+    // what the record must cover.
+    QByteArray stamped = content;
+    if (!content.isEmpty() && !content.endsWith('\n')) {
+        stamped.append('\n');
+        if (!data.isEmpty() && !data.endsWith('\n')) {
+            data.append('\n');
+        }
+    }
+    const quint8 computed = imageChecksum(data);
+    stamped.append(checksumRecordLine(computed));
+    if (!replaceFile(fileName, stamped)) {
+        return false;
+    }
+    checksum = computed;
+    return true;
+}
+
+HexReader::Err HexReader::verdict(bool hasChecksumRecord) const
+{
+    if (!hasChecksumRecord || checksum != imageChecksum(data)) {
+        return Corrupted;
+    }
+    return part.isEmpty() || version.isEmpty() || date.isEmpty() ? NoValidFirmware : FileOk;
 }
 
 QString HexReader::fullName() const
@@ -234,6 +300,8 @@ QString HexReader::stateDescription(Err err)
         return QObject::tr("Firmware file is in an invalid order");
     case NoValidFirmware:
         return QObject::tr("No valid firmware file");
+    case FileTooLarge:
+        return QObject::tr("Firmware file is too large");
     }
     return QObject::tr("Unknown state");
 }
@@ -246,8 +314,10 @@ QString HexReader::stateDescription() const
 HexReader::Err HexReader::sort(const QString& fileName)
 {
     QByteArray content;
-    if (!readFile(fileName, content))
-        return FileAccessDenied;
+    const Err loaded = readFile(fileName, content);
+    if (loaded != FileOk) {
+        return loaded;
+    }
 
     struct Entry
     {
@@ -256,41 +326,47 @@ HexReader::Err HexReader::sort(const QString& fileName)
         int size;
     };
     std::vector<Entry> entries;
-    quint16 upperAddress = 0;
+    quint16 segment = 0;
     LineWalker lines(content);
     QByteArray line;
     while (lines.next(line)) {
-        if (!holdsText(line))
+        if (!holdsText(line)) {
             continue;
+        }
         const HexLine record(line);
-        if (!record.valid)
+        if (!record.valid) {
             return InvalidData;
-        if (record.type == dataRecord)
+        }
+        if (record.type == dataRecord) {
             entries.push_back(
-                {quint32(upperAddress) << 16 | record.address, lines.lineStart(), line.size()});
-        else if (record.type == extendedLinearAddressRecord)
-            upperAddress = extendedLinearAddress(record);
+                {fullAddress(segment, record.address), lines.lineStart(), line.size()});
+        } else if (record.type == extendedLinearAddressRecord) {
+            segment = extendedLinearAddress(record);
+        }
     }
     // By address; of equal addresses the later line wins.
     std::stable_sort(entries.begin(), entries.end(),
                      [](const Entry& a, const Entry& b) { return a.address < b.address; });
 
     QByteArray sorted;
-    sorted.reserve(content.size() + 64);
+    sorted.reserve(content.size() + addressRecordsRoom);
     bool first = true;
-    quint16 currentUpper = 0;
+    quint16 currentSegment = 0;
     for (size_t i = 0; i < entries.size(); ++i) {
-        if (i + 1 < entries.size() && entries[i + 1].address == entries[i].address)
+        if (i + 1 < entries.size() && entries[i + 1].address == entries[i].address) {
             continue;
+        }
         const Entry& entry = entries[i];
-        const quint16 upper = quint16(entry.address >> 16);
-        if (first || upper != currentUpper)
-            sorted.append(extendedLinearAddressLine(upper));
+        const quint16 segmentOfEntry = quint16(entry.address >> 16);
+        if (first || segmentOfEntry != currentSegment) {
+            sorted.append(extendedLinearAddressLine(segmentOfEntry));
+        }
         first = false;
-        currentUpper = upper;
+        currentSegment = segmentOfEntry;
         sorted.append(content.constData() + entry.start, entry.size);
-        if (content.at(entry.start + entry.size - 1) != '\n')
+        if (content.at(entry.start + entry.size - 1) != '\n') {
             sorted.append("\r\n");
+        }
     }
     sorted.append(endOfFileLine);
     content.clear(); // its memory is not needed while the new text is written

@@ -4,6 +4,8 @@
 #include <QObject>
 #include <QString>
 
+class HexLine;
+
 // One firmware image: an Intel HEX file checked line by line and as a whole,
 // with its identification strings and the image checksum from its checksum
 // record.
@@ -20,8 +22,13 @@ public:
         WriteAccessDenied = 4,
         InvalidOrder = 5,
         NoValidFirmware = 6,
+        FileTooLarge = 7,
     };
     Q_ENUM(Err)
+
+    // Larger files are refused before they are read; the largest image is
+    // under 200 kB.
+    static constexpr qint64 maximumFileSize = 16 * 1024 * 1024;
 
     HexReader();
 
@@ -29,7 +36,8 @@ public:
     // is appended to it first. The result is also kept in state. A file that
     // cannot be opened leaves the other members as they were; a checksum
     // record that cannot be written whole leaves the file as it was
-    // (WriteAccessDenied).
+    // (WriteAccessDenied). A file larger than maximumFileSize is not read
+    // (FileTooLarge) and leaves the other members as they were too.
     Err read(const QString& fileName, bool writeChecksum);
     // "PART-VERSION.hex (DATE)"
     QString fullName() const;
@@ -40,7 +48,7 @@ public:
     // segment behind its own extended linear address record, and one
     // end-of-file record; other records are dropped. The new text replaces the
     // file only once all of it is written: on any failure the file is left as
-    // it was.
+    // it was. A file larger than maximumFileSize is not read (FileTooLarge).
     static Err sort(const QString& fileName);
 
     // The 8-bit checksum over an image text that the checksum record carries.
@@ -52,4 +60,19 @@ public:
     QString version; // e.g. v3.3
     QString date;    // e.g. Feb 12 2015 09:48:59
     quint8 checksum; // from the checksum record, or as written by stamping
+
+private:
+    // The steps of read(), in their order.
+    void startOver();
+    // Takes the image text, the identification strings and the checksum record
+    // from the file's content; InvalidData or InvalidOrder stop at the record
+    // concerned, otherwise FileOk.
+    Err decode(const QByteArray& content, bool& hasChecksumRecord);
+    // Appends the text of a data record to the identification string whose
+    // block its address lies in, if any.
+    void takeIdentification(quint32 address, const HexLine& record);
+    // Appends a checksum record over the image text to the file and takes its
+    // checksum; false if the file cannot be written.
+    bool stamp(const QString& fileName, const QByteArray& content);
+    Err verdict(bool hasChecksumRecord) const;
 };

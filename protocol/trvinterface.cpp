@@ -3,6 +3,8 @@
 namespace {
 constexpr unsigned short instrumentVendor = 0x04D8;
 constexpr unsigned short instrumentProduct = 0xF93C;
+// Milliseconds between two poll ticks of the link.
+constexpr int pollPeriod = 1;
 
 // Message codes; a reply carries the code of the request it answers.
 enum Code : char {
@@ -13,6 +15,7 @@ enum Code : char {
     RestartCode = 0x05,
 };
 
+// Every reply is one record of code, part and value.
 constexpr int recordSize = 3;
 
 QByteArray message(Code code, trvInterface::PartType part)
@@ -34,16 +37,22 @@ QString versionText(int tenths)
 trvInterface::trvInterface(QObject* parent) : UsbHid(instrumentVendor, instrumentProduct, parent)
 {
     qRegisterMetaType<trvInterface::PartType>("trvInterface::PartType");
-    setTimebase(1);
+    setTimebase(pollPeriod);
     connect(this, SIGNAL(dataReceived(QByteArray)), this, SLOT(dataInput(QByteArray)));
 }
 
 trvInterface::~trvInterface() = default;
 
+quint64 trvInterface::inputReports() const
+{
+    return reportsDecoded;
+}
+
 void trvInterface::requestFirmwareVersion()
 {
-    for (PartType part : {Terminal, Sensor1, Sensor2, Sensor3, Sensor4, Sensor5, Mainboard})
+    for (PartType part : {Terminal, Sensor1, Sensor2, Sensor3, Sensor4, Sensor5, Mainboard}) {
         requestFirmwareVersion(part);
+    }
 }
 
 void trvInterface::requestFirmwareVersion(trvInterface::PartType part)
@@ -59,7 +68,7 @@ void trvInterface::firmwareUpdateStart(const trvInterface::PartType& part)
 void trvInterface::firmwareUpdateData(const trvInterface::PartType& part, const QByteArray& data)
 {
     QByteArray bytes = message(DataCode, part);
-    bytes.append(static_cast<char>(data.size() & 0xFF));
+    bytes.append(static_cast<char>(data.size() & 0xFF)); // the size's low 8 bits
     bytes.append(data);
     send(bytes);
 }
@@ -78,6 +87,7 @@ void trvInterface::firmwareUpdateRestart(const trvInterface::PartType& part)
 
 void trvInterface::dataInput(QByteArray data)
 {
+    ++reportsDecoded;
     for (int offset = 0; data.size() - offset >= recordSize; offset += recordSize) {
         const auto code = static_cast<unsigned char>(data.at(offset));
         const auto part = static_cast<PartType>(static_cast<qint8>(data.at(offset + 1)));

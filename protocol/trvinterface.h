@@ -23,8 +23,20 @@ public:
     };
     Q_ENUM(PartType)
 
+    // The longest block one data message carries: the message fills one
+    // report, behind its head of code, part and block size.
+    static constexpr int dataMessageHead = 3;
+    static constexpr int maximumBlockSize = UsbHid::reportPayload - dataMessageHead;
+
     explicit trvInterface(QObject* parent = nullptr);
     ~trvInterface() override;
+
+    // Input reports decoded so far, the one being decoded included. A reply
+    // decoded from a report numbered above the count read when a request was
+    // queued came after that request left: a queued request leaves with the
+    // next poll tick, which writes before it reads (unless more is queued
+    // ahead of it than one report carries).
+    quint64 inputReports() const;
 
 public slots:
     // Asks all seven boards, in the order 6, 1, 2, 3, 4, 5, 7.
@@ -42,4 +54,7 @@ signals:
     void firmwareUpdateStartAck(trvInterface::PartType part, bool ready);
     void firmwareUpdateDataAck(trvInterface::PartType part, int ok);
     void firmwareUpdateEndAck(trvInterface::PartType part, bool ok);
+
+private:
+    quint64 reportsDecoded = 0;
 };

@@ -1,88 +1,41 @@
 #include "hexreader.h"
+#include "testimage.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QtTest>
 
 namespace {
 
-// One record with upper-case digits, as a build tool writes it.
-QByteArray record(quint16 address, quint8 type, const QByteArray& data,
-                  const QByteArray& lineEnd = "\r\n")
-{
-    QByteArray bytes;
-    bytes += char(data.size());
-    bytes += char(address >> 8);
-    bytes += char(address & 0xFF);
-    bytes += char(type);
-    bytes += data;
-    quint8 sum = 0;
-    for (const char byte : bytes)
-        sum = quint8(sum + quint8(byte));
-    bytes += char(quint8(-sum));
-    return ":" + bytes.toHex().toUpper() + lineEnd;
-}
+const QByteArray endOfFile = TestImage::endOfFileRecord();
 
-QByteArray dataRecord(quint16 address, const QByteArray& lineEnd = "\r\n")
-{
-    return record(address, 0x00, QByteArray(16, char(address >> 4)), lineEnd);
-}
-
-QByteArray upperAddress(quint16 upper)
-{
-    return record(0, 0x04, QByteArray(1, char(upper >> 8)) + char(upper & 0xFF));
-}
-
-QByteArray checksumRecord(quint8 imageChecksum)
-{
-    return record(0, 0x80, QByteArray(1, '\0') + char(imageChecksum));
-}
-
-// The record that stamping appends.
-QByteArray stampedRecord(quint8 imageChecksum)
-{
-    return ":0200008000" + QByteArray(1, char(imageChecksum)).toHex() +
-           QByteArray(1, char(quint8(-(0x82 + imageChecksum)))).toHex() + "\n";
-}
-
-const QByteArray endOfFile = ":00000001FF\r\n";
-
-// An identification block at base: two characters per four bytes, four records.
-QByteArray identificationBlock(quint16 base, const QByteArray& text)
-{
-    QByteArray bytes;
-    for (int i = 0; i < 32; i += 2)
-        bytes += text.mid(i, 2).leftJustified(2, '\0') + QByteArray(2, '\0');
-    QByteArray lines;
-    for (int i = 0; i < 4; ++i)
-        lines += record(quint16(base + 16 * i), 0x00, bytes.mid(16 * i, 16));
-    return lines;
-}
-
+// The identification blocks as the built-in images carry them: four records
+// each, zeros after the text.
 QByteArray identification(const QByteArray& date = "Mar  1 2016 08:00:00")
 {
-    return identificationBlock(0x800, "KSENS") + identificationBlock(0x840, "v1.0") +
-           identificationBlock(0x880, date);
+    TestImage image("KSENS", "v1.0");
+    image.date = date;
+    image.fullBlocks = true;
+    return image.identification();
 }
 
-// An image text up to its end-of-file record: vectors, identification, code.
+// An image text up to its end-of-file record: vectors, identification, code,
+// and a line in the second 64 KiB.
 QByteArray imageText(const QByteArray& identificationRecords = identification())
 {
-    return upperAddress(0) + dataRecord(0x0000) + dataRecord(0x0010) + identificationRecords +
-           dataRecord(0x08C0) + dataRecord(0x08D0) + upperAddress(1) + dataRecord(0x0000) +
-           endOfFile;
-}
-
-QByteArray withChecksum(const QByteArray& text)
-{
-    return text + checksumRecord(HexReader::imageChecksum(text));
+    return TestImage::extendedLinearAddressRecord(0) + TestImage::dataRecord(0x0000) +
+           TestImage::dataRecord(0x0010) + identificationRecords + TestImage::dataRecord(0x08C0) +
+           TestImage::dataRecord(0x08D0) + TestImage::extendedLinearAddressRecord(1) +
+           TestImage::dataRecord(0x0000) + endOfFile;
 }
 
 QByteArray builtInImage(const QString& name)
 {
     QFile file(":/firmware/" + name);
-    if (!file.open(QIODevice::ReadOnly))
+    if (!file.open(QIODevice::ReadOnly)) {
         return QByteArray();
+    }
     return file.readAll();
 }
 
@@ -124,6 +77,8 @@ private slots:
     void imageTextEndsWithEndOfFileRecord();
     void failedOpenKeepsPreviousImage_data();
     void failedOpenKeepsPreviousImage();
+    void sizeLimit_data();
+    void sizeLimit();
 
     void stamping_data();
     void stamping();
@@ -198,12 +153,13 @@ void tst_HexReader::builtInImages()
     QTEST(qRound(reader.data.size() / 1024.0), "kilobytes");
     // The image text is everything but the checksum record behind the end-of-file record.
     QVERIFY(reader.data.endsWith(endOfFile));
-    QCOMPARE(contents, reader.data + stampedRecord(reader.checksum));
-    // Every line goes to the board in one data message.
+    QCOMPARE(contents, reader.data + TestImage::stampedChecksumRecord(reader.checksum));
+    // Every line ends with CR LF.
     for (const QByteArray& line : reader.data.split('\n')) {
-        if (line.isEmpty())
+        if (line.isEmpty()) {
             continue;
-        QVERIFY2(line.endsWith('\r') && line.size() + 1 <= 61, line.constData());
+        }
+        QVERIFY2(line.endsWith('\r'), line.constData());
     }
 }
 
@@ -214,50 +170,59 @@ void tst_HexReader::verdicts_data()
 
     const QByteArray text = imageText();
     const quint8 checksum = HexReader::imageChecksum(text);
-    const QByteArray image = withChecksum(text);
+    const QByteArray image = TestImage::withChecksum(text);
 
     QTest::newRow("whole image") << image << HexReader::FileOk;
     QTest::newRow("lines after the end-of-file record are checked, not summed")
-        << image + dataRecord(0x0100) << HexReader::FileOk;
+        << image + TestImage::dataRecord(0x0100) << HexReader::FileOk;
     QTest::newRow("the last checksum record counts")
-        << text + checksumRecord(checksum + 1) + checksumRecord(checksum) << HexReader::FileOk;
+        << text + TestImage::checksumRecord(checksum + 1) + TestImage::checksumRecord(checksum)
+        << HexReader::FileOk;
     QTest::newRow("extended segment address ignored")
-        << withChecksum(record(0, 0x02, QByteArray::fromHex("1000")) + text) << HexReader::FileOk;
+        << TestImage::withChecksum(TestImage::record(0x02, 0, QByteArray::fromHex("1000")) + text)
+        << HexReader::FileOk;
 
     QTest::newRow("wrong record checksum")
-        << QByteArray(image).replace(dataRecord(0x08D0), withWrongChecksum(dataRecord(0x08D0)))
+        << QByteArray(image).replace(TestImage::dataRecord(0x08D0),
+                                     withWrongChecksum(TestImage::dataRecord(0x08D0)))
         << HexReader::InvalidData;
     QTest::newRow("blank line after the checksum record") << image + "\r\n"
                                                           << HexReader::InvalidData;
     QTest::newRow("bad line after the end-of-file record") << image + ":0100000000\r\n"
                                                            << HexReader::InvalidData;
     QTest::newRow("end-of-file record with LF alone")
-        << QByteArray(text).replace(endOfFile, ":00000001FF\n") + checksumRecord(checksum)
+        << QByteArray(text).replace(endOfFile, ":00000001FF\n") +
+               TestImage::checksumRecord(checksum)
         << HexReader::InvalidData;
 
     QTest::newRow("no checksum record") << text << HexReader::Corrupted;
     QTest::newRow("checksum does not match")
-        << text + checksumRecord(checksum ^ 0x01) << HexReader::Corrupted;
+        << text + TestImage::checksumRecord(checksum ^ 0x01) << HexReader::Corrupted;
     QTest::newRow("case of one hex letter changed")
         << QByteArray(image).replace(":020000040000FA", ":020000040000fA") << HexReader::Corrupted;
 
     QTest::newRow("overlapping records")
-        << withChecksum(dataRecord(0x0000) + record(0x0008, 0x00, "12345678") + endOfFile)
+        << TestImage::withChecksum(TestImage::dataRecord(0x0000) +
+                                   TestImage::record(0x00, 0x0008, "12345678") + endOfFile)
         << HexReader::InvalidOrder;
     QTest::newRow("descending records")
-        << withChecksum(dataRecord(0x0100) + dataRecord(0x0000) + endOfFile)
+        << TestImage::withChecksum(TestImage::dataRecord(0x0100) + TestImage::dataRecord(0x0000) +
+                                   endOfFile)
         << HexReader::InvalidOrder;
     QTest::newRow("lowered extended linear address")
-        << withChecksum(upperAddress(1) + dataRecord(0x0000) + upperAddress(0) +
-                        dataRecord(0x1000) + endOfFile)
+        << TestImage::withChecksum(TestImage::extendedLinearAddressRecord(1) +
+                                   TestImage::dataRecord(0x0000) +
+                                   TestImage::extendedLinearAddressRecord(0) +
+                                   TestImage::dataRecord(0x1000) + endOfFile)
         << HexReader::InvalidOrder;
 
     QTest::newRow("no identification")
-        << withChecksum(imageText(QByteArray())) << HexReader::NoValidFirmware;
-    QTest::newRow("no date") << withChecksum(imageText(identification(QByteArray())))
+        << TestImage::withChecksum(imageText(QByteArray())) << HexReader::NoValidFirmware;
+    QTest::newRow("no date") << TestImage::withChecksum(imageText(identification(QByteArray())))
                              << HexReader::NoValidFirmware;
     QTest::newRow("identification above the first 64 KiB")
-        << withChecksum(upperAddress(1) + identification() + endOfFile)
+        << TestImage::withChecksum(TestImage::extendedLinearAddressRecord(1) + identification() +
+                                   endOfFile)
         << HexReader::NoValidFirmware;
 }
 
@@ -275,7 +240,7 @@ void tst_HexReader::verdicts()
 void tst_HexReader::imageTextEndsWithEndOfFileRecord()
 {
     const QByteArray text = imageText(identification("Feb 12 2015 09:48:59"));
-    QVERIFY(writeFile(fileName, withChecksum(text) + dataRecord(0x0100)));
+    QVERIFY(writeFile(fileName, TestImage::withChecksum(text) + TestImage::dataRecord(0x0100)));
 
     HexReader reader;
     QCOMPARE(reader.read(fileName, false), HexReader::FileOk);
@@ -307,6 +272,48 @@ void tst_HexReader::failedOpenKeepsPreviousImage()
     QCOMPARE(reader.checksum, quint8(0x1C));
 }
 
+void tst_HexReader::sizeLimit_data()
+{
+    QTest::addColumn<qint64>("size");
+    QTest::addColumn<bool>("writeChecksum");
+    QTest::addColumn<HexReader::Err>("state");
+
+    // A whole image followed by zero bytes up to the size: the zeros hold no text.
+    QTest::newRow("at the limit") << HexReader::maximumFileSize << false << HexReader::FileOk;
+    QTest::newRow("one byte over")
+        << HexReader::maximumFileSize + 1 << false << HexReader::FileTooLarge;
+    QTest::newRow("one byte over, stamping")
+        << HexReader::maximumFileSize + 1 << true << HexReader::FileTooLarge;
+    QTest::newRow("3 GiB") << qint64(3) * 1024 * 1024 * 1024 << false << HexReader::FileTooLarge;
+}
+
+// Sparse files, so that the large ones cost no disk space and, refused unread, no time.
+void tst_HexReader::sizeLimit()
+{
+    QFETCH(qint64, size);
+    QFETCH(bool, writeChecksum);
+    QFETCH(HexReader::Err, state);
+    QFile file(fileName);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QVERIFY(file.write(TestImage("KTERM", "v3.0").file()) > 0);
+    QVERIFY(file.resize(size));
+    file.close();
+    HexReader reader;
+    QCOMPARE(reader.read(":/firmware/kterm", false), HexReader::FileOk);
+
+    QTEST(reader.read(fileName, writeChecksum), "state");
+
+    QCOMPARE(QFileInfo(fileName).size(), size);
+    if (state == HexReader::FileOk) {
+        QCOMPARE(reader.version, "v3.0");
+        return;
+    }
+    QCOMPARE(reader.stateDescription(), "Firmware file is too large");
+    QCOMPARE(reader.fullName(), "KTERM-v2.1.hex (Jan 14 2015 17:26:03)");
+    QCOMPARE(HexReader::sort(fileName), HexReader::FileTooLarge);
+    QCOMPARE(QFileInfo(fileName).size(), size);
+}
+
 void tst_HexReader::stamping_data()
 {
     QTest::addColumn<QByteArray>("contents");
@@ -321,35 +328,36 @@ void tst_HexReader::stamping_data()
 
     const QByteArray text = imageText();
     QTest::newRow("record already there, even a wrong one")
-        << text + checksumRecord(HexReader::imageChecksum(text) + 1) << QByteArray()
+        << text + TestImage::checksumRecord(HexReader::imageChecksum(text) + 1) << QByteArray()
         << HexReader::Corrupted << HexReader::Corrupted;
     QTest::newRow("no identification")
         << imageText(QByteArray())
-        << stampedRecord(HexReader::imageChecksum(imageText(QByteArray())))
+        << TestImage::stampedChecksumRecord(HexReader::imageChecksum(imageText(QByteArray())))
         << HexReader::NoValidFirmware << HexReader::NoValidFirmware;
 
     const QByteArray withoutEnd = text.left(text.size() - endOfFile.size());
     QTest::newRow("no end-of-file record: the record itself is summed next time")
-        << withoutEnd << stampedRecord(HexReader::imageChecksum(withoutEnd)) << HexReader::FileOk
-        << HexReader::Corrupted;
+        << withoutEnd << TestImage::stampedChecksumRecord(HexReader::imageChecksum(withoutEnd))
+        << HexReader::FileOk << HexReader::Corrupted;
 
     // The record must not run into the last line.
-    const QByteArray lastLineOpen = text + dataRecord(0x0100, QByteArray());
+    const QByteArray lastLineOpen = text + TestImage::dataRecord(0x0100, QByteArray());
     QTest::newRow("last line without line end")
-        << lastLineOpen << "\n" + stampedRecord(HexReader::imageChecksum(text)) << HexReader::FileOk
-        << HexReader::FileOk;
+        << lastLineOpen << "\n" + TestImage::stampedChecksumRecord(HexReader::imageChecksum(text))
+        << HexReader::FileOk << HexReader::FileOk;
 
     // Ended for the record, the end-of-file line is summed as it reads from now on.
     const QByteArray endOfFileOpen = text.left(text.size() - 2) + "  ";
     QTest::newRow("end-of-file line without line end")
-        << endOfFileOpen << "\n" + stampedRecord(HexReader::imageChecksum(endOfFileOpen + "\n"))
+        << endOfFileOpen
+        << "\n" + TestImage::stampedChecksumRecord(HexReader::imageChecksum(endOfFileOpen + "\n"))
         << HexReader::FileOk << HexReader::FileOk;
 
     QTest::newRow("invalid data") << text + "\r\n"
                                   << QByteArray() << HexReader::InvalidData
                                   << HexReader::InvalidData;
     QTest::newRow("invalid order")
-        << dataRecord(0x0100) + dataRecord(0x0000) + endOfFile << QByteArray()
+        << TestImage::dataRecord(0x0100) + TestImage::dataRecord(0x0000) + endOfFile << QByteArray()
         << HexReader::InvalidOrder << HexReader::InvalidOrder;
 }
 
@@ -387,28 +395,35 @@ void tst_HexReader::sort_data()
 
     const QByteArray text = imageText();
     QTest::newRow("image in order")
-        << withChecksum(text)
-        << ":020000040000fa\r\n" + dataRecord(0x0000) + dataRecord(0x0010) + identification() +
-               dataRecord(0x08C0) + dataRecord(0x08D0) + ":020000040001f9\r\n" +
-               dataRecord(0x0000) + endOfFile;
+        << TestImage::withChecksum(text)
+        << ":020000040000fa\r\n" + TestImage::dataRecord(0x0000) + TestImage::dataRecord(0x0010) +
+               identification() + TestImage::dataRecord(0x08C0) + TestImage::dataRecord(0x08D0) +
+               ":020000040001f9\r\n" + TestImage::dataRecord(0x0000) + endOfFile;
     QTest::newRow("same full address twice: the later one stays")
-        << dataRecord(0x0010) + record(0x0010, 0x00, "later") + dataRecord(0x0000)
-        << ":020000040000fa\r\n" + dataRecord(0x0000) + record(0x0010, 0x00, "later") + endOfFile;
+        << TestImage::dataRecord(0x0010) + TestImage::record(0x00, 0x0010, "later") +
+               TestImage::dataRecord(0x0000)
+        << ":020000040000fa\r\n" + TestImage::dataRecord(0x0000) +
+               TestImage::record(0x00, 0x0010, "later") + endOfFile;
     QTest::newRow("descending segments")
-        << upperAddress(0x01F0) + dataRecord(0x0010) + upperAddress(0) + dataRecord(0x0020) +
-               upperAddress(0x01F0) + dataRecord(0x0000)
-        << ":020000040000fa\r\n" + dataRecord(0x0020) + ":0200000401f009\r\n" + dataRecord(0x0000) +
-               dataRecord(0x0010) + endOfFile;
+        << TestImage::extendedLinearAddressRecord(0x01F0) + TestImage::dataRecord(0x0010) +
+               TestImage::extendedLinearAddressRecord(0) + TestImage::dataRecord(0x0020) +
+               TestImage::extendedLinearAddressRecord(0x01F0) + TestImage::dataRecord(0x0000)
+        << ":020000040000fa\r\n" + TestImage::dataRecord(0x0020) + ":0200000401f009\r\n" +
+               TestImage::dataRecord(0x0000) + TestImage::dataRecord(0x0010) + endOfFile;
     QTest::newRow("extended segment address ignored and dropped")
-        << upperAddress(2) + record(0, 0x02, QByteArray::fromHex("1000")) + dataRecord(0x0010)
-        << ":020000040002f8\r\n" + dataRecord(0x0010) + endOfFile;
+        << TestImage::extendedLinearAddressRecord(2) +
+               TestImage::record(0x02, 0, QByteArray::fromHex("1000")) +
+               TestImage::dataRecord(0x0010)
+        << ":020000040002f8\r\n" + TestImage::dataRecord(0x0010) + endOfFile;
     QTest::newRow("reading goes on after the end-of-file record")
-        << dataRecord(0x0010) + endOfFile + dataRecord(0x0000)
-        << ":020000040000fa\r\n" + dataRecord(0x0000) + dataRecord(0x0010) + endOfFile;
+        << TestImage::dataRecord(0x0010) + endOfFile + TestImage::dataRecord(0x0000)
+        << ":020000040000fa\r\n" + TestImage::dataRecord(0x0000) + TestImage::dataRecord(0x0010) +
+               endOfFile;
     QTest::newRow("LF lines kept, last line without line end ended")
-        << dataRecord(0x0020, "\n") + dataRecord(0x0010, QByteArray())
-        << ":020000040000fa\r\n" + dataRecord(0x0010) + dataRecord(0x0020, "\n") + endOfFile;
-    QTest::newRow("no data records") << endOfFile + checksumRecord(0x7A) << endOfFile;
+        << TestImage::dataRecord(0x0020, "\n") + TestImage::dataRecord(0x0010, QByteArray())
+        << ":020000040000fa\r\n" + TestImage::dataRecord(0x0010) +
+               TestImage::dataRecord(0x0020, "\n") + endOfFile;
+    QTest::newRow("no data records") << endOfFile + TestImage::checksumRecord(0x7A) << endOfFile;
 }
 
 void tst_HexReader::sort()
@@ -427,9 +442,11 @@ void tst_HexReader::failedSortLeavesFile_data()
     QTest::addColumn<QByteArray>("contents");
     QTest::addColumn<HexReader::Err>("result");
 
-    const QByteArray unordered = dataRecord(0x0010) + dataRecord(0x0000) + endOfFile;
+    const QByteArray unordered =
+        TestImage::dataRecord(0x0010) + TestImage::dataRecord(0x0000) + endOfFile;
     QTest::newRow("bad record checksum")
-        << true << unordered + withWrongChecksum(dataRecord(0x0020)) << HexReader::InvalidData;
+        << true << unordered + withWrongChecksum(TestImage::dataRecord(0x0020))
+        << HexReader::InvalidData;
     QTest::newRow("file cannot be replaced") << false << unordered << HexReader::FileAccessDenied;
 }
 
@@ -450,10 +467,12 @@ void tst_HexReader::failedSortLeavesFile()
 void tst_HexReader::sortThenStampReadsOk()
 {
     // Records scrambled over two segments, one written twice, an old checksum record.
-    QVERIFY(writeFile(fileName, upperAddress(1) + dataRecord(0x0000) + upperAddress(0) +
-                                    identification() + dataRecord(0x0000) + dataRecord(0x08C0) +
-                                    dataRecord(0x0010) + dataRecord(0x08C0) + endOfFile +
-                                    checksumRecord(0x12)));
+    QVERIFY(writeFile(fileName, TestImage::extendedLinearAddressRecord(1) +
+                                    TestImage::dataRecord(0x0000) +
+                                    TestImage::extendedLinearAddressRecord(0) + identification() +
+                                    TestImage::dataRecord(0x0000) + TestImage::dataRecord(0x08C0) +
+                                    TestImage::dataRecord(0x0010) + TestImage::dataRecord(0x08C0) +
+                                    endOfFile + TestImage::checksumRecord(0x12)));
     HexReader reader;
     QCOMPARE(reader.read(fileName, false), HexReader::InvalidOrder);
 

@@ -17,9 +17,11 @@ void runFor(int ms)
     loop.exec();
 }
 
+// An output report as written: the report ID, the messages, zeros up to the payload's end.
 QByteArray report(const QByteArray& messages)
 {
-    return QByteArray(1, '\0') + messages + QByteArray(64 - messages.size(), '\0');
+    return QByteArray(1, '\0') + messages +
+           QByteArray(UsbHid::reportPayload - messages.size(), '\0');
 }
 } // namespace
 
@@ -90,8 +92,8 @@ void tst_trvInterface::walksTheRepliesOfOneReport_data()
     QTest::addColumn<QByteArray>("report");
     QTest::addColumn<QStringList>("replies");
 
-    const QByteArray padding(61, '\0');
-    QTest::newRow("64 zero bytes") << QByteArray(64, '\0') << QStringList();
+    const QByteArray padding(UsbHid::reportPayload - 3, '\0');
+    QTest::newRow("zero bytes only") << QByteArray(UsbHid::reportPayload, '\0') << QStringList();
     QTest::newRow("one version") << QByteArray::fromHex("01070F00") + padding
                                  << QStringList{"version 7 v1.5"};
     QTest::newRow("acks in order") << QByteArray::fromHex("0206010301FF040300") + padding
@@ -178,14 +180,17 @@ void tst_trvInterface::sevenVersionRequestsLeaveInOneReport()
                  QList<QByteArray>{report(QByteArray::fromHex("0106010101020103010401050107"))});
 }
 
+// The longest block fills a report; one byte more is not sent.
 void tst_trvInterface::refusesABlockTooLongForOneReport()
 {
     trvInterface protocol;
     protocol.open();
-    protocol.firmwareUpdateData(trvInterface::Terminal, QByteArray(62, 'x'));
-    protocol.firmwareUpdateData(trvInterface::Terminal, QByteArray(61, 'y'));
-    QTRY_COMPARE(device.outputReports(),
-                 QList<QByteArray>{report(QByteArray::fromHex("03063D") + QByteArray(61, 'y'))});
+    const QByteArray longest(trvInterface::maximumBlockSize, 'y');
+    protocol.firmwareUpdateData(trvInterface::Terminal, longest + 'x');
+    protocol.firmwareUpdateData(trvInterface::Terminal, longest);
+    const QByteArray message = QByteArray::fromHex("0306") + char(longest.size()) + longest;
+    QCOMPARE(message.size(), UsbHid::reportPayload);
+    QTRY_COMPARE(device.outputReports(), QList<QByteArray>{report(message)});
 }
 
 void tst_trvInterface::startsPollingEveryMillisecondWithoutConnecting()

@@ -3,6 +3,7 @@
 
 #include "hexreader.h"
 #include "instrument.h"
+#include "testimage.h"
 #include "trvloader.h"
 #include "windowtesting.h"
 
@@ -27,56 +28,18 @@ public:
     using trvLoader::setFileState;
 };
 
-// One Intel HEX record with CR LF.
-QByteArray record(quint8 type, quint16 address, const QByteArray& data)
-{
-    QByteArray bytes;
-    bytes += char(data.size());
-    bytes += char(address >> 8);
-    bytes += char(address & 0xff);
-    bytes += char(type);
-    bytes += data;
-    quint8 sum = 0;
-    for (char byte : bytes) {
-        sum += quint8(byte);
-    }
-    bytes += char(quint8(0x100 - sum));
-    return ":" + bytes.toHex().toUpper() + "\r\n";
-}
+// The first code record of every image here begins with these characters: a non-digit in
+// place of its letter makes the record invalid, the letter in lower case changes the image
+// text but leaves the record valid.
+const QByteArray firstCodeStart = ":10000000B0";
+const QByteArray invalidFirstCodeStart = ":10000000G0";
+const QByteArray changedFirstCodeStart = ":10000000b0";
 
-// An identification text as 16-byte records, eight characters each in the
-// first two bytes of every four.
-QByteArray textRecords(quint16 base, const QByteArray& text)
+// An image without identification.
+QByteArray unidentifiedImageText()
 {
-    QByteArray lines;
-    for (int start = 0; start < text.size(); start += 8) {
-        QByteArray data(16, '\0');
-        for (int i = 0; i < 8 && start + i < text.size(); ++i) {
-            data[(i / 2) * 4 + i % 2] = text[start + i];
-        }
-        lines += record(0x00, base + start * 2, data);
-    }
-    return lines;
-}
-
-QByteArray codeRecord(quint16 address)
-{
-    return record(0x00, address, QByteArray::fromHex("B271000060830000B2710000C81C0000"));
-}
-
-// An image without checksum record: code at 0x0000 and 0x0010, then the identification.
-QByteArray imageText(const QByteArray& part, const QByteArray& version,
-                     const QByteArray& date = "Mar  3 2017 11:22:33")
-{
-    return record(0x04, 0, QByteArray(2, '\0')) + codeRecord(0x0000) + codeRecord(0x0010) +
-           textRecords(0x800, part) + textRecords(0x840, version) + textRecords(0x880, date) +
-           record(0x01, 0, QByteArray());
-}
-
-QByteArray stamped(const QByteArray& text)
-{
-    const quint8 sum = HexReader::imageChecksum(text);
-    return text + record(0x80, 0, QByteArray(1, '\0') + char(sum));
+    return TestImage::extendedLinearAddressRecord(0) + TestImage::dataRecord(0x0000) +
+           TestImage::endOfFileRecord();
 }
 
 void writeFile(const QString& path, const QByteArray& bytes)
@@ -254,7 +217,7 @@ void tst_trvloader_files::fileStateTexts()
 void tst_trvloader_files::replaceAnsweredNoThenYes()
 {
     const QString path = folder.filePath("sensor-new.hex");
-    writeFile(path, stamped(imageText("KSENS", "v2.0")));
+    writeFile(path, TestImage("KSENS", "v2.0").file());
     Window window;
     openAdvanced(window);
 
@@ -268,7 +231,8 @@ void tst_trvloader_files::replaceAnsweredNoThenYes()
 
     QCOMPARE(load(window, {choose(folder.path(), {"sensor-new.hex"}), press(QMessageBox::Yes)}),
              QStringList({"Load firmware files | Firmware (*.hex)", question}));
-    const int size = imageText("KSENS", "v2.0").size(); // the text up to the end-of-file record
+    // The size shown is that of the text up to the end-of-file record.
+    const int size = TestImage("KSENS", "v2.0").text().size();
     QCOMPARE(label(window, "fileStateSensor"),
              "KSENS-v2.0.hex (Mar  3 2017 11:22:33, " + Window::formatByteCount(size) + ")");
     QCOMPARE(label(window, "fileStateMainboard"), builtInMainboard);
@@ -276,9 +240,9 @@ void tst_trvloader_files::replaceAnsweredNoThenYes()
 
 void tst_trvloader_files::threeFilesThreeQuestionsOneRefresh()
 {
-    writeFile(folder.filePath("a-main.hex"), stamped(imageText("KZENT", "v4.0")));
-    writeFile(folder.filePath("b-panel.hex"), stamped(imageText("KTERM", "v3.0")));
-    writeFile(folder.filePath("c-sensor.hex"), stamped(imageText("KSENS", "v2.0")));
+    writeFile(folder.filePath("a-main.hex"), TestImage("KZENT", "v4.0").file());
+    writeFile(folder.filePath("b-panel.hex"), TestImage("KTERM", "v3.0").file());
+    writeFile(folder.filePath("c-sensor.hex"), TestImage("KSENS", "v2.0").file());
     Window window;
     openAdvanced(window);
 
@@ -310,14 +274,13 @@ void tst_trvloader_files::brokenFile_data()
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QString>("description");
 
-    const QByteArray good = imageText("KSENS", "v2.0");
+    const QByteArray good = TestImage("KSENS", "v2.0").text();
     QTest::newRow("no checksum record") << good << "Firmware file has been corrupted";
-    QByteArray badLine = stamped(good);
-    badLine.replace(":10000000B2", ":10000000G2");
+    QByteArray badLine = TestImage::withChecksum(good);
+    badLine.replace(firstCodeStart, invalidFirstCodeStart);
     QTest::newRow("invalid record") << badLine << "Firmware file contains invalid data";
-    QTest::newRow("no identification") << stamped(record(0x04, 0, QByteArray(2, '\0')) +
-                                                  codeRecord(0) + record(0x01, 0, QByteArray()))
-                                       << "No valid firmware file";
+    QTest::newRow("no identification")
+        << TestImage::withChecksum(unidentifiedImageText()) << "No valid firmware file";
 }
 
 void tst_trvloader_files::brokenFile()
@@ -341,7 +304,7 @@ void tst_trvloader_files::brokenFile()
 void tst_trvloader_files::unknownPartCode()
 {
     const QString path = folder.filePath("other.hex");
-    writeFile(path, stamped(imageText("KPEDL", "v1.0")));
+    writeFile(path, TestImage("KPEDL", "v1.0").file());
     Window window;
     openAdvanced(window);
     const QStringList seen = load(window, {choose(folder.path(), {"other.hex"}),
@@ -362,17 +325,17 @@ void tst_trvloader_files::unknownPartCode()
 void tst_trvloader_files::fileChangedBeforeYes()
 {
     const QString path = folder.filePath("panel.hex");
-    writeFile(path, stamped(imageText("KTERM", "v3.0")));
+    writeFile(path, TestImage("KTERM", "v3.0").file());
     Window window;
     openAdvanced(window);
-    QByteArray damaged = stamped(imageText("KTERM", "v3.0"));
-    damaged.replace(":10000000B2", ":10000000b2");
+    QByteArray damaged = TestImage("KTERM", "v3.0").file();
+    damaged.replace(firstCodeStart, changedFirstCodeStart);
 
     load(window, {choose(folder.path(), {"panel.hex"}),
                   press(QMessageBox::Yes, [&] { writeFile(path, damaged); })});
     QCOMPARE(label(window, "fileStateTerminal"), QString("Corrupted firmware file"));
 
-    writeFile(path, stamped(imageText("KTERM", "v3.0")));
+    writeFile(path, TestImage("KTERM", "v3.0").file());
     const QStringList seen =
         load(window, {choose(folder.path(), {"panel.hex"}), press(QMessageBox::Yes)});
     QCOMPARE(seen.value(1), QString("Load firmware file | Use selected firmware?\n"
@@ -384,9 +347,9 @@ void tst_trvloader_files::fileChangedBeforeYes()
 void tst_trvloader_files::damageMainboardImage(Window& window)
 {
     const QString path = folder.filePath("main.hex");
-    writeFile(path, stamped(imageText("KZENT", "v4.0")));
-    QByteArray damaged = stamped(imageText("KZENT", "v4.0"));
-    damaged.replace(":10000000B2", ":10000000b2");
+    writeFile(path, TestImage("KZENT", "v4.0").file());
+    QByteArray damaged = TestImage("KZENT", "v4.0").file();
+    damaged.replace(firstCodeStart, changedFirstCodeStart);
     load(window, {choose(folder.path(), {"main.hex"}),
                   press(QMessageBox::Yes, [&] { writeFile(path, damaged); })});
     QCOMPARE(label(window, "fileStateMainboard"), QString("Corrupted firmware file"));
@@ -432,8 +395,8 @@ void tst_trvloader_files::corruptedImageIsNotSent()
 void tst_trvloader_files::stampingToolSortsStampsAndOffers()
 {
     // Records out of order: the second code record comes first.
-    QByteArray text = imageText("KSENS", "v2.1");
-    const QByteArray first = codeRecord(0x0000), second = codeRecord(0x0010);
+    QByteArray text = TestImage("KSENS", "v2.1").text();
+    const QByteArray first = TestImage::dataRecord(0x0000), second = TestImage::dataRecord(0x0010);
     text.replace(first + second, second + first);
     const QString path = folder.filePath("unsorted.hex");
     writeFile(path, text);
@@ -460,7 +423,7 @@ void tst_trvloader_files::stampingToolSortsStampsAndOffers()
 void tst_trvloader_files::stampingToolTwiceGivesSameFile()
 {
     const QString path = folder.filePath("twice.hex");
-    writeFile(path, stamped(imageText("KTERM", "v3.1")));
+    writeFile(path, TestImage("KTERM", "v3.1").file());
 
     Window window;
     window.show();
@@ -482,17 +445,16 @@ void tst_trvloader_files::stampingToolFailures_data()
     QTest::addColumn<QString>("message");
     QTest::addColumn<bool>("stampedAfter");
 
-    QByteArray overlapping = imageText("KSENS", "v2.2");
-    overlapping.replace(codeRecord(0x0010), codeRecord(0x0008));
+    QByteArray overlapping = TestImage("KSENS", "v2.2").text();
+    overlapping.replace(TestImage::dataRecord(0x0010), TestImage::dataRecord(0x0008));
     QTest::newRow("overlapping records")
         << overlapping << "Firmware files | Firmware file is in an invalid order" << false;
-    QByteArray invalid = imageText("KSENS", "v2.2");
-    invalid.replace(":10000000B2", ":10000000G2");
+    QByteArray invalid = TestImage("KSENS", "v2.2").text();
+    invalid.replace(firstCodeStart, invalidFirstCodeStart);
     QTest::newRow("invalid record")
         << invalid << "Firmware files | Firmware file contains invalid data" << false;
     QTest::newRow("no identification")
-        << record(0x04, 0, QByteArray(2, '\0')) + codeRecord(0) + record(0x01, 0, QByteArray())
-        << "Firmware files | No valid firmware file" << true;
+        << unidentifiedImageText() << "Firmware files | No valid firmware file" << true;
 }
 
 // A failing file gets its error box and the tool goes on with the next file.
@@ -503,7 +465,7 @@ void tst_trvloader_files::stampingToolFailures()
     QFETCH(bool, stampedAfter);
 
     writeFile(folder.filePath("a-failing.hex"), bytes);
-    writeFile(folder.filePath("b-good.hex"), imageText("KZENT", "v4.2"));
+    writeFile(folder.filePath("b-good.hex"), TestImage("KZENT", "v4.2").text());
     Window window;
     window.show();
     QVERIFY(QTest::qWaitForWindowActive(&window));
@@ -519,7 +481,7 @@ void tst_trvloader_files::stampingToolFailures()
 void tst_trvloader_files::stampingToolReadOnlyFile()
 {
     const QString path = folder.filePath("locked.hex");
-    const QByteArray text = imageText("KSENS", "v2.3");
+    const QByteArray text = TestImage("KSENS", "v2.3").text();
     writeFile(path, text);
     QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
     bool immutable = false;

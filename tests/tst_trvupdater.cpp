@@ -1,5 +1,6 @@
 #include "hexreader.h"
 #include "instrument.h"
+#include "testimage.h"
 #include "trvinterface.h"
 #include "trvupdater.h"
 
@@ -11,6 +12,7 @@
 #include <QTimer>
 #include <QtTest>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 
@@ -27,72 +29,12 @@ sim::Instrument& instrument()
     return sim::instrument();
 }
 
-QByteArray hexByte(int value)
-{
-    return QByteArray::number(value & 0xFF, 16).rightJustified(2, '0').toUpper();
-}
-
-// One Intel HEX record with CR LF.
-QByteArray record(quint16 address, quint8 type, const QByteArray& bytes)
-{
-    int sum = bytes.size() + (address >> 8) + (address & 0xFF) + type;
-    for (char byte : bytes)
-        sum += quint8(byte);
-    return ":" + hexByte(bytes.size()) + hexByte(address >> 8) + hexByte(address) + hexByte(type) +
-           bytes.toHex().toUpper() + hexByte(256 - sum % 256) + "\r\n";
-}
-
-// An identification text at base: two characters per four data bytes, 16-byte records.
-QByteArray textBlock(quint16 base, const QByteArray& text)
-{
-    QByteArray lines;
-    for (int start = 0; start < text.size(); start += 8) {
-        QByteArray bytes(16, '\0');
-        for (int i = 0; i < 8 && start + i < text.size(); ++i)
-            bytes[(i / 2) * 4 + i % 2] = text.at(start + i);
-        lines += record(base + (start / 8) * 16, 0x00, bytes);
-    }
-    return lines;
-}
-
-// A small firmware image for the boards of part (KZENT, KTERM or KSENS).
-struct Image
-{
-    QByteArray part = "KTERM";
-    QByteArray version = "v2.3";
-    int programLines = 4;       // 16-byte data records before the identification blocks
-    int longLineBytes = 0;      // when set, one more data record of this many bytes
-    bool wrongChecksum = false; // a checksum record that does not match the text
-
-    // The image text up to and including the end-of-file record.
-    QByteArray text() const
-    {
-        QByteArray lines;
-        for (int i = 0; i < programLines; ++i)
-            lines += record(i * 16, 0x00, QByteArray(16, char(i + 1)));
-        lines += textBlock(0x800, part);
-        lines += textBlock(0x840, version);
-        lines += textBlock(0x880, "Mar 03 2016 10:20:30");
-        if (longLineBytes > 0)
-            lines += record(0x1000, 0x00, QByteArray(longLineBytes, '\x5A'));
-        return lines + ":00000001FF\r\n";
-    }
-
-    bool write(const QString& fileName) const
-    {
-        const QByteArray image = text();
-        const quint8 checksum = HexReader::imageChecksum(image) + (wrongChecksum ? 1 : 0);
-        QFile file(fileName);
-        return file.open(QIODevice::WriteOnly) &&
-               file.write(image + record(0x0000, 0x80, QByteArray(1, '\0') + char(checksum))) > 0;
-    }
-};
-
 QByteArray message(std::initializer_list<int> bytes)
 {
     QByteArray result;
-    for (int byte : bytes)
+    for (int byte : bytes) {
         result += char(byte);
+    }
     return result;
 }
 
@@ -124,6 +66,16 @@ sim::Board board(PartType part)
     return sim::Board(int(part));
 }
 
+// Length of the longest line of text, its line feed included.
+int longestLine(const QByteArray& text)
+{
+    int longest = 0;
+    for (const QByteArray& line : lines(text)) {
+        longest = qMax(longest, line.size());
+    }
+    return longest;
+}
+
 QByteArray partCode(PartType part)
 {
     switch (part) {
@@ -136,9 +88,15 @@ QByteArray partCode(PartType part)
     }
 }
 
-} // namespace
+// A small image for the boards of part, with a version the boards do not run yet.
+TestImage imageFor(PartType part)
+{
+    TestImage image(partCode(part), "v2.3");
+    image.codeLines = 4;
+    return image;
+}
 
-Q_DECLARE_METATYPE(Image)
+} // namespace
 
 // Takes the engine's reports through queued, string-based connections.
 class QueuedReceiver : public QObject
@@ -165,6 +123,9 @@ private slots:
     void stateSequence_data();
     void stateSequence();
     void groupMessageOrder();
+    void earlyOrStrayRepliesNeverMoveTheStepOn_data();
+    void earlyOrStrayRepliesNeverMoveTheStepOn();
+    void repeatNeverStandsInForALostAcknowledgement();
     void failures_data();
     void failures();
     void silentGroupMemberFailsOneSecondAfterTheBlock();
@@ -180,13 +141,16 @@ private slots:
 private:
     // A new engine for part (with sensors for a group) on the shared protocol object.
     trvUpdater* makeEngine(PartType part, const PartList& sensors, HexReader* hexReader);
-    // Reads a freshly written image into reader.
-    void readImage(const Image& image);
+    // Reads a freshly written image file into reader.
+    void readImage(const QByteArray& contents);
     // Runs the event loop until the engine has emitted done() or canceled(), or ms have passed.
     bool runToEnd(trvUpdater* engine, int ms);
     // Calls action once the engine has taken state (after its requests are on their way).
     void whenEntering(trvUpdater* engine, trvUpdater::State state, std::function<void()> action);
     static StateList states(const QSignalSpy& currentState);
+    // The engine can send nothing more: it has no time-out armed, and the link has
+    // nothing of it queued (a poll tick now writes nothing); sent messages have left.
+    void verifyStopped(int sent);
 
     QTemporaryDir dir;
     std::unique_ptr<trvInterface> device;
@@ -214,16 +178,19 @@ void tst_trvUpdater::cleanup()
 trvUpdater* tst_trvUpdater::makeEngine(PartType part, const PartList& sensors, HexReader* hexReader)
 {
     engine = new trvUpdater(device.get(), hexReader, part);
-    for (PartType sensor : sensors)
+    for (PartType sensor : sensors) {
         engine->addPart(sensor);
+    }
     return engine;
 }
 
-void tst_trvUpdater::readImage(const Image& image)
+void tst_trvUpdater::readImage(const QByteArray& contents)
 {
-    const QString fileName = dir.filePath(QString::fromLatin1(image.part) + ".hex");
-    QVERIFY(image.write(fileName));
-    reader.read(fileName, false);
+    QFile file(dir.filePath("image.hex"));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QCOMPARE(file.write(contents), qint64(contents.size()));
+    file.close();
+    reader.read(file.fileName(), false);
 }
 
 bool tst_trvUpdater::runToEnd(trvUpdater* updater, int ms)
@@ -248,16 +215,27 @@ void tst_trvUpdater::whenEntering(trvUpdater* updater, trvUpdater::State state,
 {
     // currentState comes before the engine takes the state and sends its requests.
     connect(updater, &trvUpdater::currentState, this, [=](trvUpdater::State entered) {
-        if (entered == state)
+        if (entered == state) {
             QTimer::singleShot(0, this, action);
+        }
     });
+}
+
+void tst_trvUpdater::verifyStopped(int sent)
+{
+    auto* timer = engine->findChild<QTimer*>();
+    QVERIFY(timer);
+    QVERIFY(!timer->isActive());
+    device->polling();
+    QCOMPARE(instrument().messages().size(), sent);
 }
 
 StateList tst_trvUpdater::states(const QSignalSpy& currentState)
 {
     StateList result;
-    for (const QList<QVariant>& arguments : currentState)
+    for (const QList<QVariant>& arguments : currentState) {
         result.append(arguments.at(0).value<trvUpdater::State>());
+    }
     return result;
 }
 
@@ -265,22 +243,20 @@ void tst_trvUpdater::stateSequence_data()
 {
     QTest::addColumn<PartType>("part");
     QTest::addColumn<PartList>("sensors");
-    QTest::addColumn<QByteArray>("partCode");
     QTest::addColumn<StateList>("expected");
 
     using S = trvUpdater;
-    QTest::newRow("main board") << trvInterface::Mainboard << PartList() << QByteArray("KZENT")
+    QTest::newRow("main board") << trvInterface::Mainboard << PartList()
                                 << StateList{S::CheckCompatibility, S::StartUpdateMode,
                                              S::Transfer,           S::FinishTransfer,
                                              S::Restarting,         S::WaitForReconnect,
                                              S::VerifyVersion,      S::Succeeded};
     QTest::newRow("control panel")
-        << trvInterface::Terminal << PartList() << QByteArray("KTERM")
+        << trvInterface::Terminal << PartList()
         << StateList{S::CheckCompatibility, S::StartUpdateMode, S::Transfer,
                      S::FinishTransfer,     S::WaitForDevice,   S::Succeeded};
     QTest::newRow("sensor group") << trvInterface::NoPart
                                   << PartList{trvInterface::Sensor5, trvInterface::Sensor2}
-                                  << QByteArray("KSENS")
                                   << StateList{S::CheckCompatibility, S::StartUpdateMode,
                                                S::Transfer,           S::FinishTransfer,
                                                S::WaitForDevice,      S::Succeeded};
@@ -290,12 +266,9 @@ void tst_trvUpdater::stateSequence()
 {
     QFETCH(PartType, part);
     QFETCH(PartList, sensors);
-    QFETCH(QByteArray, partCode);
     QFETCH(StateList, expected);
 
-    Image image;
-    image.part = partCode;
-    readImage(image);
+    readImage(imageFor(part).file());
     QCOMPARE(reader.state, HexReader::FileOk);
     makeEngine(part, sensors, &reader);
     QSignalSpy currentState(engine, &trvUpdater::currentState);
@@ -308,8 +281,9 @@ void tst_trvUpdater::stateSequence()
     QVERIFY(runToEnd(engine, 5000));
 
     QCOMPARE(states(currentState), expected);
-    for (const QList<QVariant>& arguments : currentState)
+    for (const QList<QVariant>& arguments : currentState) {
         QCOMPARE(arguments.at(1).value<trvUpdater::Err>(), trvUpdater::NoError);
+    }
     QCOMPARE(done.count(), 1);
     QCOMPARE(canceled.count(), 0);
 
@@ -318,8 +292,9 @@ void tst_trvUpdater::stateSequence()
     QCOMPARE(range.at(0), (QList<QVariant>{0, size}));
     // One report per line, rising, and a last one that finds nothing left.
     QCOMPARE(process.count(), lines(reader.data).size() + 1);
-    for (int i = 1; i < process.count() - 1; ++i)
+    for (int i = 1; i < process.count() - 1; ++i) {
         QVERIFY(process.at(i - 1).at(0).toInt() < process.at(i).at(0).toInt());
+    }
     QCOMPARE(process.at(process.count() - 2).at(0).toInt(), size);
     QCOMPARE(process.last().at(0).toInt(), size);
 
@@ -332,9 +307,7 @@ void tst_trvUpdater::stateSequence()
 
 void tst_trvUpdater::groupMessageOrder()
 {
-    Image image;
-    image.part = "KSENS";
-    readImage(image);
+    readImage(imageFor(trvInterface::NoPart).file());
     makeEngine(trvInterface::NoPart, {trvInterface::Sensor1, trvInterface::Sensor3}, &reader);
     // How many messages had been written when each data acknowledgement came in.
     QList<int> writtenAtAck;
@@ -361,6 +334,141 @@ void tst_trvUpdater::groupMessageOrder()
     QCOMPARE(instrument().storedText(sim::Sensor3), reader.data);
     QVERIFY(instrument().storedText(sim::Sensor2).isEmpty());
     QCOMPARE(instrument().version(sim::Sensor2), 10);
+}
+
+// The host reads, right after one request of the step has left, a report of its own in
+// place of the boards' replies to it: replies that answer that request, followed in the same
+// report by replies that could only answer the next request, which has not left yet, or by
+// replies that answer nothing. Only replies to requests that have left move the step on.
+void tst_trvUpdater::earlyOrStrayRepliesNeverMoveTheStepOn_data()
+{
+    QTest::addColumn<PartType>("part");
+    QTest::addColumn<PartList>("sensors");
+    QTest::addColumn<int>("request"); // 0: the first version request; n: line n (past the last
+                                      // line: the end messages)
+    QTest::addColumn<QByteArray>("report");
+    QTest::addColumn<PartList>("replaced"); // boards whose replies to that request it replaces
+
+    const PartType terminal = trvInterface::Terminal;
+    const PartList group{trvInterface::Sensor1, trvInterface::Sensor3};
+    const int lineCount = lines(imageFor(terminal).text()).size();
+    QTest::newRow("a line's acknowledgement twice")
+        << terminal << PartList() << 3 << message({0x03, 6, 1, 0x03, 6, 1}) << PartList{terminal};
+    QTest::newRow("a refusal in the name of the group")
+        << trvInterface::NoPart << group << 2 << message({0x03, 0, 0}) << PartList();
+    QTest::newRow("the version, then a start acknowledgement")
+        << terminal << PartList() << 0 << message({0x01, 6, 10, 0x02, 6, 1}) << PartList{terminal};
+    QTest::newRow("the last line's acknowledgement, then an end acceptance")
+        << terminal << PartList() << lineCount << message({0x03, 6, 1, 0x04, 6, 1})
+        << PartList{terminal};
+    QTest::newRow("the end acceptance, then the new version")
+        << terminal << PartList() << lineCount + 1 << message({0x04, 6, 1, 0x01, 6, 23})
+        << PartList{terminal};
+}
+
+void tst_trvUpdater::earlyOrStrayRepliesNeverMoveTheStepOn()
+{
+    QFETCH(PartType, part);
+    QFETCH(PartList, sensors);
+    QFETCH(int, request);
+    QFETCH(QByteArray, report);
+    QFETCH(PartList, replaced);
+
+    readImage(imageFor(part).file());
+    const PartList boards = part == trvInterface::NoPart ? sensors : PartList{part};
+    sim::BoardFaults losesReply; // replies: the version, the start, one per line, the end
+    losesReply.dropReplyAt = request == 0 ? 1 : 2 + request;
+    for (PartType replacedBoard : replaced) {
+        instrument().setFaults(board(replacedBoard), losesReply);
+    }
+    makeEngine(part, sensors, &reader);
+    QSignalSpy done(engine, &trvUpdater::done);
+    // How many messages had been written when each reply of a board of the step (or one in
+    // the group's name) came in.
+    QList<int> writtenAtReply;
+    auto note = [&](PartType from) {
+        if (from == trvInterface::NoPart || boards.contains(from)) {
+            writtenAtReply.append(instrument().messages().size());
+        }
+    };
+    connect(device.get(), &trvInterface::firmwareVersion, this, note);
+    connect(device.get(), &trvInterface::firmwareUpdateStartAck, this, note);
+    connect(device.get(), &trvInterface::firmwareUpdateDataAck, this, note);
+    connect(device.get(), &trvInterface::firmwareUpdateEndAck, this, note);
+    // The report is read in the first tick after the request was queued, which writes it.
+    int blocks = 0;
+    connect(engine, &trvUpdater::process, this, [&] {
+        if (++blocks == request) {
+            instrument().injectReport(report);
+        }
+    });
+    if (request == 0) {
+        instrument().injectReport(report);
+    }
+
+    engine->start();
+    QVERIFY(runToEnd(engine, 5000));
+    QCOMPARE(done.count(), 1);
+
+    // Each request waits for every board's reply to the one before: the messages written
+    // when each request has left are the version request, the start messages, each line,
+    // the end messages and the version request.
+    const int boardCount = boards.size();
+    const int lineCount = lines(reader.data).size();
+    QList<int> writtenWhenLeft{1, 1 + boardCount};
+    for (int line = 1; line <= lineCount; ++line) {
+        writtenWhenLeft.append(1 + boardCount + line);
+    }
+    writtenWhenLeft << 1 + 2 * boardCount + lineCount << 2 + 2 * boardCount + lineCount;
+    QList<int> expected;
+    for (int written : writtenWhenLeft) {
+        for (int reply = 0; reply < boardCount; ++reply) {
+            expected.append(written);
+        }
+    }
+    const int writtenAtReport = writtenWhenLeft.at(request == 0 ? 0 : request + 1);
+    for (int i = 0; i < replaced.size(); ++i) {
+        expected.removeOne(writtenAtReport);
+    }
+    for (int offset = 0; offset + 3 <= report.size(); offset += 3) {
+        const PartType from = PartType(report.at(offset + 1));
+        if (from == trvInterface::NoPart || boards.contains(from)) {
+            expected.append(writtenAtReport);
+        }
+    }
+    std::sort(expected.begin(), expected.end());
+    QCOMPARE(writtenAtReply, expected);
+    for (PartType updated : boards) {
+        QCOMPARE(instrument().storedText(board(updated)), reader.data);
+    }
+}
+
+// Sensor3 acknowledges line 3 twice, the second time in the report in which Sensor1's
+// acknowledgement completes the line; its acknowledgement of line 4 is lost. The repeat does not
+// stand in for it: the step waits for it and fails, and line 5 is never sent.
+void tst_trvUpdater::repeatNeverStandsInForALostAcknowledgement()
+{
+    readImage(imageFor(trvInterface::NoPart).file());
+    sim::BoardFaults losesFourthLineAcknowledgement;
+    losesFourthLineAcknowledgement.dropReplyAt = 2 + 4; // after its version and start replies
+    instrument().setFaults(sim::Sensor3, losesFourthLineAcknowledgement);
+    makeEngine(trvInterface::NoPart, {trvInterface::Sensor1, trvInterface::Sensor3}, &reader);
+    QSignalSpy canceled(engine, &trvUpdater::canceled);
+    int blocks = 0;
+    connect(engine, &trvUpdater::process, this, [&] {
+        if (++blocks == 3) { // read right after line 3 is written, before the boards' replies
+            instrument().injectReport(message({0x03, 3, 1}));
+        }
+    });
+
+    engine->start();
+    QVERIFY(runToEnd(engine, 5000));
+
+    QCOMPARE(canceled.count(), 1);
+    QCOMPARE(canceled.at(0).at(0).value<trvUpdater::Err>(), trvUpdater::NoResponse);
+    const QList<QByteArray> sent = instrument().messages();
+    QCOMPARE(sent.last(), dataMessage(lines(reader.data).at(3)));
+    verifyStopped(sent.size());
 }
 
 void tst_trvUpdater::failures_data()
@@ -426,9 +534,7 @@ void tst_trvUpdater::failures()
     QFETCH(trvUpdater::Err, error);
     QFETCH(QString, text);
 
-    Image image;
-    image.part = partCode(part);
-    readImage(image);
+    readImage(imageFor(part).file());
     instrument().setFaults(board(faulty), faults);
     instrument().setMainboardRestartTime(mainboardRestartTime);
     makeEngine(part, sensors, &reader);
@@ -439,8 +545,9 @@ void tst_trvUpdater::failures()
     qint64 enteredFailingState = -1;
     int sentAtFailure = -1;
     connect(engine, &trvUpdater::currentState, this, [&](trvUpdater::State state) {
-        if (state == failedIn)
+        if (state == failedIn) {
             enteredFailingState = clock.elapsed();
+        }
     });
     connect(engine, &trvUpdater::canceled, this,
             [&] { sentAtFailure = instrument().messages().size(); });
@@ -460,31 +567,31 @@ void tst_trvUpdater::failures()
     QCOMPARE(seen.at(seen.size() - 2), failedIn);
     if (faults.zeroAckAtLine > 0) {
         int dataMessages = 0;
-        for (const QByteArray& sent : instrument().messages())
+        for (const QByteArray& sent : instrument().messages()) {
             dataMessages += sent.startsWith('\x03') ? 1 : 0;
+        }
         QCOMPARE(dataMessages, faults.zeroAckAtLine);
     }
-    if (mainboardRestartTime > 10000) // waits 10 s for the main board, no more and not much less
+    if (mainboardRestartTime > 10000) { // waits 10 s for the main board, no more and not much less
         QVERIFY2(failedAt - enteredFailingState >= 9500 && failedAt - enteredFailingState < 11500,
                  qPrintable(QString::number(failedAt - enteredFailingState)));
+    }
 
-    // Past any time-out that could still be running: nothing more goes out.
-    QTest::qWait(1100);
-    QCOMPARE(instrument().messages().size(), sentAtFailure);
+    verifyStopped(sentAtFailure);
     QCOMPARE(canceled.count(), 1);
     QCOMPARE(done.count(), 0);
 }
 
 void tst_trvUpdater::lineLostWithTheDeviceIsNotSentLater()
 {
-    Image image;
-    readImage(image);
+    readImage(imageFor(trvInterface::Terminal).file());
     makeEngine(trvInterface::Terminal, PartList(), &reader);
     QSignalSpy canceled(engine, &trvUpdater::canceled);
     int blocks = 0;
     connect(engine, &trvUpdater::process, this, [&] {
-        if (++blocks == 3) // the third line cannot be written
+        if (++blocks == 3) { // the third line cannot be written
             instrument().setWriteFails(true);
+        }
     });
 
     engine->start();
@@ -495,15 +602,13 @@ void tst_trvUpdater::lineLostWithTheDeviceIsNotSentLater()
     // The device takes reports again: the step is over, so its line stays lost.
     instrument().clearLog();
     instrument().setWriteFails(false);
-    QTest::qWait(200);
-    QCOMPARE(instrument().messages(), QList<QByteArray>());
+    device->open(); // what the link kept queued leaves with the next tick
+    verifyStopped(0);
 }
 
 void tst_trvUpdater::silentGroupMemberFailsOneSecondAfterTheBlock()
 {
-    Image image;
-    image.part = "KSENS";
-    readImage(image);
+    readImage(imageFor(trvInterface::NoPart).file());
     // Replies come 600 ms after their request, and Sensor3 loses its first data acknowledgement
     // (after its version and start replies). Re-arming the time-out at a partial answer would
     // fail the step only 1600 ms after the block.
@@ -532,8 +637,7 @@ void tst_trvUpdater::silentGroupMemberFailsOneSecondAfterTheBlock()
 
 void tst_trvUpdater::waitForDeviceAsksElevenTimes()
 {
-    Image image;
-    readImage(image);
+    readImage(imageFor(trvInterface::Terminal).file());
     instrument().setBoardRestartTime(60000); // the control panel never comes back in time
     makeEngine(trvInterface::Terminal, {}, &reader);
     QSignalSpy canceled(engine, &trvUpdater::canceled);
@@ -543,7 +647,7 @@ void tst_trvUpdater::waitForDeviceAsksElevenTimes()
     engine->start();
     QVERIFY(runToEnd(engine, 15000));
     const qint64 failedAfter = waiting.elapsed();
-    QTest::qWait(1100);
+    verifyStopped(instrument().messages().size());
 
     QCOMPARE(canceled.count(), 1);
     QCOMPARE(canceled.at(0).at(0).value<trvUpdater::Err>(), trvUpdater::NoResponse);
@@ -552,16 +656,15 @@ void tst_trvUpdater::waitForDeviceAsksElevenTimes()
     const int end = sent.indexOf(message({0x04, 0x06, reader.checksum}));
     QVERIFY(end > 0);
     QList<QByteArray> expected;
-    for (int request = 0; request < 11; ++request)
+    for (int request = 0; request < 11; ++request) {
         expected.append(message({0x01, 0x06}));
+    }
     QCOMPARE(sent.mid(end + 1), expected);
 }
 
 void tst_trvUpdater::strayRepliesAndReconnectIgnored()
 {
-    Image image;
-    image.part = "KZENT";
-    readImage(image);
+    readImage(imageFor(trvInterface::Mainboard).file());
     instrument().setReplyLatency(50, 50); // every state lasts long enough to be hit
     makeEngine(trvInterface::Mainboard, {}, &reader);
     QSignalSpy currentState(engine, &trvUpdater::currentState);
@@ -573,16 +676,18 @@ void tst_trvUpdater::strayRepliesAndReconnectIgnored()
     const QByteArray strayVersion = message({0x01, 0x07, 99});
     for (trvUpdater::State state :
          {trvUpdater::StartUpdateMode, trvUpdater::Transfer, trvUpdater::FinishTransfer,
-          trvUpdater::Restarting, trvUpdater::WaitForReconnect})
+          trvUpdater::Restarting, trvUpdater::WaitForReconnect}) {
         whenEntering(engine, state, [&] { device->dataInput(strayVersion); });
+    }
     whenEntering(engine, trvUpdater::Restarting, [&] { emit device->connected(); });
 
     engine->start();
     QVERIFY(runToEnd(engine, 8000));
 
     int strayReplies = 0;
-    for (const QList<QVariant>& arguments : versions)
+    for (const QList<QVariant>& arguments : versions) {
         strayReplies += arguments.at(1).toString() == "v9.9" ? 1 : 0;
+    }
     QCOMPARE(strayReplies, 5);
     QCOMPARE(done.count(), 1);
     using S = trvUpdater;
@@ -597,37 +702,42 @@ void tst_trvUpdater::strayRepliesAndReconnectIgnored()
 
 void tst_trvUpdater::imageChecksBeforeSending_data()
 {
-    QTest::addColumn<Image>("image");
+    QTest::addColumn<QByteArray>("image");
     QTest::addColumn<bool>("fileGone");
     QTest::addColumn<bool>("withReader");
     QTest::addColumn<trvUpdater::Err>("error");
 
-    Image good;
-    Image corrupted;
-    corrupted.wrongChecksum = true;
-    Image longestLine; // 24 data bytes: 61 characters with CR LF, one full report
-    longestLine.longLineBytes = 24;
-    Image overlong; // 25 data bytes: 63 characters
-    overlong.longLineBytes = 25;
+    const QByteArray good = imageFor(trvInterface::Terminal).file();
+    const QByteArray text = imageFor(trvInterface::Terminal).text();
+    const QByteArray corrupted =
+        text + TestImage::checksumRecord(HexReader::imageChecksum(text) + 1);
+    // A data record of n bytes is a line of 13 + 2n characters with CR LF.
+    TestImage longestLine = imageFor(trvInterface::Terminal);
+    longestLine.longLineBytes = (trvInterface::maximumBlockSize - 13) / 2;
+    TestImage overlong = longestLine;
+    ++overlong.longLineBytes;
 
     QTest::newRow("corrupted image") << corrupted << false << true << trvUpdater::InvalidFirmware;
     QTest::newRow("file gone, older image kept")
         << good << true << true << trvUpdater::InvalidFirmware;
-    QTest::newRow("line of 63 bytes") << overlong << false << true << trvUpdater::InvalidFirmware;
-    QTest::newRow("line of 61 bytes") << longestLine << false << true << trvUpdater::NoError;
+    QTest::newRow("line longer than a data message carries")
+        << overlong.file() << false << true << trvUpdater::InvalidFirmware;
+    QTest::newRow("longest line a data message carries")
+        << longestLine.file() << false << true << trvUpdater::NoError;
     QTest::newRow("no reader") << good << false << false << trvUpdater::InternalError;
 }
 
 void tst_trvUpdater::imageChecksBeforeSending()
 {
-    QFETCH(Image, image);
+    QFETCH(QByteArray, image);
     QFETCH(bool, fileGone);
     QFETCH(bool, withReader);
     QFETCH(trvUpdater::Err, error);
 
     readImage(image);
-    if (fileGone)
+    if (fileGone) {
         QCOMPARE(reader.read(dir.filePath("missing.hex"), false), HexReader::FileAccessDenied);
+    }
     QVERIFY(!reader.data.isEmpty());
     makeEngine(trvInterface::Terminal, {}, withReader ? &reader : nullptr);
     QSignalSpy currentState(engine, &trvUpdater::currentState);
@@ -639,6 +749,7 @@ void tst_trvUpdater::imageChecksBeforeSending()
         QVERIFY(runToEnd(engine, 5000));
         QCOMPARE(done.count(), 1);
         QCOMPARE(instrument().storedText(sim::Terminal), reader.data);
+        QCOMPARE(longestLine(reader.data), trvInterface::maximumBlockSize);
         return;
     }
     // Refused at once, before anything is sent.
@@ -647,8 +758,7 @@ void tst_trvUpdater::imageChecksBeforeSending()
     QCOMPARE(currentState.count(), 1);
     QCOMPARE(currentState.at(0), (QList<QVariant>{QVariant::fromValue(trvUpdater::Failed),
                                                   QVariant::fromValue(error)}));
-    QTest::qWait(50);
-    QVERIFY(instrument().messages().isEmpty());
+    verifyStopped(0);
     QCOMPARE(done.count(), 0);
 }
 
@@ -690,6 +800,8 @@ void tst_trvUpdater::builtInImages()
     QFETCH(PartList, sensors);
 
     QCOMPARE(reader.read(fileName, false), HexReader::FileOk);
+    // Every line goes to the board in one data message.
+    QVERIFY(longestLine(reader.data) <= trvInterface::maximumBlockSize);
     makeEngine(part, sensors, &reader);
     QSignalSpy done(engine, &trvUpdater::done);
 

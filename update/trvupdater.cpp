@@ -14,10 +14,10 @@ const int versionRetries = 10;      // version requests after the first one in W
 
 } // namespace
 
-trvUpdater::trvUpdater(trvInterface* interface, HexReader* reader, trvInterface::PartType part,
+trvUpdater::trvUpdater(trvInterface* protocol, HexReader* image, trvInterface::PartType board,
                        QObject* parent)
-    : QObject(parent), interface(interface), reader(reader), part(part), timer(new QTimer(this)),
-      state(Connecting), position(0), retries(0), imageChecksum(0)
+    : QObject(parent), interface(protocol), reader(image), part(board), timer(new QTimer(this)),
+      state(Connecting), position(0), retries(0), reportsBeforeRequest(0), imageChecksum(0)
 {
     qRegisterMetaType<trvUpdater::State>();
     qRegisterMetaType<trvUpdater::Err>();
@@ -45,24 +45,28 @@ trvUpdater::~trvUpdater()
 
 void trvUpdater::addPart(trvInterface::PartType p)
 {
-    if (part != trvInterface::NoPart || p < trvInterface::Sensor1 || p > trvInterface::Sensor5)
+    if (part != trvInterface::NoPart || p < trvInterface::Sensor1 || p > trvInterface::Sensor5) {
         return;
-    if (!sensors.contains(p))
+    }
+    if (!sensors.contains(p)) {
         sensors.append(p);
+    }
 }
 
 bool trvUpdater::hasPart(trvInterface::PartType p)
 {
-    if (part == trvInterface::NoPart)
+    if (part == trvInterface::NoPart) {
         return sensors.contains(p);
+    }
     return p == part;
 }
 
 void trvUpdater::start()
 {
     // A step runs once: a second call would restart a transfer half way through.
-    if (state != Connecting)
+    if (state != Connecting) {
         return;
+    }
     if (!interface || !reader) {
         setState(Failed, InternalError);
         return;
@@ -73,7 +77,7 @@ void trvUpdater::start()
     position = 0;
     // Only an image that passed every check is written into a board, and only
     // whole lines that fit one data message each.
-    if (reader->state != HexReader::FileOk || longestBlock(data) > maximumBlockSize) {
+    if (reader->state != HexReader::FileOk || longestBlock(data) > trvInterface::maximumBlockSize) {
         setState(Failed, InvalidFirmware);
         return;
     }
@@ -160,8 +164,9 @@ void trvUpdater::timeout()
 
 void trvUpdater::connected()
 {
-    if (state != WaitForReconnect || part != trvInterface::Mainboard)
+    if (state != WaitForReconnect || part != trvInterface::Mainboard) {
         return;
+    }
     setState(VerifyVersion);
     buildAckWaiter();
     interface->requestFirmwareVersion(trvInterface::Mainboard);
@@ -172,13 +177,15 @@ void trvUpdater::version(trvInterface::PartType p, QString text)
 {
     switch (state) {
     case CheckCompatibility:
-        if (!ackWanted(p) || !ackDone())
+        if (!ackWanted(p) || !ackDone()) {
             return;
+        }
         setState(StartUpdateMode);
         buildAckWaiter();
         if (part == trvInterface::NoPart) {
-            for (trvInterface::PartType sensor : qAsConst(sensors))
+            for (trvInterface::PartType sensor : qAsConst(sensors)) {
                 interface->firmwareUpdateStart(sensor);
+            }
         } else {
             interface->firmwareUpdateStart(part);
         }
@@ -186,14 +193,16 @@ void trvUpdater::version(trvInterface::PartType p, QString text)
         return;
     case VerifyVersion:
     case WaitForDevice:
-        if (!ackWanted(p))
+        if (!ackWanted(p)) {
             return;
+        }
         if (text != imageVersion) {
             setState(Failed, FinishFailed);
             return;
         }
-        if (ackDone())
+        if (ackDone()) {
             setState(Succeeded);
+        }
         return;
     default:
         return;
@@ -202,14 +211,16 @@ void trvUpdater::version(trvInterface::PartType p, QString text)
 
 void trvUpdater::startAck(trvInterface::PartType p, bool ready)
 {
-    if (state != StartUpdateMode || !ackWanted(p))
+    if (state != StartUpdateMode || !ackWanted(p)) {
         return;
+    }
     if (!ready) {
         setState(Failed, StartFailed);
         return;
     }
-    if (!ackDone())
+    if (!ackDone()) {
         return;
+    }
     setState(Transfer);
     emit range(0, data.size());
     sendNextBlock();
@@ -217,26 +228,30 @@ void trvUpdater::startAck(trvInterface::PartType p, bool ready)
 
 void trvUpdater::dataAck(trvInterface::PartType p, int ok)
 {
-    if (state != Transfer || !ackWanted(p))
+    if (state != Transfer || !ackWanted(p)) {
         return;
+    }
     if (ok == 0) {
         setState(Failed, TransferFailed);
         return;
     }
-    if (ackDone())
+    if (ackDone()) {
         sendNextBlock();
+    }
 }
 
 void trvUpdater::endAck(trvInterface::PartType p, bool ok)
 {
-    if (state != FinishTransfer || !ackWanted(p))
+    if (state != FinishTransfer || !ackWanted(p)) {
         return;
+    }
     if (!ok) {
         setState(Failed, InvalidFirmware);
         return;
     }
-    if (!ackDone())
+    if (!ackDone()) {
         return;
+    }
     if (part == trvInterface::Mainboard) {
         setState(Restarting);
         buildAckWaiter();
@@ -265,28 +280,33 @@ void trvUpdater::clearTimeout()
 void trvUpdater::setState(trvUpdater::State s, trvUpdater::Err e)
 {
     clearTimeout();
-    if (s != state)
+    if (s != state) {
         emit currentState(s, e);
+    }
     state = s;
-    if (s == Failed)
+    if (s == Failed) {
         emit canceled(e);
-    else if (s == Succeeded)
+    } else if (s == Succeeded) {
         emit done();
+    }
 }
 
 void trvUpdater::buildAckWaiter()
 {
     ackWaiter.clear();
-    if (part == trvInterface::NoPart)
+    if (part == trvInterface::NoPart) {
         ackWaiter = sensors;
-    else
+    } else {
         ackWaiter.append(part);
+    }
+    reportsBeforeRequest = interface->inputReports();
 }
 
 bool trvUpdater::ackWanted(trvInterface::PartType p)
 {
-    if (!ackWaiter.contains(p) && p != part)
+    if (interface->inputReports() <= reportsBeforeRequest || !ackWaiter.contains(p)) {
         return false;
+    }
     ackWaiter.removeOne(p);
     return true;
 }
@@ -298,13 +318,15 @@ bool trvUpdater::ackDone() const
 
 void trvUpdater::sendNextBlock()
 {
-    if (state == Failed)
+    if (state == Failed) {
         return;
+    }
     clearTimeout();
     const int begin = position;
     while (position < data.size()) {
-        if (data.at(position++) == '\n')
+        if (data.at(position++) == '\n') {
             break;
+        }
     }
     const QByteArray block = data.mid(begin, position - begin);
     emit process(position);
@@ -318,8 +340,9 @@ void trvUpdater::sendNextBlock()
     setState(FinishTransfer);
     buildAckWaiter();
     if (part == trvInterface::NoPart) {
-        for (trvInterface::PartType sensor : qAsConst(sensors))
+        for (trvInterface::PartType sensor : qAsConst(sensors)) {
             interface->firmwareUpdateEnd(sensor, imageChecksum);
+        }
     } else {
         interface->firmwareUpdateEnd(part, imageChecksum);
     }

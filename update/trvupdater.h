@@ -13,6 +13,14 @@ class QTimer;
 // Brings one update step to its end: one image into the main board, the
 // control panel, or a group of sensor boards, driven by the instrument's
 // replies and one single-shot time-out.
+//
+// A reply counts only when it comes from a board whose reply the engine
+// awaits, and only when it was decoded from an input report read after the
+// request it answers was queued (trvInterface::inputReports). A stray or
+// repeated acknowledgement, also one that stands in the same report as the
+// acknowledgement that completed the previous line, is never taken for the
+// next line: no line and no end message leaves before every board of the
+// step has acknowledged the line before it.
 class trvUpdater : public QObject
 {
     Q_OBJECT
@@ -44,8 +52,9 @@ public:
     };
     Q_ENUM(Err)
 
-    // interface and reader are borrowed and must outlive the engine.
-    trvUpdater(trvInterface* interface, HexReader* reader, trvInterface::PartType part,
+    // protocol and image are borrowed and must outlive the engine; board is
+    // Mainboard, Terminal, or NoPart for a group of sensor boards.
+    trvUpdater(trvInterface* protocol, HexReader* image, trvInterface::PartType board,
                QObject* parent = nullptr);
     ~trvUpdater() override;
 
@@ -80,15 +89,14 @@ private:
     void setTimeout(int ms);
     void clearTimeout();
     void setState(trvUpdater::State s, trvUpdater::Err e = NoError);
+    // Awaits a reply from every board of the step to the request about to be queued.
     void buildAckWaiter();
+    // Whether a reply from p counts; if so, p is no longer awaited.
     bool ackWanted(trvInterface::PartType p);
     bool ackDone() const;
     void sendNextBlock();
     // Length of the longest line of text, its line feed included.
     static int longestBlock(const QByteArray& text);
-
-    // A data message carries its block in one 64-byte report after a 3-byte head.
-    static const int maximumBlockSize = 61;
 
     trvInterface* interface;
     HexReader* reader;
@@ -99,6 +107,9 @@ private:
     int position;
     int retries;
     QList<trvInterface::PartType> ackWaiter;
+    // Input reports decoded when the awaited request was queued; replies
+    // from these reports came before it left.
+    quint64 reportsBeforeRequest;
     QList<trvInterface::PartType> sensors;
     // The image's version and checksum, taken by start() together with data.
     QString imageVersion;

@@ -6,11 +6,6 @@
 
 #include <cstring>
 
-namespace {
-// Room for messages in one output report, behind the report ID.
-constexpr int reportPayload = 64;
-} // namespace
-
 UsbHid::UsbHid(const unsigned short& vendor, const unsigned short& product, QObject* parent)
     : QObject(parent), opened(false), autoconnect(false), vendor(vendor), product(product),
       timebase(15), handle(nullptr), pollTimer(new QTimer(this))

@@ -26,6 +26,9 @@ public:
     // When on, every tick while closed tries to open the device.
     void setAutoconnect(const bool& autoconnect);
 
+    // Bytes of messages one report carries, behind its report ID.
+    static constexpr int reportPayload = 64;
+
 public slots:
     void open();
     void close();

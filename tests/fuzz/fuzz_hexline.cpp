@@ -16,15 +16,19 @@ void fail(const char* what)
 
 int digit(const QByteArray& line, int position)
 {
-    if (position >= line.size())
+    if (position >= line.size()) {
         return 0;
+    }
     const char c = line.at(position);
-    if (c >= '0' && c <= '9')
+    if (c >= '0' && c <= '9') {
         return c - '0';
-    if (c >= 'a' && c <= 'f')
+    }
+    if (c >= 'a' && c <= 'f') {
         return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
+    }
+    if (c >= 'A' && c <= 'F') {
         return c - 'A' + 10;
+    }
     return 0;
 }
 
@@ -42,8 +46,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size)
     const QByteArray text = record.picData();
 
     if (line.size() < 13 || line.at(0) != ':') {
-        if (record.valid || !record.data.isEmpty() || !text.isEmpty())
+        if (record.valid || !record.data.isEmpty() || !text.isEmpty()) {
             fail("a line that is no record decodes to nothing");
+        }
         return 0;
     }
 
@@ -58,17 +63,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size)
         sum += byteAt(line, 9 + 2 * i);
     }
     if (record.length != length || record.address != address || record.type != type ||
-        record.checksum != checksum || record.data != data)
+        record.checksum != checksum || record.data != data) {
         fail("fields as the record layout gives them");
-    if (record.valid != ((sum + checksum) % 256 == 0))
+    }
+    if (record.valid != ((sum + checksum) % 256 == 0)) {
         fail("valid exactly when the record bytes add up to 0");
+    }
 
     QByteArray expectedText;
     for (int i = 0; i < data.size(); ++i) {
-        if (i % 4 < 2)
+        if (i % 4 < 2) {
             expectedText.append(data.at(i));
+        }
     }
-    if (text != expectedText)
+    if (text != expectedText) {
         fail("picData takes the first two of every four data bytes");
+    }
     return 0;
 }

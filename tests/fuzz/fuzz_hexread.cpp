@@ -43,10 +43,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size)
     FUZZ_CHECK(result != HexReader::FileAccessDenied && result != HexReader::WriteAccessDenied);
     FUZZ_CHECK(plain.data.size() <= content.size());
     FUZZ_CHECK(file.content() == content);
-    if (result == HexReader::FileOk || result == HexReader::NoValidFirmware)
+    if (result == HexReader::FileOk || result == HexReader::NoValidFirmware) {
         FUZZ_CHECK(HexReader::imageChecksum(plain.data) == plain.checksum);
-    if (result == HexReader::FileOk)
+    }
+    if (result == HexReader::FileOk) {
         FUZZ_CHECK(!plain.part.isEmpty() && !plain.version.isEmpty() && !plain.date.isEmpty());
+    }
 
     // Stamping: the same verdict on the lines, the record appended only to a
     // file that had none, and the stamped file then reads alike.
@@ -74,8 +76,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size)
     HexReader again;
     const HexReader::Err reread = again.read(file.path(), true);
     FUZZ_CHECK(file.content() == afterStamping); // a stamped file is never stamped twice
-    if (isEndOfFile(lastLine(stamping.data)))
+    if (isEndOfFile(lastLine(stamping.data))) {
         FUZZ_CHECK(reread == stamped && again.data == stamping.data &&
                    again.checksum == stamping.checksum);
+    }
     return 0;
 }

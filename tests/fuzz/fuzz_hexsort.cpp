@@ -56,17 +56,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size)
     bool allValid = true;
     quint16 upper = 0;
     for (const QByteArray& line : lines(content)) {
-        if (!holdsText(line))
+        if (!holdsText(line)) {
             continue;
+        }
         const HexLine record(line);
         if (!record.valid) {
             allValid = false;
             break;
         }
-        if (record.type == 0x00)
+        if (record.type == 0x00) {
             expected.insert(quint32(upper) << 16 | record.address, line);
-        else if (record.type == 0x04)
+        } else if (record.type == 0x04) {
             upper = upperBits(record);
+        }
     }
 
     const HexReader::Err result = HexReader::sort(file.path());

@@ -10,7 +10,10 @@
 //    order, and the end carried the image checksum;
 //  - at most one of done() and canceled(), once, canceled() never NoError;
 //  - nothing is sent after done() or canceled(), and no time-out stays armed;
-//  - no data line is sent twice or out of order; progress never falls.
+//  - no data line is sent twice or out of order; progress never falls;
+//  - no line and no end message leaves before every board of the step has
+//    acknowledged the line before it, in a report delivered after that line
+//    left.
 //
 // Input: byte 0 picks the step (main board, control panel, or a set of
 // sensor boards); the rest is a stream of events, one byte each plus
@@ -19,6 +22,7 @@
 #include "fuzzfile.h"
 #include "hexreader.h"
 #include "instrument.h"
+#include "testimage.h"
 #include "trvinterface.h"
 #include "trvupdater.h"
 
@@ -36,51 +40,18 @@ using Part = trvInterface::PartType;
 constexpr int oldVersion = 10;   // v1.0, what the boards report before the update
 constexpr int imageVersion = 11; // v1.1, the image's version
 
-QByteArray record(quint16 address, quint8 type, const QByteArray& bytes)
-{
-    QByteArray head;
-    head.append(char(bytes.size()));
-    head.append(char(address >> 8));
-    head.append(char(address & 0xFF));
-    head.append(char(type));
-    quint8 sum = 0;
-    for (const char byte : head + bytes)
-        sum = quint8(sum + quint8(byte));
-    return ':' + (head + bytes).toHex().toUpper() +
-           QByteArray::number(quint8(-sum), 16).rightJustified(2, '0').toUpper() + "\r\n";
-}
-
-// Characters as the identification blocks carry them: two in every four bytes.
-QByteArray textBytes(const QByteArray& text)
-{
-    QByteArray bytes;
-    for (int i = 0; i < 16; i += 2) {
-        bytes.append(i < text.size() ? text.at(i) : '\0');
-        bytes.append(i + 1 < text.size() ? text.at(i + 1) : '\0');
-        bytes.append(2, '\0');
-    }
-    return bytes.left(16);
-}
-
-// A small image: the identification blocks and a few code lines.
+// A small image: the identification blocks and one code line.
 HexReader* image()
 {
     static HexReader* const reader = [] {
-        QByteArray text = record(0, 0x04, QByteArray::fromHex("0000"));
-        text += record(0x0000, 0x00, QByteArray::fromHex("0102030405060708"));
-        text += record(0x0800, 0x00, textBytes("KSENS"));
-        text += record(0x0840, 0x00, textBytes("v1.1"));
-        text += record(0x0880, 0x00, textBytes("Feb 12 2"));
-        text += record(0x0890, 0x00, textBytes("015"));
-        text += record(0x1000, 0x00, QByteArray::fromHex("A0A1A2A3"));
-        text += ":00000001FF\r\n";
-        const quint8 checksum = HexReader::imageChecksum(text);
-        text += record(0, 0x80, QByteArray(1, '\0') + char(checksum));
+        TestImage text("KSENS", "v1.1");
+        text.codeLines = 1;
         FuzzFile file;
-        file.write(text);
+        file.write(text.file());
         auto* created = new HexReader;
-        if (created->read(file.path(), false) != HexReader::FileOk || created->version != "v1.1")
+        if (created->read(file.path(), false) != HexReader::FileOk || created->version != "v1.1") {
             fuzzFailure("the fuzz image reads", __FILE__, __LINE__);
+        }
         return created;
     }();
     return reader;
@@ -126,22 +97,24 @@ QByteArray reply(int code, int part, int value)
 class Run
 {
 public:
-    Run(Part part, const QList<Part>& sensors)
-        : part(part), boards(part == trvInterface::NoPart ? sensors : QList<Part>{part}),
+    Run(Part step, const QList<Part>& sensors)
+        : part(step), boards(step == trvInterface::NoPart ? sensors : QList<Part>{step}),
           lines(imageLines())
     {
         sim::Instrument& instrument = sim::instrument();
         instrument.reset();
         sim::BoardFaults silent;
         silent.silent = true;
-        for (int board = sim::Sensor1; board <= sim::Mainboard; ++board)
+        for (int board = sim::Sensor1; board <= sim::Mainboard; ++board) {
             instrument.setFaults(sim::Board(board), silent);
+        }
         interface.open();
         FUZZ_CHECK(instrument.isPlugged());
 
         engine = std::make_unique<trvUpdater>(&interface, image(), part);
-        for (Part sensor : sensors)
+        for (Part sensor : sensors) {
             engine->addPart(sensor);
+        }
         timer = engine->findChild<QTimer*>();
         QObject::connect(engine.get(), &trvUpdater::done, [this] { finish(true); });
         QObject::connect(engine.get(), &trvUpdater::canceled, [this](trvUpdater::Err error) {
@@ -166,8 +139,9 @@ public:
         case 0: { // any report at all
             QByteArray report;
             const int length = input.next() % 8;
-            for (int i = 0; i < length; ++i)
+            for (int i = 0; i < length; ++i) {
                 report.append(char(input.next()));
+            }
             deliver(report);
             break;
         }
@@ -202,8 +176,9 @@ public:
             answer(1);
             break;
         case 9: // the oldest request is lost
-            if (!pending.isEmpty())
+            if (!pending.isEmpty()) {
                 pending.removeFirst();
+            }
             break;
         }
         collectSent();
@@ -223,8 +198,9 @@ private:
     Part someBoard(Input& input)
     {
         const quint8 choice = input.next();
-        if (choice < 200 && !boards.isEmpty())
+        if (choice < 200 && !boards.isEmpty()) {
             return boards.at(choice % boards.size());
+        }
         return Part(choice % 9); // any board, the group, or one that does not exist
     }
 
@@ -233,25 +209,44 @@ private:
         // What the stream says about the boards of the step, before the engine hears it.
         for (int offset = 0; offset + 3 <= report.size(); offset += 3) {
             const int code = quint8(report.at(offset));
-            if (code < 1 || code > 4)
+            if (code < 1 || code > 4) {
                 break;
+            }
             const Part board = Part(qint8(report.at(offset + 1)));
             const int value = qint8(report.at(offset + 2));
-            if (!boards.contains(board))
+            if (!boards.contains(board)) {
                 continue;
-            if (code == 4 && value != 0 && endSent.contains(board))
+            }
+            if (code == 3 && value != 0) {
+                acknowledged.insert(board);
+            }
+            if (code == 4 && value != 0 && endSent.contains(board)) {
                 endAccepted.insert(board);
-            if (code == 1 && value == imageVersion && allEndsAccepted())
+            }
+            if (code == 1 && value == imageVersion && allEndsAccepted()) {
                 newVersionReported.insert(board);
+            }
         }
         interface.dataInput(report);
+    }
+
+    // Whether every board of the step has acknowledged the last line sent since it left.
+    bool allAcknowledged() const
+    {
+        for (Part board : boards) {
+            if (!acknowledged.contains(board)) {
+                return false;
+            }
+        }
+        return true;
     }
 
     bool allEndsAccepted() const
     {
         for (Part board : boards) {
-            if (!endAccepted.contains(board))
+            if (!endAccepted.contains(board)) {
                 return false;
+            }
         }
         return true;
     }
@@ -267,8 +262,9 @@ private:
             QList<Part> answering;
             if (addressed == trvInterface::NoPart && code != 4 && code != 5) {
                 for (Part sensor : boards) {
-                    if (sensor >= trvInterface::Sensor1 && sensor <= trvInterface::Sensor5)
+                    if (sensor >= trvInterface::Sensor1 && sensor <= trvInterface::Sensor5) {
                         answering.append(sensor);
+                    }
                 }
             } else if (boards.contains(addressed)) {
                 answering.append(addressed);
@@ -289,8 +285,9 @@ private:
                 }
             }
         }
-        if (report.size() > 63)
+        if (report.size() > 63) {
             report.truncate(63);
+        }
         deliver(report);
     }
 
@@ -306,10 +303,12 @@ private:
 
         const QList<QByteArray> messages = instrument.messages();
         instrument.clearLog();
-        if (finished)
+        if (finished) {
             FUZZ_CHECK(messages.isEmpty());
-        if (finished)
+        }
+        if (finished) {
             FUZZ_CHECK(!timer->isActive());
+        }
         for (const QByteArray& message : messages) {
             FUZZ_CHECK(message.size() >= 2);
             const int code = quint8(message.at(0));
@@ -318,9 +317,12 @@ private:
             if (code == 3) {
                 FUZZ_CHECK(linesSent < lines.size());
                 FUZZ_CHECK(message.mid(3) == lines.at(linesSent));
+                FUZZ_CHECK(linesSent == 0 || allAcknowledged());
+                acknowledged.clear();
                 ++linesSent;
             } else if (code == 4) {
                 FUZZ_CHECK(linesSent == lines.size());
+                FUZZ_CHECK(linesSent == 0 || !endSent.isEmpty() || allAcknowledged());
                 FUZZ_CHECK(message.size() == 3 && quint8(message.at(2)) == image()->checksum);
                 endSent.insert(addressed);
             }
@@ -328,17 +330,19 @@ private:
         }
     }
 
-    void finish(bool succeeded)
+    void finish(bool success)
     {
         FUZZ_CHECK(!finished);
         collectSent(); // what was sent up to here is fine
         finished = true;
-        this->succeeded = succeeded;
-        if (!succeeded)
+        succeeded = success;
+        if (!succeeded) {
             return;
+        }
         FUZZ_CHECK(linesSent == lines.size());
-        for (Part board : boards)
+        for (Part board : boards) {
             FUZZ_CHECK(endAccepted.contains(board) && newVersionReported.contains(board));
+        }
     }
 
     trvInterface interface;
@@ -349,6 +353,7 @@ private:
     QTimer* timer = nullptr;
     QList<QByteArray> pending; // requests not yet answered or lost
     int linesSent = 0;
+    QSet<int> acknowledged; // boards that acknowledged the last line sent, since it left
     QSet<int> endSent;
     QSet<int> endAccepted;
     QSet<int> newVersionReported;
@@ -382,18 +387,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size)
         break;
     default:
         for (int sensor = trvInterface::Sensor1; sensor <= trvInterface::Sensor5; ++sensor) {
-            if (step & (1 << (sensor + 2)))
+            if (step & (1 << (sensor + 2))) {
                 sensors.append(Part(sensor));
+            }
         }
-        if (sensors.isEmpty())
+        if (sensors.isEmpty()) {
             sensors.append(trvInterface::Sensor1);
+        }
         break;
     }
     Run run(part, sensors);
-    while (!input.atEnd())
+    while (!input.atEnd()) {
         run.event(input);
+    }
     static const bool trace = qEnvironmentVariableIsSet("TRV_FUZZ_TRACE");
-    if (trace)
+    if (trace) {
         run.printOutcome();
+    }
     return 0;
 }

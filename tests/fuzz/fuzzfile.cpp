@@ -29,15 +29,17 @@ void FuzzFile::write(const QByteArray& content) const
 {
     QFile out(file);
     if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
-        out.write(content) != content.size())
+        out.write(content) != content.size()) {
         fuzzFailure("scratch file written", __FILE__, __LINE__);
+    }
 }
 
 QByteArray FuzzFile::content() const
 {
     QFile in(file);
-    if (!in.open(QIODevice::ReadOnly))
+    if (!in.open(QIODevice::ReadOnly)) {
         fuzzFailure("scratch file readable", __FILE__, __LINE__);
+    }
     return in.readAll();
 }
 
