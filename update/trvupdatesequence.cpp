@@ -3,6 +3,8 @@
 #include "finetimerslack.h"
 #include "hexreader.h"
 
+#include <QTimer>
+
 #include <algorithm>
 
 namespace {
@@ -136,11 +138,21 @@ trvUpdater* trvUpdateSequence::engine() const
 
 void trvUpdateSequence::release()
 {
-    if (updater) {
-        updater->disconnect(this);
-        updater->deleteLater(); // we may be inside one of its signals
-        updater = nullptr;
+    if (!updater) {
+        return;
     }
+    // Until its deferred deletion the engine hears no reply and no time-out,
+    // so a released engine sends nothing more, also when it was aborted in
+    // the middle of its step.
+    updater->disconnect(this);
+    if (device) {
+        device->disconnect(updater);
+    }
+    for (QTimer* timer : updater->findChildren<QTimer*>()) {
+        timer->stop();
+    }
+    updater->deleteLater(); // we may be inside one of its signals
+    updater = nullptr;
 }
 
 void trvUpdateSequence::nextStep()
