@@ -1,15 +1,19 @@
 // CPU used by the program while it waits for the instrument, while connected
 // and idle, and while transferring: the real window with the system's hidapi
-// (hidraw backend) on the emulated instrument that umockdev presents as a
-// hidraw device. Run under umockdev-wrapper:
+// (hidraw backend) and libudev on the emulated instrument that umockdev
+// presents as a hidraw device. Run under umockdev-wrapper:
 //
-//   umockdev-wrapper bench_cpu [--seconds 3]
+//   umockdev-wrapper bench_cpu [--seconds 3] [--other-devices N]
 //
 // The figure is the CPU time (user + system) of the program's one thread, the
 // event loop, per second of wall time, in per cent of one core. The
 // emulation's own threads (umockdev's worker, the instrument's pump) run in the
 // same process and are shown apart, as is what umockdev's preload adds to
 // each device call of the program's thread (a real device has no such cost).
+// --other-devices adds that many other HID devices (keyboards and mice, each
+// a HID device with its hidraw node), which every look for the instrument
+// enumerates. Beside them, a bare 1 ms Qt timer with an empty
+// slot is measured in the same run, as the floor of a 1 ms poll.
 
 #include "hidrawinstrument.h"
 #include "trvinterface.h"
@@ -46,8 +50,9 @@ bool waitFor(const std::function<bool()>& condition, int timeout)
     QEventLoop loop;
     QTimer check;
     QObject::connect(&check, &QTimer::timeout, &loop, [&] {
-        if (condition() || clock.elapsed() >= timeout)
+        if (condition() || clock.elapsed() >= timeout) {
             loop.quit();
+        }
     });
     check.start(5);
     loop.exec();
@@ -62,7 +67,7 @@ struct Figure
     double seconds = 0;
 };
 
-// Runs the event loop for the given time and measures.
+// Runs the event loop for the given time and measures; ticks counts pollTimer's.
 Figure measure(int ms, QTimer* pollTimer)
 {
     int ticks = 0;
@@ -94,13 +99,18 @@ void print(const char* phase, const Figure& figure, const char* target)
 
 int main(int argc, char* argv[])
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
     QApplication application(argc, argv);
     int seconds = 3;
+    int otherDevices = 0;
     for (int i = 1; i + 1 < argc; ++i) {
-        if (std::strcmp(argv[i], "--seconds") == 0)
+        if (std::strcmp(argv[i], "--seconds") == 0) {
             seconds = std::max(1, std::atoi(argv[++i]));
+        } else if (std::strcmp(argv[i], "--other-devices") == 0) {
+            otherDevices = std::max(0, std::atoi(argv[++i]));
+        }
     }
 
     sim::HidrawInstrument front;
@@ -114,11 +124,28 @@ int main(int argc, char* argv[])
         instrument.setReplyLatency(1, 2);
         instrument.setBoardRestartTime(0);
         for (sim::Board board : {sim::Sensor1, sim::Sensor2, sim::Sensor3, sim::Sensor4,
-                                 sim::Sensor5, sim::Terminal, sim::Mainboard})
+                                 sim::Sensor5, sim::Terminal, sim::Mainboard}) {
             instrument.setVersion(board, 10);
+        }
         instrument.unplug();
     });
     waitFor([&front] { return front.deviceNode().isEmpty(); }, 2000);
+    if (!front.addOtherDevices(otherDevices, &error)) {
+        std::fprintf(stderr, "cannot add the other HID devices: %s\n", qPrintable(error));
+        return 1;
+    }
+
+    std::printf("CPU of the program, %d s per phase, through the system's hidapi on the "
+                "emulated hidraw device, %d other HID devices\n",
+                seconds, otherDevices);
+    QTimer bareTimer;
+    bareTimer.setInterval(1);
+    QObject::connect(&bareTimer, &QTimer::timeout, [] {});
+    bareTimer.start();
+    waitFor([] { return false; }, 300);
+    const Figure bare = measure(seconds * 1000, &bareTimer);
+    bareTimer.stop();
+    print("bare 1 ms timer, empty slot", bare, "(the floor)");
 
     auto window = std::make_unique<trvLoader>();
     window->show();
@@ -132,12 +159,12 @@ int main(int argc, char* argv[])
     QObject::connect(device, &trvInterface::connected, [&connected] { connected = true; });
     QObject::connect(device, &trvInterface::disconnected, [&connected] { connected = false; });
 
-    std::printf("CPU of the program, %d s per phase, through the system's hidapi on the "
-                "emulated hidraw device\n",
-                seconds);
     waitFor([] { return false; }, 500);
     const Figure waiting = measure(seconds * 1000, pollTimer);
-    print("waiting (looking every 1 ms)", waiting, "(reported; no target)");
+    char ratio[64];
+    std::snprintf(ratio, sizeof ratio, "(%.1f times the bare timer; target at most 2)",
+                  bare.thread > 0 ? waiting.thread / bare.thread : 0.0);
+    print("waiting for the instrument", waiting, ratio);
 
     front.withInstrument([](sim::Instrument& instrument) { instrument.plug(); });
     if (!waitFor([&connected] { return connected; }, 5000)) {
@@ -162,7 +189,8 @@ int main(int argc, char* argv[])
     const Figure transferring = measure(seconds * 1000, pollTimer);
     print("transferring (sensor boards)", transferring, "(target < 15 %)");
 
-    std::printf("repeat with: umockdev-wrapper %s --seconds %d\n", argv[0], seconds);
+    std::printf("repeat with: umockdev-wrapper %s --seconds %d --other-devices %d\n", argv[0],
+                seconds, otherDevices);
     window.reset();
     return 0;
 }

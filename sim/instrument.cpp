@@ -51,8 +51,9 @@ QList<QByteArray> splitMessages(const QByteArray& payload)
     int position = 0;
     while (position < payload.size()) {
         const auto code = static_cast<unsigned char>(payload.at(position));
-        if (code == 0)
+        if (code == 0) {
             break;
+        }
         int length = 0;
         switch (code) {
         case VersionCode:
@@ -70,8 +71,9 @@ QList<QByteArray> splitMessages(const QByteArray& payload)
             break;
         default: {
             QByteArray rest = payload.mid(position);
-            while (rest.endsWith('\0'))
+            while (rest.endsWith('\0')) {
                 rest.chop(1);
+            }
             messages.append(rest);
             return messages;
         }
@@ -90,8 +92,9 @@ int imageVersion(const QList<QByteArray>& lines)
     quint32 extendedAddress = 0;
     for (const QByteArray& line : lines) {
         const HexLine record(line);
-        if (!record.valid)
+        if (!record.valid) {
             continue;
+        }
         if (record.type == 0x04) {
             extendedAddress = (quint32(byteAt(record.data, 0)) << 8) | byteAt(record.data, 1);
         } else if (record.type == 0x00) {
@@ -105,8 +108,9 @@ int imageVersion(const QList<QByteArray>& lines)
     }
     static const QRegularExpression pattern("^v(\\d{1,2})\\.(\\d)$");
     const QRegularExpressionMatch match = pattern.match(QString::fromUtf8(text));
-    if (!match.hasMatch())
+    if (!match.hasMatch()) {
         return -1;
+    }
     const int tenths = match.captured(1).toInt() * 10 + match.captured(2).toInt();
     return tenths <= 0xFF ? tenths : -1;
 }
@@ -138,6 +142,7 @@ struct Instrument::Impl
     bool writeFails = false;
     bool readFails = false;
     bool nonblockingFails = false;
+    int openRefusal = 0;
     int unplugAtDataMessage = 0; // 0: never
     int dataMessagesSeen = 0;
     int minLatency = 0;
@@ -179,8 +184,9 @@ struct Instrument::Impl
 
     int nextLatency()
     {
-        if (maxLatency <= minLatency)
+        if (maxLatency <= minLatency) {
             return minLatency;
+        }
         randomState = randomState * 1103515245u + 12345u;
         return minLatency + int((randomState >> 16) % quint32(maxLatency - minLatency + 1));
     }
@@ -195,8 +201,9 @@ struct Instrument::Impl
     {
         BoardState& state = board(which);
         ++state.repliesSinceFaultsSet;
-        if (state.repliesSinceFaultsSet == state.faults.dropReplyAt)
+        if (state.repliesSinceFaultsSet == state.faults.dropReplyAt) {
             return;
+        }
         QByteArray record(recordSize, '\0');
         record[0] = static_cast<char>(code);
         record[1] = static_cast<char>(which);
@@ -212,8 +219,9 @@ struct Instrument::Impl
         QList<Board> result;
         if (part == NoPart && code != EndCode && code != RestartCode) {
             for (Board sensor : sensorBoards) {
-                if (code == DataCode && !boards[sensor].updateMode)
+                if (code == DataCode && !boards[sensor].updateMode) {
                     continue;
+                }
                 result.append(sensor);
             }
         } else if (isBoard(part)) {
@@ -227,16 +235,19 @@ struct Instrument::Impl
 
     void handle(const QByteArray& message, qint64 now, qint64 due)
     {
-        if (message.size() < 2)
+        if (message.size() < 2) {
             return;
+        }
         const auto code = static_cast<Code>(static_cast<unsigned char>(message.at(0)));
         const int part = static_cast<unsigned char>(message.at(1));
-        if (code == DataCode)
+        if (code == DataCode) {
             ++dataMessagesSeen;
+        }
         for (Board which : addressees(code, part)) {
             board(which).received.append(message);
-            if (!answers(which, now))
+            if (!answers(which, now)) {
                 continue;
+            }
             switch (code) {
             case VersionCode:
                 reply(which, VersionCode, board(which).version, due);
@@ -248,8 +259,9 @@ struct Instrument::Impl
                 data(which, message.mid(3, byteAt(message, 2)), due);
                 break;
             case EndCode:
-                if (message.size() >= 3)
+                if (message.size() >= 3) {
                     end(which, static_cast<quint8>(message.at(2)), now, due);
+                }
                 break;
             case RestartCode:
                 restart(which, now);
@@ -299,10 +311,12 @@ struct Instrument::Impl
             return;
         }
         int newVersion = state.faults.versionAfterUpdate;
-        if (newVersion < 0)
+        if (newVersion < 0) {
             newVersion = imageVersion(state.storedLines);
-        if (newVersion < 0)
+        }
+        if (newVersion < 0) {
             newVersion = state.version;
+        }
         reply(which, EndCode, 1, due);
         if (which == Mainboard) {
             state.versionAfterRestart = newVersion;
@@ -382,19 +396,22 @@ void Instrument::setMainboardRestartTime(int ms)
 
 void Instrument::setVersion(Board board, int tenths)
 {
-    if (isBoard(board))
+    if (isBoard(board)) {
         d->board(board).version = tenths;
+    }
 }
 
 void Instrument::setFaults(Board board, const BoardFaults& faults)
 {
-    if (!isBoard(board))
+    if (!isBoard(board)) {
         return;
+    }
     const bool wasAbsent = d->board(board).faults.absent;
     d->board(board).faults = faults;
     d->board(board).repliesSinceFaultsSet = 0;
-    if (board == Mainboard && faults.absent && !wasAbsent)
+    if (board == Mainboard && faults.absent && !wasAbsent) {
         d->goOffBus();
+    }
 }
 
 void Instrument::setWriteFails(bool fails)
@@ -412,6 +429,11 @@ void Instrument::setNonblockingFails(bool fails)
     d->nonblockingFails = fails;
 }
 
+void Instrument::setOpenRefusal(int errorNumber)
+{
+    d->openRefusal = std::max(0, errorNumber);
+}
+
 void Instrument::injectReport(const QByteArray& report)
 {
     d->injected = report.left(inputReportSize);
@@ -422,6 +444,11 @@ void Instrument::injectReport(const QByteArray& report)
 bool Instrument::isPlugged() const
 {
     return d->plugged;
+}
+
+int Instrument::openRefusal() const
+{
+    return d->openRefusal;
 }
 
 int Instrument::version(Board board) const
@@ -464,14 +491,24 @@ void Instrument::clearLog()
     d->messages.clear();
     d->outputReports.clear();
     d->inputReports.clear();
-    for (auto& board : d->boards)
+    for (auto& board : d->boards) {
         board.received.clear();
+    }
+}
+
+bool Instrument::isPresent(unsigned short vendor, unsigned short product, qint64 now) const
+{
+    return vendor == instrumentVendor && product == instrumentProduct && d->onBus(now);
 }
 
 int Instrument::open(unsigned short vendor, unsigned short product, qint64 now)
 {
-    if (vendor != instrumentVendor || product != instrumentProduct || !d->onBus(now)) {
+    if (!isPresent(vendor, product, now)) {
         d->lastError = QStringLiteral("No such device");
+        return 0;
+    }
+    if (d->openRefusal != 0) {
+        d->lastError = qt_error_string(d->openRefusal);
         return 0;
     }
     return d->nextConnection++;
@@ -510,8 +547,9 @@ int Instrument::write(int connection, const unsigned char* report, std::size_t l
     const qint64 due = std::max(now + d->nextLatency(), d->lastDue);
     d->lastDue = due;
     for (const QByteArray& message : messages) {
-        if (!d->alive(connection))
+        if (!d->alive(connection)) {
             break; // gone: the rest of the report reaches no board
+        }
         const bool isData = static_cast<unsigned char>(message.at(0)) == DataCode;
         if (isData && d->unplugAtDataMessage == d->dataMessagesSeen + 1) {
             ++d->dataMessagesSeen;
@@ -545,8 +583,9 @@ int Instrument::read(int connection, unsigned char* report, std::size_t length, 
             bytes.append(d->replies.takeFirst().record);
             ++records;
         }
-        if (records == 0)
+        if (records == 0) {
             return 0;
+        }
         bytes.append(QByteArray(inputReportSize - bytes.size(), '\0'));
     }
     d->inputReports.append(bytes);

@@ -92,11 +92,15 @@ public:
     void setWriteFails(bool fails);
     void setReadFails(bool fails);
     void setNonblockingFails(bool fails);
+    // The device stays on the bus but refuses to be opened with this error
+    // number (EACCES: this user may not open it; EBUSY: in use); 0: opens.
+    void setOpenRefusal(int errorNumber);
     // The next input report the host reads is these bytes (padded to 64).
     void injectReport(const QByteArray& report);
 
     // --- Reading it back
     bool isPlugged() const;
+    int openRefusal() const;
     int version(Board board) const;
     BoardFaults faults(Board board) const;
     // The image text the board stored in its last transfer, line by line as received.
@@ -113,9 +117,11 @@ public:
     void clearLog();
 
     // --- The device side, used by the hidapi fronts
+    // Whether a device with these IDs is on the bus now, whether or not it can be opened.
+    bool isPresent(unsigned short vendor, unsigned short product, qint64 now) const;
     // Whether a device with these IDs can be opened now; opening gives a
     // connection number (1 or more) that a later unplug or restart makes
-    // stale; 0 when no such device is on the bus.
+    // stale; 0 when no such device is on the bus or it refuses to be opened.
     int open(unsigned short vendor, unsigned short product, qint64 now);
     bool setNonblocking(int connection);
     // A 65-byte output report, report ID first; -1 when the connection is gone.

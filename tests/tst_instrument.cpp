@@ -8,6 +8,8 @@
 #include <QSignalSpy>
 #include <QtTest>
 
+#include <cerrno>
+
 using sim::Board;
 
 Q_DECLARE_METATYPE(sim::BoardFaults)
@@ -422,6 +424,19 @@ void tst_Instrument::deviceFailures()
     QCOMPARE(host.write({message(1, sim::Terminal)}), -1);
     device.plug();
     QCOMPARE(host.read(), QByteArray("gone")); // a stale connection stays stale
+
+    // Refusing to be opened, it is still there; an open connection stays.
+    QVERIFY(host.open());
+    device.setOpenRefusal(EACCES);
+    QVERIFY(device.isPresent(vendor, product, host.now));
+    QCOMPARE(device.open(vendor, product, host.now), 0);
+    QCOMPARE(device.lastError(), qt_error_string(EACCES));
+    QCOMPARE(host.write({message(1, sim::Terminal)}), 65);
+    device.unplug();
+    QVERIFY(!device.isPresent(vendor, product, host.now));
+    device.plug();
+    device.setOpenRefusal(0);
+    QVERIFY(host.open());
 }
 
 void tst_Instrument::injectedReportIsReadNext()

@@ -1,6 +1,6 @@
 // The HID link on the emulated instrument: opening and closing with their
-// signals, packing of the send queue into output reports, and what a failing
-// device does to the link.
+// signals, packing of the send queue into output reports, what a failing
+// device does to the link, and a device that is there but refuses to open.
 
 #include "instrument.h"
 #include "usbhid.h"
@@ -9,6 +9,7 @@
 #include <QTimer>
 #include <QtTest>
 
+#include <cerrno>
 #include <memory>
 
 namespace {
@@ -61,6 +62,10 @@ private slots:
     void autoconnectFollowsTheDevice();
     void changedIdReconnects();
     void timebaseIgnoresZeroAndNegative();
+    void tellsARefusedOpenFromAnAbsentDevice_data();
+    void tellsARefusedOpenFromAnAbsentDevice();
+    void refusalInWords_data();
+    void refusalInWords();
 
 private:
     std::unique_ptr<UsbHid> openLink();
@@ -311,6 +316,106 @@ void tst_UsbHid::timebaseIgnoresZeroAndNegative()
     QCOMPARE(timer->interval(), 15);
     link.setTimebase(3);
     QCOMPARE(timer->interval(), 3);
+}
+
+void tst_UsbHid::tellsARefusedOpenFromAnAbsentDevice_data()
+{
+    QTest::addColumn<int>("errorNumber");
+    QTest::addColumn<bool>("autoconnect");
+
+    QTest::newRow("permission, looking by itself") << EACCES << true;
+    QTest::newRow("permission, opened directly") << EPERM << false;
+    QTest::newRow("busy, looking by itself") << EBUSY << true;
+}
+
+// Absent and present-but-refused look different; the refusal is signalled
+// when it changes, not at every attempt, and ends (0) when the device goes
+// or opens, before connected().
+void tst_UsbHid::tellsARefusedOpenFromAnAbsentDevice()
+{
+    QFETCH(int, errorNumber);
+    QFETCH(bool, autoconnect);
+
+    device.unplug();
+    QStringList said; // before the link, whose destruction still speaks
+    UsbHid link(vendor, product);
+    link.setTimebase(1);
+    link.setAutoconnect(autoconnect);
+    connect(&link, &UsbHid::openRefusalChanged, this,
+            [&said](int refusal) { said.append(QString::number(refusal)); });
+    connect(&link, &UsbHid::connected, this, [&said] { said.append("connected"); });
+    connect(&link, &UsbHid::disconnected, this, [&said] { said.append("disconnected"); });
+    const auto attempt = [&link, autoconnect] {
+        if (autoconnect) {
+            runFor(20);
+        } else {
+            link.open();
+        }
+    };
+    const QString refused = QString::number(errorNumber);
+
+    attempt(); // not there: no refusal
+    QCOMPARE(link.openRefusal(), 0);
+    QCOMPARE(said, QStringList());
+
+    device.setOpenRefusal(errorNumber);
+    device.plug();
+    attempt();
+    attempt(); // refused again: not said again
+    QCOMPARE(link.openRefusal(), errorNumber);
+    QCOMPARE(said, QStringList{refused});
+
+    device.unplug(); // gone: the refusal is over
+    attempt();
+    QCOMPARE(link.openRefusal(), 0);
+    device.plug();
+    attempt();
+    QCOMPARE(said, (QStringList{refused, "0", refused}));
+
+    device.setOpenRefusal(0); // allowed now: opens
+    said.clear();
+    attempt();
+    QCOMPARE(link.openRefusal(), 0);
+    QCOMPARE(said, (QStringList{"0", "connected"}));
+}
+
+void tst_UsbHid::refusalInWords_data()
+{
+    QTest::addColumn<int>("errorNumber");
+    QTest::addColumn<QStringList>("description");
+    QTest::addColumn<QStringList>("remedy");
+
+    const QStringList install{"sudo apt install ./trvloader_", "_amd64.deb",
+                              "sudo cmake --install build && sudo udevadm control "
+                              "--reload-rules && sudo udevadm trigger",
+                              "plug it in again"};
+    QTest::newRow("not allowed") << EACCES << QStringList{"connected", "this user may not open"}
+                                 << install;
+    QTest::newRow("not permitted")
+        << EPERM << QStringList{"connected", "this user may not open"} << install;
+    QTest::newRow("busy") << EBUSY << QStringList{"connected", "another program"}
+                          << QStringList{"Close the other program"};
+    QTest::newRow("other") << EIO << QStringList{"connected", qt_error_string(EIO)}
+                           << QStringList{"plug it in again"};
+    QTest::newRow("none") << 0 << QStringList() << QStringList();
+}
+
+void tst_UsbHid::refusalInWords()
+{
+    QFETCH(int, errorNumber);
+    QFETCH(QStringList, description);
+    QFETCH(QStringList, remedy);
+
+    const QString describedAs = UsbHid::refusalDescription(errorNumber);
+    const QString remediedBy = UsbHid::refusalRemedy(errorNumber);
+    QCOMPARE(describedAs.isEmpty(), description.isEmpty());
+    QCOMPARE(remediedBy.isEmpty(), remedy.isEmpty());
+    for (const QString& part : description) {
+        QVERIFY2(describedAs.contains(part), qPrintable(describedAs));
+    }
+    for (const QString& part : remedy) {
+        QVERIFY2(remediedBy.contains(part), qPrintable(remediedBy));
+    }
 }
 
 QTEST_GUILESS_MAIN(tst_UsbHid)

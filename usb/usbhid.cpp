@@ -1,20 +1,40 @@
 #include "usbhid.h"
 
+#include "hotplugwatch.h"
+
 #include <hidapi.h>
 
 #include <QTimer>
 
+#include <cerrno>
 #include <cstring>
 
-UsbHid::UsbHid(const unsigned short& vendor, const unsigned short& product, QObject* parent)
-    : QObject(parent), opened(false), autoconnect(false), vendor(vendor), product(product),
-      timebase(15), handle(nullptr), pollTimer(new QTimer(this))
+namespace {
+// The error number of a refused open, from hidapi's text where the system
+// left none.
+int errorNumberOf(const wchar_t* text)
+{
+    const QString said = text ? QString::fromWCharArray(text) : QString();
+    for (const int known : {EACCES, EPERM, EBUSY, ENOENT, ENODEV}) {
+        if (!said.isEmpty() && said.contains(qt_error_string(known))) {
+            return known;
+        }
+    }
+    return EIO;
+}
+} // namespace
+
+UsbHid::UsbHid(const unsigned short& vendorId, const unsigned short& productId, QObject* parent)
+    : QObject(parent), opened(false), autoconnect(false), vendor(vendorId), product(productId),
+      timebase(15), handle(nullptr), pollTimer(new QTimer(this)), refusal(0)
 {
     std::memset(buffer, 0, sizeof buffer);
     connect(pollTimer, SIGNAL(timeout()), this, SLOT(polling()));
     pollTimer->setInterval(timebase);
     pollTimer->start();
     hid_init();
+    // Watching before the first look, so that no device added after it goes unseen.
+    watch = std::make_unique<HotplugWatch>();
 }
 
 UsbHid::~UsbHid()
@@ -28,44 +48,96 @@ UsbHid::~UsbHid()
     hid_exit();
 }
 
-void UsbHid::setVendor(const unsigned short& vendor)
+void UsbHid::setVendor(const unsigned short& newVendor)
 {
-    if (vendor == this->vendor)
+    if (newVendor == vendor) {
         return;
-    this->vendor = vendor;
-    if (autoconnect)
+    }
+    vendor = newVendor;
+    if (autoconnect) {
         reopen();
+    }
 }
 
-void UsbHid::setProduct(const unsigned short& product)
+void UsbHid::setProduct(const unsigned short& newProduct)
 {
-    if (product == this->product)
+    if (newProduct == product) {
         return;
-    this->product = product;
-    if (autoconnect)
+    }
+    product = newProduct;
+    if (autoconnect) {
         reopen();
+    }
 }
 
-void UsbHid::setTimebase(const int& timebase)
+void UsbHid::setTimebase(const int& milliseconds)
 {
-    if (timebase <= 0)
+    if (milliseconds <= 0) {
         return;
-    this->timebase = timebase;
+    }
+    timebase = milliseconds;
     pollTimer->setInterval(timebase);
 }
 
-void UsbHid::setAutoconnect(const bool& autoconnect)
+void UsbHid::setAutoconnect(const bool& on)
 {
-    this->autoconnect = autoconnect;
+    autoconnect = on;
+}
+
+int UsbHid::openRefusal() const
+{
+    return refusal;
+}
+
+QString UsbHid::refusalDescription(int errorNumber)
+{
+    switch (errorNumber) {
+    case 0:
+        return QString();
+    case EACCES:
+    case EPERM:
+        return tr("The instrument is connected, but this user may not open it.");
+    case EBUSY:
+        return tr("The instrument is connected, but another program is using it.");
+    default:
+        return tr("The instrument is connected, but it cannot be opened: %1.")
+            .arg(qt_error_string(errorNumber));
+    }
+}
+
+QString UsbHid::refusalRemedy(int errorNumber)
+{
+    switch (errorNumber) {
+    case 0:
+        return QString();
+    case EACCES:
+    case EPERM:
+        return tr("Install the update tool's package, which lets the logged-in user open the "
+                  "instrument (sudo apt install ./trvloader_%1_amd64.deb), or install its udev "
+                  "rule from the build folder (sudo cmake --install build && sudo udevadm "
+                  "control --reload-rules && sudo udevadm trigger), as the README says. Then "
+                  "unplug the instrument and plug it in again.")
+            .arg(QStringLiteral(TRV_VERSION));
+    case EBUSY:
+        return tr("Close the other program that uses the instrument; the connection is then "
+                  "made by itself.");
+    default:
+        return tr("Unplug the instrument and plug it in again.");
+    }
 }
 
 void UsbHid::open()
 {
-    if (handle || opened)
+    if (handle || opened) {
         close();
-    handle = hid_open(vendor, product, nullptr);
-    if (!handle)
+    }
+    int refused = 0;
+    handle = openFound(&refused);
+    watch->looked(handle != nullptr);
+    setOpenRefusal(refused);
+    if (!handle) {
         return;
+    }
     opened = true;
     if (hid_set_nonblocking(handle, 1) == -1) {
         emitError();
@@ -75,12 +147,46 @@ void UsbHid::open()
     emit connected();
 }
 
+hid_device_* UsbHid::openFound(int* refused)
+{
+    *refused = 0;
+    hid_device* device = nullptr;
+    hid_device_info* found = hid_enumerate(vendor, product);
+    for (const hid_device_info* candidate = found; candidate && !device;
+         candidate = candidate->next) {
+        errno = 0;
+        device = hid_open_path(candidate->path);
+        const int reason = errno; // before anything else can change it
+        if (!device && *refused == 0) {
+            *refused = reason != 0 ? reason : errorNumberOf(hid_error(nullptr));
+        }
+    }
+    hid_free_enumeration(found);
+    if (device) {
+        *refused = 0;
+    }
+    return device;
+}
+
+void UsbHid::setOpenRefusal(int errorNumber)
+{
+    if (errorNumber == refusal) {
+        return;
+    }
+    refusal = errorNumber;
+    emit openRefusalChanged(refusal);
+}
+
 void UsbHid::close()
 {
-    if (handle && opened)
+    if (handle && opened) {
         hid_close(handle);
+    }
     handle = nullptr;
     opened = false;
+    // The device may be back before the next tick (the watchdog's close, a
+    // restart): that tick looks, whatever the events.
+    watch->lookSoon();
     emit disconnected();
 }
 
@@ -92,8 +198,9 @@ void UsbHid::reopen()
 
 void UsbHid::send(const QByteArray& data)
 {
-    if (data.isEmpty() || data.size() > reportPayload || !opened || !handle)
+    if (data.isEmpty() || data.size() > reportPayload || !opened || !handle) {
         return;
+    }
     sendQueue.append(data);
 }
 
@@ -102,15 +209,16 @@ void UsbHid::polling()
     if (opened) {
         write();
         read();
-    } else if (autoconnect) {
+    } else if (autoconnect && watch->lookDue()) {
         open();
     }
 }
 
 void UsbHid::write()
 {
-    if (!handle || sendQueue.isEmpty())
+    if (!handle || sendQueue.isEmpty()) {
         return;
+    }
     std::memset(buffer, 0, sizeof buffer);
     int position = 1;
     int room = reportPayload;
@@ -130,8 +238,9 @@ void UsbHid::write()
 
 void UsbHid::read()
 {
-    if (!handle)
+    if (!handle) {
         return;
+    }
     const int count = hid_read(handle, buffer, sizeof buffer);
     if (count < 0) {
         emitError();
@@ -143,9 +252,11 @@ void UsbHid::read()
 
 void UsbHid::emitError()
 {
-    if (!handle)
+    if (!handle) {
         return;
+    }
     const wchar_t* text = hid_error(handle);
-    if (text)
+    if (text) {
         emit error(QString::fromWCharArray(text));
+    }
 }

@@ -5,12 +5,16 @@
 #include <QObject>
 #include <QString>
 
+#include <memory>
+
+class HotplugWatch;
 class QTimer;
 struct hid_device_;
 
 // One USB HID device, chosen by vendor and product ID: opened (by itself when
 // autoconnect is on), polled on a timer, with a queue of outgoing messages
-// packed whole into 65-byte output reports.
+// packed whole into 65-byte output reports. While closed with autoconnect on,
+// a tick looks for the device only when a HotplugWatch says it is worth it.
 class UsbHid : public QObject
 {
     Q_OBJECT
@@ -23,11 +27,22 @@ public:
     void setProduct(const unsigned short& product);
     // Poll period in milliseconds; 0 or less is ignored.
     void setTimebase(const int& timebase);
-    // When on, every tick while closed tries to open the device.
+    // When on, the ticks while closed try to open the device: each one where a
+    // device may have come (see HotplugWatch), the first after every close,
+    // and every tick where no watch could be set up.
     void setAutoconnect(const bool& autoconnect);
 
     // Bytes of messages one report carries, behind its report ID.
     static constexpr int reportPayload = 64;
+
+    // Why the device, found on the bus, could not be opened at the last
+    // attempt: the system's error number (EACCES when this user may not open
+    // it, EBUSY when it is taken); 0 when the last attempt found no device or
+    // opened it.
+    int openRefusal() const;
+    // The refusal in words a user understands, and what fixes it.
+    static QString refusalDescription(int errorNumber);
+    static QString refusalRemedy(int errorNumber);
 
 public slots:
     void open();
@@ -43,11 +58,19 @@ signals:
     void disconnected();
     void dataReceived(QByteArray data);
     void error(QString errorMessage);
+    // openRefusal() has changed: the device is there but cannot be opened
+    // (errorNumber not 0), or that is over (0: gone, or opened).
+    void openRefusalChanged(int errorNumber);
 
 private:
     void write();
     void read();
     void emitError();
+    // Enumerates the devices with our IDs and opens the first that opens;
+    // when none does, refusal is why the first one could not be opened
+    // (0 when none was found).
+    hid_device_* openFound(int* refusal);
+    void setOpenRefusal(int errorNumber);
 
     bool opened;
     bool autoconnect;
@@ -58,4 +81,6 @@ private:
     QTimer* pollTimer;
     unsigned char buffer[65];
     QList<QByteArray> sendQueue; // oldest first; kept when a report could not be written
+    std::unique_ptr<HotplugWatch> watch;
+    int refusal; // see openRefusal()
 };

@@ -2,7 +2,10 @@
 
 #include <umockdev.h>
 
+#include <QDir>
+#include <QDirIterator>
 #include <QFile>
+#include <QFileInfo>
 
 #include <chrono>
 #include <csignal>
@@ -14,6 +17,7 @@
 #include <linux/input.h>
 #include <poll.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -48,6 +52,54 @@ QByteArray descriptorHex()
     return QByteArray(reinterpret_cast<const char*>(reportDescriptor), sizeof reportDescriptor)
         .toHex()
         .toUpper();
+}
+
+// The other HID devices' nodes are numbered from here, out of the instrument's way.
+constexpr int firstOtherNode = 900;
+
+// One of the other HID devices: a HID device with its hidraw node, on a USB
+// port, as a keyboard (even index) or a mouse (odd index) shows them. The USB
+// device and interface above it are left out: looking for the instrument
+// stops at each HID device's own identity.
+QByteArray otherDeviceRecord(int index)
+{
+    const int number = firstOtherNode + index;
+    const bool keyboard = index % 2 == 0;
+    const QString port = QStringLiteral("2-%1").arg(index + 1);
+    const QString product = QString::number(0x0100 + index, 16).toUpper().rightJustified(4, '0');
+    const QString hidName =
+        QStringLiteral("0003:1209:%1.%2")
+            .arg(product)
+            .arg(QString::number(0x100 + index, 16).toUpper().rightJustified(4, QLatin1Char('0')));
+    const QString hid =
+        QStringLiteral("/devices/pci0000:00/0000:00:14.0/usb2/%1/%1:1.0/%2").arg(port, hidName);
+    // Generic desktop page: a keyboard (usage 6) or a mouse (usage 2) collection.
+    const QString descriptor =
+        keyboard ? QStringLiteral("05010906A101C0") : QStringLiteral("05010902A101C0");
+    const QString name = keyboard ? QStringLiteral("Desk Keyboard %1").arg(index)
+                                  : QStringLiteral("Desk Mouse %1").arg(index);
+    QString record;
+    record += QStringLiteral("P: %1/hidraw/hidraw%2\n"
+                             "N: hidraw%2\n"
+                             "E: DEVNAME=/dev/hidraw%2\n"
+                             "E: MAJOR=240\n"
+                             "E: MINOR=%2\n"
+                             "E: SUBSYSTEM=hidraw\n"
+                             "A: dev=240:%2\n"
+                             "L: device=../../../%3\n\n")
+                  .arg(hid)
+                  .arg(number)
+                  .arg(hidName);
+    record += QStringLiteral("P: %1\n"
+                             "E: DRIVER=hid-generic\n"
+                             "E: HID_ID=0003:00001209:0000%2\n"
+                             "E: HID_NAME=%3\n"
+                             "E: HID_PHYS=usb-0000:00:14.0-%4/input0\n"
+                             "E: HID_UNIQ=\n"
+                             "E: SUBSYSTEM=hid\n"
+                             "H: report_descriptor=%5\n")
+                  .arg(hid, product, name, port.mid(2), descriptor);
+    return record.toUtf8();
 }
 
 } // namespace
@@ -93,10 +145,98 @@ bool HidrawInstrument::start(QString* error)
     return true;
 }
 
+bool HidrawInstrument::addOtherDevices(int count, QString* error)
+{
+    for (int added = 0; added < count; ++added) {
+        int index = 0;
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            if (!testbed) {
+                if (error) {
+                    *error = QStringLiteral("the testbed is not started");
+                }
+                return false;
+            }
+            index = otherDevices++;
+        }
+        GError* failure = nullptr;
+        if (!umockdev_testbed_add_from_string(testbed, otherDeviceRecord(index).constData(),
+                                              &failure)) {
+            if (error) {
+                *error = QString::fromUtf8(failure->message);
+            }
+            g_error_free(failure);
+            return false;
+        }
+    }
+    return true;
+}
+
+void HidrawInstrument::setEventsHeld(bool held)
+{
+    std::lock_guard<std::mutex> lock(mutex);
+    // umockdev sends a uevent to each socket named event<number> in its
+    // folder, one for each monitor: renamed, they receive nothing.
+    const QString heldMark = QStringLiteral("held-");
+    QDir root(rootFolder());
+    const QStringList sockets =
+        root.entryList({held ? QStringLiteral("event*") : heldMark + QStringLiteral("event*")},
+                       QDir::System | QDir::Files);
+    for (const QString& socket : sockets) {
+        root.rename(socket, held ? heldMark + socket : socket.mid(heldMark.size()));
+    }
+}
+
+void HidrawInstrument::shareWithOtherUsers(bool mayOpen, bool mayWatch)
+{
+    std::lock_guard<std::mutex> lock(mutex);
+    shared = true;
+    othersMayOpen = mayOpen;
+    ::chmod(rootFolder().toUtf8().constData(), mayWatch ? 01777 : 0755);
+    shareNode();
+}
+
+void HidrawInstrument::shareNode()
+{
+    if (!shared || !present) {
+        return;
+    }
+    // The node's requests go through a socket that every opener connects to
+    // (an opener that cannot is ended by umockdev's preload, refused or not).
+    ::chmod((rootFolder() + QStringLiteral("/ioctl") + node).toUtf8().constData(), 0777);
+    if (nodeOtherEnd < 0) {
+        return;
+    }
+    // The node is the terminal whose other end we hold: its permissions are
+    // the node's.
+    const int terminal = ::ioctl(nodeOtherEnd, TIOCGPTPEER, O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (terminal >= 0) {
+        ::fchmod(terminal, othersMayOpen ? 0666 : 0600);
+        ::close(terminal);
+    }
+}
+
+QString HidrawInstrument::rootFolder() const
+{
+    if (!testbed) {
+        return QString();
+    }
+    char* root = umockdev_testbed_get_root_dir(testbed);
+    const QString folder = QString::fromUtf8(root);
+    g_free(root);
+    return folder;
+}
+
 QString HidrawInstrument::deviceNode() const
 {
     std::lock_guard<std::mutex> lock(mutex);
-    return present ? node : QString();
+    return present && nodeOtherEnd >= 0 ? node : QString();
+}
+
+qint64 HidrawInstrument::plugTime() const
+{
+    std::lock_guard<std::mutex> lock(mutex);
+    return present && nodeOtherEnd >= 0 ? plugged : -1;
 }
 
 int HidrawInstrument::plugCount() const
@@ -199,9 +339,15 @@ void HidrawInstrument::plugIn(int number, int newConnection)
     GError* failure = nullptr;
     // The handler listens before the node becomes visible, so that no host can
     // open it before its requests are answered.
-    const bool added =
-        umockdev_testbed_attach_ioctl(testbed, nodeName.constData(), handler, &failure) &&
-        umockdev_testbed_add_from_string(testbed, deviceRecord(number).constData(), &failure);
+    bool added = umockdev_testbed_attach_ioctl(testbed, nodeName.constData(), handler, &failure);
+    if (added) {
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            shareNode();
+        }
+        added =
+            umockdev_testbed_add_from_string(testbed, deviceRecord(number).constData(), &failure);
+    }
     const int otherEnd = added ? umockdev_testbed_get_dev_fd(testbed, nodeName.constData()) : -1;
 
     std::lock_guard<std::mutex> lock(mutex);
@@ -214,12 +360,32 @@ void HidrawInstrument::plugIn(int number, int newConnection)
         return;
     }
     nodeOtherEnd = otherEnd;
+    plugged = now();
+    // A program started from here must not hold it: the node would not hang
+    // up when the instrument goes.
+    ::fcntl(nodeOtherEnd, F_SETFD, ::fcntl(nodeOtherEnd, F_GETFD) | FD_CLOEXEC);
+    shareNode();
     releaseNextReport(now());
 }
 
 void HidrawInstrument::unplugOut()
 {
     present = false;
+    // The kernel announces the removal of each device, children first;
+    // umockdev's removal announces nothing by itself.
+    const QString hidrawPath = QFileInfo(rootFolder() + QStringLiteral("/sys/class/hidraw/") +
+                                         node.mid(QStringLiteral("/dev/").size()))
+                                   .canonicalFilePath();
+    const QString testbedSys = rootFolder() + QStringLiteral("/sys/");
+    if (hidrawPath.startsWith(testbedSys)) {
+        QString device = hidrawPath.mid(rootFolder().size());
+        while (device.startsWith(usbDevicePath)) {
+            if (!device.endsWith(QStringLiteral("/hidraw"))) {
+                umockdev_testbed_uevent(testbed, device.toUtf8().constData(), "remove");
+            }
+            device = device.left(device.lastIndexOf(QLatin1Char('/')));
+        }
+    }
     umockdev_testbed_remove_device(testbed, usbDevicePath.toUtf8().constData());
     if (nodeOtherEnd >= 0) {
         // The testbed keeps a record of the node's terminal, named after it,
@@ -244,8 +410,30 @@ void HidrawInstrument::unplugOut()
     nodeOtherEnd = -1;
     connection = 0;
     reportWaiting = false;
+    plugged = -1;
     node.clear();
     usbDevicePath.clear();
+    removeDanglingLinks();
+}
+
+void HidrawInstrument::removeDanglingLinks()
+{
+    const QString root = rootFolder();
+    QStringList dangling;
+    for (const QString& folder : {QStringLiteral("/sys"), QStringLiteral("/dev")}) {
+        QDirIterator entries(root + folder,
+                             QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot,
+                             QDirIterator::Subdirectories);
+        while (entries.hasNext()) {
+            const QFileInfo entry(entries.next());
+            if (entry.isSymLink() && !entry.exists()) {
+                dangling.append(entry.filePath());
+            }
+        }
+    }
+    for (const QString& link : dangling) {
+        QFile::remove(link);
+    }
 }
 
 void HidrawInstrument::drainNode()

@@ -22,7 +22,9 @@ namespace sim {
 //
 // The node follows the instrument: it appears when the instrument is plugged
 // in and disappears, as a real removal does, when it is unplugged or the main
-// board restarts; each plug is a new node (hidraw0, hidraw1, ...). Output
+// board restarts; each plug is a new node (hidraw0, hidraw1, ...), announced
+// with "add" uevents and its removal with "remove" uevents (the uevents reach
+// programs only when this process, too, runs under umockdev's preload). Output
 // reports the host writes go to the instrument; its input reports are handed
 // to the host one at a time, as they fall due. The instrument is driven from
 // the testbed's worker thread and from a pump thread of this object, with the
@@ -47,8 +49,26 @@ public:
         return std::forward<Action>(action)(model);
     }
 
-    // The node of the device now present ("/dev/hidraw3"), or empty.
+    // Adds count other HID devices to the machine, keyboards and mice, each a
+    // HID device with its hidraw node. They stay plugged in and answer
+    // nothing. Call after start(), while the instrument is unplugged (the
+    // testbed must not change from two threads at once).
+    bool addOtherDevices(int count, QString* error = nullptr);
+    // While held, no uevent reaches the programs that watch now: a plug or an
+    // unplug in that time goes unannounced, as with a lost event.
+    void setEventsHeld(bool held);
+    // Lets programs of other users see the device; whether they may also open
+    // its node (when not, their open fails with EACCES), and whether they may
+    // watch for uevents (a udev monitor needs a socket in the testbed's
+    // folder). Call after start(). umockdev's preload ends a program after
+    // about 50 failed opens of a node: keep a refused program's attempts few.
+    void shareWithOtherUsers(bool mayOpen, bool mayWatch);
+
+    // The node of the device now present and complete ("/dev/hidraw3"), or empty.
     QString deviceNode() const;
+    // When the present node was complete (the time of now()), or -1. A host
+    // that looks while it is being added may open it a little earlier.
+    qint64 plugTime() const;
     // How often the device has appeared so far.
     int plugCount() const;
     // Whether a host program has the present node open.
@@ -70,6 +90,13 @@ private:
     bool hostHasNode() const;
     // Drops a report that no host read before the node was closed.
     void drainNode();
+    // Sets the present node up for other users as shareWithOtherUsers() asks. Called locked.
+    void shareNode();
+    // Removes the links that a removal leaves pointing nowhere (umockdev
+    // removes a device's folder, not the links to it, and every enumeration
+    // would walk them).
+    void removeDanglingLinks();
+    QString rootFolder() const;
     static QString usbDevicePathOf(int number);
     static QByteArray deviceRecord(int number);
 
@@ -90,6 +117,10 @@ private:
     QString usbDevicePath;      // sysfs path of the USB device while present
     int nodeOtherEnd = -1;      // what is written here, the host reads from the node
     bool reportWaiting = false; // one input report is in the node, not yet read
+    qint64 plugged = -1;        // when the present node was complete
+    bool shared = false;        // other users see the device
+    bool othersMayOpen = false; // ...and may open its node
+    int otherDevices = 0;
 
     std::thread pumpThread;
     std::atomic<bool> stopping{false};
