@@ -1,8 +1,8 @@
 #include "trvloader.h"
 
+#include "firmwareversion.h"
 #include "ui_trvloader.h"
 
-#include <algorithm>
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -19,16 +19,30 @@
 #include <QTimer>
 
 trvLoader::trvLoader(QWidget* parent)
-    : QDialog(parent), device(nullptr), updater(nullptr), versionReceived(false),
-      reopenTimer(nullptr), checksumShortcut(nullptr), updateSteps(0), stepsDone(0), stepRange(0),
-      currentPart(trvInterface::NoPart), ui(new Ui_trvLoader)
+    : QDialog(parent), device(nullptr), sequence(nullptr), versionReceived(false),
+      reopenTimer(nullptr), checksumShortcut(nullptr), checksumShortcutAlternative(nullptr),
+      explainedRefusal(0), ui(new Ui_trvLoader)
 {
-    parts << trvInterface::Sensor5 << trvInterface::Sensor1 << trvInterface::Sensor2
-          << trvInterface::Sensor3 << trvInterface::Sensor4 << trvInterface::Terminal
-          << trvInterface::Mainboard;
+    parts = trvUpdateSequence::rowOrder();
 
     setWindowFlags(Qt::MSWindowsFixedSizeDialogHint);
     ui->setupUi(this);
+    rows = {
+        {trvInterface::Sensor5, ui->checkSensor5, ui->versionSensor5, ui->progressSensor5,
+         ui->fileStateSensor, QString()},
+        {trvInterface::Sensor1, ui->checkSensor1, ui->versionSensor1, ui->progressSensor1,
+         ui->fileStateSensor, QString()},
+        {trvInterface::Sensor2, ui->checkSensor2, ui->versionSensor2, ui->progressSensor2,
+         ui->fileStateSensor, QString()},
+        {trvInterface::Sensor3, ui->checkSensor3, ui->versionSensor3, ui->progressSensor3,
+         ui->fileStateSensor, QString()},
+        {trvInterface::Sensor4, ui->checkSensor4, ui->versionSensor4, ui->progressSensor4,
+         ui->fileStateSensor, QString()},
+        {trvInterface::Terminal, ui->checkTerminal, ui->versionTerminal, ui->progressTerminal,
+         ui->fileStateTerminal, QString()},
+        {trvInterface::Mainboard, ui->checkMainboard, ui->versionMainboard,
+         ui->progressMainboard, ui->fileStateMainboard, QString()},
+    };
 
     trvDisconnected();
 
@@ -39,6 +53,7 @@ trvLoader::trvLoader(QWidget* parent)
     connect(device, SIGNAL(disconnected()), this, SLOT(trvDisconnected()));
     connect(device, SIGNAL(firmwareVersion(trvInterface::PartType, QString)), this,
             SLOT(trvFirmwareVersion(trvInterface::PartType, QString)));
+    connect(device, SIGNAL(openRefusalChanged(int)), this, SLOT(trvOpenRefusal(int)));
 
     connect(ui->loadMainboard, SIGNAL(clicked()), this, SLOT(openFirmware()));
     connect(ui->loadTerminal, SIGNAL(clicked()), this, SLOT(openFirmware()));
@@ -49,8 +64,25 @@ trvLoader::trvLoader(QWidget* parent)
         new QShortcut(QKeySequence::fromString("Ctrl+Alt+F8", QKeySequence::NativeText), this);
     checksumShortcut->setContext(Qt::WindowShortcut);
     connect(checksumShortcut, SIGNAL(activated()), this, SLOT(calcChecksum()));
+    checksumShortcutAlternative =
+        new QShortcut(QKeySequence::fromString("Ctrl+Shift+F8", QKeySequence::NativeText), this);
+    checksumShortcutAlternative->setContext(Qt::WindowShortcut);
+    connect(checksumShortcutAlternative, SIGNAL(activated()), this, SLOT(calcChecksum()));
 
-    updater = nullptr;
+    trvUpdateSequence::Images images;
+    images.mainboard = &mainboardHex;
+    images.terminal = &terminalHex;
+    images.sensors = &sensorHex;
+    sequence = new trvUpdateSequence(device, images, this);
+    connect(sequence, SIGNAL(stepStarted()), this, SLOT(nextUpdate()));
+    connect(sequence, SIGNAL(done()), this, SLOT(nextUpdate()));
+    connect(sequence, SIGNAL(stepDone()), this, SLOT(updateDone()));
+    connect(sequence, SIGNAL(range(int, int)), this, SLOT(updateRange(int, int)));
+    connect(sequence, SIGNAL(process(int)), this, SLOT(updatePosition(int)));
+    connect(sequence, SIGNAL(canceled(trvUpdater::Err)), this,
+            SLOT(updateCanceled(trvUpdater::Err)));
+    connect(sequence, SIGNAL(currentState(trvUpdater::State, trvUpdater::Err)), this,
+            SLOT(updateState(trvUpdater::State, trvUpdater::Err)));
     connect(ui->startUpdate, SIGNAL(clicked()), this, SLOT(startUpdate()));
 
     loadFirmwareFiles();
@@ -91,13 +123,14 @@ void trvLoader::keyPressEvent(QKeyEvent* event)
 
 void trvLoader::closeEvent(QCloseEvent* event)
 {
-    if (!updater) {
+    if (!sequence->isRunning()) {
         event->accept();
         return;
     }
+    // No is the default: Return after Escape must never abort a board half way.
     const QMessageBox::StandardButton answer = QMessageBox::critical(
         this, tr("Cancel update"), tr("Do you really want to cancel the firmware  update?"),
-        QMessageBox::No | QMessageBox::Yes);
+        QMessageBox::No | QMessageBox::Yes, QMessageBox::No);
     if (answer == QMessageBox::No) {
         event->ignore();
     } else {
@@ -107,91 +140,43 @@ void trvLoader::closeEvent(QCloseEvent* event)
 
 // --- Row helpers
 
+trvLoader::Row* trvLoader::row(PartType part)
+{
+    for (Row& candidate : rows) {
+        if (candidate.part == part) {
+            return &candidate;
+        }
+    }
+    return nullptr;
+}
+
 QProgressBar* trvLoader::partBar(PartType part)
 {
-    switch (part) {
-    case trvInterface::Sensor1:
-        return ui->progressSensor1;
-    case trvInterface::Sensor2:
-        return ui->progressSensor2;
-    case trvInterface::Sensor3:
-        return ui->progressSensor3;
-    case trvInterface::Sensor4:
-        return ui->progressSensor4;
-    case trvInterface::Sensor5:
-        return ui->progressSensor5;
-    case trvInterface::Terminal:
-        return ui->progressTerminal;
-    case trvInterface::Mainboard:
-        return ui->progressMainboard;
-    default:
-        return nullptr;
-    }
+    const Row* board = row(part);
+    return board ? board->bar : nullptr;
 }
 
 QCheckBox* trvLoader::partCheckbox(PartType part)
 {
-    switch (part) {
-    case trvInterface::Sensor1:
-        return ui->checkSensor1;
-    case trvInterface::Sensor2:
-        return ui->checkSensor2;
-    case trvInterface::Sensor3:
-        return ui->checkSensor3;
-    case trvInterface::Sensor4:
-        return ui->checkSensor4;
-    case trvInterface::Sensor5:
-        return ui->checkSensor5;
-    case trvInterface::Terminal:
-        return ui->checkTerminal;
-    case trvInterface::Mainboard:
-        return ui->checkMainboard;
-    default:
-        return nullptr;
-    }
+    const Row* board = row(part);
+    return board ? board->checkbox : nullptr;
 }
 
 QLabel* trvLoader::partVersionLabel(PartType part)
 {
-    switch (part) {
-    case trvInterface::Sensor1:
-        return ui->versionSensor1;
-    case trvInterface::Sensor2:
-        return ui->versionSensor2;
-    case trvInterface::Sensor3:
-        return ui->versionSensor3;
-    case trvInterface::Sensor4:
-        return ui->versionSensor4;
-    case trvInterface::Sensor5:
-        return ui->versionSensor5;
-    case trvInterface::Terminal:
-        return ui->versionTerminal;
-    case trvInterface::Mainboard:
-        return ui->versionMainboard;
-    default:
-        return nullptr;
-    }
+    const Row* board = row(part);
+    return board ? board->versionLabel : nullptr;
 }
 
-QString* trvLoader::ReportedVersions::of(PartType part)
+HexReader& trvLoader::imageFor(PartType part)
 {
     switch (part) {
     case trvInterface::Mainboard:
-        return &mainboard;
+        return mainboardHex;
     case trvInterface::Terminal:
-        return &terminal;
-    case trvInterface::Sensor1:
-        return &sensor1;
-    case trvInterface::Sensor2:
-        return &sensor2;
-    case trvInterface::Sensor3:
-        return &sensor3;
-    case trvInterface::Sensor4:
-        return &sensor4;
-    case trvInterface::Sensor5:
-        return &sensor5;
+        return terminalHex;
     default:
-        return nullptr;
+        return sensorHex;
     }
 }
 
@@ -272,7 +257,14 @@ void trvLoader::trvDisconnected()
 {
     ui->controlWidget->setEnabled(false);
     ui->mainControl->setEnabled(false);
-    ui->totalProgress->setFormat("Waiting for USB connection");
+    // The main board's restart takes it off USB on purpose: the total bar goes
+    // on showing the update rather than a lost instrument.
+    if (mainboardRestarting()) {
+        return;
+    }
+    const int refusal = device ? device->openRefusal() : 0;
+    ui->totalProgress->setFormat(refusal != 0 ? UsbHid::refusalDescription(refusal)
+                                              : QString("Waiting for USB connection"));
 }
 
 void trvLoader::trvConnected()
@@ -285,14 +277,15 @@ void trvLoader::trvConnected()
     ui->mainControl->setEnabled(true);
 
     versionReceived = false;
-    reportedVersion = ReportedVersions();
-    for (PartType part : qAsConst(parts)) {
-        setCheckEnable(part, false);
+    explainedRefusal = 0;
+    for (Row& board : rows) {
+        board.reportedVersion.clear();
+        board.checkbox->setEnabled(false);
     }
     device->requestFirmwareVersion();
     reopenTimer->start();
 
-    if (!updater) {
+    if (!sequence->isRunning()) {
         const bool imagesUsable = mainboardHex.state == HexReader::FileOk &&
                                   sensorHex.state == HexReader::FileOk &&
                                   terminalHex.state == HexReader::FileOk;
@@ -305,13 +298,39 @@ void trvLoader::trvConnected()
 void trvLoader::trvFirmwareVersion(trvInterface::PartType part, QString version)
 {
     versionReceived = true;
-    if (QString* reported = reportedVersion.of(part)) {
-        *reported = version;
-        if (!updater) {
-            setCheckEnable(part, true);
+    if (Row* board = row(part)) {
+        board->reportedVersion = version;
+        if (!sequence->isRunning()) {
+            board->checkbox->setEnabled(true);
         }
     }
     updateFileState();
+}
+
+void trvLoader::trvOpenRefusal(int errorNumber)
+{
+    if (ui->mainControl->isEnabled() || mainboardRestarting()) {
+        return; // connected: a refusal of another attempt is not the user's concern
+    }
+    ui->totalProgress->setFormat(errorNumber != 0 ? UsbHid::refusalDescription(errorNumber)
+                                                  : QString("Waiting for USB connection"));
+    if (errorNumber != 0 && errorNumber != explainedRefusal) {
+        // Not from inside the link's poll tick: the box waits for its answer.
+        QMetaObject::invokeMethod(this, "explainOpenRefusal", Qt::QueuedConnection);
+    }
+}
+
+void trvLoader::explainOpenRefusal()
+{
+    const int refusal = device->openRefusal();
+    if (refusal == 0 || refusal == explainedRefusal) {
+        return;
+    }
+    explainedRefusal = refusal;
+    QMessageBox::warning(this, tr("Instrument cannot be opened"),
+                         UsbHid::refusalDescription(refusal) + "\n\n" +
+                             UsbHid::refusalRemedy(refusal),
+                         QMessageBox::Ok);
 }
 
 void trvLoader::reopen()
@@ -319,6 +338,14 @@ void trvLoader::reopen()
     if (!versionReceived) {
         device->close();
     }
+}
+
+bool trvLoader::mainboardRestarting() const
+{
+    return sequence && sequence->isRunning() &&
+           sequence->currentPart() == trvInterface::Mainboard &&
+           (sequence->state() == trvUpdater::Restarting ||
+            sequence->state() == trvUpdater::WaitForReconnect);
 }
 
 // --- Firmware files
@@ -332,13 +359,11 @@ void trvLoader::loadFirmwareFiles()
 
 void trvLoader::updateFileState()
 {
-    setFileState(reportedVersion.mainboard, mainboardHex, trvInterface::Mainboard);
-    setFileState(reportedVersion.terminal, terminalHex, trvInterface::Terminal);
-    setFileState(reportedVersion.sensor1, sensorHex, trvInterface::Sensor1);
-    setFileState(reportedVersion.sensor2, sensorHex, trvInterface::Sensor2);
-    setFileState(reportedVersion.sensor3, sensorHex, trvInterface::Sensor3);
-    setFileState(reportedVersion.sensor4, sensorHex, trvInterface::Sensor4);
-    setFileState(reportedVersion.sensor5, sensorHex, trvInterface::Sensor5);
+    // The main board first and the sensor boards last, so that the shared sensor
+    // label is drawn once per board as it always was.
+    for (int index = rows.size() - 1; index >= 0; --index) {
+        setFileState(rows[index].reportedVersion, imageFor(rows[index].part), rows[index].part);
+    }
 }
 
 void trvLoader::setFileState(const QString& reportedVersion, HexReader& reader, PartType part)
@@ -372,24 +397,11 @@ void trvLoader::setFileState(const QString& reportedVersion, HexReader& reader, 
 
 void trvLoader::showFirmwareInfo(PartType part, QString name, QString date, int size)
 {
-    QLabel* label = nullptr;
-    switch (part) {
-    case trvInterface::Mainboard:
-        label = ui->fileStateMainboard;
-        break;
-    case trvInterface::Terminal:
-        label = ui->fileStateTerminal;
-        break;
-    case trvInterface::Sensor1:
-    case trvInterface::Sensor2:
-    case trvInterface::Sensor3:
-    case trvInterface::Sensor4:
-    case trvInterface::Sensor5:
-        label = ui->fileStateSensor;
-        break;
-    default:
+    const Row* board = row(part);
+    if (!board) {
         return;
     }
+    QLabel* label = board->fileStateLabel;
     QString text = name;
     if (size >= 1 && !date.isEmpty()) {
         text += QString(" (%1, %2)").arg(date, formatByteCount(size));
@@ -521,18 +533,32 @@ void trvLoader::showLicense()
 
 void trvLoader::startUpdate()
 {
-    if (updater) {
+    if (sequence->isRunning()) {
         return; // one update at a time
     }
-    updateQueue.clear();
+    QList<PartType> chosen;
     for (PartType part : qAsConst(parts)) {
-        showProgress(part, 0);
-        showState(part, QString());
         if (isChecked(part)) {
-            updateQueue << part;
+            chosen << part;
         }
     }
 
+    const QStringList concerns = updateConcerns(chosen);
+    if (!concerns.isEmpty()) {
+        // The default keeps everything as it was: nothing is sent.
+        const QMessageBox::StandardButton answer = QMessageBox::question(
+            this, tr("Start firmware update"),
+            concerns.join("\n\n") + "\n\n" + tr("Do you want to start the update anyway?"),
+            QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+        if (answer != QMessageBox::Yes) {
+            return;
+        }
+    }
+
+    for (PartType part : qAsConst(parts)) {
+        showProgress(part, 0);
+        showState(part, QString());
+    }
     QProgressBar* total = ui->totalProgress;
     total->setProperty("done", false);
     total->setProperty("error", false);
@@ -540,75 +566,82 @@ void trvLoader::startUpdate()
     repolish(total);
     total->setValue(0);
 
-    updateSteps = 0;
-    stepsDone = 0;
-    stepRange = 0;
-    const bool sensors = std::any_of(updateQueue.cbegin(), updateQueue.cend(), [](PartType part) {
-        return part >= trvInterface::Sensor1 && part <= trvInterface::Sensor5;
-    });
-    updateSteps += sensors ? 1 : 0;
-    updateSteps += updateQueue.contains(trvInterface::Terminal) ? 1 : 0;
-    updateSteps += updateQueue.contains(trvInterface::Mainboard) ? 1 : 0;
-
-    if (!updateQueue.isEmpty()) {
-        total->setRange(0, updateSteps * 1000);
-        nextUpdate();
+    if (chosen.isEmpty()) {
+        QMessageBox::information(this, tr("No update selected"),
+                                 tr("No board has been selected for firmware update. Please "
+                                    "select boards you want to update."),
+                                 QMessageBox::Ok);
         return;
     }
-    QMessageBox::information(this, tr("No update selected"),
-                             tr("No board has been selected for firmware update. Please select "
-                                "boards you want to update."),
-                             QMessageBox::Ok);
+    total->setRange(0, trvUpdateSequence::stepsFor(chosen) * trvUpdateSequence::unitsPerStep);
+    sequence->start(chosen);
+}
+
+QStringList trvLoader::updateConcerns(const QList<PartType>& chosen)
+{
+    QStringList concerns;
+    if (chosen.isEmpty()) {
+        return concerns; // "No update selected" says it all
+    }
+    const bool simpleMode = !ui->advanced->isChecked();
+
+    QStringList silent;
+    QStringList newer;
+    bool allCurrent = true;
+    for (const Row& board : qAsConst(rows)) {
+        const QString name = QString("%1 (%2)").arg(board.checkbox->text(), partName(board.part));
+        if (board.reportedVersion.isEmpty() && !board.checkbox->isEnabled()) {
+            silent << name;
+            continue;
+        }
+        if (!chosen.contains(board.part)) {
+            continue;
+        }
+        const HexReader& image = imageFor(board.part);
+        const int order = FirmwareVersion::compare(board.reportedVersion, image.version);
+        if (order != FirmwareVersion::Equal) {
+            allCurrent = false;
+        }
+        if (order == FirmwareVersion::Newer) {
+            newer << tr("%1: installed %2, new %3")
+                         .arg(name, board.reportedVersion, image.version);
+        }
+    }
+
+    if (simpleMode && !silent.isEmpty()) {
+        concerns << tr("These boards have not answered and will not be updated:") + "\n" +
+                        silent.join("\n");
+    }
+    if (!newer.isEmpty()) {
+        concerns << tr("These boards run newer firmware than the update would install:") +
+                        "\n" + newer.join("\n");
+    }
+    if (simpleMode && allCurrent) {
+        concerns << tr("Every board that answered already runs the firmware that the update "
+                       "would install. The update would install it again.");
+    }
+    return concerns;
 }
 
 void trvLoader::nextUpdate()
 {
-    if (updater) {
-        updater->deleteLater(); // we are inside its done() signal
-        updater = nullptr;
-    }
-
-    QProgressBar* total = ui->totalProgress;
-    if (updateQueue.isEmpty()) {
-        ui->startUpdate->setEnabled(true);
-        total->setProperty("done", true);
-        total->setProperty("error", false);
-        total->setProperty("working", false);
-        total->setFormat(tr("Firmware update successfull"));
-        repolish(total);
+    if (sequence->isRunning()) {
+        ui->startUpdate->setEnabled(false);
         return;
     }
+    ui->startUpdate->setEnabled(true);
+    QProgressBar* total = ui->totalProgress;
+    total->setProperty("done", true);
+    total->setProperty("error", false);
+    total->setProperty("working", false);
+    total->setFormat(tr("Firmware update successfull"));
+    repolish(total);
+    askVersionsAgain();
+}
 
-    ui->startUpdate->setEnabled(false);
-    const PartType first = updateQueue.first();
-    if (first == trvInterface::Mainboard) {
-        updater = new trvUpdater(device, &mainboardHex, trvInterface::Mainboard, this);
-        updateQueue.removeFirst();
-        currentPart = trvInterface::Mainboard;
-    } else if (first == trvInterface::Terminal) {
-        updater = new trvUpdater(device, &terminalHex, trvInterface::Terminal, this);
-        updateQueue.removeFirst();
-        currentPart = trvInterface::Terminal;
-    } else {
-        // All selected sensor boards take the one sensor image in one step.
-        updater = new trvUpdater(device, &sensorHex, trvInterface::NoPart, this);
-        for (PartType sensor : {trvInterface::Sensor1, trvInterface::Sensor2, trvInterface::Sensor3,
-                                trvInterface::Sensor4, trvInterface::Sensor5}) {
-            if (updateQueue.removeOne(sensor)) {
-                updater->addPart(sensor);
-                currentPart = sensor;
-            }
-        }
-    }
-
-    connect(updater, SIGNAL(done()), this, SLOT(updateDone()));
-    connect(updater, SIGNAL(range(int, int)), this, SLOT(updateRange(int, int)));
-    connect(updater, SIGNAL(process(int)), this, SLOT(updatePosition(int)));
-    connect(updater, SIGNAL(canceled(trvUpdater::Err)), this,
-            SLOT(updateCanceled(trvUpdater::Err)));
-    connect(updater, SIGNAL(currentState(trvUpdater::State, trvUpdater::Err)), this,
-            SLOT(updateState(trvUpdater::State, trvUpdater::Err)));
-    updater->start();
+void trvLoader::askVersionsAgain()
+{
+    device->requestFirmwareVersion();
 }
 
 void trvLoader::showState(PartType part, trvUpdater::State state, trvUpdater::Err error)
@@ -652,7 +685,7 @@ void trvLoader::showState(PartType part, trvUpdater::State state, trvUpdater::Er
     }
     repolish(bar);
 
-    if (part == currentPart) {
+    if (part == sequence->currentPart()) {
         const QString text = state == trvUpdater::Failed ? trvUpdater::errorDescription(error)
                                                          : trvUpdater::stateDesription(state);
         ui->totalProgress->setFormat(partName(part) + ": " + text + " (Total %p%)");
@@ -661,83 +694,47 @@ void trvLoader::showState(PartType part, trvUpdater::State state, trvUpdater::Er
 
 void trvLoader::updateState(trvUpdater::State state, trvUpdater::Err error)
 {
-    if (!updater) {
-        return;
-    }
-    for (PartType part : qAsConst(parts)) {
-        if (updater->hasPart(part)) {
-            showState(part, state, error);
-        }
+    for (PartType part : sequence->stepBoards()) {
+        showState(part, state, error);
     }
 }
 
 void trvLoader::updateRange(int, int max)
 {
-    if (!updater) {
-        return;
-    }
-    for (PartType part : qAsConst(parts)) {
-        if (updater->hasPart(part)) {
-            showProgressMax(part, max);
-            if (part == currentPart) {
-                stepRange = max;
-            }
-        }
+    for (PartType part : sequence->stepBoards()) {
+        showProgressMax(part, max);
     }
 }
 
 void trvLoader::updatePosition(int now)
 {
-    if (!updater) {
-        return;
+    for (PartType part : sequence->stepBoards()) {
+        showProgress(part, now);
     }
-    for (PartType part : qAsConst(parts)) {
-        if (updater->hasPart(part)) {
-            showProgress(part, now);
-            if (part == currentPart) {
-                // 1000 units per step; a step with nothing to send counts as complete.
-                const qint64 inStep = stepRange > 0 ? qint64(now) * 1000 / stepRange : 1000;
-                ui->totalProgress->setValue(stepsDone * 1000 + int(inStep));
-            }
-        }
-    }
+    ui->totalProgress->setValue(sequence->totalValue());
 }
 
 void trvLoader::updateDone()
 {
-    if (!updater) {
-        return;
+    for (PartType part : sequence->stepBoards()) {
+        setChecked(part, false);
     }
-    for (PartType part : qAsConst(parts)) {
-        if (updater->hasPart(part)) {
-            setChecked(part, false);
-        }
-    }
-    ++stepsDone;
-    nextUpdate();
 }
 
 void trvLoader::updateCanceled(trvUpdater::Err err)
 {
-    if (!updater) {
-        return;
-    }
     const QString text = trvUpdater::errorDescription(err);
-    for (PartType part : qAsConst(parts)) {
-        if (updater->hasPart(part)) {
-            showState(part, text);
-        }
+    for (PartType part : sequence->stepBoards()) {
+        showState(part, text);
     }
 
     QProgressBar* total = ui->totalProgress;
-    total->setFormat(partName(currentPart) + ": " + text);
+    total->setFormat(partName(sequence->currentPart()) + ": " + text);
     total->setProperty("working", false);
     total->setProperty("error", true);
     total->setValue(total->maximum());
     repolish(total);
 
-    updateQueue.clear();
     ui->startUpdate->setEnabled(true);
-    updater->deleteLater(); // we are inside its canceled() signal
-    updater = nullptr;
+    askVersionsAgain();
 }

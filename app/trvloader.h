@@ -3,6 +3,7 @@
 #include "hexreader.h"
 #include "trvinterface.h"
 #include "trvupdater.h"
+#include "trvupdatesequence.h"
 
 #include <QDialog>
 #include <QList>
@@ -36,6 +37,8 @@ protected slots:
     void trvConnected();
     void trvDisconnected();
     void trvFirmwareVersion(trvInterface::PartType part, QString version);
+    // The instrument is on the bus but cannot be opened (errorNumber not 0), or no longer so.
+    void trvOpenRefusal(int errorNumber);
     // Drops and reopens the link when no board has answered since the connect.
     void reopen();
     // Behind the three load buttons: asks for files and offers each for its board.
@@ -48,7 +51,8 @@ protected slots:
     // The hidden tool that sorts and stamps firmware files (Ctrl+Alt+F8).
     void calcChecksum();
     void startUpdate();
-    // Releases the finished step's engine and starts the next step, if any.
+    // Follows the update from step to step; once every step has succeeded,
+    // shows the success look.
     void nextUpdate();
     void updateRange(int min, int max);
     void updatePosition(int now);
@@ -56,6 +60,8 @@ protected slots:
     void updateState(trvUpdater::State state, trvUpdater::Err error);
     void updateDone();
     void advancedClicked();
+    // Says once per cause why the instrument cannot be opened, and how to fix it.
+    void explainOpenRefusal();
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -86,38 +92,44 @@ protected:
     static QString formatByteCount(int bytes);
 
 private:
-    QLabel* partVersionLabel(PartType part);
-
-    // The version text each board last reported; empty until it reports.
-    struct ReportedVersions
+    // One board's row: its widgets and the version the board last reported.
+    struct Row
     {
-        QString mainboard;
-        QString terminal;
-        QString sensor1;
-        QString sensor2;
-        QString sensor3;
-        QString sensor4;
-        QString sensor5;
-
-        // The board's text; null for NoPart and values outside 1 to 7.
-        QString* of(PartType part);
+        PartType part;
+        QCheckBox* checkbox;
+        QLabel* versionLabel;
+        QProgressBar* bar;
+        QLabel* fileStateLabel; // shared by the five sensor boards
+        QString reportedVersion; // empty until the board reports
     };
+
+    // The board's row; null for NoPart and values outside 1 to 7.
+    Row* row(PartType part);
+    QLabel* partVersionLabel(PartType part);
+    // The image that the board would get.
+    HexReader& imageFor(PartType part);
+    // The reasons to think twice before updating these boards, one line each;
+    // empty when the update may start at once.
+    QStringList updateConcerns(const QList<PartType>& chosen);
+    // Whether the update is in the main board's restart, when the instrument
+    // is away from USB on purpose.
+    bool mainboardRestarting() const;
+    // The rows show what the boards run now, and the answered ones can be chosen again.
+    void askVersionsAgain();
 
     trvInterface* device;
     HexReader mainboardHex;
     HexReader sensorHex; // one image for all five sensor boards
     HexReader terminalHex;
-    trvUpdater* updater;  // the running step's engine; null while no update runs
-    bool versionReceived; // a board has answered since the last connect
+    trvUpdateSequence* sequence; // the update of the chosen boards, step by step
+    bool versionReceived;        // a board has answered since the last connect
     QTimer* reopenTimer;
-    ReportedVersions reportedVersion;
     QShortcut* checksumShortcut;
-    QList<PartType> updateQueue; // boards whose step has not begun
-    QList<PartType> parts;       // all seven boards in the order of the rows
-    int updateSteps;
-    int stepsDone;
-    int stepRange;        // the running step's range maximum for currentPart
-    PartType currentPart; // the board whose progress drives the total bar
+    // The same slot, where the desktop takes Ctrl+Alt+F8 for itself.
+    QShortcut* checksumShortcutAlternative;
+    QList<PartType> parts; // all seven boards in the order of the rows
+    QList<Row> rows;       // in the order of parts
+    int explainedRefusal;  // the open refusal last explained in a message box; 0: none
     Ui_trvLoader* ui;
 };
 

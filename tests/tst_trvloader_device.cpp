@@ -14,6 +14,8 @@
 #include <QToolButton>
 #include <QtTest>
 
+#include <cerrno>
+
 namespace {
 
 // Counts how often a widget is enabled or disabled.
@@ -74,6 +76,10 @@ private slots:
     void nothingSelected();
     void failureStopsTheUpdate();
     void closeWhileUpdating();
+    void questionBeforeUpdate_data();
+    void questionBeforeUpdate();
+    void confirmedDowngrade();
+    void refusedOpenIsExplained();
 
 private:
     // Builds and shows the window and waits until every answering board is enabled.
@@ -315,6 +321,15 @@ void tst_trvloader_device::simpleModeUpdatesEveryBoard()
             panelAndTotal << Sample{panel->value(), panel->maximum(), value};
         }
     });
+    // Every text the total bar shows while the update runs, the main board's restart included.
+    QStringList totalTexts;
+    QTimer sampler;
+    connect(&sampler, &QTimer::timeout, [&] {
+        if (totalTexts.isEmpty() || totalTexts.last() != total->format()) {
+            totalTexts << total->format();
+        }
+    });
+    sampler.start(1);
 
     QCOMPARE(runUpdate(120000), QString("Firmware update successfull"));
     QCOMPARE(total->maximum(), 3000);
@@ -328,6 +343,12 @@ void tst_trvloader_device::simpleModeUpdatesEveryBoard()
         sawMiddle = sawMiddle || sample.total == 1500;
     }
     QVERIFY(sawMiddle);
+
+    // The main board's restart looks like the update going on, not like a lost instrument.
+    sampler.stop();
+    QVERIFY2(totalTexts.contains("Main Board: Process firmware data (Total %p%)"),
+             qPrintable(totalTexts.join(", ")));
+    QVERIFY2(!totalTexts.contains("Waiting for USB connection"), qPrintable(totalTexts.join(", ")));
 
     QCOMPARE(sim::instrument().version(sim::Mainboard), 33);
     QCOMPARE(sim::instrument().version(sim::Terminal), 21);
@@ -344,6 +365,8 @@ void tst_trvloader_device::simpleModeUpdatesEveryBoard()
     QVERIFY(waitUntil([&] { return versionLabel(trvInterface::Mainboard) == "v3.3"; }, 1000));
     QCOMPARE(versionLabel(trvInterface::Terminal), QString("v2.1"));
     QCOMPARE(versionLabel(trvInterface::Sensor5), QString("v1.9"));
+    // Asked again once the update is over, every board can be chosen again.
+    QVERIFY(waitUntil([&] { return enabledBoxes() == 7; }, 1000));
 }
 
 // Sensor2 and Sensor4 checked, the control panel checked but not answering:
@@ -443,6 +466,10 @@ void tst_trvloader_device::closeWhileUpdating()
     QCOMPARE(answerDialogs(escape, {press(QMessageBox::No)}),
              QStringList({"Cancel update | Do you really want to cancel the firmware  update?"}));
     QVERIFY(window->isVisible());
+    // Return at the question keeps the update: No is the default.
+    QCOMPARE(answerDialogs(escape, {typeKey(Qt::Key_Return)}),
+             QStringList({"Cancel update | Do you really want to cancel the firmware  update?"}));
+    QVERIFY(window->isVisible());
     const int progress = bar("totalProgress")->value();
     QVERIFY(waitUntil([&] { return bar("totalProgress")->value() > progress + 50; }, 10000));
 
@@ -450,6 +477,118 @@ void tst_trvloader_device::closeWhileUpdating()
     QVERIFY2(seen.size() == 1 && seen.first().startsWith("Cancel update | "),
              qPrintable(seen.join(", ")));
     QVERIFY(!window->isVisible());
+}
+
+// A silent board, a newer installed version, or nothing new to install: one
+// question, whose default (Return) sends nothing at all.
+void tst_trvloader_device::questionBeforeUpdate_data()
+{
+    QTest::addColumn<bool>("advanced");
+    QTest::addColumn<QString>("question");
+
+    QTest::newRow("simple, a silent sensor board")
+        << false
+        << "These boards have not answered and will not be updated:\n"
+           "Keys 43-64 (Sensor Boards)\n"
+           "KTERM (Control Panel)";
+    QTest::newRow("simple, a newer control panel")
+        << false
+        << "These boards run newer firmware than the update would install:\n"
+           "KTERM (Control Panel): installed v3.0, new v2.1";
+    QTest::newRow("advanced, a newer control panel")
+        << true
+        << "These boards run newer firmware than the update would install:\n"
+           "KTERM (Control Panel): installed v3.0, new v2.1";
+    QTest::newRow("simple, all current")
+        << false
+        << "Every board that answered already runs the firmware that the update would "
+           "install. The update would install it again.";
+}
+
+void tst_trvloader_device::questionBeforeUpdate()
+{
+    QFETCH(bool, advanced);
+    QFETCH(QString, question);
+    const QString row = QTest::currentDataTag();
+    int answering = 7;
+    if (row.contains("silent")) {
+        sim::BoardFaults absent;
+        absent.absent = true;
+        sim::instrument().setFaults(sim::Sensor2, absent);
+        sim::instrument().setFaults(sim::Terminal, absent);
+        answering = 5;
+    }
+    if (row.contains("newer")) {
+        sim::instrument().setVersion(sim::Terminal, 30);
+    }
+    if (row.contains("all current")) {
+        sim::instrument().setVersion(sim::Mainboard, 33);
+        sim::instrument().setVersion(sim::Terminal, 21);
+        for (sim::Board sensor :
+             {sim::Sensor1, sim::Sensor2, sim::Sensor3, sim::Sensor4, sim::Sensor5}) {
+            sim::instrument().setVersion(sensor, 19);
+        }
+    }
+    connectWindow(answering);
+    if (advanced) {
+        clickAdvanced();
+        QTest::mouseClick(box(trvInterface::Terminal), Qt::LeftButton);
+    }
+    const QString ready = bar("totalProgress")->format();
+
+    QCOMPARE(answerDialogs([&] { QTest::mouseClick(widget("startUpdate"), Qt::LeftButton); },
+                           {typeKey(Qt::Key_Return)}),
+             QStringList({"Start firmware update | " + question +
+                          "\n\nDo you want to start the update anyway?"}));
+    run(100);
+    for (trvInterface::PartType part : allBoards) {
+        QCOMPARE(updateMessages(sim::Board(part)), 0);
+    }
+    QCOMPARE(bar("totalProgress")->format(), ready);
+    QVERIFY(widget("startUpdate")->isEnabled());
+}
+
+// Asked whether to go back to an older version, the user says yes: only then.
+void tst_trvloader_device::confirmedDowngrade()
+{
+    sim::instrument().setVersion(sim::Terminal, 30);
+    connectWindow();
+    clickAdvanced();
+    QTest::mouseClick(box(trvInterface::Terminal), Qt::LeftButton);
+
+    QString ended;
+    const QStringList seen =
+        answerDialogs([&] { ended = runUpdate(30000); }, {press(QMessageBox::Yes)});
+    QCOMPARE(seen.size(), 1);
+    QVERIFY2(seen.first().contains("installed v3.0, new v2.1"), qPrintable(seen.first()));
+    QCOMPARE(ended, QString("Firmware update successfull"));
+    QCOMPARE(sim::instrument().version(sim::Terminal), 21);
+}
+
+// The instrument is there, but this user may not open it: the window says so
+// instead of waiting, once explains the fix, and opens it when it can.
+void tst_trvloader_device::refusedOpenIsExplained()
+{
+    sim::instrument().setOpenRefusal(EACCES);
+    const QString refused = UsbHid::refusalDescription(EACCES);
+    QStringList seen = answerDialogs(
+        [&] {
+            window.reset(new trvLoader);
+            window->show();
+            waitUntil([&] { return bar("totalProgress")->format() == refused; }, 2000);
+            run(500); // the cause stays: no second box
+        },
+        {press(QMessageBox::Ok)});
+    QCOMPARE(seen.size(), 1);
+    QCOMPARE(seen.first(),
+             "Instrument cannot be opened | " + refused + "\n\n" + UsbHid::refusalRemedy(EACCES));
+    QCOMPARE(bar("totalProgress")->format(), refused);
+    QVERIFY(!widget("mainControl")->isEnabled());
+
+    // Once the rule is in place and the instrument plugged in again.
+    sim::instrument().setOpenRefusal(0);
+    QVERIFY(waitUntil([&] { return enabledBoxes() == 7; }, 2000));
+    QCOMPARE(bar("totalProgress")->format(), QString("Ready to start firmware update"));
 }
 
 QTEST_MAIN(tst_trvloader_device)

@@ -1,5 +1,6 @@
 // The window's firmware images: the built-in ones, files loaded by the user
-// through the load buttons, and the hidden stamping tool (Ctrl+Alt+F8).
+// through the load buttons, and the hidden stamping tool (Ctrl+Alt+F8, or
+// Ctrl+Shift+F8 where the desktop keeps the first for itself).
 
 #include "hexreader.h"
 #include "instrument.h"
@@ -89,6 +90,8 @@ private slots:
     void unusableImageOnConnect();
     void corruptedImageIsNotSent();
 
+    void stampingToolShortcuts_data();
+    void stampingToolShortcuts();
     void stampingToolSortsStampsAndOffers();
     void stampingToolTwiceGivesSameFile();
     void stampingToolFailures_data();
@@ -102,7 +105,9 @@ private:
     // Clicks the load button and answers the dialogs that follow.
     QStringList load(Window& window, const QList<ModalAnswers::Step>& steps);
     // Opens the stamping tool by its shortcut and answers the dialogs that follow.
-    QStringList stamp(Window& window, const QList<ModalAnswers::Step>& steps);
+    // Opens the stamping tool with its shortcut and answers its dialogs.
+    QStringList stamp(Window& window, const QList<ModalAnswers::Step>& steps,
+                      Qt::KeyboardModifiers modifiers = Qt::ControlModifier | Qt::AltModifier);
 
     QTemporaryDir folder;
 };
@@ -135,14 +140,15 @@ QStringList tst_trvloader_files::load(Window& window, const QList<ModalAnswers::
         steps);
 }
 
-QStringList tst_trvloader_files::stamp(Window& window, const QList<ModalAnswers::Step>& steps)
+QStringList tst_trvloader_files::stamp(Window& window, const QList<ModalAnswers::Step>& steps,
+                                       Qt::KeyboardModifiers modifiers)
 {
     window.activateWindow();
     if (!QTest::qWaitForWindowActive(&window)) {
         return {"the window did not become active"};
     }
     return answerDialogs(
-        [&] { QTest::keyClick(&window, Qt::Key_F8, Qt::ControlModifier | Qt::AltModifier); },
+        [&] { QTest::keyClick(&window, Qt::Key_F8, modifiers); },
         steps);
 }
 
@@ -418,6 +424,28 @@ void tst_trvloader_files::stampingToolSortsStampsAndOffers()
     QCOMPARE(after.version, QString("v2.1"));
     // The tool ends with the built-in images, whatever was answered.
     QCOMPARE(label(window, "fileStateSensor"), builtInSensor);
+}
+
+void tst_trvloader_files::stampingToolShortcuts_data()
+{
+    QTest::addColumn<int>("modifiers");
+    QTest::newRow("Ctrl+Alt+F8") << int(Qt::ControlModifier | Qt::AltModifier);
+    QTest::newRow("Ctrl+Shift+F8") << int(Qt::ControlModifier | Qt::ShiftModifier);
+}
+
+void tst_trvloader_files::stampingToolShortcuts()
+{
+    QFETCH(int, modifiers);
+    Window window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    const ModalAnswers::Step cancel = [](QWidget* modal) {
+        const QString title = modal->windowTitle();
+        QMetaObject::invokeMethod(modal, "reject");
+        return title;
+    };
+    QCOMPARE(stamp(window, {cancel}, Qt::KeyboardModifiers(modifiers)),
+             QStringList{"Firmware files"});
 }
 
 void tst_trvloader_files::stampingToolTwiceGivesSameFile()

@@ -10,6 +10,7 @@
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTest>
 
 const QList<trvInterface::PartType> allBoards = {
     trvInterface::Sensor5, trvInterface::Sensor1,  trvInterface::Sensor2,  trvInterface::Sensor3,
@@ -95,6 +96,20 @@ ModalAnswers::Step press(QMessageBox::StandardButton button, std::function<void(
             before();
         }
         box->button(button)->click();
+        return seen;
+    };
+}
+
+ModalAnswers::Step typeKey(Qt::Key key)
+{
+    return [key](QWidget* modal) -> QString {
+        auto* box = qobject_cast<QMessageBox*>(modal);
+        if (!box) {
+            QMetaObject::invokeMethod(modal, "reject");
+            return QString("not a message box: ") + modal->metaObject()->className();
+        }
+        const QString seen = box->windowTitle() + " | " + box->text();
+        QTest::keyClick(box, key);
         return seen;
     };
 }

@@ -68,6 +68,10 @@ private:
 // Presses a button of the message box, after running `before` if given; shows "title | text".
 ModalAnswers::Step press(QMessageBox::StandardButton button, std::function<void()> before = {});
 
+// Types a key into the message box, as a user who presses Return at a
+// question takes its default button; shows "title | text".
+ModalAnswers::Step typeKey(Qt::Key key);
+
 // Picks the files in the file dialog and opens them; shows "caption | filter".
 ModalAnswers::Step choose(const QString& folder, const QStringList& names);
 

@@ -1,26 +1,120 @@
-// The window as users run it: the system's hidapi library (hidraw backend)
-// talking to the emulated instrument, which umockdev presents as a hidraw
-// device node. Run under umockdev-wrapper.
+// The window and the link as users run them: the system's hidapi library
+// (hidraw backend) and the system's libudev, with the emulated instrument
+// that umockdev presents as a hidraw device node, announced by uevents. Run
+// under umockdev-wrapper. Some of it runs a probe program as another user
+// (nobody), which needs root.
 
 #include "hexreader.h"
 #include "hidrawinstrument.h"
+#include "hotplugwatch.h"
 #include "trvinterface.h"
 #include "trvloader.h"
 #include "trvupdater.h"
+#include "usbhid.h"
 
 #include <QCheckBox>
+#include <QDir>
 #include <QEventLoop>
 #include <QLabel>
+#include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
 
+#include <cerrno>
 #include <functional>
 #include <memory>
 
+#include <unistd.h>
+
 namespace {
+
+constexpr unsigned short instrumentVendor = 0x04D8;
+constexpr unsigned short instrumentProduct = 0xF93C;
+// Longest time from a node's completion to the link's connected() that counts
+// as noticed at once: a few ticks and a busy machine's delays, far below the
+// second in which the safety net looks in any case (in many cycles, the safety
+// net alone would miss it in most).
+constexpr qint64 noticedAtOnce = 100;
+
+// The link probe (linkprobe.cpp) run as user nobody: what it has printed.
+class OtherUserProbe
+{
+public:
+    ~OtherUserProbe()
+    {
+        if (process.state() != QProcess::NotRunning) {
+            process.closeWriteChannel(); // the probe ends with its input
+            if (!process.waitForFinished(5000)) {
+                process.kill();
+                process.waitForFinished(1000);
+            }
+        }
+    }
+
+    // Starts it from a copy that every user may run; the reason when it cannot.
+    QString start()
+    {
+        if (getuid() != 0) {
+            return QStringLiteral("only root can run a program as another user");
+        }
+        const QString runuser = QStandardPaths::findExecutable(
+            QStringLiteral("runuser"), {QStringLiteral("/usr/sbin"), QStringLiteral("/sbin")});
+        const QString program = folder.path() + QStringLiteral("/linkprobe");
+        if (runuser.isEmpty() || !folder.isValid() ||
+            !QFile::copy(QStringLiteral(TRV_LINK_PROBE), program) ||
+            !QFile::setPermissions(folder.path(), QFile::ReadOwner | QFile::WriteOwner |
+                                                      QFile::ExeOwner | QFile::ReadOther |
+                                                      QFile::ExeOther)) {
+            return QStringLiteral("cannot set the probe up for another user");
+        }
+        QFile::setPermissions(program, QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther |
+                                           QFile::ExeOther);
+        QObject::connect(&process, &QProcess::readyReadStandardOutput, [this] { readLines(); });
+        process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process.start(runuser, {QStringLiteral("-u"), QStringLiteral("nobody"),
+                                QStringLiteral("--"), program, QStringLiteral("60")});
+        return process.waitForStarted(5000) ? QString() : process.errorString();
+    }
+
+    // The times of the lines saying what ("connected", "refused 13", ...).
+    QList<qint64> times(const QString& what) const
+    {
+        QList<qint64> found;
+        for (const auto& line : lines) {
+            if (line.second == what) {
+                found.append(line.first);
+            }
+        }
+        return found;
+    }
+    QStringList said() const
+    {
+        QStringList all;
+        for (const auto& line : lines) {
+            all.append(line.second);
+        }
+        return all;
+    }
+
+private:
+    void readLines()
+    {
+        while (process.canReadLine()) {
+            const QString line = QString::fromLocal8Bit(process.readLine()).trimmed();
+            const int space = line.indexOf(QLatin1Char(' '));
+            lines.append({line.left(space).toLongLong(), line.mid(space + 1)});
+        }
+    }
+
+    QTemporaryDir folder;
+    QProcess process;
+    QList<std::pair<qint64, QString>> lines;
+};
 
 struct BoardRow
 {
@@ -67,6 +161,12 @@ private slots:
     void mainboardVerifiedAfterItsRestart();
     void unplugDuringTransfer();
     void silentInstrumentCyclesThroughWatchdog();
+
+    void plugNoticedAtOnceOverManyCycles();
+    void directReopenOpensAtOnce();
+    void safetyNetFindsAnUnannouncedDevice();
+    void everyTickWithoutAMonitor();
+    void refusedOpenSaysPermissionDenied();
 
 private:
     // Runs the event loop at its own pace (the link polls every millisecond)
@@ -137,6 +237,7 @@ void tst_realhidapi::init()
 
 void tst_realhidapi::cleanup()
 {
+    front->setEventsHeld(false);
     // The link says disconnected() as the window goes: nothing here may hear it.
     if (device)
         device->disconnect(this);
@@ -243,7 +344,8 @@ void tst_realhidapi::mainboardVerifiedAfterItsRestart()
     QVERIFY2(waitFor([&] { return totalBar()->format().endsWith(failure); }, 30000),
              qPrintable(totalBar()->format()));
 
-    QCOMPARE(lookWhileAway, QString("Waiting for USB connection"));
+    // The bar keeps showing the update while the main board restarts.
+    QVERIFY2(lookWhileAway.startsWith("Main Board"), qPrintable(lookWhileAway));
     QCOMPARE(front->plugCount(), plugsBefore + 1);
     const QList<QByteArray> received = front->withInstrument(
         [](sim::Instrument& instrument) { return instrument.received(sim::Mainboard); });
@@ -321,6 +423,169 @@ void tst_realhidapi::silentInstrumentCyclesThroughWatchdog()
     QTest::qWait(700);
     QCOMPARE(connects.count(), settled);
     QVERIFY(front->isNodeOpen());
+}
+
+// The link is told of every plug, also of the main board's return after its
+// restart, and opens the device at once; the safety net alone would often
+// take most of a second.
+void tst_realhidapi::plugNoticedAtOnceOverManyCycles()
+{
+    QVERIFY2(HotplugWatch().isWatching(), "no udev monitor here: the events would not be tested");
+    front->withInstrument(
+        [](sim::Instrument& instrument) { instrument.setMainboardRestartTime(150); });
+    qint64 connectedAt = -1; // before the link, whose destruction still speaks
+    QList<qint64> delays;
+    UsbHid link(instrumentVendor, instrumentProduct);
+    QSignalSpy connects(&link, SIGNAL(connected()));
+    QSignalSpy disconnects(&link, SIGNAL(disconnected()));
+    connect(&link, &UsbHid::connected, this,
+            [&connectedAt] { connectedAt = sim::HidrawInstrument::now(); });
+    link.setTimebase(1);
+    link.setAutoconnect(true);
+    QVERIFY(waitFor([&] { return connects.count() == 1; }, 2000)); // there at start
+
+    for (int cycle = 1; cycle <= 40; ++cycle) {
+        const bool restart = cycle % 4 == 0;
+        if (restart) {
+            link.send(QByteArray("\x05\x07", 2)); // back after 150 ms as a new device
+        } else {
+            front->withInstrument([](sim::Instrument& instrument) { instrument.unplug(); });
+        }
+        QVERIFY(waitFor([&] { return disconnects.count() == cycle; }, 2000));
+        if (!restart) {
+            // Past the look that follows the close, so that only the event can tell.
+            QVERIFY(waitFor([this] { return front->deviceNode().isEmpty(); }, 2000));
+            // Gone without a trace that every later look would walk.
+            QCOMPARE(QDir("/sys/class/hidraw")
+                         .entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot),
+                     QStringList());
+            QTest::qSleep(10 + cycle % 5 * 10);
+            front->withInstrument([](sim::Instrument& instrument) { instrument.plug(); });
+        }
+        QVERIFY2(waitFor([&] { return connects.count() == cycle + 1; }, 3000),
+                 qPrintable(QString::number(cycle)));
+        QVERIFY(waitFor([this] { return !front->deviceNode().isEmpty(); }, 2000));
+        delays.append(connectedAt - front->plugTime());
+    }
+    for (int cycle = 1; cycle <= delays.size(); ++cycle) {
+        QVERIFY2(
+            delays.at(cycle - 1) <= noticedAtOnce,
+            qPrintable(QStringLiteral("cycle %1: %2 ms").arg(cycle).arg(delays.at(cycle - 1))));
+    }
+    QCOMPARE(disconnects.count(), 40);
+}
+
+// The device came without a word (its event lost): a direct reopen() still
+// finds it at once.
+void tst_realhidapi::directReopenOpensAtOnce()
+{
+    UsbHid link(instrumentVendor, instrumentProduct);
+    QSignalSpy connects(&link, SIGNAL(connected()));
+    QSignalSpy disconnects(&link, SIGNAL(disconnected()));
+    link.setTimebase(1);
+    link.setAutoconnect(true);
+    QVERIFY(waitFor([&] { return connects.count() == 1; }, 2000));
+
+    front->setEventsHeld(true);
+    front->withInstrument([](sim::Instrument& instrument) { instrument.unplug(); });
+    QVERIFY(waitFor([&] { return disconnects.count() == 1; }, 2000));
+    QVERIFY(waitFor([this] { return front->deviceNode().isEmpty(); }, 2000));
+    QTest::qSleep(20);
+    front->withInstrument([](sim::Instrument& instrument) { instrument.plug(); });
+    QVERIFY(waitFor([this] { return !front->deviceNode().isEmpty(); }, 2000));
+
+    const int connectsBefore = connects.count();
+    link.reopen();
+    QCOMPARE(connects.count(), connectsBefore + 1);
+    QCOMPARE(link.openRefusal(), 0);
+}
+
+// Without a word from udev, the link does not look on every tick, but still
+// at least once a second.
+void tst_realhidapi::safetyNetFindsAnUnannouncedDevice()
+{
+    qint64 connectedAt = -1; // before the link, whose destruction still speaks
+    UsbHid link(instrumentVendor, instrumentProduct);
+    QSignalSpy connects(&link, SIGNAL(connected()));
+    QSignalSpy disconnects(&link, SIGNAL(disconnected()));
+    connect(&link, &UsbHid::connected, this,
+            [&connectedAt] { connectedAt = sim::HidrawInstrument::now(); });
+    link.setTimebase(1);
+    link.setAutoconnect(true);
+    QVERIFY(waitFor([&] { return connects.count() == 1; }, 2000));
+
+    front->setEventsHeld(true);
+    for (int cycle = 1; cycle <= 2; ++cycle) {
+        // The look right after the close finds nothing; the next is due a second later.
+        front->withInstrument([](sim::Instrument& instrument) { instrument.unplug(); });
+        QVERIFY(waitFor([&] { return disconnects.count() == cycle; }, 2000));
+        QVERIFY(waitFor([this] { return front->deviceNode().isEmpty(); }, 2000));
+        QTest::qSleep(20);
+        front->withInstrument([](sim::Instrument& instrument) { instrument.plug(); });
+        QVERIFY(waitFor([this] { return !front->deviceNode().isEmpty(); }, 2000));
+        const qint64 plugged = front->plugTime();
+        QVERIFY(waitFor([&] { return connects.count() == cycle + 1; },
+                        HotplugWatch::longestWithoutLook + 1500));
+        QVERIFY2(connectedAt - plugged >= 300,
+                 qPrintable(QStringLiteral("found %1 ms after an unannounced plug: it looks "
+                                           "on every tick")
+                                .arg(connectedAt - plugged)));
+    }
+}
+
+// A program that cannot watch for devices (as another user, umockdev gives it
+// no udev monitor) looks on every tick, and finds the device at once.
+void tst_realhidapi::everyTickWithoutAMonitor()
+{
+    front->shareWithOtherUsers(true, false);
+    front->setEventsHeld(true); // no event could help it
+    OtherUserProbe probe;
+    const QString failure = probe.start();
+    if (!failure.isEmpty()) {
+        QSKIP(qPrintable(failure));
+    }
+    QVERIFY2(waitFor([&] { return probe.times("connected").size() == 1; }, 5000),
+             qPrintable(probe.said().join(", ")));
+    QCOMPARE(probe.times("watching 0").size(), 1);
+
+    for (int cycle = 1; cycle <= 5; ++cycle) {
+        front->withInstrument([](sim::Instrument& instrument) { instrument.unplug(); });
+        QVERIFY2(waitFor([&] { return probe.times("disconnected").size() == cycle; }, 2000),
+                 qPrintable(probe.said().join(", ")));
+        QTest::qSleep(20 + cycle * 10);
+        front->withInstrument([](sim::Instrument& instrument) { instrument.plug(); });
+        QVERIFY2(waitFor([&] { return probe.times("connected").size() == cycle + 1; }, 3000),
+                 qPrintable(probe.said().join(", ")));
+        QVERIFY(waitFor([this] { return !front->deviceNode().isEmpty(); }, 2000));
+        const qint64 delay = probe.times("connected").last() - front->plugTime();
+        QVERIFY2(delay <= noticedAtOnce,
+                 qPrintable(QStringLiteral("cycle %1: %2 ms").arg(cycle).arg(delay)));
+    }
+}
+
+// The instrument is there, but this user may not open its node: the link
+// says so (EACCES), once, and opens it as soon as it may. (The probe watches
+// for devices, as on a desktop, so that its refused attempts stay few.)
+void tst_realhidapi::refusedOpenSaysPermissionDenied()
+{
+    front->shareWithOtherUsers(false, true);
+    OtherUserProbe probe;
+    const QString failure = probe.start();
+    if (!failure.isEmpty()) {
+        QSKIP(qPrintable(failure));
+    }
+    const QString refused = QStringLiteral("refused %1").arg(EACCES);
+    QVERIFY2(waitFor([&] { return probe.times(refused).size() == 1; }, 5000),
+             qPrintable(probe.said().join(", ")));
+    // Past the safety net's next attempt: refused again, said nothing more.
+    waitFor([] { return false; }, HotplugWatch::longestWithoutLook + 200);
+    QCOMPARE(probe.said(), (QStringList{"watching 1", refused}));
+
+    front->shareWithOtherUsers(true, true); // the udev rule is installed
+    QVERIFY2(waitFor([&] { return probe.times("connected").size() == 1; },
+                     HotplugWatch::longestWithoutLook + 2000),
+             qPrintable(probe.said().join(", ")));
+    QCOMPARE(probe.said(), (QStringList{"watching 1", refused, "refused 0", "connected"}));
 }
 
 QTEST_MAIN(tst_realhidapi)
