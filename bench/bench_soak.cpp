@@ -18,8 +18,8 @@
 //  - after a failure nothing but version requests (the window's own, at each
 //    connect) reached the instrument;
 //  - no engine outlives its step.
-// By default the update is stepped by bench/updaterun (the window's stepping
-// without its widgets) with small images made up for the soak (about 60 lines
+// By default the update is run by the shared update sequence that the window
+// uses, without the window's widgets, with small images made up for the soak (about 60 lines
 // each), so that many runs fit in little time; --builtin uses the built-in
 // images. --window runs the real window instead (built-in images, start
 // button clicked once all found boards are shown), its watchdog and its own
@@ -30,7 +30,8 @@
 #include "instrument.h"
 #include "trvinterface.h"
 #include "trvloader.h"
-#include "updaterun.h"
+#include "trvupdatesequence.h"
+#include "updatelog.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -38,6 +39,7 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QMap>
+#include <QMessageBox>
 #include <QMetaEnum>
 #include <QProgressBar>
 #include <QPushButton>
@@ -177,7 +179,7 @@ struct Tally
     QStringList problems; // the runs that broke a rule, to repeat them
 };
 
-// What runs the update: the stepping of bench/updaterun, or the real window.
+// What runs the update: the shared update sequence alone, or the real window.
 class Driver
 {
 public:
@@ -197,10 +199,14 @@ class StepDriver : public Driver
 {
 public:
     explicit StepDriver(Images& images)
-        : run(&interface, {&images.mainboard, &images.terminal, &images.sensors})
+        : sequence(&interface, sequenceImages(images)),
+          run(&sequence, &interface, sequenceImages(images))
     {
+        // Like the window, ask every board for its version at each connect.
+        QObject::connect(&interface, &trvInterface::connected, &interface,
+                         qOverload<>(&trvInterface::requestFirmwareVersion));
         QObject::connect(&interface, &trvInterface::firmwareVersion, [this](Part board, QString) {
-            if (!run.isRunning() && !boards.contains(board) && allBoards.contains(board))
+            if (!sequence.isRunning() && !boards.contains(board) && allBoards.contains(board))
                 boards.append(board);
         });
         interface.setAutoconnect(true);
@@ -208,7 +214,7 @@ public:
     QList<Part> found() const override { return boards; }
     void start(const QList<Part>& selected) override { run.start(selected); }
     bool hasStarted() const override { return true; }
-    bool isRunning() const override { return run.isRunning(); }
+    bool isRunning() const override { return sequence.isRunning(); }
     bool succeeded() const override { return run.succeeded(); }
     QString failure() const override
     {
@@ -219,8 +225,18 @@ public:
     int liveEngines() const override { return run.liveEngines(); }
 
 private:
+    static trvUpdateSequence::Images sequenceImages(Images& images)
+    {
+        trvUpdateSequence::Images chosen;
+        chosen.mainboard = &images.mainboard;
+        chosen.terminal = &images.terminal;
+        chosen.sensors = &images.sensors;
+        return chosen;
+    }
+
     trvInterface interface;
-    UpdateRun run;
+    trvUpdateSequence sequence;
+    UpdateLog run;
     QList<Part> boards;
 };
 
@@ -249,6 +265,16 @@ public:
     }
     void start(const QList<Part>&) override
     {
+        // A user who sees the question before the update (a silent board, for
+        // instance) and goes on.
+        QTimer answer;
+        QObject::connect(&answer, &QTimer::timeout, [] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                if (QAbstractButton* yes = box->button(QMessageBox::Yes))
+                    yes->click();
+            }
+        });
+        answer.start(10);
         startButton->click();
         started = window->findChild<trvUpdater*>() != nullptr;
     }

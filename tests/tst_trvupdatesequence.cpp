@@ -181,10 +181,9 @@ void tst_trvUpdateSequence::wholeUpdate()
     connect(sequence.get(), &trvUpdateSequence::totalProgress, this,
             [&](int value) { totals << value; });
 
-    QVERIFY(sequence->start(
-        {trvInterface::Mainboard, trvInterface::Terminal, trvInterface::Sensor1,
-         trvInterface::Sensor2, trvInterface::Sensor3, trvInterface::Sensor4,
-         trvInterface::Sensor5}));
+    QVERIFY(sequence->start({trvInterface::Mainboard, trvInterface::Terminal, trvInterface::Sensor1,
+                             trvInterface::Sensor2, trvInterface::Sensor3, trvInterface::Sensor4,
+                             trvInterface::Sensor5}));
     QVERIFY(sequence->isRunning());
     QCOMPARE(sequence->stepCount(), 3);
     QVERIFY(waitForEnd(90000));
@@ -285,14 +284,22 @@ void tst_trvUpdateSequence::versionOrder_data()
     QTest::addColumn<QString>("image");
     QTest::addColumn<int>("order");
 
-    QTest::newRow("older minor") << "v1.9" << "v1.10" << int(FirmwareVersion::Older);
-    QTest::newRow("newer major") << "v3.0" << "v2.9" << int(FirmwareVersion::Newer);
-    QTest::newRow("equal") << "v2.1" << "v2.1" << int(FirmwareVersion::Equal);
-    QTest::newRow("leading zero equal") << "v2.01" << "v2.1" << int(FirmwareVersion::Equal);
-    QTest::newRow("no v") << "2.1" << "v2.1" << int(FirmwareVersion::Unknown);
-    QTest::newRow("text") << "v2.1" << "beta" << int(FirmwareVersion::Unknown);
-    QTest::newRow("empty") << "" << "v2.1" << int(FirmwareVersion::Unknown);
-    QTest::newRow("trailing text") << "v2.1b" << "v2.1" << int(FirmwareVersion::Unknown);
+    QTest::newRow("older minor") << "v1.9"
+                                 << "v1.10" << int(FirmwareVersion::Older);
+    QTest::newRow("newer major") << "v3.0"
+                                 << "v2.9" << int(FirmwareVersion::Newer);
+    QTest::newRow("equal") << "v2.1"
+                           << "v2.1" << int(FirmwareVersion::Equal);
+    QTest::newRow("leading zero equal") << "v2.01"
+                                        << "v2.1" << int(FirmwareVersion::Equal);
+    QTest::newRow("no v") << "2.1"
+                          << "v2.1" << int(FirmwareVersion::Unknown);
+    QTest::newRow("text") << "v2.1"
+                          << "beta" << int(FirmwareVersion::Unknown);
+    QTest::newRow("empty") << ""
+                           << "v2.1" << int(FirmwareVersion::Unknown);
+    QTest::newRow("trailing text") << "v2.1b"
+                                   << "v2.1" << int(FirmwareVersion::Unknown);
 }
 
 void tst_trvUpdateSequence::versionOrder()
