@@ -1,0 +1,184 @@
+#include "filecommands.h"
+
+#include "boardnames.h"
+#include "firmwareimages.h"
+#include "hexreader.h"
+#include "reportwriter.h"
+
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QMetaEnum>
+#include <QObject>
+
+namespace {
+
+QString stateName(HexReader::Err state)
+{
+    const char* key = QMetaEnum::fromType<HexReader::Err>().valueToKey(state);
+    return key ? QString::fromLatin1(key) : QString::number(state);
+}
+
+QString checksumText(quint8 checksum)
+{
+    return QStringLiteral("0x") + QString::number(checksum, 16).rightJustified(2, '0').toUpper();
+}
+
+// The image's name as the window shows it, e.g. KZENT-v3.3.hex.
+QString imageName(const HexReader& reader)
+{
+    return QStringLiteral("%1-%2.hex").arg(reader.part, reader.version);
+}
+
+QJsonObject resultObject(const QString& command, ExitCode::Code code, const QString& error)
+{
+    return QJsonObject{{"event", "result"},
+                       {"command", command},
+                       {"result", ExitCode::name(code)},
+                       {"exitCode", int(code)},
+                       {"error", error}};
+}
+
+// What the user can do about a file in this state, or an empty text.
+QString hintFor(HexReader::Err state, const QString& file)
+{
+    switch (state) {
+    case HexReader::InvalidOrder:
+        return FirmwareImages::sortHint(file);
+    case HexReader::Corrupted:
+        return QObject::tr("Its checksum record is missing or does not fit its text. For a file "
+                           "changed on purpose, sort it (which drops the old record) and stamp "
+                           "it:\n  trvloader-cli sort %1 && trvloader-cli stamp %1")
+            .arg(file);
+    default:
+        return QString();
+    }
+}
+
+} // namespace
+
+ExitCode::Code FileCommands::check(const QStringList& files, ReportWriter& report)
+{
+    ExitCode::Code code = ExitCode::Success;
+    QJsonArray checked;
+    QStringList errors;
+    for (const QString& file : files) {
+        HexReader reader;
+        const HexReader::Err state = reader.read(file, false);
+        FirmwareImages::Kind kind = FirmwareImages::Sensors;
+        const bool identified = state == HexReader::FileOk || state == HexReader::NoValidFirmware;
+        const bool fits = FirmwareImages::kindOfPartCode(reader.part, &kind);
+        QString verdict = reader.stateDescription();
+        if (state == HexReader::FileOk && !fits) {
+            verdict = QObject::tr("The part code \"%1\" fits no board of the instrument")
+                          .arg(reader.part);
+        }
+        const bool usable = state == HexReader::FileOk && fits;
+        if (!usable) {
+            code = ExitCode::FileRefused;
+            errors.append(QStringLiteral("%1: %2").arg(file, verdict));
+        }
+
+        QJsonObject entry{
+            {"file", file}, {"usable", usable}, {"state", stateName(state)}, {"verdict", verdict}};
+        report.line(QStringLiteral("%1: %2").arg(file, verdict));
+        if (identified) {
+            const QString board =
+                fits ? QStringLiteral(" (%1)").arg(FirmwareImages::kindName(kind)) : QString();
+            const int size = reader.data.size();
+            report.line(QObject::tr("  Part code:   %1%2").arg(reader.part, board));
+            report.line(QObject::tr("  Name:        %1").arg(imageName(reader)));
+            report.line(QObject::tr("  Version:     %1").arg(reader.version));
+            report.line(QObject::tr("  Build date:  %1").arg(reader.date));
+            report.line(QObject::tr("  Size:        %1 bytes").arg(size));
+            report.line(QObject::tr("  Checksum:    %1").arg(checksumText(reader.checksum)));
+            entry.insert("part", reader.part);
+            entry.insert("board", fits ? FirmwareImages::kindName(kind) : QString());
+            entry.insert("name", imageName(reader));
+            entry.insert("version", reader.version);
+            entry.insert("date", reader.date);
+            entry.insert("size", size);
+            entry.insert("checksum", checksumText(reader.checksum));
+        }
+        const QString hint = hintFor(state, file);
+        if (!hint.isEmpty()) {
+            report.line(QStringLiteral("  ") + QString(hint).replace('\n', QStringLiteral("\n  ")));
+        }
+        checked.append(entry);
+    }
+    if (report.isJson()) {
+        // People reading the JSON style still learn on the error output what is wrong.
+        for (const QString& error : qAsConst(errors)) {
+            report.error(error);
+        }
+    }
+    QJsonObject result = resultObject(QStringLiteral("check"), code, errors.join('\n'));
+    result.insert("files", checked);
+    report.event(result);
+    return code;
+}
+
+ExitCode::Code FileCommands::sort(const QString& file, ReportWriter& report)
+{
+    const HexReader::Err state = HexReader::sort(file);
+    if (state != HexReader::FileOk) {
+        const QString error =
+            QStringLiteral("%1: %2").arg(file, HexReader::stateDescription(state));
+        report.error(error);
+        QJsonObject result = resultObject(QStringLiteral("sort"), ExitCode::FileRefused, error);
+        result.insert("file", file);
+        result.insert("state", stateName(state));
+        report.event(result);
+        return ExitCode::FileRefused;
+    }
+    report.line(QObject::tr("%1: sorted. It has no checksum record now; stamp it next:\n"
+                            "  trvloader-cli stamp %1")
+                    .arg(file));
+    QJsonObject result = resultObject(QStringLiteral("sort"), ExitCode::Success, QString());
+    result.insert("file", file);
+    result.insert("state", stateName(state));
+    report.event(result);
+    return ExitCode::Success;
+}
+
+ExitCode::Code FileCommands::stamp(const QString& file, ReportWriter& report)
+{
+    const qint64 sizeBefore = QFileInfo(file).size();
+    HexReader reader;
+    const HexReader::Err state = reader.read(file, true);
+    const bool stamped = QFileInfo(file).size() != sizeBefore;
+
+    QJsonObject result;
+    ExitCode::Code code = ExitCode::Success;
+    QString error;
+    if (state != HexReader::FileOk) {
+        code = ExitCode::FileRefused;
+        error = QStringLiteral("%1: %2").arg(file, reader.stateDescription());
+        if (stamped) {
+            error += QLatin1Char('\n') + QObject::tr("The checksum record has been added.");
+        }
+        const QString hint = hintFor(state, file);
+        if (!hint.isEmpty()) {
+            error += QLatin1Char('\n') + hint;
+        }
+        report.error(error);
+    } else {
+        report.line((stamped ? QObject::tr("%1: stamped, checksum %2. %3")
+                             : QObject::tr("%1: already stamped, checksum %2. %3"))
+                        .arg(file, checksumText(reader.checksum), reader.stateDescription()));
+        report.line(QObject::tr("  %1 (%2)").arg(imageName(reader), reader.date));
+        result.insert("part", reader.part);
+        result.insert("version", reader.version);
+        result.insert("date", reader.date);
+        result.insert("checksum", checksumText(reader.checksum));
+    }
+    const QJsonObject head = resultObject(QStringLiteral("stamp"), code, error);
+    for (auto it = head.begin(); it != head.end(); ++it) {
+        result.insert(it.key(), it.value());
+    }
+    result.insert("file", file);
+    result.insert("state", stateName(state));
+    result.insert("stamped", stamped);
+    report.event(result);
+    return code;
+}

@@ -1,0 +1,76 @@
+#include "interruptwatcher.h"
+
+#include <QSocketNotifier>
+
+#include <cerrno>
+#include <csignal>
+
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+// The socket pair: the handler writes to [0], the event loop reads [1].
+int interruptSockets[2] = {-1, -1};
+} // namespace
+
+InterruptWatcher::InterruptWatcher(QObject* parent) : QObject(parent)
+{
+    if (interruptSockets[0] >= 0 ||
+        socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, interruptSockets) != 0) {
+        return;
+    }
+    // A full socket must not block the handler, nor an empty one the loop.
+    for (int socket : interruptSockets) {
+        fcntl(socket, F_SETFL, fcntl(socket, F_GETFL) | O_NONBLOCK);
+    }
+    notifier = new QSocketNotifier(interruptSockets[1], QSocketNotifier::Read, this);
+    connect(notifier, SIGNAL(activated(int)), this, SLOT(readInterrupts()));
+
+    struct sigaction action = {};
+    action.sa_handler = &InterruptWatcher::handleSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    watching = sigaction(SIGINT, &action, &previous) == 0;
+}
+
+InterruptWatcher::~InterruptWatcher()
+{
+    if (watching) {
+        sigaction(SIGINT, &previous, nullptr);
+    }
+    if (notifier) {
+        delete notifier;
+        for (int& socket : interruptSockets) {
+            ::close(socket);
+            socket = -1;
+        }
+    }
+}
+
+bool InterruptWatcher::isWatching() const
+{
+    return watching;
+}
+
+void InterruptWatcher::readInterrupts()
+{
+    char bytes[16];
+    bool any = false;
+    while (::read(interruptSockets[1], bytes, sizeof bytes) > 0) {
+        any = true;
+    }
+    if (any) {
+        emit interrupted();
+    }
+}
+
+void InterruptWatcher::handleSignal(int)
+{
+    const int savedErrno = errno;
+    const char byte = 1;
+    // Nothing else is safe in a signal handler; a full socket already holds
+    // an interrupt that the loop has yet to see.
+    [[maybe_unused]] const ssize_t written = ::write(interruptSockets[0], &byte, 1);
+    errno = savedErrno;
+}

@@ -1,0 +1,30 @@
+// trvloader-cli: the firmware update without a window, for scripts, service
+// benches and firmware build loops.
+
+#include "clitool.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QTimer>
+
+#include <cstdio>
+
+#include <unistd.h>
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication application(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("trvloader-cli"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(TRV_VERSION));
+
+    QFile output;
+    QFile errors;
+    output.open(stdout, QIODevice::WriteOnly | QIODevice::Unbuffered);
+    errors.open(stderr, QIODevice::WriteOnly | QIODevice::Unbuffered);
+    CliTool tool(&output, &errors,
+                 isatty(STDOUT_FILENO) ? ReportWriter::Terminal : ReportWriter::Lines);
+    QObject::connect(&tool, &CliTool::finished, &QCoreApplication::exit);
+    QTimer::singleShot(0, &tool,
+                       [&tool, &application] { tool.start(application.arguments().mid(1)); });
+    return application.exec();
+}

@@ -1,0 +1,97 @@
+#include "reportwriter.h"
+
+#include <QFileDevice>
+#include <QIODevice>
+#include <QJsonDocument>
+
+ReportWriter::ReportWriter(QIODevice* outputDevice, QIODevice* errorDevice, Style style)
+    : output(outputDevice), errors(errorDevice), currentStyle(style)
+{
+}
+
+ReportWriter::Style ReportWriter::style() const
+{
+    return currentStyle;
+}
+
+void ReportWriter::setStyle(Style style)
+{
+    endProgress();
+    currentStyle = style;
+}
+
+bool ReportWriter::isJson() const
+{
+    return currentStyle == Json;
+}
+
+void ReportWriter::text(const QString& text)
+{
+    endProgress();
+    write(output, text);
+}
+
+void ReportWriter::line(const QString& text)
+{
+    if (isJson()) {
+        return;
+    }
+    endProgress();
+    write(output, text + QLatin1Char('\n'));
+}
+
+void ReportWriter::progress(const QString& text)
+{
+    if (isJson() || text == lastProgress) {
+        return;
+    }
+    lastProgress = text;
+    if (currentStyle == Terminal) {
+        // Back to the line's start, the new text, and the rest of the old one erased.
+        write(output, QLatin1Char('\r') + text + QStringLiteral("\x1b[K"));
+        progressOpen = true;
+    } else {
+        write(output, text + QLatin1Char('\n'));
+    }
+}
+
+void ReportWriter::endProgress()
+{
+    if (progressOpen) {
+        write(output, QStringLiteral("\n"));
+        progressOpen = false;
+    }
+    lastProgress.clear();
+}
+
+void ReportWriter::event(const QJsonObject& object)
+{
+    if (!isJson()) {
+        return;
+    }
+    write(output, QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact)) +
+                      QLatin1Char('\n'));
+}
+
+void ReportWriter::error(const QString& text)
+{
+    if (errors == output) {
+        endProgress();
+    } else if (progressOpen) {
+        // The error starts on a line of its own; the progress line stays.
+        write(output, QStringLiteral("\n"));
+        progressOpen = false;
+        lastProgress.clear();
+    }
+    write(errors, text + QLatin1Char('\n'));
+}
+
+void ReportWriter::write(QIODevice* device, const QString& text)
+{
+    // A closed output has nobody left to tell; what follows still runs.
+    device->write(text.toUtf8());
+    // Progress and events are read as they happen, also through a pipe.
+    if (auto* file = qobject_cast<QFileDevice*>(device)) {
+        file->flush();
+    }
+}

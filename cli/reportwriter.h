@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QJsonObject>
+#include <QString>
+
+class QIODevice;
+
+// Where trvloader-cli says what happens. Texts for people go to the output in
+// the plain styles; in the JSON style the output carries one compact JSON
+// object per line and nothing else. Errors go to the error output in every
+// style.
+class ReportWriter
+{
+public:
+    enum Style {
+        Lines,    // one line per event, for logs and pipes
+        Terminal, // as Lines, but progress redraws one line in place
+        Json,     // one JSON object per line
+    };
+
+    // The devices are borrowed and must stay open while the writer is used.
+    ReportWriter(QIODevice* outputDevice, QIODevice* errorDevice, Style style);
+
+    Style style() const;
+    void setStyle(Style style);
+    bool isJson() const;
+
+    // Text for people in every style, as it stands (help and version).
+    void text(const QString& text);
+    // A line for people (Lines and Terminal only).
+    void line(const QString& text);
+    // A progress line: on a terminal it replaces the last progress line; in
+    // the Lines style it is printed only when it differs from the last one.
+    void progress(const QString& text);
+    // Ends the current progress line, so that the next output starts below it.
+    void endProgress();
+    // One JSON object on a line of its own (Json only).
+    void event(const QJsonObject& object);
+    // An error or warning for people, in every style.
+    void error(const QString& text);
+
+private:
+    void write(QIODevice* device, const QString& text);
+
+    QIODevice* output;
+    QIODevice* errors;
+    Style currentStyle;
+    QString lastProgress;
+    bool progressOpen = false; // a terminal progress line waits for its end
+};

@@ -1,0 +1,395 @@
+#include "updatecommand.h"
+
+#include "boardnames.h"
+#include "firmwareimages.h"
+#include "firmwareversion.h"
+#include "instrumentsession.h"
+#include "reportwriter.h"
+#include "trvupdatesequence.h"
+
+#include <QJsonArray>
+#include <QJsonValue>
+#include <QMetaEnum>
+#include <QStringList>
+
+namespace {
+
+QJsonArray boardNames(const QList<trvInterface::PartType>& boards)
+{
+    QJsonArray names;
+    for (trvInterface::PartType board : boards) {
+        names.append(BoardNames::commandName(board));
+    }
+    return names;
+}
+
+QString stateName(trvUpdater::State state)
+{
+    return QString::fromLatin1(QMetaEnum::fromType<trvUpdater::State>().valueToKey(state));
+}
+
+QString errorName(trvUpdater::Err error)
+{
+    return QString::fromLatin1(QMetaEnum::fromType<trvUpdater::Err>().valueToKey(error));
+}
+
+} // namespace
+
+UpdateCommand::UpdateCommand(ReportWriter* writer, FirmwareImages* firmware, const Options& asked,
+                             QObject* parent)
+    : QObject(parent), report(writer), images(firmware), options(asked),
+      session(new InstrumentSession(this))
+{
+    connect(session, &InstrumentSession::ready, this, &UpdateCommand::instrumentReady);
+    connect(session, &InstrumentSession::failed, this, &UpdateCommand::instrumentFailed);
+    connect(session, &InstrumentSession::connected, this, [this] {
+        this->report->event(QJsonObject{{"event", "connected"}});
+    });
+    connect(session, &InstrumentSession::disconnected, this, [this] {
+        this->report->event(QJsonObject{{"event", "disconnected"}});
+    });
+    connect(session, &InstrumentSession::versionReported, this,
+            [this](trvInterface::PartType board, const QString& version) {
+                this->report->event(QJsonObject{{"event", "version"},
+                                                {"board", BoardNames::commandName(board)},
+                                                {"version", version}});
+            });
+    connect(session, &InstrumentSession::linkError, this, [this](const QString& text) {
+        this->report->event(QJsonObject{{"event", "linkError"}, {"text", text}});
+    });
+}
+
+void UpdateCommand::start()
+{
+    for (PartType board : trvUpdateSequence::rowOrder()) {
+        if (options.boards.contains(board)) {
+            outcomes.insert(board, NotStarted);
+        }
+    }
+    const double seconds = options.waitMilliseconds / 1000.0;
+    report->line(tr("Waiting for the instrument (up to %1 s)...").arg(seconds));
+    report->event(QJsonObject{{"event", "waiting"}, {"seconds", seconds}});
+    session->start(options.waitMilliseconds);
+}
+
+void UpdateCommand::interrupt()
+{
+    if (over) {
+        return;
+    }
+    if (sequence && sequence->isRunning()) {
+        for (PartType board : sequence->stepBoards()) {
+            outcomes[board] = Interrupted;
+        }
+        // No engine, and (in finish) no link: nothing more leaves.
+        sequence->abort();
+        finish(ExitCode::Canceled,
+               tr("Canceled: sending stopped at once.") + QLatin1Char('\n') + leftBehind());
+    } else {
+        finish(ExitCode::Canceled,
+               tr("Canceled before the update began: no board has been changed."));
+    }
+}
+
+void UpdateCommand::instrumentReady()
+{
+    report->line(tr("Instrument found."));
+    for (auto it = outcomes.begin(); it != outcomes.end(); ++it) {
+        if (session->hasAnswered(it.key())) {
+            installed.insert(it.key(), session->reportedVersion(it.key()));
+        } else {
+            it.value() = options.skipMissing ? Skipped : Missing;
+        }
+    }
+    const QList<PartType> missing = boardsWith(Missing);
+    if (!missing.isEmpty()) {
+        finish(ExitCode::BoardMissing,
+               tr("These boards did not answer: %1.\nCheck the instrument's cables, or leave "
+                  "them out with --skip-missing.")
+                   .arg(BoardNames::labels(missing)));
+        return;
+    }
+    const QList<PartType> skipped = boardsWith(Skipped);
+    if (!skipped.isEmpty()) {
+        report->line(
+            tr("Left out, since they did not answer: %1.").arg(BoardNames::labels(skipped)));
+    }
+    chosen = boardsWith(NotStarted);
+    if (chosen.isEmpty()) {
+        finish(ExitCode::BoardMissing, tr("None of the boards asked for answered."));
+        return;
+    }
+
+    QStringList older;
+    for (PartType board : qAsConst(chosen)) {
+        const QString image = images->imageFor(board).version;
+        if (FirmwareVersion::compare(installed.value(board), image) == FirmwareVersion::Newer) {
+            older.append(tr("%1 runs %2, the image is %3")
+                             .arg(BoardNames::label(board), installed.value(board), image));
+        }
+    }
+    if (!older.isEmpty() && !options.allowOlder) {
+        finish(ExitCode::OlderImage,
+               tr("An image is older than the firmware its board runs:\n  %1\nInstall it anyway "
+                  "with --allow-older.")
+                   .arg(older.join(QStringLiteral("\n  "))));
+        return;
+    }
+    if (!older.isEmpty()) {
+        report->line(tr("Installing older firmware, as --allow-older asks:\n  %1")
+                         .arg(older.join(QStringLiteral("\n  "))));
+    }
+
+    report->line(tr("Boards to update:"));
+    QJsonArray planned;
+    for (PartType board : qAsConst(chosen)) {
+        const FirmwareImages::Kind kind = FirmwareImages::kindOf(board);
+        report->line(QStringLiteral("  %1 %2 %3 -> %4  (%5)")
+                         .arg(BoardNames::commandName(board), -10)
+                         .arg(BoardNames::rowName(board), -14)
+                         .arg(installed.value(board), 6)
+                         .arg(images->image(kind).version, images->source(kind)));
+        planned.append(boardEntry(board));
+    }
+
+    sequence = new trvUpdateSequence(session->device(), images->forSequence(), this);
+    connect(sequence, &trvUpdateSequence::stepStarted, this, &UpdateCommand::stepStarted);
+    connect(sequence, &trvUpdateSequence::currentState, this, &UpdateCommand::stateChanged);
+    connect(sequence, &trvUpdateSequence::range, this, &UpdateCommand::rangeChanged);
+    connect(sequence, &trvUpdateSequence::process, this, &UpdateCommand::processed);
+    connect(sequence, &trvUpdateSequence::stepDone, this, &UpdateCommand::stepDone);
+    connect(sequence, &trvUpdateSequence::canceled, this, &UpdateCommand::updateCanceled);
+    connect(sequence, &trvUpdateSequence::done, this, &UpdateCommand::updateDone);
+    report->event(QJsonObject{
+        {"event", "plan"}, {"steps", trvUpdateSequence::stepsFor(chosen)}, {"boards", planned}});
+    if (!sequence->start(chosen)) {
+        finish(ExitCode::InternalError, trvUpdater::errorDescription(trvUpdater::InternalError));
+    }
+}
+
+void UpdateCommand::instrumentFailed(ExitCode::Code code, const QString& reason)
+{
+    finish(code, reason);
+}
+
+void UpdateCommand::stepStarted()
+{
+    ++stepNumber;
+    state = trvUpdater::Connecting;
+    stepMaximum = 0;
+    stepPosition = 0;
+    shownPercent = -1;
+    const QList<PartType> boards = sequence->stepBoards();
+    const QString group = BoardNames::groupName(sequence->currentPart());
+    const QString step = tr("Step %1 of %2").arg(stepNumber).arg(sequence->stepCount());
+    if (boards.size() == 1 && BoardNames::rowName(boards.first()) == group) {
+        report->line(QStringLiteral("%1: %2").arg(step, BoardNames::label(boards.first())));
+    } else {
+        report->line(QStringLiteral("%1, %2: %3").arg(step, group, BoardNames::labels(boards)));
+    }
+    report->event(stepEvent(QStringLiteral("step")));
+}
+
+void UpdateCommand::stateChanged(trvUpdater::State newState, trvUpdater::Err error)
+{
+    state = newState;
+    QJsonObject event = stepEvent(QStringLiteral("state"));
+    event.insert("state", stateName(newState));
+    if (newState == trvUpdater::Failed) {
+        event.insert("error", errorName(error));
+        event.insert("text", trvUpdater::errorDescription(error));
+        report->event(event);
+        return; // the failure itself is told when the update ends
+    }
+    event.insert("text", trvUpdater::stateDesription(newState));
+    report->event(event);
+    showStep();
+}
+
+void UpdateCommand::rangeChanged(int, int max)
+{
+    stepMaximum = max;
+}
+
+void UpdateCommand::processed(int now)
+{
+    stepPosition = now;
+    if (report->style() == ReportWriter::Terminal) {
+        report->progress(stepLine(true));
+    }
+    const int percent = stepMaximum > 0 ? int(qint64(now) * 100 / stepMaximum) : 100;
+    if (percent != shownPercent) {
+        shownPercent = percent;
+        QJsonObject event = stepEvent(QStringLiteral("progress"));
+        event.insert("percent", percent);
+        event.insert("bytes", now);
+        event.insert("bytesTotal", stepMaximum);
+        report->event(event);
+    }
+}
+
+void UpdateCommand::stepDone()
+{
+    for (PartType board : sequence->stepBoards()) {
+        outcomes[board] = Updated;
+    }
+    report->endProgress();
+    report->event(stepEvent(QStringLiteral("stepDone")));
+}
+
+void UpdateCommand::updateCanceled(trvUpdater::Err error)
+{
+    for (PartType board : sequence->stepBoards()) {
+        outcomes[board] = Failed;
+    }
+    const QString text = QStringLiteral("%1: %2").arg(
+        BoardNames::groupName(sequence->currentPart()), trvUpdater::errorDescription(error));
+    finish(ExitCode::ofEngineError(error), text + QLatin1Char('\n') + leftBehind());
+}
+
+void UpdateCommand::updateDone()
+{
+    report->line(trvUpdater::stateDesription(trvUpdater::Succeeded));
+    for (PartType board : qAsConst(chosen)) {
+        report->line(QStringLiteral("  %1 %2 %3 -> %4")
+                         .arg(BoardNames::commandName(board), -10)
+                         .arg(BoardNames::rowName(board), -14)
+                         .arg(installed.value(board), 6)
+                         .arg(images->imageFor(board).version));
+    }
+    finish(ExitCode::Success, QString());
+}
+
+QString UpdateCommand::stepLine(bool withPercent) const
+{
+    QString text = QStringLiteral("[%1/%2] %3: %4")
+                       .arg(stepNumber)
+                       .arg(sequence->stepCount())
+                       .arg(BoardNames::groupName(sequence->currentPart()),
+                            trvUpdater::stateDesription(state));
+    if (withPercent) {
+        const int percent = stepMaximum > 0 ? int(qint64(stepPosition) * 100 / stepMaximum) : 0;
+        text += QStringLiteral(" %1%").arg(percent);
+    }
+    const int total = sequence->totalMaximum() > 0
+                          ? int(qint64(sequence->totalValue()) * 100 / sequence->totalMaximum())
+                          : 0;
+    return text + tr(" (total %1%)").arg(total);
+}
+
+void UpdateCommand::showStep()
+{
+    report->progress(stepLine(report->style() == ReportWriter::Terminal));
+}
+
+QJsonObject UpdateCommand::stepEvent(const QString& name) const
+{
+    return QJsonObject{{"event", name},
+                       {"step", stepNumber},
+                       {"steps", sequence->stepCount()},
+                       {"group", BoardNames::groupName(sequence->currentPart())},
+                       {"boards", boardNames(sequence->stepBoards())},
+                       {"total", sequence->totalValue()},
+                       {"totalMaximum", sequence->totalMaximum()}};
+}
+
+QJsonObject UpdateCommand::boardEntry(PartType board) const
+{
+    const FirmwareImages::Kind kind = FirmwareImages::kindOf(board);
+    return QJsonObject{
+        {"board", BoardNames::commandName(board)},
+        {"name", BoardNames::rowName(board)},
+        {"group", BoardNames::groupName(board)},
+        {"before", installed.contains(board) ? QJsonValue(installed.value(board))
+                                             : QJsonValue(QJsonValue::Null)},
+        {"image", images->image(kind).version},
+        {"imageSource", images->source(kind)},
+        {"outcome", outcomeName(outcomes.value(board))},
+    };
+}
+
+QString UpdateCommand::outcomeName(Outcome outcome)
+{
+    switch (outcome) {
+    case NotStarted:
+        return QStringLiteral("notStarted");
+    case Updated:
+        return QStringLiteral("updated");
+    case Failed:
+        return QStringLiteral("failed");
+    case Interrupted:
+        return QStringLiteral("interrupted");
+    case Skipped:
+        return QStringLiteral("skipped");
+    case Missing:
+        return QStringLiteral("missing");
+    }
+    return QString();
+}
+
+QList<trvInterface::PartType> UpdateCommand::boardsWith(Outcome outcome) const
+{
+    QList<PartType> boards;
+    for (PartType board : trvUpdateSequence::rowOrder()) {
+        if (outcomes.contains(board) && outcomes.value(board) == outcome) {
+            boards.append(board);
+        }
+    }
+    return boards;
+}
+
+QString UpdateCommand::leftBehind() const
+{
+    QStringList lines;
+    const QList<PartType> unsure = boardsWith(Failed) + boardsWith(Interrupted);
+    if (!unsure.isEmpty()) {
+        lines.append(
+            tr("These boards may now need a new update: %1.").arg(BoardNames::labels(unsure)));
+    }
+    QList<PartType> untouched;
+    for (PartType board : qAsConst(chosen)) {
+        if (outcomes.value(board) == NotStarted) {
+            untouched.append(board);
+        }
+    }
+    if (!untouched.isEmpty()) {
+        lines.append(
+            tr("Not updated, still on their old firmware: %1.").arg(BoardNames::labels(untouched)));
+    }
+    const QList<PartType> updated = boardsWith(Updated);
+    if (!updated.isEmpty()) {
+        lines.append(tr("Updated: %1.").arg(BoardNames::labels(updated)));
+    }
+    return lines.join(QLatin1Char('\n'));
+}
+
+void UpdateCommand::finish(ExitCode::Code code, const QString& error)
+{
+    if (over) {
+        return;
+    }
+    over = true;
+    if (sequence) {
+        sequence->abort();
+    }
+    session->stop();
+    report->endProgress();
+    if (!error.isEmpty()) {
+        report->error(error);
+    }
+    QJsonArray boards;
+    for (PartType board : trvUpdateSequence::rowOrder()) {
+        if (outcomes.contains(board)) {
+            boards.append(boardEntry(board));
+        }
+    }
+    report->event(QJsonObject{{"event", "result"},
+                              {"command", "update"},
+                              {"result", ExitCode::name(code)},
+                              {"exitCode", int(code)},
+                              {"error", error},
+                              {"steps", sequence ? sequence->stepCount() : 0},
+                              {"stepsDone", sequence ? sequence->stepsDone() : 0},
+                              {"boards", boards}});
+    emit finished(code);
+}

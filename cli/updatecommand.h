@@ -1,0 +1,97 @@
+#pragma once
+
+#include "exitcode.h"
+#include "trvinterface.h"
+#include "trvupdater.h"
+
+#include <QJsonObject>
+#include <QList>
+#include <QMap>
+#include <QObject>
+#include <QString>
+
+class FirmwareImages;
+class InstrumentSession;
+class ReportWriter;
+class trvUpdateSequence;
+
+// trvloader-cli update: waits for the instrument, checks that every board
+// asked for has answered and that no image is older than what its board runs,
+// then updates the boards in the window's order, with the window's engine and
+// texts, and says how each board ended.
+class UpdateCommand : public QObject
+{
+    Q_OBJECT
+
+public:
+    using PartType = trvInterface::PartType;
+
+    struct Options
+    {
+        QList<PartType> boards; // the boards asked for
+        int waitMilliseconds = 10000;
+        bool skipMissing = false; // leave out boards that do not answer, instead of failing
+        bool allowOlder = false;  // install an image older than what its board runs
+    };
+
+    // The writer and the images are borrowed and must outlive the command.
+    UpdateCommand(ReportWriter* writer, FirmwareImages* firmware, const Options& asked,
+                  QObject* parent = nullptr);
+
+    void start();
+    // Ctrl-C: stops sending at once, and says which boards may now need a new update.
+    void interrupt();
+
+signals:
+    void finished(int exitCode);
+
+private slots:
+    void instrumentReady();
+    void instrumentFailed(ExitCode::Code code, const QString& reason);
+    void stepStarted();
+    void stateChanged(trvUpdater::State state, trvUpdater::Err error);
+    void rangeChanged(int min, int max);
+    void processed(int now);
+    void stepDone();
+    void updateCanceled(trvUpdater::Err error);
+    void updateDone();
+
+private:
+    // How the update ended for one board.
+    enum Outcome {
+        NotStarted,  // left as it was
+        Updated,     // runs the image's version now
+        Failed,      // its step failed: it may need a new update
+        Interrupted, // Ctrl-C during its step: it may need a new update
+        Skipped,     // did not answer, left out with --skip-missing
+        Missing,     // did not answer
+    };
+
+    // The line that shows the running step: its boards' state, their
+    // percentage when withPercent, and the total.
+    QString stepLine(bool withPercent) const;
+    void showStep();
+    QJsonObject stepEvent(const QString& name) const;
+    QJsonObject boardEntry(PartType board) const;
+    static QString outcomeName(Outcome outcome);
+    // Boards asked for with the outcome, in the order of the rows.
+    QList<PartType> boardsWith(Outcome outcome) const;
+    // The texts that name the boards a failure or a cancel leaves behind.
+    QString leftBehind() const;
+    void finish(ExitCode::Code code, const QString& error);
+
+    ReportWriter* report;
+    FirmwareImages* images;
+    Options options;
+    InstrumentSession* session;
+    trvUpdateSequence* sequence = nullptr;
+    QMap<PartType, Outcome> outcomes;  // for every board asked for
+    QMap<PartType, QString> installed; // what each board reported before the update
+    QList<PartType> chosen;            // the boards being updated
+    trvUpdater::State state = trvUpdater::Connecting;
+    int stepNumber = 0;
+    int stepMaximum = 0; // bytes of the running step's image
+    int stepPosition = 0;
+    int shownPercent = -1; // the running step's percentage last reported as an event
+    bool over = false;
+};

@@ -1,0 +1,298 @@
+// trvloader-cli as users run it: the real program, with the system's hidapi,
+// on the emulated instrument that umockdev presents as a hidraw device node.
+// Run under umockdev-wrapper: the program, started from here, inherits the
+// preload and finds the device this test hosts. Part of it runs the program
+// as another user (nobody), which needs root.
+
+#include "hexreader.h"
+#include "hidrawinstrument.h"
+#include "instancelock.h"
+#include "usbhid.h"
+
+#include <QEventLoop>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+#include <cerrno>
+#include <csignal>
+#include <functional>
+#include <memory>
+
+#include <fcntl.h>
+#include <pwd.h>
+#include <unistd.h>
+
+namespace {
+
+const QList<std::pair<sim::Board, const char*>> boards = {
+    {sim::Sensor5, ":/firmware/ksens"},   {sim::Sensor1, ":/firmware/ksens"},
+    {sim::Sensor2, ":/firmware/ksens"},   {sim::Sensor3, ":/firmware/ksens"},
+    {sim::Sensor4, ":/firmware/ksens"},   {sim::Terminal, ":/firmware/kterm"},
+    {sim::Mainboard, ":/firmware/kzent"},
+};
+
+// The program, holding none of this process's descriptors but the standard
+// ones: the other end of the device node among them would keep the node from
+// hanging up when the instrument goes.
+class ToolProcess : public QProcess
+{
+protected:
+    void setupChildProcess() override
+    {
+        const int last = int(sysconf(_SC_OPEN_MAX));
+        for (int descriptor = 3; descriptor < last; ++descriptor) {
+            const int flags = fcntl(descriptor, F_GETFD);
+            // Those closed on exec anyway include QProcess's own pipe.
+            if (flags >= 0 && !(flags & FD_CLOEXEC)) {
+                ::close(descriptor);
+            }
+        }
+    }
+};
+
+} // namespace
+
+class tst_clihidraw : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void wholeUpdateWhileASecondCopyIsRefused();
+    void interruptMidTransfer();
+    void userMayNotOpenTheInstrument();
+
+private:
+    // Runs the event loop until the condition holds or the time is up.
+    static bool waitFor(const std::function<bool()>& condition, int timeout);
+    // Starts trvloader-cli with the arguments; its own runtime folder keeps its lock.
+    void startTool(ToolProcess& process, const QStringList& arguments);
+    int dataMessages();
+    // Whether the board received nothing but version requests.
+    bool onlyAskedForVersion(sim::Board board);
+
+    std::unique_ptr<sim::HidrawInstrument> front;
+    QTemporaryDir runtimeFolder;
+};
+
+bool tst_clihidraw::waitFor(const std::function<bool()>& condition, int timeout)
+{
+    if (condition()) {
+        return true;
+    }
+    QEventLoop loop;
+    QTimer check;
+    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
+        if (condition()) {
+            loop.quit();
+        }
+    });
+    check.start(5);
+    QTimer::singleShot(timeout, &loop, &QEventLoop::quit);
+    loop.exec();
+    return condition();
+}
+
+void tst_clihidraw::initTestCase()
+{
+    QVERIFY(runtimeFolder.isValid());
+    front = std::make_unique<sim::HidrawInstrument>();
+    QString error;
+    QVERIFY2(front->start(&error), qPrintable(error));
+}
+
+void tst_clihidraw::init()
+{
+    // Older firmware than the built-in images; fast boards, and the main
+    // board's restart as long as the update needs it to be.
+    front->withInstrument([](sim::Instrument& instrument) {
+        instrument.reset();
+        instrument.setBoardRestartTime(0);
+        instrument.setMainboardRestartTime(1500);
+        const QList<int> versions = {15, 11, 12, 13, 14, 19, 31};
+        for (int i = 0; i < boards.size(); ++i) {
+            instrument.setVersion(boards.at(i).first, versions.at(i));
+        }
+    });
+    QVERIFY(waitFor([this] { return !front->deviceNode().isEmpty(); }, 2000));
+}
+
+void tst_clihidraw::cleanup()
+{
+    front->shareWithOtherUsers(true, true);
+}
+
+void tst_clihidraw::startTool(ToolProcess& process, const QStringList& arguments)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("XDG_RUNTIME_DIR", runtimeFolder.path());
+    process.setProcessEnvironment(environment);
+    process.start(TRV_CLI, arguments);
+    QVERIFY2(process.waitForStarted(5000), qPrintable(process.errorString()));
+}
+
+int tst_clihidraw::dataMessages()
+{
+    return front->withInstrument([](sim::Instrument& instrument) {
+        int count = 0;
+        for (const QByteArray& message : instrument.messages()) {
+            count += message.startsWith('\x03') ? 1 : 0;
+        }
+        return count;
+    });
+}
+
+bool tst_clihidraw::onlyAskedForVersion(sim::Board board)
+{
+    return front->withInstrument([board](sim::Instrument& instrument) {
+        for (const QByteArray& message : instrument.received(board)) {
+            if (!message.startsWith('\x01')) {
+                return false;
+            }
+        }
+        return true;
+    });
+}
+
+// All seven boards through the real program; a second copy started meanwhile
+// finds the first and ends without opening the instrument.
+void tst_clihidraw::wholeUpdateWhileASecondCopyIsRefused()
+{
+    ToolProcess tool;
+    startTool(tool, {"update", "--json"});
+    QVERIFY(waitFor([this] { return dataMessages() >= 10; }, 10000));
+
+    ToolProcess second;
+    startTool(second, {"versions", "--wait", "1"});
+    QVERIFY(second.waitForFinished(5000));
+    QCOMPARE(second.exitCode(), 5);
+    QVERIFY2(QString::fromUtf8(second.readAllStandardError())
+                 .startsWith(InstanceLock::alreadyRunningText(tool.processId())),
+             qPrintable(second.readAllStandardError()));
+
+    QVERIFY(waitFor([&tool] { return tool.state() == QProcess::NotRunning; }, 90000));
+    const QByteArray errors = tool.readAllStandardError();
+    QCOMPARE(tool.exitStatus(), QProcess::NormalExit);
+    QVERIFY2(tool.exitCode() == 0, errors.constData());
+
+    const QList<QByteArray> lines = tool.readAllStandardOutput().trimmed().split('\n');
+    const QJsonObject result = QJsonDocument::fromJson(lines.last()).object();
+    QCOMPARE(result.value("result").toString(), QString("success"));
+    const QJsonArray outcomes = result.value("boards").toArray();
+    QCOMPARE(outcomes.size(), boards.size());
+    for (int i = 0; i < boards.size(); ++i) {
+        QCOMPARE(outcomes.at(i).toObject().value("outcome").toString(), QString("updated"));
+        HexReader image;
+        QCOMPARE(image.read(boards.at(i).second, false), HexReader::FileOk);
+        const sim::Board board = boards.at(i).first;
+        const auto installed = front->withInstrument([board](sim::Instrument& instrument) {
+            return std::make_pair(instrument.storedText(board), instrument.version(board));
+        });
+        QVERIFY2(installed.first == image.data, boards.at(i).second);
+        QCOMPARE(QStringLiteral("v%1.%2").arg(installed.second / 10).arg(installed.second % 10),
+                 image.version);
+    }
+    // Each line of the output was one JSON object.
+    for (const QByteArray& line : lines) {
+        QVERIFY2(QJsonDocument::fromJson(line).isObject(), line.constData());
+    }
+}
+
+// SIGINT in the middle of a transfer: sending stops at once, the program says
+// which boards may need a new update, and ends with its own exit code.
+void tst_clihidraw::interruptMidTransfer()
+{
+    ToolProcess tool;
+    startTool(tool, {"update"});
+    QVERIFY(waitFor([this] { return dataMessages() >= 100; }, 10000));
+    ::kill(pid_t(tool.processId()), SIGINT);
+    QVERIFY(tool.waitForFinished(3000));
+    const int sent = front->withInstrument(
+        [](sim::Instrument& instrument) { return instrument.messages().size(); });
+
+    QCOMPARE(tool.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(tool.exitCode(), 130);
+    const QString errors = QString::fromUtf8(tool.readAllStandardError());
+    QVERIFY2(errors.contains("Canceled: sending stopped at once.\n"
+                             "These boards may now need a new update: Keys 12-20 (sensor5), "
+                             "Keys 21-42 (sensor1), Keys 43-64 (sensor2), Keys 65-86 (sensor3), "
+                             "Keys 87-108 (sensor4).\n"
+                             "Not updated, still on their old firmware: Control Panel "
+                             "(terminal), Main Board (mainboard).\n"),
+             qPrintable(errors));
+    QTest::qWait(300);
+    QCOMPARE(front->withInstrument(
+                 [](sim::Instrument& instrument) { return instrument.messages().size(); }),
+             sent);
+    QVERIFY(dataMessages() < 200);
+    QVERIFY(onlyAskedForVersion(sim::Terminal));
+    QVERIFY(onlyAskedForVersion(sim::Mainboard));
+}
+
+// Run by a user who may not open the instrument's node, the program says so
+// and what fixes it, with its own exit code.
+void tst_clihidraw::userMayNotOpenTheInstrument()
+{
+    if (getuid() != 0) {
+        QSKIP("only root can run a program as another user");
+    }
+    const QString runuser = QStandardPaths::findExecutable("runuser", {"/usr/sbin", "/sbin"});
+    const passwd* nobody = getpwnam("nobody");
+    if (runuser.isEmpty() || !nobody) {
+        QSKIP("no runuser, or no user nobody");
+    }
+    // A copy of the program every user may run, and a runtime folder of nobody's own.
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    const QString program = folder.filePath("trvloader-cli");
+    const QString nobodyRuntime = folder.filePath("runtime");
+    QVERIFY(QFile::copy(TRV_CLI, program));
+    QVERIFY(QDir(folder.path()).mkdir("runtime"));
+    QVERIFY(::chown(QFile::encodeName(nobodyRuntime).constData(), nobody->pw_uid, nobody->pw_gid) ==
+            0);
+    const auto everyone =
+        QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther;
+    QVERIFY(QFile::setPermissions(folder.path(), everyone));
+    QVERIFY(QFile::setPermissions(program, everyone));
+    QVERIFY(QFile::setPermissions(nobodyRuntime,
+                                  QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+
+    // umockdev names the socket of a program's udev monitor after its
+    // descriptor number and leaves it behind when the program ends: the
+    // monitor of a later program that gets the same number cannot be made,
+    // and that program then looks for the device on every tick, which the
+    // preload ends after some fifty refused opens. No program runs now.
+    QDir testbed(QFile::decodeName(qgetenv("UMOCKDEV_DIR")));
+    QVERIFY(testbed.exists());
+    for (const QString& socket : testbed.entryList({"event*"}, QDir::System)) {
+        QVERIFY(testbed.remove(socket));
+    }
+
+    front->shareWithOtherUsers(false, true);
+    ToolProcess tool;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("XDG_RUNTIME_DIR", nobodyRuntime);
+    tool.setProcessEnvironment(environment);
+    tool.start(runuser, {"-u", "nobody", "--", program, "versions", "--wait", "2"});
+    QVERIFY(waitFor([&tool] { return tool.state() == QProcess::NotRunning; }, 10000));
+    const QString errors = QString::fromUtf8(tool.readAllStandardError());
+    QVERIFY2(tool.exitCode() == 4, qPrintable(errors));
+    QVERIFY2(errors.contains(UsbHid::refusalDescription(EACCES) + "\n" +
+                             UsbHid::refusalRemedy(EACCES) + "\n"),
+             qPrintable(errors));
+    QVERIFY(front->withInstrument(
+        [](sim::Instrument& instrument) { return instrument.messages().isEmpty(); }));
+}
+
+QTEST_GUILESS_MAIN(tst_clihidraw)
+#include "tst_clihidraw.moc"

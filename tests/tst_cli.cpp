@@ -1,0 +1,739 @@
+// trvloader-cli on the emulated instrument: whole updates, each way an update
+// can fail and its exit code, refused files, missing boards, older images,
+// Ctrl-C, the wait for the instrument and the version list.
+
+#include "clitool.h"
+#include "hexreader.h"
+#include "instancelock.h"
+#include "instrument.h"
+#include "testimage.h"
+#include "trvupdater.h"
+#include "usbhid.h"
+
+#include <QBuffer>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+#include <cerrno>
+#include <csignal>
+#include <functional>
+#include <memory>
+
+Q_DECLARE_METATYPE(sim::BoardFaults)
+Q_DECLARE_METATYPE(sim::Board)
+Q_DECLARE_METATYPE(ReportWriter::Style)
+
+namespace {
+
+sim::Instrument& instrument()
+{
+    return sim::instrument();
+}
+
+// Each board's command-line name.
+const QList<std::pair<sim::Board, QString>> boardNames = {
+    {sim::Sensor5, "sensor5"},     {sim::Sensor1, "sensor1"}, {sim::Sensor2, "sensor2"},
+    {sim::Sensor3, "sensor3"},     {sim::Sensor4, "sensor4"}, {sim::Terminal, "terminal"},
+    {sim::Mainboard, "mainboard"},
+};
+
+const QStringList allSensors = {"sensor5", "sensor1", "sensor2", "sensor3", "sensor4"};
+
+sim::Board boardNamed(const QString& name)
+{
+    for (const auto& board : boardNames) {
+        if (board.second == name) {
+            return board.first;
+        }
+    }
+    qFatal("no board %s", qPrintable(name));
+    return sim::NoPart;
+}
+
+QString versionText(int tenths)
+{
+    return QStringLiteral("v%1.%2").arg(tenths / 10).arg(tenths % 10);
+}
+
+// Runs the event loop at its real pace until the condition holds or the time is up.
+bool waitUntil(const std::function<bool()>& condition, int timeout)
+{
+    if (condition()) {
+        return true;
+    }
+    QEventLoop loop;
+    QTimer check;
+    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
+        if (condition()) {
+            loop.quit();
+        }
+    });
+    check.start(2);
+    QTimer::singleShot(timeout, &loop, &QEventLoop::quit);
+    loop.exec();
+    return condition();
+}
+
+int messagesWithCode(char code)
+{
+    int count = 0;
+    for (const QByteArray& message : instrument().messages()) {
+        count += message.startsWith(code) ? 1 : 0;
+    }
+    return count;
+}
+
+// Whether the board received nothing but version requests.
+bool onlyAskedForVersion(sim::Board board)
+{
+    for (const QByteArray& message : instrument().received(board)) {
+        if (!message.startsWith('\x01')) {
+            return false;
+        }
+    }
+    return true;
+}
+
+sim::BoardFaults faultsWith(const std::function<void(sim::BoardFaults&)>& set)
+{
+    sim::BoardFaults faults;
+    set(faults);
+    return faults;
+}
+
+} // namespace
+
+class tst_cli : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void wholeUpdateAsJson();
+    void progressAsText_data();
+    void progressAsText();
+    void engineFailure_data();
+    void engineFailure();
+    void refusedFile_data();
+    void refusedFile();
+    void missingBoard();
+    void skipMissing();
+    void olderImage_data();
+    void olderImage();
+    void interruptMidTransfer();
+    void interruptWhileWaiting();
+    void noInstrument_data();
+    void noInstrument();
+    void alreadyRunning();
+    void instrumentFoundAtOnceIsHeard();
+    void versionList_data();
+    void versionList();
+
+private:
+    // Starts the tool with these arguments; finished() is caught from here on.
+    void startTool(const QStringList& arguments, ReportWriter::Style style = ReportWriter::Lines);
+    // Waits at the event loop's real pace for the tool to end; its exit code, or -1.
+    int waitForExit(int timeout);
+    int runTool(const QStringList& arguments, int timeout,
+                ReportWriter::Style style = ReportWriter::Lines)
+    {
+        startTool(arguments, style);
+        return waitForExit(timeout);
+    }
+    QString output() const { return QString::fromUtf8(outputBuffer.data()); }
+    QString errors() const { return QString::fromUtf8(errorBuffer.data()); }
+    // Every line of the output as a JSON object; fails the test on any other line.
+    QList<QJsonObject> jsonLines();
+    // The small images, one per kind, as --firmware options.
+    QStringList smallImages() const;
+    // Writes a file into the test's folder; its path.
+    QString writeFile(const QString& name, const QByteArray& contents) const;
+    // Whether nothing more reaches the instrument for a while after the tool has ended.
+    bool nothingMoreSent();
+
+    QTemporaryDir folder;
+    QByteArray runtimeFolder;
+    QBuffer outputBuffer;
+    QBuffer errorBuffer;
+    std::unique_ptr<CliTool> tool;
+    int exitCode = -1;
+    int messagesAtExit = 0;
+};
+
+void tst_cli::initTestCase()
+{
+    QVERIFY(folder.isValid());
+    // The tool's lock goes into a runtime folder of this test's own, so that
+    // other programs of the same user running meanwhile cannot hold it.
+    QVERIFY(QDir(folder.path()).mkdir("runtime"));
+    QFile::setPermissions(folder.filePath("runtime"),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(folder.filePath("runtime")));
+
+    writeFile("sensors.hex", TestImage("KSENS", "v2.3").file());
+    writeFile("terminal.hex", TestImage("KTERM", "v2.4").file());
+    writeFile("mainboard.hex", TestImage("KZENT", "v3.5").file());
+}
+
+void tst_cli::init()
+{
+    instrument().reset();
+    const QList<int> versions = {15, 11, 12, 13, 14, 19, 31};
+    for (int i = 0; i < boardNames.size(); ++i) {
+        instrument().setVersion(boardNames.at(i).first, versions.at(i));
+    }
+    exitCode = -1;
+}
+
+void tst_cli::cleanup()
+{
+    tool.reset();
+    // Let what the tool released with deleteLater() go.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    outputBuffer.close();
+    errorBuffer.close();
+}
+
+void tst_cli::startTool(const QStringList& arguments, ReportWriter::Style style)
+{
+    outputBuffer.setData(QByteArray());
+    errorBuffer.setData(QByteArray());
+    outputBuffer.open(QIODevice::WriteOnly);
+    errorBuffer.open(QIODevice::WriteOnly);
+    exitCode = -1;
+    tool = std::make_unique<CliTool>(&outputBuffer, &errorBuffer, style);
+    connect(tool.get(), &CliTool::finished, this, [this](int code) {
+        exitCode = code;
+        messagesAtExit = instrument().messages().size();
+    });
+    tool->start(arguments);
+}
+
+int tst_cli::waitForExit(int timeout)
+{
+    waitUntil([this] { return exitCode >= 0; }, timeout);
+    return exitCode;
+}
+
+QList<QJsonObject> tst_cli::jsonLines()
+{
+    QList<QJsonObject> objects;
+    const QByteArrayList lines = outputBuffer.data().split('\n');
+    for (const QByteArray& line : lines) {
+        if (line.isEmpty()) {
+            continue;
+        }
+        QJsonParseError error;
+        const QJsonDocument document = QJsonDocument::fromJson(line, &error);
+        if (!document.isObject()) {
+            qWarning("not a JSON object: %s (%s)", line.constData(),
+                     qPrintable(error.errorString()));
+            return {};
+        }
+        objects.append(document.object());
+    }
+    return objects;
+}
+
+QStringList tst_cli::smallImages() const
+{
+    return {"--firmware", "sensors=" + folder.filePath("sensors.hex"),
+            "--firmware", "terminal=" + folder.filePath("terminal.hex"),
+            "--firmware", "mainboard=" + folder.filePath("mainboard.hex")};
+}
+
+QString tst_cli::writeFile(const QString& name, const QByteArray& contents) const
+{
+    QFile file(folder.filePath(name));
+    if (!file.open(QIODevice::WriteOnly) || file.write(contents) != contents.size()) {
+        qFatal("cannot write %s", qPrintable(file.fileName()));
+    }
+    return file.fileName();
+}
+
+bool tst_cli::nothingMoreSent()
+{
+    QTest::qWait(300);
+    return instrument().messages().size() == messagesAtExit;
+}
+
+// All seven boards from the built-in images, every event as a JSON object on
+// a line of its own, and the result naming every board.
+void tst_cli::wholeUpdateAsJson()
+{
+    const QList<int> versionsBefore = {15, 11, 12, 13, 14, 19, 31};
+    QCOMPARE(runTool({"update", "--json"}, 60000), 0);
+    QVERIFY2(errors().isEmpty(), qPrintable(errors()));
+
+    const QList<QJsonObject> events = jsonLines();
+    QVERIFY(!events.isEmpty());
+    QStringList steps;
+    QStringList succeeded;
+    int lastPercent = -1;
+    QString progressGroup;
+    bool reconnected = false;
+    for (const QJsonObject& event : events) {
+        const QString kind = event.value("event").toString();
+        if (kind == "step") {
+            steps << event.value("group").toString();
+            lastPercent = -1;
+        } else if (kind == "progress") {
+            const int percent = event.value("percent").toInt();
+            QVERIFY2(percent > lastPercent, qPrintable(QString::number(percent)));
+            lastPercent = percent;
+            progressGroup = event.value("group").toString();
+        } else if (kind == "state" && event.value("state").toString() == "Succeeded") {
+            QCOMPARE(lastPercent, 100);
+            succeeded << event.value("group").toString();
+        } else if (kind == "connected" && !steps.isEmpty()) {
+            reconnected = true; // the main board back from its restart
+        }
+    }
+    const QStringList groups = {"Sensor Boards", "Control Panel", "Main Board"};
+    QCOMPARE(steps, groups);
+    QCOMPARE(succeeded, groups);
+    QVERIFY(reconnected);
+
+    const QJsonObject result = events.last();
+    QCOMPARE(result.value("event").toString(), QString("result"));
+    QCOMPARE(result.value("command").toString(), QString("update"));
+    QCOMPARE(result.value("result").toString(), QString("success"));
+    QCOMPARE(result.value("exitCode").toInt(), 0);
+    QCOMPARE(result.value("stepsDone").toInt(), 3);
+    const QJsonArray boards = result.value("boards").toArray();
+    QCOMPARE(boards.size(), 7);
+    for (int i = 0; i < boards.size(); ++i) {
+        const QJsonObject board = boards.at(i).toObject();
+        const sim::Board which = boardNames.at(i).first;
+        QCOMPARE(board.value("board").toString(), boardNames.at(i).second);
+        QCOMPARE(board.value("outcome").toString(), QString("updated"));
+        QCOMPARE(board.value("imageSource").toString(), QString("built-in"));
+        QCOMPARE(board.value("before").toString(), versionText(versionsBefore.at(i)));
+
+        // The board holds its image, line for line, and runs its version.
+        HexReader image;
+        const char* path = which == sim::Mainboard  ? ":/firmware/kzent"
+                           : which == sim::Terminal ? ":/firmware/kterm"
+                                                    : ":/firmware/ksens";
+        QCOMPARE(image.read(path, false), HexReader::FileOk);
+        QCOMPARE(board.value("image").toString(), image.version);
+        QVERIFY2(instrument().storedText(which) == image.data, path);
+        QCOMPARE(versionText(instrument().version(which)), image.version);
+    }
+}
+
+void tst_cli::progressAsText_data()
+{
+    QTest::addColumn<ReportWriter::Style>("style");
+    QTest::newRow("lines") << ReportWriter::Lines;
+    QTest::newRow("terminal") << ReportWriter::Terminal;
+}
+
+// Off a terminal one line per state; on a terminal one line per step, redrawn.
+void tst_cli::progressAsText()
+{
+    QFETCH(ReportWriter::Style, style);
+    QCOMPARE(runTool(QStringList{"update", "sensors", "terminal"} + smallImages(), 10000, style),
+             0);
+    const QString text = output();
+    QVERIFY2(text.contains("Step 1 of 2, Sensor Boards: Keys 12-20 (sensor5), Keys 21-42 "
+                           "(sensor1), Keys 43-64 (sensor2), Keys 65-86 (sensor3), Keys 87-108 "
+                           "(sensor4)\n"),
+             qPrintable(text));
+    QVERIFY2(text.contains("Step 2 of 2: Control Panel (terminal)\n"), qPrintable(text));
+    QVERIFY(text.contains("  terminal   Control Panel    v1.9 -> v2.4\n"));
+    QVERIFY(text.endsWith("Firmware update successfull\n"
+                          "  sensor5    Keys 12-20       v1.5 -> v2.3\n"
+                          "  sensor1    Keys 21-42       v1.1 -> v2.3\n"
+                          "  sensor2    Keys 43-64       v1.2 -> v2.3\n"
+                          "  sensor3    Keys 65-86       v1.3 -> v2.3\n"
+                          "  sensor4    Keys 87-108      v1.4 -> v2.3\n"
+                          "  terminal   Control Panel    v1.9 -> v2.4\n"));
+
+    const QString transfer = trvUpdater::stateDesription(trvUpdater::Transfer);
+    const QString finished = trvUpdater::stateDesription(trvUpdater::Succeeded);
+    if (style == ReportWriter::Lines) {
+        QVERIFY(!text.contains('\r'));
+        QVERIFY(text.contains("\n[1/2] Sensor Boards: " + transfer + " (total 0%)\n"));
+        QVERIFY(text.contains("\n[2/2] Control Panel: " + finished + " (total 100%)\n"));
+        // One line per state of each step.
+        QCOMPARE(text.count(QRegularExpression("^\\[1/2\\]", QRegularExpression::MultilineOption)),
+                 6);
+    } else {
+        QVERIFY(text.contains("\r[1/2] Sensor Boards: " + transfer + " 100% (total 50%)\x1b[K"));
+        QVERIFY(text.contains("\r[2/2] Control Panel: " + finished + " 100% (total 100%)\x1b[K\n"));
+        // Each step's line is redrawn in place and ended once.
+        QCOMPARE(text.count(QRegularExpression("\\[1/2\\][^\\r]*\\n")), 1);
+    }
+}
+
+void tst_cli::engineFailure_data()
+{
+    QTest::addColumn<QStringList>("boards");
+    QTest::addColumn<sim::Board>("faultyBoard");
+    QTest::addColumn<sim::BoardFaults>("faults");
+    QTest::addColumn<int>("expectedExit");
+    QTest::addColumn<trvUpdater::Err>("error");
+    QTest::addColumn<QString>("group");
+    QTest::addColumn<char>("lastMessage");   // the code of the last message sent
+    QTest::addColumn<QStringList>("unsure"); // boards that may need a new update
+    QTest::addColumn<QStringList>("untouched");
+
+    QTest::newRow("a sensor board not ready")
+        << QStringList{"sensors"} << sim::Sensor3
+        << faultsWith([](sim::BoardFaults& f) { f.notReady = true; }) << 11
+        << trvUpdater::StartFailed << "Sensor Boards" << '\x02' << allSensors << QStringList();
+    QTest::newRow("the control panel refuses a line")
+        << QStringList{"terminal"} << sim::Terminal
+        << faultsWith([](sim::BoardFaults& f) { f.zeroAckAtLine = 3; }) << 12
+        << trvUpdater::TransferFailed << "Control Panel" << '\x03' << QStringList{"terminal"}
+        << QStringList();
+    QTest::newRow("the control panel stops answering")
+        << QStringList{"terminal"}
+        << sim::Terminal
+        // Its replies: the versions at the connect and for the engine, the
+        // start, the first two lines; the third line's is lost.
+        << faultsWith([](sim::BoardFaults& f) { f.dropReplyAt = 6; }) << 10
+        << trvUpdater::NoResponse << "Control Panel" << '\x03' << QStringList{"terminal"}
+        << QStringList();
+    QTest::newRow("a sensor board refuses the end")
+        << QStringList{"sensor2", "sensor4"} << sim::Sensor2
+        << faultsWith([](sim::BoardFaults& f) { f.refuseEnd = true; }) << 13
+        << trvUpdater::InvalidFirmware << "Sensor Boards" << '\x04'
+        << QStringList{"sensor2", "sensor4"} << QStringList();
+    QTest::newRow("the control panel runs another version")
+        << QStringList{"terminal"} << sim::Terminal
+        << faultsWith([](sim::BoardFaults& f) { f.versionAfterUpdate = 9; }) << 14
+        << trvUpdater::FinishFailed << "Control Panel" << '\x01' << QStringList{"terminal"}
+        << QStringList();
+    QTest::newRow("the main board runs another version after its restart")
+        << QStringList{"mainboard"} << sim::Mainboard
+        << faultsWith([](sim::BoardFaults& f) { f.versionAfterUpdate = 30; }) << 14
+        << trvUpdater::FinishFailed << "Main Board" << '\x01' << QStringList{"mainboard"}
+        << QStringList();
+    QTest::newRow("the second of three steps fails")
+        << QStringList{"all"} << sim::Terminal
+        << faultsWith([](sim::BoardFaults& f) { f.zeroAckAtLine = 2; }) << 12
+        << trvUpdater::TransferFailed << "Control Panel" << '\x03' << QStringList{"terminal"}
+        << QStringList{"mainboard"};
+}
+
+// The failure's own exit code and the engine's text; nothing is sent after it;
+// the boards that may need a new update and those not touched are named.
+void tst_cli::engineFailure()
+{
+    QFETCH(QStringList, boards);
+    QFETCH(sim::Board, faultyBoard);
+    QFETCH(sim::BoardFaults, faults);
+    QFETCH(int, expectedExit);
+    QFETCH(trvUpdater::Err, error);
+    QFETCH(QString, group);
+    QFETCH(char, lastMessage);
+    QFETCH(QStringList, unsure);
+    QFETCH(QStringList, untouched);
+
+    instrument().setFaults(faultyBoard, faults);
+    QCOMPARE(runTool(QStringList{"update"} + boards + smallImages(), 20000), expectedExit);
+    const QString said = errors();
+    QVERIFY2(said.startsWith(group + ": " + trvUpdater::errorDescription(error) + "\n"),
+             qPrintable(said));
+    QVERIFY(nothingMoreSent());
+    QCOMPARE(instrument().messages().last().at(0), lastMessage);
+
+    const auto namedAfter = [&said](const QString& heading, const QStringList& names) {
+        const QRegularExpressionMatch line =
+            QRegularExpression("^" + QRegularExpression::escape(heading) + "(.*)\\.$",
+                               QRegularExpression::MultilineOption)
+                .match(said);
+        QStringList found;
+        for (const auto& board : boardNames) {
+            if (line.captured(1).contains("(" + board.second + ")")) {
+                found << board.second;
+            }
+        }
+        QStringList expected;
+        for (const auto& board : boardNames) {
+            if (names.contains(board.second)) {
+                expected << board.second;
+            }
+        }
+        return found == expected;
+    };
+    QVERIFY2(namedAfter("These boards may now need a new update: ", unsure), qPrintable(said));
+    QVERIFY2(namedAfter("Not updated, still on their old firmware: ", untouched), qPrintable(said));
+    for (const QString& board : untouched) {
+        QVERIFY(onlyAskedForVersion(boardNamed(board)));
+    }
+}
+
+void tst_cli::refusedFile_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QByteArray>("contents");
+    QTest::addColumn<QString>("reason");
+
+    QByteArray changed = TestImage("KSENS", "v2.3").file();
+    changed.replace(":10", ":11"); // a length that does not fit the record's data
+    QByteArray wrongSum = TestImage("KTERM", "v2.3").text();
+    wrongSum += TestImage::checksumRecord(HexReader::imageChecksum(wrongSum) + 1);
+    const QByteArray first = TestImage::dataRecord(0x00);
+    const QByteArray second = TestImage::dataRecord(0x10);
+    QByteArray outOfOrder = TestImage("KSENS", "v2.3").text();
+    outOfOrder.replace(first + second, second + first);
+
+    QTest::newRow("invalid data") << "sensors" << changed
+                                  << HexReader::stateDescription(HexReader::InvalidData);
+    QTest::newRow("checksum does not fit")
+        << "terminal" << wrongSum << HexReader::stateDescription(HexReader::Corrupted);
+    QTest::newRow("out of order") << "sensors" << TestImage::withChecksum(outOfOrder)
+                                  << HexReader::stateDescription(HexReader::InvalidOrder) +
+                                         "\nPut its records in address order first";
+    QTest::newRow("no such file") << "mainboard" << QByteArray()
+                                  << HexReader::stateDescription(HexReader::FileAccessDenied);
+    QTest::newRow("image for another board")
+        << "sensors" << TestImage("KTERM", "v2.3").file()
+        << "an image for terminal (part code KTERM) cannot go to sensors (part code KSENS)";
+    QTest::newRow("unknown part code") << "mainboard" << TestImage("KXYZ", "v2.3").file()
+                                       << "the part code \"KXYZ\" fits no board";
+}
+
+// A file that is not usable is refused with the reader's text before the
+// instrument is even opened.
+void tst_cli::refusedFile()
+{
+    QFETCH(QString, kind);
+    QFETCH(QByteArray, contents);
+    QFETCH(QString, reason);
+
+    const QString path =
+        contents.isEmpty() ? folder.filePath("missing.hex") : writeFile("refused.hex", contents);
+    QCOMPARE(runTool({"update", "--firmware", kind + "=" + path}, 5000), 6);
+    QVERIFY2(errors().startsWith(path + ": " + reason), qPrintable(errors()));
+    QVERIFY(errors().contains("Nothing has been sent to the instrument."));
+    QVERIFY(output().isEmpty());
+    QVERIFY(instrument().messages().isEmpty());
+}
+
+// A board asked for that does not answer ends the update before it begins.
+void tst_cli::missingBoard()
+{
+    instrument().setFaults(sim::Sensor3, faultsWith([](sim::BoardFaults& f) { f.silent = true; }));
+    QCOMPARE(runTool({"update"}, 5000), 7);
+    QVERIFY2(errors().startsWith("These boards did not answer: Keys 65-86 (sensor3).\n"),
+             qPrintable(errors()));
+    for (const auto& board : boardNames) {
+        QVERIFY(onlyAskedForVersion(board.first));
+    }
+}
+
+// With --skip-missing the others are updated, the silent one left alone.
+void tst_cli::skipMissing()
+{
+    instrument().setFaults(sim::Sensor3, faultsWith([](sim::BoardFaults& f) { f.silent = true; }));
+    QCOMPARE(runTool(QStringList{"update", "sensors", "terminal", "--skip-missing", "--json"} +
+                         smallImages(),
+                     10000),
+             0);
+    const QList<QJsonObject> events = jsonLines();
+    QVERIFY(!events.isEmpty());
+    QMap<QString, QString> outcomes;
+    for (const QJsonValue& board : events.last().value("boards").toArray()) {
+        outcomes[board.toObject().value("board").toString()] =
+            board.toObject().value("outcome").toString();
+    }
+    const QMap<QString, QString> expected = {{"sensor1", "updated"}, {"sensor2", "updated"},
+                                             {"sensor3", "skipped"}, {"sensor4", "updated"},
+                                             {"sensor5", "updated"}, {"terminal", "updated"}};
+    QCOMPARE(outcomes, expected);
+    QVERIFY(instrument().storedText(sim::Sensor3).isEmpty());
+    QCOMPARE(instrument().version(sim::Sensor3), 13);
+    QCOMPARE(instrument().version(sim::Sensor4), 23);
+    QVERIFY(onlyAskedForVersion(sim::Mainboard));
+}
+
+void tst_cli::olderImage_data()
+{
+    QTest::addColumn<bool>("allowOlder");
+    QTest::newRow("refused") << false;
+    QTest::newRow("allowed") << true;
+}
+
+// An image older than what its board runs is installed only when asked for.
+void tst_cli::olderImage()
+{
+    QFETCH(bool, allowOlder);
+    instrument().setVersion(sim::Terminal, 25);
+    QStringList arguments = QStringList{"update", "terminal", "sensor1"} + smallImages();
+    if (allowOlder) {
+        arguments << "--allow-older";
+    }
+    const int code = runTool(arguments, 10000);
+    if (allowOlder) {
+        QCOMPARE(code, 0);
+        QCOMPARE(instrument().version(sim::Terminal), 24);
+        QVERIFY(output().contains("Control Panel (terminal) runs v2.5, the image is v2.4"));
+    } else {
+        QCOMPARE(code, 8);
+        QVERIFY2(errors().contains("Control Panel (terminal) runs v2.5, the image is v2.4\n"
+                                   "Install it anyway with --allow-older."),
+                 qPrintable(errors()));
+        QVERIFY(onlyAskedForVersion(sim::Terminal));
+        QVERIFY(onlyAskedForVersion(sim::Sensor1));
+    }
+}
+
+// Ctrl-C in the middle of a transfer stops sending at once and names the boards it leaves.
+void tst_cli::interruptMidTransfer()
+{
+    startTool({"update"});
+    QVERIFY(waitUntil([] { return messagesWithCode('\x03') >= 50; }, 10000));
+    std::raise(SIGINT);
+    QCOMPARE(waitForExit(2000), 130);
+    QVERIFY(nothingMoreSent());
+    QVERIFY(messagesWithCode('\x03') < 100);
+
+    QVERIFY2(errors().startsWith("Canceled: sending stopped at once.\n"
+                                 "These boards may now need a new update: Keys 12-20 (sensor5), "
+                                 "Keys 21-42 (sensor1), Keys 43-64 (sensor2), Keys 65-86 "
+                                 "(sensor3), Keys 87-108 (sensor4).\n"
+                                 "Not updated, still on their old firmware: Control Panel "
+                                 "(terminal), Main Board (mainboard).\n"),
+             qPrintable(errors()));
+    QVERIFY(onlyAskedForVersion(sim::Terminal));
+    QVERIFY(onlyAskedForVersion(sim::Mainboard));
+}
+
+// Ctrl-C while the tool waits for the instrument ends the wait at once.
+void tst_cli::interruptWhileWaiting()
+{
+    instrument().unplug();
+    startTool({"versions", "--wait", "20"});
+    QTest::qWait(100);
+    std::raise(SIGINT);
+    QCOMPARE(waitForExit(1000), 130);
+    QCOMPARE(errors(), QString("Canceled.\n"));
+}
+
+void tst_cli::noInstrument_data()
+{
+    QTest::addColumn<bool>("plugged");
+    QTest::addColumn<int>("refusal");
+    QTest::addColumn<int>("expectedExit");
+    QTest::addColumn<QString>("reason");
+
+    QTest::newRow("not plugged in") << false << 0 << 3 << "No instrument found within 0.8 s.";
+    QTest::newRow("every board silent")
+        << true << 0 << 3 << "The instrument was found, but none of its boards answered";
+    QTest::newRow("user may not open it")
+        << true << EACCES << 4
+        << UsbHid::refusalDescription(EACCES) + "\n" + UsbHid::refusalRemedy(EACCES);
+    QTest::newRow("in use") << true << EBUSY << 4
+                            << UsbHid::refusalDescription(EBUSY) + "\n" +
+                                   UsbHid::refusalRemedy(EBUSY);
+}
+
+// When the wait ends without an instrument it could talk to, the tool says why.
+void tst_cli::noInstrument()
+{
+    QFETCH(bool, plugged);
+    QFETCH(int, refusal);
+    QFETCH(int, expectedExit);
+    QFETCH(QString, reason);
+
+    if (!plugged) {
+        instrument().unplug();
+    } else if (refusal != 0) {
+        instrument().setOpenRefusal(refusal);
+    } else {
+        for (const auto& board : boardNames) {
+            instrument().setFaults(board.first,
+                                   faultsWith([](sim::BoardFaults& f) { f.silent = true; }));
+        }
+    }
+    QElapsedTimer clock;
+    clock.start();
+    QCOMPARE(runTool({"update", "--wait", "0.8"}, 3000), expectedExit);
+    QVERIFY(clock.elapsed() >= 750);
+    QVERIFY2(errors().startsWith(reason), qPrintable(errors()));
+    for (const auto& board : boardNames) {
+        QVERIFY(onlyAskedForVersion(board.first));
+    }
+}
+
+// A second copy of the tool does not open the instrument.
+void tst_cli::alreadyRunning()
+{
+    InstanceLock other;
+    QVERIFY(other.acquire());
+    QCOMPARE(runTool({"update"}, 3000), 5);
+    QVERIFY2(
+        errors().startsWith(InstanceLock::alreadyRunningText(QCoreApplication::applicationPid())),
+        qPrintable(errors()));
+    QVERIFY(instrument().messages().isEmpty());
+}
+
+// Without any wait, an instrument found at the first look still has its
+// boards' time to answer.
+void tst_cli::instrumentFoundAtOnceIsHeard()
+{
+    QCOMPARE(runTool({"versions", "--wait", "0"}, 3000), 0);
+    QCOMPARE(output().count('\n'), 8);
+    QVERIFY(!output().contains("did not answer"));
+}
+
+void tst_cli::versionList_data()
+{
+    QTest::addColumn<bool>("json");
+    QTest::newRow("text") << false;
+    QTest::newRow("json") << true;
+}
+
+// Each board with what it runs, or that it did not answer, and the image's version.
+void tst_cli::versionList()
+{
+    QFETCH(bool, json);
+    instrument().setFaults(sim::Sensor4, faultsWith([](sim::BoardFaults& f) { f.silent = true; }));
+    QStringList arguments = {"versions", "--firmware",
+                             "terminal=" + folder.filePath("terminal.hex")};
+    if (json) {
+        arguments << "--json";
+    }
+    QCOMPARE(runTool(arguments, 5000), 0);
+    QVERIFY2(errors().isEmpty(), qPrintable(errors()));
+    if (!json) {
+        QCOMPARE(output(), QString("Board      Name           Installed        Image\n"
+                                   "sensor5    Keys 12-20     v1.5             v1.9\n"
+                                   "sensor1    Keys 21-42     v1.1             v1.9\n"
+                                   "sensor2    Keys 43-64     v1.2             v1.9\n"
+                                   "sensor3    Keys 65-86     v1.3             v1.9\n"
+                                   "sensor4    Keys 87-108    did not answer   v1.9\n"
+                                   "terminal   Control Panel  v1.9             v2.4\n"
+                                   "mainboard  Main Board     v3.1             v3.3\n"));
+        return;
+    }
+    const QList<QJsonObject> events = jsonLines();
+    QCOMPARE(events.size(), 1);
+    const QJsonArray boards = events.first().value("boards").toArray();
+    QCOMPARE(boards.size(), 7);
+    const QJsonObject silent = boards.at(4).toObject();
+    QCOMPARE(silent.value("board").toString(), QString("sensor4"));
+    QCOMPARE(silent.value("answered").toBool(), false);
+    QVERIFY(silent.value("installed").isNull());
+    const QJsonObject panel = boards.at(5).toObject();
+    QCOMPARE(panel.value("installed").toString(), QString("v1.9"));
+    QCOMPARE(panel.value("image").toString(), QString("v2.4"));
+    QCOMPARE(panel.value("imageSource").toString(), folder.filePath("terminal.hex"));
+}
+
+QTEST_GUILESS_MAIN(tst_cli)
+#include "tst_cli.moc"

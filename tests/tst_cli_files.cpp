@@ -1,0 +1,380 @@
+// trvloader-cli without the instrument: checking, sorting and stamping
+// firmware files, the command line's errors, the help and the version.
+
+#include "clitool.h"
+#include "hexreader.h"
+#include "testimage.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+// The result of one run of the tool.
+struct Run
+{
+    int exitCode = -1;
+    QString output;
+    QString errors;
+};
+
+// What check shows of a readable image, after its part code line.
+QString details(const TestImage& image)
+{
+    return "  Name:        " + image.part + "-" + image.version +
+           ".hex\n"
+           "  Version:     " +
+           image.version +
+           "\n"
+           "  Build date:  " +
+           image.date + "\n  Size:        " + QString::number(image.text().size()) +
+           " bytes\n  Checksum:    0x" +
+           QString::number(HexReader::imageChecksum(image.text()), 16)
+               .rightJustified(2, '0')
+               .toUpper() +
+           "\n";
+}
+
+// The image with its first two data records swapped, and no checksum record.
+QByteArray outOfOrderText(const TestImage& image)
+{
+    const QByteArray first = TestImage::dataRecord(0x00);
+    const QByteArray second = TestImage::dataRecord(0x10);
+    QByteArray text = image.text();
+    text.replace(first + second, second + first);
+    return text;
+}
+
+} // namespace
+
+class tst_cli_files : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+
+    void check_data();
+    void check();
+    void checkAsJson();
+    void sortThenStamp();
+    void refusedSortOrStamp_data();
+    void refusedSortOrStamp();
+    void usageErrors_data();
+    void usageErrors();
+    void helpAndVersion_data();
+    void helpAndVersion();
+
+private:
+    // Runs the tool on the arguments; these commands end without the event loop.
+    Run run(const QStringList& arguments);
+    QString writeFile(const QString& name, const QByteArray& contents) const;
+    QByteArray contents(const QString& path) const;
+
+    QTemporaryDir folder;
+};
+
+void tst_cli_files::initTestCase()
+{
+    QVERIFY(folder.isValid());
+}
+
+Run tst_cli_files::run(const QStringList& arguments)
+{
+    QBuffer output;
+    QBuffer errors;
+    output.open(QIODevice::WriteOnly);
+    errors.open(QIODevice::WriteOnly);
+    Run result;
+    CliTool tool(&output, &errors, ReportWriter::Lines);
+    connect(&tool, &CliTool::finished, this, [&result](int code) { result.exitCode = code; });
+    tool.start(arguments);
+    result.output = QString::fromUtf8(output.data());
+    result.errors = QString::fromUtf8(errors.data());
+    return result;
+}
+
+QString tst_cli_files::writeFile(const QString& name, const QByteArray& contents) const
+{
+    QFile file(folder.filePath(name));
+    if (!file.open(QIODevice::WriteOnly) || file.write(contents) != contents.size()) {
+        qFatal("cannot write %s", qPrintable(file.fileName()));
+    }
+    return file.fileName();
+}
+
+QByteArray tst_cli_files::contents(const QString& path) const
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void tst_cli_files::check_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<int>("expectedExit");
+    QTest::addColumn<QString>("expected"); // the output, "FILE" standing for the file's path
+
+    QFile builtIn(":/firmware/kzent");
+    QVERIFY(builtIn.open(QIODevice::ReadOnly));
+    QTest::newRow("built-in main board image") << builtIn.readAll() << 0
+                                               << "FILE: Firmware file is OK\n"
+                                                  "  Part code:   KZENT (mainboard)\n"
+                                                  "  Name:        KZENT-v3.3.hex\n"
+                                                  "  Version:     v3.3\n"
+                                                  "  Build date:  Feb 12 2015 09:48:59\n"
+                                                  "  Size:        201709 bytes\n"
+                                                  "  Checksum:    0x3D\n";
+    const TestImage sensors("KSENS", "v2.3");
+    QTest::newRow("sensor image") << sensors.file() << 0
+                                  << "FILE: Firmware file is OK\n"
+                                     "  Part code:   KSENS (sensors)\n" +
+                                         details(sensors);
+    const TestImage unknown("KXYZ", "v2.3");
+    QTest::newRow("part code of no board")
+        << unknown.file() << 6
+        << "FILE: The part code \"KXYZ\" fits no board of the instrument\n"
+           "  Part code:   KXYZ\n" +
+               details(unknown);
+    QTest::newRow("out of order")
+        << TestImage::withChecksum(outOfOrderText(TestImage("KTERM", "v2.3"))) << 6
+        << "FILE: Firmware file is in an invalid order\n"
+           "  Put its records in address order first (this rewrites the file), then stamp it:\n"
+           "    trvloader-cli sort FILE && trvloader-cli stamp FILE\n";
+    QTest::newRow("no checksum record")
+        << TestImage("KTERM", "v2.3").text() << 6
+        << "FILE: Firmware file has been corrupted\n"
+           "  Its checksum record is missing or does not fit its text. For a file changed on "
+           "purpose, sort it (which drops the old record) and stamp it:\n"
+           "    trvloader-cli sort FILE && trvloader-cli stamp FILE\n";
+}
+
+// The verdict in the reader's words, what the file holds, and what to do about it.
+void tst_cli_files::check()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(int, expectedExit);
+    QFETCH(QString, expected);
+
+    const QString path = writeFile("checked.hex", file);
+    const Run result = run({"check", path});
+    QCOMPARE(result.exitCode, expectedExit);
+    QCOMPARE(result.output, QString(expected).replace("FILE", path));
+}
+
+// Several files at once, as one result object; one bad file makes the result bad.
+void tst_cli_files::checkAsJson()
+{
+    const QString good = writeFile("good.hex", TestImage("KTERM", "v2.3").file());
+    const QString bad = writeFile("bad.hex", TestImage("KTERM", "v2.3").text());
+    const Run result = run({"check", "--json", good, bad});
+    QCOMPARE(result.exitCode, 6);
+    QCOMPARE(result.errors, bad + ": Firmware file has been corrupted\n");
+
+    const QList<QByteArray> lines = result.output.toUtf8().split('\n');
+    QCOMPARE(lines.size(), 2);
+    QVERIFY(lines.last().isEmpty());
+    const QJsonObject object = QJsonDocument::fromJson(lines.first()).object();
+    QCOMPARE(object.value("event").toString(), QString("result"));
+    QCOMPARE(object.value("result").toString(), QString("fileRefused"));
+    QCOMPARE(object.value("exitCode").toInt(), 6);
+    const QJsonArray files = object.value("files").toArray();
+    QCOMPARE(files.size(), 2);
+    const QJsonObject first = files.at(0).toObject();
+    QCOMPARE(first.value("file").toString(), good);
+    QCOMPARE(first.value("usable").toBool(), true);
+    QCOMPARE(first.value("board").toString(), QString("terminal"));
+    QCOMPARE(first.value("version").toString(), QString("v2.3"));
+    const QJsonObject second = files.at(1).toObject();
+    QCOMPARE(second.value("usable").toBool(), false);
+    QCOMPARE(second.value("state").toString(), QString("Corrupted"));
+    QVERIFY(!second.contains("version"));
+}
+
+// A file out of order becomes usable through sort and stamp; a second stamp changes nothing.
+void tst_cli_files::sortThenStamp()
+{
+    const TestImage image("KSENS", "v2.7");
+    const QString path = writeFile("prepared.hex", outOfOrderText(image));
+
+    Run result = run({"sort", path});
+    QCOMPARE(result.exitCode, 0);
+    QCOMPARE(result.output, path +
+                                ": sorted. It has no checksum record now; stamp it next:\n"
+                                "  trvloader-cli stamp " +
+                                path + "\n");
+    QCOMPARE(run({"check", path}).exitCode, 6);
+
+    result = run({"stamp", path});
+    QCOMPARE(result.exitCode, 0);
+    QVERIFY2(result.errors.isEmpty(), qPrintable(result.errors));
+    const QByteArray stamped = contents(path);
+    HexReader reader;
+    QCOMPARE(reader.read(path, false), HexReader::FileOk);
+    QVERIFY(stamped.endsWith(TestImage::stampedChecksumRecord(reader.checksum)));
+    const QString checksum =
+        "0x" + QString::number(reader.checksum, 16).rightJustified(2, '0').toUpper();
+    QCOMPARE(result.output, path + ": stamped, checksum " + checksum +
+                                ". Firmware file is OK\n  KSENS-v2.7.hex (Mar  3 2017 11:22:33)\n");
+    QCOMPARE(run({"check", path}).exitCode, 0);
+
+    result = run({"stamp", path});
+    QCOMPARE(result.exitCode, 0);
+    QVERIFY(result.output.startsWith(path + ": already stamped, checksum " + checksum));
+    QCOMPARE(contents(path), stamped);
+}
+
+void tst_cli_files::refusedSortOrStamp_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QString>("reason");
+
+    QByteArray invalid = TestImage("KSENS", "v2.3").text();
+    invalid.insert(invalid.indexOf('\n') + 1, "not a record\r\n");
+    QByteArray wrongSum = TestImage("KSENS", "v2.3").text();
+    wrongSum += TestImage::checksumRecord(HexReader::imageChecksum(wrongSum) + 1);
+
+    QTest::newRow("sort, invalid line")
+        << "sort" << invalid << HexReader::stateDescription(HexReader::InvalidData);
+    QTest::newRow("sort, no such file")
+        << "sort" << QByteArray() << HexReader::stateDescription(HexReader::FileAccessDenied);
+    QTest::newRow("stamp, out of order") << "stamp" << outOfOrderText(TestImage("KSENS", "v2.3"))
+                                         << HexReader::stateDescription(HexReader::InvalidOrder) +
+                                                "\nPut its records in address order first";
+    QTest::newRow("stamp, wrong checksum record")
+        << "stamp" << wrongSum
+        << HexReader::stateDescription(HexReader::Corrupted) +
+               "\nIts checksum record is missing or does not fit its text.";
+    QTest::newRow("stamp, no identification")
+        << "stamp" << TestImage("", "").text()
+        << HexReader::stateDescription(HexReader::NoValidFirmware) +
+               "\nThe checksum record has been added.";
+}
+
+// A failed sort or stamp says why in the reader's words and leaves the file
+// as it was, apart from a checksum record that was added.
+void tst_cli_files::refusedSortOrStamp()
+{
+    QFETCH(QString, command);
+    QFETCH(QByteArray, file);
+    QFETCH(QString, reason);
+
+    const QString path =
+        file.isEmpty() ? folder.filePath("missing.hex") : writeFile("refused.hex", file);
+    const Run result = run({command, path});
+    QCOMPARE(result.exitCode, 6);
+    QVERIFY2(result.errors.startsWith(path + ": " + reason), qPrintable(result.errors));
+    QVERIFY(result.output.isEmpty());
+    if (!file.isEmpty() && !reason.contains("has been added")) {
+        QCOMPARE(contents(path), file);
+    }
+}
+
+void tst_cli_files::usageErrors_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("reason");
+
+    QTest::newRow("nothing") << QStringList() << "No command given.";
+    QTest::newRow("unknown command") << QStringList{"flash"} << "Unknown command \"flash\".";
+    QTest::newRow("unknown option") << QStringList{"--loud"} << "Unknown option 'loud'.";
+    QTest::newRow("unknown option of a command")
+        << QStringList{"check", "--wait", "3", "a.hex"} << "Unknown option 'wait'.";
+    QTest::newRow("unknown board")
+        << QStringList{"update", "sensor6"} << "Unknown board \"sensor6\"; use all, sensors";
+    QTest::newRow("wait not a number")
+        << QStringList{"update", "--wait", "soon"} << "--wait takes a number of seconds";
+    QTest::newRow("negative wait")
+        << QStringList{"versions", "--wait", "-1"} << "--wait takes a number of seconds";
+    QTest::newRow("firmware without kind")
+        << QStringList{"update", "--firmware", "a.hex"} << "--firmware takes KIND=FILE";
+    QTest::newRow("firmware for an unknown kind")
+        << QStringList{"update", "--firmware", "keys=a.hex"} << "--firmware takes KIND=FILE";
+    QTest::newRow("firmware twice for a kind")
+        << QStringList{"update", "--firmware", "terminal=a.hex", "--firmware", "terminal=b.hex"}
+        << "--firmware is given twice for terminal.";
+    QTest::newRow("versions with an argument")
+        << QStringList{"versions", "all"} << "\"versions\" takes no arguments.";
+    QTest::newRow("check without file") << QStringList{"check"} << "No file given.";
+    QTest::newRow("sort of two files")
+        << QStringList{"sort", "a.hex", "b.hex"} << "Give exactly one file.";
+    QTest::newRow("stamp without file") << QStringList{"stamp"} << "Give exactly one file.";
+}
+
+// A command line that makes no sense ends with the usage error and where to find help.
+void tst_cli_files::usageErrors()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, reason);
+
+    const Run result = run(arguments);
+    QCOMPARE(result.exitCode, 2);
+    QVERIFY2(result.errors.startsWith(reason), qPrintable(result.errors));
+    QVERIFY(result.errors.contains("--help\" for help.\n"));
+    QVERIFY(result.output.isEmpty());
+}
+
+void tst_cli_files::helpAndVersion_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QStringList>("expected");
+
+    QStringList exitCodes;
+    for (const char* line :
+         {"    0  success", "    1  Internal program error", "    2  usage error",
+          "    3  no instrument answered within the wait",
+          "    4  the instrument is there but cannot be opened",
+          "    5  another copy of the update tool is running",
+          "    6  a firmware file is not usable", "    7  a board asked for did not answer",
+          "    8  an image is older than the version a board runs",
+          "   10  No response from device", "   11  Firmware update mode could not be startet",
+          "   12  Errors while transfering data", "   13  Invalid firmware file",
+          "   14  Update could not be finished", "  130  canceled with Ctrl-C"}) {
+        exitCodes << QString("\n") + line;
+    }
+    QTest::newRow("program") << QStringList{"--help"}
+                             << QStringList{"Usage: trvloader-cli [--json] COMMAND",
+                                            "\n  versions ",
+                                            "\n  update [BOARD...] ",
+                                            "\n  check FILE... ",
+                                            "\n  sort FILE ",
+                                            "\n  stamp FILE "} +
+                                    exitCodes;
+    QTest::newRow("update") << QStringList{"update", "--help"}
+                            << QStringList{"Usage: trvloader-cli update [options] [BOARD...]\n",
+                                           "--wait <SECONDS>",
+                                           "--firmware <KIND=FILE>",
+                                           "--skip-missing",
+                                           "--allow-older",
+                                           "--json",
+                                           "Exit codes: see trvloader-cli --help."};
+    QTest::newRow("stamp") << QStringList{"stamp", "-h"}
+                           << QStringList{"Usage: trvloader-cli stamp [options] FILE\n"};
+    QTest::newRow("version") << QStringList{"--version"}
+                             << QStringList{"trvloader-cli 1.15\nhidapi 0.",
+                                            QString("\nQt ") + qVersion() + " (built with 5."};
+}
+
+void tst_cli_files::helpAndVersion()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QStringList, expected);
+
+    const Run result = run(arguments);
+    QCOMPARE(result.exitCode, 0);
+    QVERIFY(result.errors.isEmpty());
+    for (const QString& text : expected) {
+        QVERIFY2(result.output.contains(text), qPrintable(text));
+    }
+}
+
+QTEST_GUILESS_MAIN(tst_cli_files)
+#include "tst_cli_files.moc"
