@@ -47,17 +47,41 @@ bool tst_install::run(const QString& program, const QStringList& arguments, QByt
 // The files of one installation below root (a prefix such as /usr).
 void tst_install::checkInstalledTree(const QString& root)
 {
-    const QFileInfo program(root + "/bin/trvloader");
-    QVERIFY2(program.isFile() && program.isExecutable(), qPrintable(program.filePath()));
+    // The window and the command-line tool, side by side.
+    for (const char* name : {"trvloader", "trvloader-cli"}) {
+        const QFileInfo program(root + "/bin/" + QString(name));
+        QVERIFY2(program.isFile() && program.isExecutable(), qPrintable(program.filePath()));
+    }
+
+    // The copyright file in the machine-readable form, covering every file.
+    QFile copyright(root + "/share/doc/trvloader/copyright");
+    QVERIFY2(copyright.open(QIODevice::ReadOnly | QIODevice::Text),
+             qPrintable(copyright.fileName()));
+    const QByteArray copyrightText = copyright.readAll();
+    QVERIFY(copyrightText.startsWith(
+        "Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/\n"));
+    QVERIFY(copyrightText.contains("\nFiles: *\nCopyright: "));
+
+    // Every program installed has its manual page, compressed as Debian keeps them.
+    const QStringList programs = QDir(root + "/bin").entryList(QDir::Files);
+    for (const QString& name : programs) {
+        const QString pagePath = root + "/share/man/man1/" + name + ".1.gz";
+        QVERIFY2(QFileInfo(pagePath).isFile(), qPrintable(pagePath));
+        QByteArray page;
+        QVERIFY(run("gzip", {"-dc", pagePath}, &page));
+        QVERIFY2(page.startsWith(".TH " + name.toUpper().toLatin1() + " 1 "), qPrintable(pagePath));
+    }
 
     // The rule must reach the instrument's hidraw node and hand it to the
     // user at the seat; anything else leaves the tool root-only.
     QFile rules(root + "/lib/udev/rules.d/70-trvloader.rules");
     QVERIFY2(rules.open(QIODevice::ReadOnly | QIODevice::Text), qPrintable(rules.fileName()));
     QStringList ruleLines;
-    for (const QByteArray& line : rules.readAll().split('\n'))
-        if (!line.trimmed().isEmpty() && !line.trimmed().startsWith('#'))
+    for (const QByteArray& line : rules.readAll().split('\n')) {
+        if (!line.trimmed().isEmpty() && !line.trimmed().startsWith('#')) {
             ruleLines.append(QString::fromUtf8(line));
+        }
+    }
     QCOMPARE(ruleLines.size(), 1);
     const QStringList keys = ruleLines.first().split(QRegularExpression(",\\s*"));
     QVERIFY(keys.contains(R"(SUBSYSTEM=="hidraw")"));
@@ -81,8 +105,9 @@ void tst_install::checkInstalledTree(const QString& root)
     QXmlStreamReader svg(&icon);
     QVERIFY(svg.readNextStartElement());
     QCOMPARE(svg.name().toString(), QString("svg"));
-    while (!svg.atEnd())
+    while (!svg.atEnd()) {
         svg.readNext();
+    }
     QVERIFY2(!svg.hasError(), qPrintable(svg.errorString()));
 }
 
@@ -97,8 +122,9 @@ void tst_install::installedFiles()
 
 void tst_install::debianPackage()
 {
-    if (QStandardPaths::findExecutable("dpkg-shlibdeps").isEmpty())
+    if (QStandardPaths::findExecutable("dpkg-shlibdeps").isEmpty()) {
         QSKIP("dpkg-shlibdeps (Debian package dpkg-dev) is needed to build the .deb");
+    }
     QTemporaryDir work;
     QVERIFY(work.isValid());
     QByteArray output;
@@ -112,9 +138,12 @@ void tst_install::debianPackage()
 
     QVERIFY(run("dpkg-deb", {"--field", package, "Package", "Depends"}, &output));
     QVERIFY2(output.contains("Package: trvloader"), output.constData());
-    // What the program needs at run time comes from the libraries it links.
-    for (const char* dependency : {"libhidapi-hidraw0", "libqt5widgets5", "libqt5core5a"})
+    // What the program needs at run time comes from the libraries it links;
+    // libudev tells it when the instrument comes and goes.
+    for (const char* dependency :
+         {"libhidapi-hidraw0", "libqt5widgets5", "libqt5core5a", "libudev1"}) {
         QVERIFY2(output.contains(dependency), output.constData());
+    }
 
     QVERIFY(run("dpkg-deb", {"--extract", package, work.filePath("root")}, &output));
     checkInstalledTree(work.filePath("root/usr"));
