@@ -3,7 +3,7 @@
 // and for the whole seven-board update, against the floor of one line per
 // 1 ms tick.
 //
-//   bench_update [--latency MS] [--repeat N] [--timer-slack-ns NS] [--precise-poll 1]
+//   bench_update [--latency MS] [--repeat N]
 //
 // With latency 0 a line leaves in one tick and its acknowledgement is read in
 // the same tick. The whole update's floor is every line at one per
@@ -24,8 +24,6 @@
 
 #include <cstdio>
 #include <cstring>
-
-#include <sys/prctl.h>
 
 namespace {
 
@@ -104,23 +102,13 @@ int main(int argc, char* argv[])
     QCoreApplication application(argc, argv);
     int latency = 0;
     int repeat = 1;
-    long timerSlack = 0;
-    bool precisePoll = false;
     for (int i = 1; i + 1 < argc; i += 2) {
-        if (std::strcmp(argv[i], "--latency") == 0)
+        if (std::strcmp(argv[i], "--latency") == 0) {
             latency = std::atoi(argv[i + 1]);
-        else if (std::strcmp(argv[i], "--repeat") == 0)
+        } else if (std::strcmp(argv[i], "--repeat") == 0) {
             repeat = std::max(1, std::atoi(argv[i + 1]));
-        else if (std::strcmp(argv[i], "--timer-slack-ns") == 0)
-            timerSlack = std::atol(argv[i + 1]);
-        else if (std::strcmp(argv[i], "--precise-poll") == 0)
-            precisePoll = std::atoi(argv[i + 1]) != 0;
+        }
     }
-    // For finding where the time goes: the kernel lets a timed wait of a normal
-    // thread end up to 50 us late, on every tick.
-    if (timerSlack > 0)
-        prctl(PR_SET_TIMERSLACK, timerSlack, 0, 0, 0);
-
     HexReader mainboard, terminal, sensors;
     if (mainboard.read(":/firmware/kzent", false) != HexReader::FileOk ||
         terminal.read(":/firmware/kterm", false) != HexReader::FileOk ||
@@ -145,13 +133,6 @@ int main(int argc, char* argv[])
     // Like the window, ask every board for its version at each connect.
     QObject::connect(&interface, &trvInterface::connected, &interface,
                      qOverload<>(&trvInterface::requestFirmwareVersion));
-    // For finding where the time goes: the link's poll timer as a precise timer.
-    if (precisePoll) {
-        QTimer* poll = interface.findChild<QTimer*>();
-        poll->stop();
-        poll->setTimerType(Qt::PreciseTimer);
-        poll->start();
-    }
     interface.setAutoconnect(true);
     if (!waitFor(&interface, SIGNAL(connected()), 1000)) {
         std::fprintf(stderr, "the emulated instrument is not found\n");
@@ -171,10 +152,11 @@ int main(int argc, char* argv[])
             waitFor(&run, SIGNAL(finished(bool)), 60000);
             allOk = allOk && run.succeeded();
             Totals ignored;
-            if (!run.succeeded())
+            if (!run.succeeded()) {
                 printFailure(run);
-            else
+            } else {
                 printStep(run.steps().first(), &ignored);
+            }
             settle(20);
         }
 
@@ -188,8 +170,9 @@ int main(int argc, char* argv[])
             continue;
         }
         Totals totals;
-        for (const UpdateLog::Step& step : run.steps())
+        for (const UpdateLog::Step& step : run.steps()) {
             printStep(step, &totals);
+        }
         const qint64 floor = totals.lines + prescribedRestartWait;
         std::printf("  transfer: %d lines in %lld ms and %lld ticks: %.3f lines/tick, %.3f "
                     "lines/ms (targets >= 0.95 lines/tick, >= 0.9 lines/ms; with 1 ms latency "
@@ -204,12 +187,6 @@ int main(int argc, char* argv[])
                     double(total) / double(floor));
         settle(20);
     }
-    QString options;
-    if (timerSlack > 0)
-        options += QStringLiteral(" --timer-slack-ns %1").arg(timerSlack);
-    if (precisePoll)
-        options += QStringLiteral(" --precise-poll 1");
-    std::printf("repeat with: %s --latency %d --repeat %d%s\n", argv[0], latency, repeat,
-                qPrintable(options));
+    std::printf("repeat with: %s --latency %d --repeat %d\n", argv[0], latency, repeat);
     return allOk ? 0 : 1;
 }

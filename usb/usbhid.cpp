@@ -30,6 +30,9 @@ UsbHid::UsbHid(const unsigned short& vendorId, const unsigned short& productId, 
 {
     std::memset(buffer, 0, sizeof buffer);
     connect(pollTimer, SIGNAL(timeout()), this, SLOT(polling()));
+    // A coarse timer may let each 1 ms tick come some per cent late, and
+    // during an update every late tick delays a line.
+    pollTimer->setTimerType(Qt::PreciseTimer);
     pollTimer->setInterval(timebase);
     pollTimer->start();
     hid_init();

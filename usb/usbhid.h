@@ -34,6 +34,8 @@ public:
 
     // Bytes of messages one report carries, behind its report ID.
     static constexpr int reportPayload = 64;
+    // A whole report as hidapi takes and gives it: the report ID, then the payload.
+    static constexpr int reportSize = reportPayload + 1;
 
     // Why the device, found on the bus, could not be opened at the last
     // attempt: the system's error number (EACCES when this user may not open
@@ -79,7 +81,7 @@ private:
     int timebase;
     hid_device_* handle;
     QTimer* pollTimer;
-    unsigned char buffer[65];
+    unsigned char buffer[reportSize];
     QList<QByteArray> sendQueue; // oldest first; kept when a report could not be written
     std::unique_ptr<HotplugWatch> watch;
     int refusal; // see openRefusal()
