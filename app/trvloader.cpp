@@ -3,7 +3,6 @@
 #include "firmwareversion.h"
 #include "ui_trvloader.h"
 
-
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDir>
@@ -17,6 +16,14 @@
 #include <QShowEvent>
 #include <QStyle>
 #include <QTimer>
+
+namespace {
+
+// How long the instrument has after each connect to answer a version request
+// before the watchdog drops the link and opens it again (ms).
+constexpr int answerTimeout = 300;
+
+} // namespace
 
 trvLoader::trvLoader(QWidget* parent)
     : QDialog(parent), device(nullptr), sequence(nullptr), versionReceived(false),
@@ -40,8 +47,8 @@ trvLoader::trvLoader(QWidget* parent)
          ui->fileStateSensor, QString()},
         {trvInterface::Terminal, ui->checkTerminal, ui->versionTerminal, ui->progressTerminal,
          ui->fileStateTerminal, QString()},
-        {trvInterface::Mainboard, ui->checkMainboard, ui->versionMainboard,
-         ui->progressMainboard, ui->fileStateMainboard, QString()},
+        {trvInterface::Mainboard, ui->checkMainboard, ui->versionMainboard, ui->progressMainboard,
+         ui->fileStateMainboard, QString()},
     };
 
     trvDisconnected();
@@ -233,24 +240,6 @@ void repolish(QWidget* widget)
     style->polish(widget);
 }
 
-QString partName(trvInterface::PartType part)
-{
-    switch (part) {
-    case trvInterface::Mainboard:
-        return QObject::tr("Main Board");
-    case trvInterface::Terminal:
-        return QObject::tr("Control Panel");
-    case trvInterface::NoPart:
-    case trvInterface::Sensor1:
-    case trvInterface::Sensor2:
-    case trvInterface::Sensor3:
-    case trvInterface::Sensor4:
-    case trvInterface::Sensor5:
-        return QObject::tr("Sensor Boards");
-    }
-    return QObject::tr("Unknown Board");
-}
-
 // --- Connection and versions
 
 void trvLoader::trvDisconnected()
@@ -270,7 +259,7 @@ void trvLoader::trvDisconnected()
 void trvLoader::trvConnected()
 {
     reopenTimer->stop();
-    reopenTimer->setInterval(300);
+    reopenTimer->setInterval(answerTimeout);
     reopenTimer->setSingleShot(true);
 
     ui->controlWidget->setEnabled(true);
@@ -603,8 +592,7 @@ QStringList trvLoader::updateConcerns(const QList<PartType>& chosen)
             allCurrent = false;
         }
         if (order == FirmwareVersion::Newer) {
-            newer << tr("%1: installed %2, new %3")
-                         .arg(name, board.reportedVersion, image.version);
+            newer << tr("%1: installed %2, new %3").arg(name, board.reportedVersion, image.version);
         }
     }
 
@@ -613,8 +601,8 @@ QStringList trvLoader::updateConcerns(const QList<PartType>& chosen)
                         silent.join("\n");
     }
     if (!newer.isEmpty()) {
-        concerns << tr("These boards run newer firmware than the update would install:") +
-                        "\n" + newer.join("\n");
+        concerns << tr("These boards run newer firmware than the update would install:") + "\n" +
+                        newer.join("\n");
     }
     if (simpleMode && allCurrent) {
         concerns << tr("Every board that answered already runs the firmware that the update "

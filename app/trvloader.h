@@ -99,7 +99,7 @@ private:
         QCheckBox* checkbox;
         QLabel* versionLabel;
         QProgressBar* bar;
-        QLabel* fileStateLabel; // shared by the five sensor boards
+        QLabel* fileStateLabel;  // shared by the five sensor boards
         QString reportedVersion; // empty until the board reports
     };
 
@@ -137,5 +137,3 @@ private:
 // its dynamic properties take effect.
 void repolish(QWidget* widget);
 
-// The name of the board's group: "Sensor Boards", "Control Panel" or "Main Board".
-QString partName(trvInterface::PartType part);

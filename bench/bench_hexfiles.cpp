@@ -57,22 +57,26 @@ QString peakFile;
 Measure runOnce(QStringList command)
 {
     const bool timed = !peakFile.isEmpty();
-    if (timed)
+    if (timed) {
         command = QStringList{"/usr/bin/time", "-f", "%M", "-o", peakFile} + command;
+    }
     std::vector<QByteArray> storage;
-    for (const QString& part : command)
+    for (const QString& part : command) {
         storage.push_back(part.toLocal8Bit());
+    }
     std::vector<char*> argv;
-    for (QByteArray& part : storage)
+    for (QByteArray& part : storage) {
         argv.push_back(part.data());
+    }
     argv.push_back(nullptr);
 
     const auto start = std::chrono::steady_clock::now();
     const pid_t child = fork();
     if (child == 0) {
         // The other tools warn about every record out of order: not what is measured.
-        if (FILE* quiet = std::freopen("/dev/null", "w", stderr))
+        if (FILE* quiet = std::freopen("/dev/null", "w", stderr)) {
             (void)quiet;
+        }
         execvp(argv[0], argv.data());
         _exit(127);
     }
@@ -114,12 +118,14 @@ template <typename Prepare> Measure runBest(const QStringList& command, int repe
 qint64 parseSize(QString text)
 {
     qint64 factor = 1;
-    if (text.endsWith('k', Qt::CaseInsensitive))
+    if (text.endsWith('k', Qt::CaseInsensitive)) {
         factor = 1000;
-    else if (text.endsWith('M', Qt::CaseInsensitive))
+    } else if (text.endsWith('M', Qt::CaseInsensitive)) {
         factor = 1000 * 1000;
-    if (factor > 1)
+    }
+    if (factor > 1) {
         text.chop(1);
+    }
     return qint64(text.toDouble() * double(factor));
 }
 
@@ -132,14 +138,16 @@ bool writeFile(const QString& name, const QByteArray& content)
 // The operations in a process of their own.
 int worker(const QString& operation, const QString& fileName)
 {
-    if (operation == "idle")
+    if (operation == "idle") {
         return 0;
+    }
     if (operation == "read") {
         HexReader reader;
         return reader.read(fileName, false) == HexReader::FileOk ? 0 : 1;
     }
-    if (operation == "sort")
+    if (operation == "sort") {
         return HexReader::sort(fileName) == HexReader::FileOk ? 0 : 1;
+    }
     return 2;
 }
 
@@ -156,16 +164,18 @@ void printRow(const char* size, const char* tool, const char* operation, qint64 
 
 int main(int argc, char* argv[])
 {
-    if (argc == 4 && std::strcmp(argv[1], "--worker") == 0)
+    if (argc == 4 && std::strcmp(argv[1], "--worker") == 0) {
         return worker(argv[2], argv[3]);
+    }
 
     QStringList sizes = {"200k", "2M", "20M"};
     int repeat = 5;
     for (int i = 1; i + 1 < argc; i += 2) {
-        if (std::strcmp(argv[i], "--sizes") == 0)
+        if (std::strcmp(argv[i], "--sizes") == 0) {
             sizes = QString(argv[i + 1]).split(',');
-        else if (std::strcmp(argv[i], "--repeat") == 0)
+        } else if (std::strcmp(argv[i], "--repeat") == 0) {
             repeat = std::max(1, std::atoi(argv[i + 1]));
+        }
     }
 
     QTemporaryDir folder;
@@ -175,8 +185,9 @@ int main(int argc, char* argv[])
     }
     const QString self = QFile::decodeName(argv[0]);
     const QString output = folder.filePath("out.hex");
-    if (QFile::exists("/usr/bin/time"))
+    if (QFile::exists("/usr/bin/time")) {
         peakFile = folder.filePath("peak.txt");
+    }
     const Measure baseline = runOnce({self, "--worker", "idle", "-"});
 
     std::printf("HEX files: best of %d runs each; MB/s = file size / CPU time; "
@@ -193,7 +204,8 @@ int main(int argc, char* argv[])
         const QString shuffled = folder.filePath("shuffled-" + sizeText + ".hex");
         const QString sortWork = folder.filePath("sort-" + sizeText + ".hex");
         // Only files from here on: what this process holds would count for its children.
-        if (!writeFile(ordered, maker.ordered(size)) || !writeFile(shuffled, maker.shuffled(size))) {
+        if (!writeFile(ordered, maker.ordered(size)) ||
+            !writeFile(shuffled, maker.shuffled(size))) {
             std::fprintf(stderr, "cannot write the images\n");
             return 1;
         }

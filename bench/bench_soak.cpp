@@ -116,8 +116,9 @@ void runLoop(int ms, const std::function<bool()>& until = {})
     QEventLoop loop;
     QTimer check;
     QObject::connect(&check, &QTimer::timeout, &loop, [&] {
-        if (clock.elapsed() >= ms || (until && until()))
+        if (clock.elapsed() >= ms || (until && until())) {
             loop.quit();
+        }
     });
     check.start(1);
     loop.exec();
@@ -155,11 +156,13 @@ bool loadImages(Images& images, bool builtin, const QTemporaryDir& folder)
         const QString name = folder.filePath(QString(image.part) + ".hex");
         QFile file(name);
         const QByteArray text = ImageMaker(image.part, image.version).ordered(3200);
-        if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size())
+        if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size()) {
             return false;
+        }
         file.close();
-        if (image.reader->read(name, false) != HexReader::FileOk)
+        if (image.reader->read(name, false) != HexReader::FileOk) {
             return false;
+        }
     }
     return true;
 }
@@ -206,8 +209,9 @@ public:
         QObject::connect(&interface, &trvInterface::connected, &interface,
                          qOverload<>(&trvInterface::requestFirmwareVersion));
         QObject::connect(&interface, &trvInterface::firmwareVersion, [this](Part board, QString) {
-            if (!sequence.isRunning() && !boards.contains(board) && allBoards.contains(board))
+            if (!sequence.isRunning() && !boards.contains(board) && allBoards.contains(board)) {
                 boards.append(board);
+            }
         });
         interface.setAutoconnect(true);
     }
@@ -248,8 +252,9 @@ public:
         window->show();
         total = window->findChild<QProgressBar*>("totalProgress");
         startButton = window->findChild<QPushButton*>("startUpdate");
-        if (!total || !startButton)
+        if (!total || !startButton) {
             qFatal("the window has no start button or total bar");
+        }
     }
     QList<Part> found() const override
     {
@@ -258,8 +263,9 @@ public:
             const QString name = QStringLiteral("check%1").arg(
                 QMetaEnum::fromType<trvInterface::PartType>().valueToKey(board));
             const auto* box = window->findChild<QCheckBox*>(name);
-            if (box && box->isEnabled())
+            if (box && box->isEnabled()) {
                 boards.append(board);
+            }
         }
         return boards;
     }
@@ -270,8 +276,9 @@ public:
         QTimer answer;
         QObject::connect(&answer, &QTimer::timeout, [] {
             if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-                if (QAbstractButton* yes = box->button(QMessageBox::Yes))
+                if (QAbstractButton* yes = box->button(QMessageBox::Yes)) {
                     yes->click();
+                }
             }
         });
         answer.start(10);
@@ -298,7 +305,8 @@ private:
 class SoakRun
 {
 public:
-    SoakRun(int number, quint32 seed, Images& images) : number(number), random(seed), images(images)
+    SoakRun(int runNumber, quint32 seed, Images& soakImages)
+        : number(runNumber), random(seed), images(soakImages)
     {
     }
 
@@ -310,20 +318,25 @@ public:
         instrument.setReplyLatency(0, maxLatency);
         instrument.setBoardRestartTime(pick(0, 300));
         instrument.setMainboardRestartTime(1100 + pick(0, 400));
-        for (Part board : allBoards)
+        for (Part board : allBoards) {
             instrument.setVersion(sim::Board(board), oldVersion);
+        }
 
         QList<Fault> faults;
         const int count = pick(0, 9) < 2 ? 0 : pick(0, 9) < 7 ? 1 : 2;
-        for (int i = 0; i < count; ++i)
+        for (int i = 0; i < count; ++i) {
             faults.append(Fault(pick(int(Fault::Absent), int(Fault::UnplugAtTime))));
-        if (faults.isEmpty())
+        }
+        if (faults.isEmpty()) {
             faults.append(Fault::None);
-        for (Fault fault : faults)
+        }
+        for (Fault fault : faults) {
             ++tally.faultsApplied[faultName(fault)];
+        }
         description = QStringLiteral("run %1 (faults:").arg(number);
-        for (Fault fault : faults)
+        for (Fault fault : faults) {
             description += QStringLiteral(" %1").arg(faultName(fault));
+        }
         description += QStringLiteral(")");
 
         // Boards not fitted are never selected: the window enables only those that answer.
@@ -337,10 +350,11 @@ public:
         }
 
         std::unique_ptr<Driver> run;
-        if (useWindow)
+        if (useWindow) {
             run = std::make_unique<WindowDriver>();
-        else
+        } else {
             run = std::make_unique<StepDriver>(images);
+        }
         runLoop(useWindow ? 1000 : 300, [&] { return run->found().size() == 7; });
         runLoop(20);
         const QList<Part> selected = run->found();
@@ -352,10 +366,13 @@ public:
 
         QObject scope; // the faults' timers of this run
         int lines = 0;
-        for (Part board : {trvInterface::Sensor1, trvInterface::Terminal, trvInterface::Mainboard})
+        for (Part board :
+             {trvInterface::Sensor1, trvInterface::Terminal, trvInterface::Mainboard}) {
             lines += images.of(board)->data.count('\n');
-        for (Fault fault : faults)
+        }
+        for (Fault fault : faults) {
             applyFault(fault, selected, lines, &scope);
+        }
 
         run->start(selected);
         const qint64 bound = timeBound(selected, maxLatency);
@@ -420,9 +437,10 @@ public:
         } else {
             ++tally.failures[failure];
         }
-        if (verbose)
+        if (verbose) {
             std::printf("%s: %s in %lld ms\n", qPrintable(description),
                         run->succeeded() ? "done" : "failed", took);
+        }
     }
 
     static bool verbose;
@@ -440,8 +458,9 @@ private:
         bool sensorStep = false;
         for (Part board : selected) {
             const bool sensor = board >= trvInterface::Sensor1 && board <= trvInterface::Sensor5;
-            if (sensor && sensorStep)
+            if (sensor && sensorStep) {
                 continue;
+            }
             sensorStep = sensorStep || sensor;
             const qint64 lines = images.of(board)->data.count('\n');
             bound += lines * (maxLatency + 3) + 3 * 1000; // lines; version, start, end
@@ -518,26 +537,28 @@ bool SoakRun::useWindow = false;
 
 int main(int argc, char* argv[])
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
     QApplication application(argc, argv);
     int runs = 500;
     int first = 0;
     quint32 seed = 1;
     bool builtin = false;
     for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--builtin") == 0)
+        if (std::strcmp(argv[i], "--builtin") == 0) {
             builtin = true;
-        else if (std::strcmp(argv[i], "--window") == 0)
+        } else if (std::strcmp(argv[i], "--window") == 0) {
             SoakRun::useWindow = builtin = true;
-        else if (std::strcmp(argv[i], "--verbose") == 0)
+        } else if (std::strcmp(argv[i], "--verbose") == 0) {
             SoakRun::verbose = true;
-        else if (i + 1 < argc && std::strcmp(argv[i], "--runs") == 0)
+        } else if (i + 1 < argc && std::strcmp(argv[i], "--runs") == 0) {
             runs = std::atoi(argv[++i]);
-        else if (i + 1 < argc && std::strcmp(argv[i], "--first") == 0)
+        } else if (i + 1 < argc && std::strcmp(argv[i], "--first") == 0) {
             first = std::atoi(argv[++i]);
-        else if (i + 1 < argc && std::strcmp(argv[i], "--seed") == 0)
+        } else if (i + 1 < argc && std::strcmp(argv[i], "--seed") == 0) {
             seed = quint32(std::strtoul(argv[++i], nullptr, 10));
+        }
     }
 
     QTemporaryDir folder;
@@ -552,32 +573,37 @@ int main(int argc, char* argv[])
     Tally tally;
     for (int i = first; i < first + runs; ++i) {
         SoakRun(i, seed + quint32(i), images).execute(tally);
-        if ((i - first + 1) % 50 == 0)
+        if ((i - first + 1) % 50 == 0) {
             std::printf("%d runs, %lld s\n", i - first + 1, clock.elapsed() / 1000);
+        }
         std::fflush(stdout);
     }
 
     std::printf("\nFault soak: %d runs (seed %u, runs %d to %d, %s images, %s) in %lld s\n",
                 tally.runs, seed, first, first + runs - 1, builtin ? "built-in" : "small made-up",
-                SoakRun::useWindow ? "the window" : "the window's stepping",
+                SoakRun::useWindow ? "the window" : "the shared update sequence",
                 clock.elapsed() / 1000);
     std::printf("  succeeded: %d\n  no main board, no update: %d\n  instrument gone before the "
                 "start, no update: %d\n",
                 tally.succeeded, tally.noDevice, tally.notStarted);
     int failed = 0;
-    for (int count : qAsConst(tally.failures))
+    for (int count : qAsConst(tally.failures)) {
         failed += count;
+    }
     std::printf("  failed: %d\n", failed);
-    for (auto reason = tally.failures.cbegin(); reason != tally.failures.cend(); ++reason)
+    for (auto reason = tally.failures.cbegin(); reason != tally.failures.cend(); ++reason) {
         std::printf("    %4d  %s\n", reason.value(), qPrintable(reason.key()));
+    }
     std::printf("  faults applied:\n");
-    for (auto fault = tally.faultsApplied.cbegin(); fault != tally.faultsApplied.cend(); ++fault)
+    for (auto fault = tally.faultsApplied.cbegin(); fault != tally.faultsApplied.cend(); ++fault) {
         std::printf("    %4d  %s\n", fault.value(), qPrintable(fault.key()));
+    }
     std::printf("  false successes: %d\n  hangs: %d\n  engines outliving their step: %d\n"
                 "  runs that sent more than version requests after failing: %d\n",
                 tally.falseSuccesses, tally.hangs, tally.leaks, tally.sentAfterFailure);
-    for (const QString& problem : qAsConst(tally.problems))
+    for (const QString& problem : qAsConst(tally.problems)) {
         std::printf("  PROBLEM %s\n", qPrintable(problem));
+    }
     std::printf("repeat with: %s --runs %d --seed %u --first %d%s\n", argv[0], runs, seed, first,
                 SoakRun::useWindow ? " --window"
                 : builtin          ? " --builtin"

@@ -38,7 +38,8 @@ QByteArray segmentRecord(quint32 address)
 
 } // namespace
 
-ImageMaker::ImageMaker(const QString& part, const QString& version) : part(part), version(version)
+ImageMaker::ImageMaker(const QString& partCode, const QString& versionText)
+    : part(partCode), version(versionText)
 {
 }
 
@@ -51,8 +52,9 @@ QByteArray ImageMaker::record(quint32 address, quint8 type, const QByteArray& by
     raw.append(char(type));
     raw.append(bytes);
     quint8 sum = 0;
-    for (const char byte : raw)
+    for (const char byte : raw) {
         sum = quint8(sum + quint8(byte));
+    }
     raw.append(char(quint8(-sum)));
     return ':' + raw.toHex().toUpper() + "\r\n";
 }
@@ -73,8 +75,9 @@ QList<QByteArray> ImageMaker::codeRecords(qint64 fileSize, quint32 seed,
     lines.reserve(int(count));
     QByteArray bytes(recordBytes, '\0');
     for (qint64 i = 0; i < count; ++i) {
-        for (char& byte : bytes)
+        for (char& byte : bytes) {
             byte = char(random());
+        }
         const quint32 address = codeStart + quint32(i) * recordBytes;
         lines.append(record(address & 0xFFFF, 0x00, bytes));
         addresses->append(address);
@@ -106,8 +109,9 @@ QByteArray ImageMaker::shuffled(qint64 fileSize, quint32 seed) const
     QList<quint32> addresses;
     QList<QByteArray> lines = codeRecords(fileSize, seed, &addresses);
     QList<int> order;
-    for (int i = 0; i < lines.size(); ++i)
+    for (int i = 0; i < lines.size(); ++i) {
         order.append(i);
+    }
     std::shuffle(order.begin(), order.end(), std::mt19937(seed + 1));
 
     QByteArray text = identification();

@@ -3,9 +3,9 @@
 #include "hexreader.h"
 #include <QTimer>
 
-UpdateLog::UpdateLog(trvUpdateSequence* sequence, trvInterface* device,
-                     const trvUpdateSequence::Images& images, QObject* parent)
-    : QObject(parent), sequence(sequence), images(images)
+UpdateLog::UpdateLog(trvUpdateSequence* watched, trvInterface* device,
+                     const trvUpdateSequence::Images& stepImages, QObject* parent)
+    : QObject(parent), sequence(watched), images(stepImages)
 {
     connect(sequence, SIGNAL(stepStarted()), this, SLOT(stepStarted()));
     connect(sequence, SIGNAL(currentState(trvUpdater::State, trvUpdater::Err)), this,
@@ -68,7 +68,7 @@ void UpdateLog::stepStarted()
     const trvInterface::PartType board = sequence->currentPart();
     const bool single = board == trvInterface::Mainboard || board == trvInterface::Terminal;
     step.part = single ? board : trvInterface::NoPart;
-    const HexReader* image = board == trvInterface::Mainboard ? images.mainboard
+    const HexReader* image = board == trvInterface::Mainboard  ? images.mainboard
                              : board == trvInterface::Terminal ? images.terminal
                                                                : images.sensors;
     step.lines = image ? image->data.count('\n') : 0;

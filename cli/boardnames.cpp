@@ -48,20 +48,8 @@ QString BoardNames::rowName(PartType board)
 
 QString BoardNames::groupName(PartType board)
 {
-    switch (board) {
-    case trvInterface::Mainboard:
-        return QObject::tr("Main Board");
-    case trvInterface::Terminal:
-        return QObject::tr("Control Panel");
-    case trvInterface::NoPart:
-    case trvInterface::Sensor1:
-    case trvInterface::Sensor2:
-    case trvInterface::Sensor3:
-    case trvInterface::Sensor4:
-    case trvInterface::Sensor5:
-        return QObject::tr("Sensor Boards");
-    }
-    return QString();
+    return board >= trvInterface::NoPart && board <= trvInterface::Mainboard ? partName(board)
+                                                                             : QString();
 }
 
 QString BoardNames::label(PartType board)

@@ -110,3 +110,21 @@ void trvInterface::dataInput(QByteArray data)
         }
     }
 }
+
+QString partName(trvInterface::PartType part)
+{
+    switch (part) {
+    case trvInterface::Mainboard:
+        return QObject::tr("Main Board");
+    case trvInterface::Terminal:
+        return QObject::tr("Control Panel");
+    case trvInterface::NoPart:
+    case trvInterface::Sensor1:
+    case trvInterface::Sensor2:
+    case trvInterface::Sensor3:
+    case trvInterface::Sensor4:
+    case trvInterface::Sensor5:
+        return QObject::tr("Sensor Boards");
+    }
+    return QObject::tr("Unknown Board");
+}

@@ -58,3 +58,7 @@ signals:
 private:
     quint64 reportsDecoded = 0;
 };
+
+// The name of the board's group: "Sensor Boards" (the sensor boards and
+// NoPart), "Control Panel", "Main Board", or "Unknown Board".
+QString partName(trvInterface::PartType part);

@@ -9,6 +9,7 @@
 #include "testimage.h"
 #include "trvupdater.h"
 #include "usbhid.h"
+#include "waiting.h"
 
 #include <QBuffer>
 #include <QElapsedTimer>
@@ -60,25 +61,6 @@ sim::Board boardNamed(const QString& name)
 QString versionText(int tenths)
 {
     return QStringLiteral("v%1.%2").arg(tenths / 10).arg(tenths % 10);
-}
-
-// Runs the event loop at its real pace until the condition holds or the time is up.
-bool waitUntil(const std::function<bool()>& condition, int timeout)
-{
-    if (condition()) {
-        return true;
-    }
-    QEventLoop loop;
-    QTimer check;
-    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
-        if (condition()) {
-            loop.quit();
-        }
-    });
-    check.start(2);
-    QTimer::singleShot(timeout, &loop, &QEventLoop::quit);
-    loop.exec();
-    return condition();
 }
 
 int messagesWithCode(char code)

@@ -28,8 +28,9 @@ QByteArray record(quint8 type, quint16 address, const QByteArray& data)
     bytes.append(char(type));
     bytes.append(data);
     quint8 sum = 0;
-    for (char byte : bytes)
+    for (char byte : bytes) {
         sum += quint8(byte);
+    }
     bytes.append(char(quint8(0x100 - sum)));
     return ":" + bytes.toHex().toUpper() + "\r\n";
 }
@@ -38,8 +39,9 @@ QByteArray record(quint8 type, quint16 address, const QByteArray& data)
 QByteArray textBlock(const QByteArray& text)
 {
     QByteArray block(16, '\0');
-    for (int i = 0; i < text.size() && i < 8; ++i)
+    for (int i = 0; i < text.size() && i < 8; ++i) {
         block[(i / 2) * 4 + i % 2] = text.at(i);
+    }
     return block;
 }
 
@@ -69,8 +71,9 @@ QByteArray endMessage(Board part, quint8 checksum)
 QByteArray records(std::initializer_list<std::array<quint8, 3>> list)
 {
     QByteArray bytes;
-    for (const auto& r : list)
+    for (const auto& r : list) {
         bytes.append(char(r[0])).append(char(r[1])).append(char(r[2]));
+    }
     return bytes;
 }
 
@@ -102,12 +105,14 @@ struct Host
     {
         unsigned char report[65] = {};
         const int count = device.read(connection, report, sizeof report, now);
-        if (count < 0)
+        if (count < 0) {
             return "gone";
+        }
         QByteArray bytes(reinterpret_cast<const char*>(report), count);
         int end = 0;
-        while (end < bytes.size() && bytes.at(end) != '\0')
+        while (end < bytes.size() && bytes.at(end) != '\0') {
             end += 3;
+        }
         return bytes.left(end);
     }
     // Sends one message and returns the reply report.
@@ -120,8 +125,9 @@ struct Host
     QByteArray update(Board part, const QList<QByteArray>& lines)
     {
         ask(message(0x02, part));
-        for (const QByteArray& line : lines)
+        for (const QByteArray& line : lines) {
             ask(dataMessage(part, line));
+        }
         return ask(endMessage(part, HexReader::imageChecksum(lines.join())));
     }
 };
@@ -182,8 +188,9 @@ void tst_Instrument::packsAtMost21RecordsPerReport()
 {
     Host host{device};
     QVERIFY(host.open());
-    for (int i = 0; i < 5; ++i)
+    for (int i = 0; i < 5; ++i) {
         host.write({message(1, sim::NoPart)}); // 25 replies
+    }
     QCOMPARE(host.read().size(), 63);
     QCOMPARE(host.read().size(), 12);
     QCOMPARE(host.read(), QByteArray());
@@ -202,14 +209,16 @@ void tst_Instrument::repliesWaitForTheirLatency()
 
     // With a range, replies still leave in the order of their requests.
     device.setReplyLatency(0, 20);
-    for (int i = 0; i < 30; ++i)
+    for (int i = 0; i < 30; ++i) {
         host.write({message(1, Board(1 + i % 7))});
+    }
     host.now += 20;
     QByteArray all = host.read();
     all += host.read();
     QCOMPARE(all.size(), 90);
-    for (int i = 0; i < 30; ++i)
+    for (int i = 0; i < 30; ++i) {
         QCOMPARE(int(all.at(3 * i + 1)), 1 + i % 7);
+    }
 }
 
 void tst_Instrument::storesValidLinesAndRefusesABadRecordChecksum()
@@ -255,8 +264,9 @@ void tst_Instrument::acceptsAnEndOnlyWithTheImageChecksum()
     QVERIFY(host.open());
     const QList<QByteArray> lines = imageLines(versionText);
     host.ask(message(2, sim::Terminal));
-    for (const QByteArray& line : lines)
+    for (const QByteArray& line : lines) {
         host.ask(dataMessage(sim::Terminal, line));
+    }
     const quint8 checksum = HexReader::imageChecksum(lines.join()) + checksumOffset;
     QCOMPARE(host.ask(endMessage(sim::Terminal, checksum)), records({{4, 6, quint8(accepted)}}));
     QCOMPARE(device.version(sim::Terminal), versionAfter);
@@ -273,8 +283,9 @@ void tst_Instrument::groupBlockIsAcknowledgedByEachSensorInUpdateMode()
     host.write({message(2, sim::Sensor1), message(2, sim::Sensor4)});
     QCOMPARE(host.read(), records({{2, 1, 1}, {2, 4, 1}}));
     QCOMPARE(host.ask(dataMessage(sim::NoPart, lines.at(0))), records({{3, 1, 1}, {3, 4, 1}}));
-    for (const QByteArray& line : lines.mid(1))
+    for (const QByteArray& line : lines.mid(1)) {
         host.ask(dataMessage(sim::NoPart, line));
+    }
     const quint8 checksum = HexReader::imageChecksum(lines.join());
     host.write({endMessage(sim::Sensor1, checksum), endMessage(sim::Sensor4, checksum)});
     QCOMPARE(host.read(), records({{4, 1, 1}, {4, 4, 1}}));
@@ -367,12 +378,14 @@ void tst_Instrument::boardFaults()
     const QList<QByteArray> lines = imageLines("v2.0");
     QCOMPARE(host.ask(message(2, sim::Terminal)), startReply);
     QByteArray dataReplies;
-    for (const QByteArray& line : lines)
+    for (const QByteArray& line : lines) {
         dataReplies += host.ask(dataMessage(sim::Terminal, line));
+    }
     QCOMPARE(host.ask(endMessage(sim::Terminal, HexReader::imageChecksum(lines.join()))), endReply);
     QCOMPARE(host.ask(message(1, sim::Terminal)), versionReply);
-    if (faults.zeroAckAtLine)
+    if (faults.zeroAckAtLine) {
         QCOMPARE(dataReplies, records({{3, 6, 1}, {3, 6, 0}, {3, 6, 1}, {3, 6, 1}}));
+    }
     // Every other board goes on answering.
     QCOMPARE(host.ask(message(1, sim::Sensor2)), records({{1, 2, 10}}));
 }
@@ -487,8 +500,9 @@ void tst_Instrument::updateThroughTheProtocol()
 
     const QList<QByteArray> lines = imageLines("v4.2");
     link.firmwareUpdateStart(trvInterface::Mainboard);
-    for (const QByteArray& line : lines)
+    for (const QByteArray& line : lines) {
         link.firmwareUpdateData(trvInterface::Mainboard, line);
+    }
     link.firmwareUpdateEnd(trvInterface::Mainboard, HexReader::imageChecksum(lines.join()));
     QVERIFY(endAcks.wait(1000));
     QCOMPARE(endAcks.first().at(1).toBool(), true);

@@ -147,9 +147,7 @@ QStringList tst_trvloader_files::stamp(Window& window, const QList<ModalAnswers:
     if (!QTest::qWaitForWindowActive(&window)) {
         return {"the window did not become active"};
     }
-    return answerDialogs(
-        [&] { QTest::keyClick(&window, Qt::Key_F8, modifiers); },
-        steps);
+    return answerDialogs([&] { QTest::keyClick(&window, Qt::Key_F8, modifiers); }, steps);
 }
 
 void tst_trvloader_files::builtInImages()

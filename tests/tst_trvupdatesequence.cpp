@@ -8,6 +8,7 @@
 #include "instrument.h"
 #include "trvinterface.h"
 #include "trvupdatesequence.h"
+#include "waiting.h"
 
 #include <QEventLoop>
 #include <QSignalSpy>
@@ -24,30 +25,6 @@ using PartList = QList<trvInterface::PartType>;
 Q_DECLARE_METATYPE(sim::BoardFaults)
 
 namespace {
-
-// Runs the event loop at its real pace until the condition holds or the time is up.
-bool waitUntil(const std::function<bool()>& condition, int timeout)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!condition()) {
-        if (clock.elapsed() > timeout) {
-            return false;
-        }
-        QEventLoop loop;
-        QTimer::singleShot(5, &loop, &QEventLoop::quit);
-        loop.exec();
-    }
-    return true;
-}
-
-// Lets the event loop run at its real pace for a while.
-void run(int ms)
-{
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-}
 
 // The update messages (start, data, end, restart) that reached the board.
 int updateMessages(sim::Board board)

@@ -38,8 +38,9 @@ QByteArray report(const QByteArray& messages)
 QList<QByteArray> reports(const QList<QByteArray>& list)
 {
     QList<QByteArray> result;
-    for (const QByteArray& messages : list)
+    for (const QByteArray& messages : list) {
         result.append(report(messages));
+    }
     return result;
 }
 } // namespace
@@ -83,8 +84,9 @@ std::unique_ptr<UsbHid> tst_UsbHid::openLink()
     link->setTimebase(1);
     QSignalSpy connected(link.get(), SIGNAL(connected()));
     link->open();
-    if (connected.count() != 1)
+    if (connected.count() != 1) {
         return nullptr;
+    }
     return link;
 }
 
@@ -166,11 +168,13 @@ void tst_UsbHid::refusesMessagesItCannotSend()
 
     auto link = openLink();
     QVERIFY(link);
-    if (!open)
+    if (!open) {
         link->close();
+    }
     link->send(data);
-    if (!open)
+    if (!open) {
         link->open();
+    }
     link->send(message(3, 'n'));
     QTRY_COMPARE(device.outputReports(), reports({message(3, 'n')}));
 }

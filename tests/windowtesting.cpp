@@ -38,30 +38,7 @@ bool applyStyleSheet()
     return true;
 }
 
-bool waitUntil(const std::function<bool()>& condition, int timeout)
-{
-    if (condition()) {
-        return true;
-    }
-    QEventLoop loop;
-    QTimer check;
-    QObject::connect(&check, &QTimer::timeout, [&] {
-        if (condition()) {
-            loop.quit();
-        }
-    });
-    QTimer::singleShot(timeout, &loop, &QEventLoop::quit);
-    check.start(1);
-    loop.exec();
-    return condition();
-}
-
-void run(int ms)
-{
-    waitUntil([] { return false; }, ms);
-}
-
-ModalAnswers::ModalAnswers(QList<Step> steps) : steps(std::move(steps))
+ModalAnswers::ModalAnswers(QList<Step> answers) : steps(std::move(answers))
 {
     connect(&timer, &QTimer::timeout, this, &ModalAnswers::look);
     timer.start(5);

@@ -5,6 +5,7 @@
 // window's modal dialogs the way a user would.
 
 #include "trvinterface.h"
+#include "waiting.h"
 
 #include <QList>
 #include <QMessageBox>
@@ -37,12 +38,6 @@ template <typename T> T* child(QWidget& window, const QString& name)
 // when the sheet cannot be read.
 bool applyStyleSheet();
 
-// Runs the event loop at its real pace (the link polls every millisecond)
-// until the condition holds or the time is up.
-bool waitUntil(const std::function<bool()>& condition, int timeout);
-
-// Lets the event loop run at its real pace for a while.
-void run(int ms);
 
 // Answers the modal dialogs the window opens, one step per dialog in the order
 // they appear, the way a user would; each step returns what the user was shown.

@@ -12,8 +12,7 @@ constexpr unsigned long fineSlackNanoseconds = 1;
 #endif
 } // namespace
 
-FineTimerSlack::FineTimerSlack()
-    : formerSlack(-1)
+FineTimerSlack::FineTimerSlack() : formerSlack(-1)
 {
 #ifdef Q_OS_LINUX
     formerSlack = prctl(PR_GET_TIMERSLACK, 0, 0, 0, 0);

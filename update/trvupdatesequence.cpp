@@ -16,8 +16,9 @@ bool isSensor(trvInterface::PartType part)
 
 } // namespace
 
-trvUpdateSequence::trvUpdateSequence(trvInterface* device, const Images& images, QObject* parent)
-    : QObject(parent), device(device), images(images)
+trvUpdateSequence::trvUpdateSequence(trvInterface* protocol, const Images& boardImages,
+                                     QObject* parent)
+    : QObject(parent), device(protocol), images(boardImages)
 {
 }
 
@@ -25,8 +26,8 @@ trvUpdateSequence::~trvUpdateSequence() = default;
 
 QList<trvInterface::PartType> trvUpdateSequence::rowOrder()
 {
-    return {trvInterface::Sensor5, trvInterface::Sensor1,  trvInterface::Sensor2,
-            trvInterface::Sensor3, trvInterface::Sensor4,  trvInterface::Terminal,
+    return {trvInterface::Sensor5,  trvInterface::Sensor1, trvInterface::Sensor2,
+            trvInterface::Sensor3,  trvInterface::Sensor4, trvInterface::Terminal,
             trvInterface::Mainboard};
 }
 

@@ -109,15 +109,19 @@ HidrawInstrument::HidrawInstrument() = default;
 HidrawInstrument::~HidrawInstrument()
 {
     stopping = true;
-    if (pumpThread.joinable())
+    if (pumpThread.joinable()) {
         pumpThread.join();
+    }
     std::lock_guard<std::mutex> lock(mutex);
-    if (present)
+    if (present) {
         unplugOut();
-    if (testbed)
+    }
+    if (testbed) {
         g_object_unref(testbed); // removes its folder
-    if (handler)
+    }
+    if (handler) {
         g_object_unref(handler);
+    }
 }
 
 bool HidrawInstrument::start(QString* error)
@@ -125,15 +129,17 @@ bool HidrawInstrument::start(QString* error)
     // Only programs with umockdev's preload library see the testbed.
     void* preload = dlopen("libumockdev-preload.so.0", RTLD_NOW | RTLD_NOLOAD);
     if (!preload) {
-        if (error)
+        if (error) {
             *error = QStringLiteral("not running under umockdev-wrapper");
+        }
         return false;
     }
     dlclose(preload);
     // A session leader without a terminal takes the node as its controlling
     // terminal when it opens it, and would be hung up by the first removal.
-    if (getsid(0) == getpid())
+    if (getsid(0) == getpid()) {
         std::signal(SIGHUP, SIG_IGN);
+    }
 
     testbed = umockdev_testbed_new();
     handler = umockdev_ioctl_base_new();
@@ -253,8 +259,9 @@ bool HidrawInstrument::isNodeOpen() const
 
 bool HidrawInstrument::hostHasNode() const
 {
-    if (nodeOtherEnd < 0)
+    if (nodeOtherEnd < 0) {
         return false;
+    }
     pollfd state = {nodeOtherEnd, POLLOUT, 0};
     return ::poll(&state, 1, 0) >= 0 && !(state.revents & POLLHUP);
 }
@@ -282,13 +289,15 @@ void HidrawInstrument::tick()
         const qint64 time = now();
         if (present) {
             releaseNextReport(time);
-            if (present && !model.isPlugged())
+            if (present && !model.isPlugged()) {
                 unplugOut();
+            }
             return;
         }
         opened = model.open(vendorId, productId, time);
-        if (opened <= 0)
+        if (opened <= 0) {
             return;
+        }
         number = plugs++;
     }
     plugIn(number, opened);
@@ -296,15 +305,17 @@ void HidrawInstrument::tick()
 
 void HidrawInstrument::releaseNextReport(qint64 time)
 {
-    if (!present || nodeOtherEnd < 0)
+    if (!present || nodeOtherEnd < 0) {
         return;
+    }
     if (reportWaiting && !hostHasNode()) {
         // Closed with a report unread: the next host to open it must not get it.
         drainNode();
         reportWaiting = false;
     }
-    if (reportWaiting)
+    if (reportWaiting) {
         return;
+    }
     unsigned char report[reportSize] = {};
     const int length = model.read(connection, report, reportSize, time);
     if (length < 0) {
@@ -313,10 +324,12 @@ void HidrawInstrument::releaseNextReport(qint64 time)
         unplugOut();
         return;
     }
-    if (length == 0 || !hostHasNode())
+    if (length == 0 || !hostHasNode()) {
         return; // nobody has the node open: the report is lost, as on a real device
-    if (::write(nodeOtherEnd, report, reportSize) == reportSize)
+    }
+    if (::write(nodeOtherEnd, report, reportSize) == reportSize) {
         reportWaiting = true;
+    }
 }
 
 void HidrawInstrument::plugIn(int number, int newConnection)
@@ -441,8 +454,9 @@ void HidrawInstrument::drainNode()
     // The node's own end, reached through its other end rather than by path,
     // which umockdev would take for the emulated device.
     const int peer = ::ioctl(nodeOtherEnd, TIOCGPTPEER, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (peer < 0)
+    if (peer < 0) {
         return;
+    }
     ::tcflush(peer, TCIFLUSH);
     ::close(peer);
 }
@@ -559,10 +573,11 @@ int HidrawInstrument::handleWrite(_UMockdevIoctlBase*, _UMockdevIoctlClient* cli
     const qint64 time = now();
     const int written = front->model.write(front->connection, argument->data,
                                            static_cast<std::size_t>(argument->data_len), time);
-    if (written < 0)
+    if (written < 0) {
         umockdev_ioctl_client_complete(client, -1, front->model.isPlugged() ? EIO : ENODEV);
-    else
+    } else {
         umockdev_ioctl_client_complete(client, written, 0);
+    }
     front->releaseNextReport(time);
     return TRUE;
 }

@@ -125,8 +125,9 @@ QString LaunchOptions::usage()
 bool LaunchOptions::parse(const QStringList& arguments, QString* error)
 {
     QString ignored;
-    if (!error)
+    if (!error) {
         error = &ignored;
+    }
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     const QCommandLineOption help(QStringList{"h", "help"});
@@ -158,8 +159,9 @@ bool LaunchOptions::parse(const QStringList& arguments, QString* error)
     if (parser.isSet(latency)) {
         const QStringList range = parser.value(latency).split(QLatin1Char('-'));
         if (range.size() > 2 || !readNumber(range.first(), "--latency", 0, &minLatency, error) ||
-            !readNumber(range.last(), "--latency", minLatency, &maxLatency, error))
+            !readNumber(range.last(), "--latency", minLatency, &maxLatency, error)) {
             return false;
+        }
     }
     const QList<std::pair<QCommandLineOption, int*>> times = {
         {boardRestart, &boardRestartTime},
@@ -171,8 +173,9 @@ bool LaunchOptions::parse(const QStringList& arguments, QString* error)
         const QString name = time.first.names().first();
         if (parser.isSet(time.first) &&
             !readNumber(parser.value(time.first), "--" + name, name == "unplug-at-line" ? 1 : 0,
-                        time.second, error))
+                        time.second, error)) {
             return false;
+        }
     }
 
     // Options naming boards, each applied to every board it names.
@@ -181,14 +184,18 @@ bool LaunchOptions::parse(const QStringList& arguments, QString* error)
         for (const QString& value : parser.values(option)) {
             QString name = value;
             QString detail;
-            if (!separator.isNull() && !split(value, separator, &name, &detail, error))
+            if (!separator.isNull() && !split(value, separator, &name, &detail, error)) {
                 return false;
+            }
             QList<Board> boards;
-            if (!readBoards(name, &boards, error))
+            if (!readBoards(name, &boards, error)) {
                 return false;
-            for (Board board : boards)
-                if (!apply(board, detail))
+            }
+            for (Board board : boards) {
+                if (!apply(board, detail)) {
                     return false;
+                }
+            }
         }
         return true;
     };
@@ -221,10 +228,13 @@ void LaunchOptions::applyTo(sim::Instrument& instrument) const
     instrument.setReplyLatency(minLatency, maxLatency);
     instrument.setBoardRestartTime(boardRestartTime);
     instrument.setMainboardRestartTime(mainboardRestartTime);
-    for (auto version = versions.cbegin(); version != versions.cend(); ++version)
+    for (auto version = versions.cbegin(); version != versions.cend(); ++version) {
         instrument.setVersion(version.key(), version.value());
-    for (auto fault = faults.cbegin(); fault != faults.cend(); ++fault)
+    }
+    for (auto fault = faults.cbegin(); fault != faults.cend(); ++fault) {
         instrument.setFaults(fault.key(), fault.value());
-    if (unplugAtLine > 0)
+    }
+    if (unplugAtLine > 0) {
         instrument.unplugAtDataMessage(unplugAtLine);
+    }
 }

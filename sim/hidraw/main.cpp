@@ -37,8 +37,9 @@ void stopRequested(int signal)
 bool preloadLoaded()
 {
     void* library = dlopen(preloadLibrary, RTLD_NOW | RTLD_NOLOAD);
-    if (library)
+    if (library) {
         dlclose(library);
+    }
     return library != nullptr;
 }
 
@@ -48,8 +49,9 @@ bool preloadLoaded()
 {
     const QByteArray previous = qgetenv("LD_PRELOAD");
     QByteArray preload = preloadLibrary;
-    if (!previous.isEmpty())
+    if (!previous.isEmpty()) {
         preload += ':' + previous;
+    }
     qputenv("LD_PRELOAD", preload);
     qputenv(restartedMark, "1");
     execv("/proc/self/exe", argv);
@@ -69,33 +71,40 @@ void setOlderThanBuiltIn(LaunchOptions& options)
     };
     for (const auto& image : images) {
         HexReader reader;
-        if (reader.read(image.first, false) != HexReader::FileOk)
+        if (reader.read(image.first, false) != HexReader::FileOk) {
             continue;
+        }
         const QStringList digits = reader.version.mid(1).split(QLatin1Char('.'));
         const int tenths = digits.value(0).toInt() * 10 + digits.value(1).toInt();
-        for (sim::Board board : image.second)
-            if (!options.versions.contains(board))
+        for (sim::Board board : image.second) {
+            if (!options.versions.contains(board)) {
                 options.versions[board] = std::max(0, tenths - 2);
+            }
+        }
     }
 }
 
 QString loaderProgram(const LaunchOptions& options)
 {
-    if (!options.program.isEmpty())
+    if (!options.program.isEmpty()) {
         return options.program;
-    if (QFileInfo(QStringLiteral(TRV_LOADER_PATH)).isExecutable())
+    }
+    if (QFileInfo(QStringLiteral(TRV_LOADER_PATH)).isExecutable()) {
         return QStringLiteral(TRV_LOADER_PATH);
+    }
     return QStandardPaths::findExecutable(QStringLiteral("trvloader"));
 }
 
 pid_t startLoader(const QString& program, const QStringList& arguments)
 {
     std::vector<QByteArray> texts{program.toLocal8Bit()};
-    for (const QString& argument : arguments)
+    for (const QString& argument : arguments) {
         texts.push_back(argument.toLocal8Bit());
+    }
     std::vector<char*> argv;
-    for (QByteArray& text : texts)
+    for (QByteArray& text : texts) {
         argv.push_back(text.data());
+    }
     argv.push_back(nullptr);
 
     const pid_t parent = getpid();
@@ -103,16 +112,19 @@ pid_t startLoader(const QString& program, const QStringList& arguments)
     if (child == 0) {
         // The tool goes when the launcher goes, however it ends.
         prctl(PR_SET_PDEATHSIG, SIGTERM);
-        if (getppid() != parent)
+        if (getppid() != parent) {
             _exit(1);
+        }
         std::signal(SIGINT, SIG_DFL);
         std::signal(SIGTERM, SIG_DFL);
         // Among the launcher's descriptors is the other end of the device
         // node: held open by the tool, it would keep the node from hanging up
         // when the instrument goes.
-        if (close_range(3, ~0U, 0) != 0)
-            for (int descriptor = 3; descriptor < sysconf(_SC_OPEN_MAX); ++descriptor)
+        if (close_range(3, ~0U, 0) != 0) {
+            for (int descriptor = 3; descriptor < sysconf(_SC_OPEN_MAX); ++descriptor) {
                 close(descriptor);
+            }
+        }
         execv(argv[0], argv.data());
         std::perror("trvloader-emulated: cannot start trvloader");
         _exit(127);
@@ -137,8 +149,9 @@ int main(int argc, char* argv[])
     qunsetenv(restartedMark);
 
     QStringList arguments;
-    for (int i = 1; i < argc; ++i)
+    for (int i = 1; i < argc; ++i) {
         arguments.append(QString::fromLocal8Bit(argv[i]));
+    }
     LaunchOptions options;
     QString error;
     if (!options.parse(arguments, &error)) {
@@ -161,8 +174,9 @@ int main(int argc, char* argv[])
     sim::HidrawInstrument front;
     front.withInstrument([&options](sim::Instrument& instrument) {
         options.applyTo(instrument);
-        if (options.plugAfter > 0)
+        if (options.plugAfter > 0) {
             instrument.unplug();
+        }
     });
     if (!front.start(&error)) {
         std::fprintf(stderr, "trvloader-emulated: %s\n", qPrintable(error));
@@ -185,8 +199,9 @@ int main(int argc, char* argv[])
     bool forwarded = false;
     for (;;) {
         const pid_t ended = waitpid(loader, &status, WNOHANG);
-        if (ended == loader || (ended < 0 && errno != EINTR))
+        if (ended == loader || (ended < 0 && errno != EINTR)) {
             break;
+        }
         if (stopSignal && !forwarded) {
             kill(loader, stopSignal);
             forwarded = true;
@@ -210,7 +225,8 @@ int main(int argc, char* argv[])
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
-    if (WIFSIGNALED(status))
+    if (WIFSIGNALED(status)) {
         return 128 + WTERMSIG(status);
+    }
     return WIFEXITED(status) ? WEXITSTATUS(status) : 1;
 }

@@ -8,6 +8,7 @@
 #include "hidrawinstrument.h"
 #include "instancelock.h"
 #include "usbhid.h"
+#include "waiting.h"
 
 #include <QEventLoop>
 #include <QFile>
@@ -87,20 +88,7 @@ private:
 
 bool tst_clihidraw::waitFor(const std::function<bool()>& condition, int timeout)
 {
-    if (condition()) {
-        return true;
-    }
-    QEventLoop loop;
-    QTimer check;
-    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
-        if (condition()) {
-            loop.quit();
-        }
-    });
-    check.start(5);
-    QTimer::singleShot(timeout, &loop, &QEventLoop::quit);
-    loop.exec();
-    return condition();
+    return waitUntil(condition, timeout);
 }
 
 void tst_clihidraw::initTestCase()

@@ -98,10 +98,11 @@ void tst_launcher::options()
              qPrintable(error));
     sim::Instrument instrument;
     options.applyTo(instrument);
-    for (sim::Board board : allBoards)
+    for (sim::Board board : allBoards) {
         QVERIFY2(sameFaults(instrument.faults(board),
                             faultyBoards.contains(board) ? faults : sim::BoardFaults()),
                  qPrintable(QString::number(board)));
+    }
     QCOMPARE(instrument.version(sim::Mainboard), 31);
 
     // Latency 0: the answer is there at once; the third line unplugs it.

@@ -11,6 +11,7 @@
 #include "trvloader.h"
 #include "trvupdater.h"
 #include "usbhid.h"
+#include "waiting.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -186,25 +187,15 @@ private:
 
 bool tst_realhidapi::waitFor(const std::function<bool()>& condition, int timeout)
 {
-    if (condition())
-        return true;
-    QEventLoop loop;
-    QTimer check;
-    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
-        if (condition())
-            loop.quit();
-    });
-    check.start(5);
-    QTimer::singleShot(timeout, &loop, &QEventLoop::quit);
-    loop.exec();
-    return condition();
+    return waitUntil(condition, timeout);
 }
 
 template <typename Widget> Widget* tst_realhidapi::widget(const QString& name)
 {
     auto* found = window->findChild<Widget*>(name);
-    if (!found)
+    if (!found) {
         qFatal("the window has no %s", qPrintable(name));
+    }
     return found;
 }
 
@@ -239,8 +230,9 @@ void tst_realhidapi::cleanup()
 {
     front->setEventsHeld(false);
     // The link says disconnected() as the window goes: nothing here may hear it.
-    if (device)
+    if (device) {
         device->disconnect(this);
+    }
     window.reset();
     device = nullptr;
 }
@@ -257,10 +249,12 @@ bool tst_realhidapi::waitForVersions(const QMap<sim::Board, int>& expected, int 
 {
     return waitFor(
         [&] {
-            for (const BoardRow& row : rows)
+            for (const BoardRow& row : rows) {
                 if (widget<QLabel>(QStringLiteral("version") + row.name)->text() !=
-                    versionText(expected.value(row.board)))
+                    versionText(expected.value(row.board))) {
                     return false;
+                }
+            }
             return true;
         },
         timeout);
@@ -270,8 +264,9 @@ QMap<sim::Board, int> tst_realhidapi::installedVersions()
 {
     return front->withInstrument([](sim::Instrument& instrument) {
         QMap<sim::Board, int> versions;
-        for (const BoardRow& row : rows)
+        for (const BoardRow& row : rows) {
             versions[row.board] = instrument.version(row.board);
+        }
         return versions;
     });
 }
@@ -282,8 +277,9 @@ void tst_realhidapi::connectAndVersions()
     QVERIFY(waitForVersions(installedVersions(), 3000));
     QCOMPARE(totalBar()->format(), QString("Ready to start firmware update"));
     QVERIFY(widget<QWidget>("mainControl")->isEnabled());
-    for (const BoardRow& row : rows)
+    for (const BoardRow& row : rows) {
         QVERIFY2(widget<QCheckBox>(QStringLiteral("check") + row.name)->isEnabled(), row.name);
+    }
     QVERIFY(front->isNodeOpen());
 }
 
@@ -353,10 +349,11 @@ void tst_realhidapi::mainboardVerifiedAfterItsRestart()
     QVERIFY(restart >= 0);
     QVERIFY(received.mid(restart + 1).contains(QByteArray("\x01\x07", 2)));
     // No other board was touched.
-    for (sim::Board board : {sim::Terminal, sim::Sensor1, sim::Sensor5})
+    for (sim::Board board : {sim::Terminal, sim::Sensor1, sim::Sensor5}) {
         QVERIFY(front->withInstrument([board](sim::Instrument& instrument) {
             return instrument.storedText(board).isEmpty();
         }));
+    }
 }
 
 void tst_realhidapi::unplugDuringTransfer()
@@ -378,10 +375,11 @@ void tst_realhidapi::unplugDuringTransfer()
     QCOMPARE(lookWhileAway, QString("Waiting for USB connection"));
     QVERIFY(!controlsWhileAway);
     QVERIFY(front->deviceNode().isEmpty());
-    for (const char* sensor : {"Sensor1", "Sensor5"})
+    for (const char* sensor : {"Sensor1", "Sensor5"}) {
         QVERIFY2(
             widget<QProgressBar>(QStringLiteral("progress") + sensor)->format().startsWith(failure),
             sensor);
+    }
     // The boards after the failed step were never started.
     QCOMPARE(front->withInstrument([](sim::Instrument& instrument) {
         return instrument.received(sim::Terminal).size();
@@ -401,8 +399,9 @@ void tst_realhidapi::silentInstrumentCyclesThroughWatchdog()
     front->withInstrument([](sim::Instrument& instrument) {
         sim::BoardFaults silent;
         silent.silent = true;
-        for (const BoardRow& row : rows)
+        for (const BoardRow& row : rows) {
             instrument.setFaults(row.board, silent);
+        }
     });
     createWindow();
     QSignalSpy connects(device, SIGNAL(connected()));
@@ -410,13 +409,15 @@ void tst_realhidapi::silentInstrumentCyclesThroughWatchdog()
     // Each connect is dropped after 300 ms without an answer and made again.
     QVERIFY(waitFor([&] { return connects.count() >= 4; }, 4000));
     QVERIFY(disconnects.count() >= 3);
-    for (const BoardRow& row : rows)
+    for (const BoardRow& row : rows) {
         QVERIFY2(!widget<QCheckBox>(QStringLiteral("check") + row.name)->isEnabled(), row.name);
+    }
 
     // Once the boards answer, the next connect stays.
     front->withInstrument([](sim::Instrument& instrument) {
-        for (const BoardRow& row : rows)
+        for (const BoardRow& row : rows) {
             instrument.setFaults(row.board, sim::BoardFaults());
+        }
     });
     QVERIFY(waitForVersions(installedVersions(), 3000));
     const int settled = connects.count();
