@@ -25,6 +25,23 @@ namespace sim {
 
 namespace {
 
+// The description of a hidraw node numbered `number` under its hid parent,
+// for umockdev's testbed.
+QString hidrawRecord(const QString& hid, int number, const QString& hidName)
+{
+    return QStringLiteral("P: %1/hidraw/hidraw%2\n"
+                          "N: hidraw%2\n"
+                          "E: DEVNAME=/dev/hidraw%2\n"
+                          "E: MAJOR=240\n"
+                          "E: MINOR=%2\n"
+                          "E: SUBSYSTEM=hidraw\n"
+                          "A: dev=240:%2\n"
+                          "L: device=../../../%3\n\n")
+        .arg(hid)
+        .arg(number)
+        .arg(hidName);
+}
+
 constexpr unsigned short vendorId = 0x04D8;
 constexpr unsigned short productId = 0xF93C;
 constexpr int reportSize = 64;
@@ -79,17 +96,7 @@ QByteArray otherDeviceRecord(int index)
     const QString name = keyboard ? QStringLiteral("Desk Keyboard %1").arg(index)
                                   : QStringLiteral("Desk Mouse %1").arg(index);
     QString record;
-    record += QStringLiteral("P: %1/hidraw/hidraw%2\n"
-                             "N: hidraw%2\n"
-                             "E: DEVNAME=/dev/hidraw%2\n"
-                             "E: MAJOR=240\n"
-                             "E: MINOR=%2\n"
-                             "E: SUBSYSTEM=hidraw\n"
-                             "A: dev=240:%2\n"
-                             "L: device=../../../%3\n\n")
-                  .arg(hid)
-                  .arg(number)
-                  .arg(hidName);
+    record += hidrawRecord(hid, number, hidName);
     record += QStringLiteral("P: %1\n"
                              "E: DRIVER=hid-generic\n"
                              "E: HID_ID=0003:00001209:0000%2\n"
@@ -476,17 +483,7 @@ QByteArray HidrawInstrument::deviceRecord(int number)
                             QString::number(number + 1, 16).toUpper().rightJustified(4, '0');
     const QString hid = QStringLiteral("%1/%2:1.0/%3").arg(usb, port, hidName);
     QString record;
-    record += QStringLiteral("P: %1/hidraw/hidraw%2\n"
-                             "N: hidraw%2\n"
-                             "E: DEVNAME=/dev/hidraw%2\n"
-                             "E: MAJOR=240\n"
-                             "E: MINOR=%2\n"
-                             "E: SUBSYSTEM=hidraw\n"
-                             "A: dev=240:%2\n"
-                             "L: device=../../../%3\n\n")
-                  .arg(hid)
-                  .arg(number)
-                  .arg(hidName);
+    record += hidrawRecord(hid, number, hidName);
     record += QStringLiteral("P: %1\n"
                              "E: DRIVER=hid-generic\n"
                              "E: HID_ID=0003:000004D8:0000F93C\n"
