@@ -251,6 +251,11 @@ void trvLoader::trvDisconnected()
     if (mainboardRestarting()) {
         return;
     }
+    showWaiting();
+}
+
+void trvLoader::showWaiting()
+{
     const int refusal = device ? device->openRefusal() : 0;
     ui->totalProgress->setFormat(refusal != 0 ? UsbHid::refusalDescription(refusal)
                                               : QString("Waiting for USB connection"));
@@ -301,8 +306,7 @@ void trvLoader::trvOpenRefusal(int errorNumber)
     if (ui->mainControl->isEnabled() || mainboardRestarting()) {
         return; // connected: a refusal of another attempt is not the user's concern
     }
-    ui->totalProgress->setFormat(errorNumber != 0 ? UsbHid::refusalDescription(errorNumber)
-                                                  : QString("Waiting for USB connection"));
+    showWaiting();
     if (errorNumber != 0 && errorNumber != explainedRefusal) {
         // Not from inside the link's poll tick: the box waits for its answer.
         QMetaObject::invokeMethod(this, "explainOpenRefusal", Qt::QueuedConnection);

@@ -114,6 +114,9 @@ private:
     // Whether the update is in the main board's restart, when the instrument
     // is away from USB on purpose.
     bool mainboardRestarting() const;
+    // The total bar's waiting text: why the instrument cannot be opened, if it
+    // is there, else "Waiting for USB connection".
+    void showWaiting();
     // The rows show what the boards run now, and the answered ones can be chosen again.
     void askVersionsAgain();
 

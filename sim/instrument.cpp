@@ -476,6 +476,15 @@ QList<QByteArray> Instrument::received(Board board) const
     return isBoard(board) ? d->boards[board].received : QList<QByteArray>();
 }
 
+int Instrument::updateMessagesReceived(Board board) const
+{
+    int count = 0;
+    for (const QByteArray& message : received(board)) {
+        count += message.size() >= 2 && message[0] >= 2 && message[0] <= 5 ? 1 : 0;
+    }
+    return count;
+}
+
 QList<QByteArray> Instrument::outputReports() const
 {
     return d->outputReports;

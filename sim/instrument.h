@@ -110,6 +110,8 @@ public:
     // The messages that board took as meant for itself (its own and the group's), in order;
     // a group data block only while the board is in update mode. Absent boards receive nothing.
     QList<QByteArray> received(Board board) const;
+    // How many of those were update messages (start, data, end, restart).
+    int updateMessagesReceived(Board board) const;
     // Every output report written, 65 bytes each, report ID first.
     QList<QByteArray> outputReports() const;
     // Every input report handed to the host, 64 bytes each.

@@ -41,16 +41,6 @@ int versionRequests()
     return count;
 }
 
-// The update messages (start, data, end, restart) that reached the board.
-int updateMessages(sim::Board board)
-{
-    int count = 0;
-    for (const QByteArray& message : sim::instrument().received(board)) {
-        count += message.size() >= 2 && message[0] >= 2 && message[0] <= 5 ? 1 : 0;
-    }
-    return count;
-}
-
 } // namespace
 
 class tst_trvloader_device : public QObject
@@ -408,7 +398,7 @@ void tst_trvloader_device::advancedModeUpdatesCheckedBoards()
         const bool chosen = part == trvInterface::Sensor2 || part == trvInterface::Sensor4;
         QCOMPARE(bar("progress" + boardSuffix(part))->format(),
                  chosen ? QString("Firmware update successfull") : QString());
-        QCOMPARE(updateMessages(sim::Board(part)) > 0, chosen);
+        QCOMPARE(sim::instrument().updateMessagesReceived(sim::Board(part)) > 0, chosen);
         QCOMPARE(sim::instrument().version(sim::Board(part)), chosen ? 19 : 10);
     }
     QVERIFY(!box(trvInterface::Sensor2)->isChecked());
@@ -426,7 +416,7 @@ void tst_trvloader_device::nothingSelected()
              QStringList({"No update selected | No board has been selected for firmware "
                           "update. Please select boards you want to update."}));
     QVERIFY(widget("startUpdate")->isEnabled());
-    QCOMPARE(updateMessages(sim::Mainboard), 0);
+    QCOMPARE(sim::instrument().updateMessagesReceived(sim::Mainboard), 0);
 }
 
 // The control panel refuses its update mode: the second of three steps fails
@@ -452,7 +442,7 @@ void tst_trvloader_device::failureStopsTheUpdate()
     QCOMPARE(bar("progressMainboard")->value(), 0);
 
     run(300);
-    QCOMPARE(updateMessages(sim::Mainboard), 0);
+    QCOMPARE(sim::instrument().updateMessagesReceived(sim::Mainboard), 0);
     QCOMPARE(sim::instrument().version(sim::Mainboard), 10);
 }
 
@@ -542,7 +532,7 @@ void tst_trvloader_device::questionBeforeUpdate()
                           "\n\nDo you want to start the update anyway?"}));
     run(100);
     for (trvInterface::PartType part : allBoards) {
-        QCOMPARE(updateMessages(sim::Board(part)), 0);
+        QCOMPARE(sim::instrument().updateMessagesReceived(sim::Board(part)), 0);
     }
     QCOMPARE(bar("totalProgress")->format(), ready);
     QVERIFY(widget("startUpdate")->isEnabled());

@@ -22,21 +22,6 @@
 using PartType = trvInterface::PartType;
 using PartList = QList<trvInterface::PartType>;
 
-Q_DECLARE_METATYPE(sim::BoardFaults)
-
-namespace {
-
-// The update messages (start, data, end, restart) that reached the board.
-int updateMessages(sim::Board board)
-{
-    int count = 0;
-    for (const QByteArray& message : sim::instrument().received(board)) {
-        count += message.size() >= 2 && message[0] >= 2 && message[0] <= 5 ? 1 : 0;
-    }
-    return count;
-}
-
-} // namespace
 
 class tst_trvUpdateSequence : public QObject
 {
@@ -201,7 +186,7 @@ void tst_trvUpdateSequence::firstFailureEndsTheUpdate()
     QCOMPARE(sequence->currentPart(), trvInterface::Terminal);
     QVERIFY(sequence->pendingBoards().isEmpty());
     QCOMPARE(sequence->findChildren<trvUpdater*>().size(), 0);
-    QCOMPARE(updateMessages(sim::Mainboard), 0);
+    QCOMPARE(sim::instrument().updateMessagesReceived(sim::Mainboard), 0);
 }
 
 void tst_trvUpdateSequence::abortStopsSending()
@@ -209,7 +194,8 @@ void tst_trvUpdateSequence::abortStopsSending()
     QSignalSpy done(sequence.get(), SIGNAL(done()));
     QSignalSpy canceled(sequence.get(), SIGNAL(canceled(trvUpdater::Err)));
     QVERIFY(sequence->start({trvInterface::Terminal, trvInterface::Mainboard}));
-    QVERIFY(waitUntil([&] { return updateMessages(sim::Terminal) > 100; }, 10000));
+    QVERIFY(waitUntil([&] { return sim::instrument().updateMessagesReceived(sim::Terminal) > 100; },
+                      10000));
 
     sequence->abort();
     QVERIFY(!sequence->isRunning());
@@ -221,7 +207,7 @@ void tst_trvUpdateSequence::abortStopsSending()
     const int sent = sim::instrument().messages().size();
     run(300);
     QCOMPARE(sim::instrument().messages().size(), sent);
-    QCOMPARE(updateMessages(sim::Mainboard), 0);
+    QCOMPARE(sim::instrument().updateMessagesReceived(sim::Mainboard), 0);
     QCOMPARE(done.count() + canceled.count(), 0);
 }
 
