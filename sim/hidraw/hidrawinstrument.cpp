@@ -354,6 +354,15 @@ void HidrawInstrument::plugIn(int number, int newConnection)
         reportWaiting = false;
         present = true;
     }
+    // Other users do not see the new device until its node's permissions
+    // are set: a program of theirs that looks on every tick would otherwise
+    // be refused in between, and umockdev's preload ends a program after
+    // some dozens of refused opens of an emulated node.
+    const QByteArray sysFolder = (rootFolder() + QStringLiteral("/sys")).toUtf8();
+    const bool hideFromOthers = shared;
+    if (hideFromOthers) {
+        ::chmod(sysFolder.constData(), 0700);
+    }
     // Unlocked: the handlers on the testbed's worker thread take the lock,
     // and the testbed may need that thread while it sets the node up.
     GError* failure = nullptr;
@@ -372,6 +381,9 @@ void HidrawInstrument::plugIn(int number, int newConnection)
 
     std::lock_guard<std::mutex> lock(mutex);
     if (!added) {
+        if (hideFromOthers) {
+            ::chmod(sysFolder.constData(), 0755);
+        }
         qWarning("hidraw instrument: cannot add %s: %s", nodeName.constData(), failure->message);
         g_error_free(failure);
         present = false;
@@ -385,6 +397,9 @@ void HidrawInstrument::plugIn(int number, int newConnection)
     // up when the instrument goes.
     ::fcntl(nodeOtherEnd, F_SETFD, ::fcntl(nodeOtherEnd, F_GETFD) | FD_CLOEXEC);
     shareNode();
+    if (hideFromOthers) {
+        ::chmod(sysFolder.constData(), 0755);
+    }
     releaseNextReport(now());
 }
 
