@@ -5,15 +5,6 @@
 #include <QMetaType>
 #include <QTimer>
 
-namespace {
-
-const int requestTimeout = 1000;    // ms for any reply
-const int verifyTimeout = 500;      // ms for the main board's version after its return
-const int reconnectTimeout = 10000; // ms for the main board to come back after its restart
-const int versionRetries = 10;      // version requests after the first one in WaitForDevice
-
-} // namespace
-
 trvUpdater::trvUpdater(trvInterface* protocol, HexReader* image, trvInterface::PartType board,
                        QObject* parent)
     : QObject(parent), interface(protocol), reader(image), part(board), timer(new QTimer(this)),
@@ -64,7 +55,7 @@ bool trvUpdater::hasPart(trvInterface::PartType p)
 void trvUpdater::start()
 {
     // A step runs once: a second call would restart a transfer half way through.
-    if (state != Connecting) {
+    if (state != Connecting || stopped) {
         return;
     }
     if (!interface || !reader) {
@@ -85,7 +76,7 @@ void trvUpdater::start()
     setState(CheckCompatibility);
     buildAckWaiter();
     interface->requestFirmwareVersion(part);
-    setTimeout(requestTimeout);
+    setTimeout(timing.requestTimeout);
 }
 
 QString trvUpdater::stateDesription(trvUpdater::State state)
@@ -148,13 +139,13 @@ void trvUpdater::timeout()
             --retries;
             buildAckWaiter();
             interface->requestFirmwareVersion(part);
-            setTimeout(requestTimeout);
+            setTimeout(timing.requestTimeout);
             return;
         }
         break;
     case Restarting:
         setState(WaitForReconnect);
-        setTimeout(reconnectTimeout);
+        setTimeout(timing.reconnectTimeout);
         return;
     default:
         break;
@@ -170,7 +161,7 @@ void trvUpdater::connected()
     setState(VerifyVersion);
     buildAckWaiter();
     interface->requestFirmwareVersion(trvInterface::Mainboard);
-    setTimeout(verifyTimeout);
+    setTimeout(timing.verifyTimeout);
 }
 
 void trvUpdater::version(trvInterface::PartType p, QString text)
@@ -189,7 +180,7 @@ void trvUpdater::version(trvInterface::PartType p, QString text)
         } else {
             interface->firmwareUpdateStart(part);
         }
-        setTimeout(requestTimeout);
+        setTimeout(timing.requestTimeout);
         return;
     case VerifyVersion:
     case WaitForDevice:
@@ -257,14 +248,36 @@ void trvUpdater::endAck(trvInterface::PartType p, bool ok)
         buildAckWaiter();
         interface->firmwareUpdateRestart(part);
         // No reply comes: the board leaves the bus and the link reports it back later.
-        setTimeout(requestTimeout);
+        setTimeout(timing.restartWait);
     } else {
-        retries = versionRetries;
+        retries = timing.versionRetries;
         setState(WaitForDevice);
         buildAckWaiter();
         interface->requestFirmwareVersion(part);
-        setTimeout(requestTimeout);
+        setTimeout(timing.requestTimeout);
     }
+}
+
+void trvUpdater::setTiming(const trvTiming& waits)
+{
+    timing = waits;
+}
+
+void trvUpdater::stop()
+{
+    if (stopped) {
+        return;
+    }
+    stopped = true;
+    timer->stop();
+    if (interface) {
+        interface->disconnect(this);
+    }
+}
+
+bool trvUpdater::isStopped() const
+{
+    return stopped;
 }
 
 void trvUpdater::setTimeout(int ms)
@@ -334,7 +347,7 @@ void trvUpdater::sendNextBlock()
     if (!block.isEmpty()) {
         buildAckWaiter();
         interface->firmwareUpdateData(part, block);
-        setTimeout(requestTimeout);
+        setTimeout(timing.requestTimeout);
         return;
     }
     setState(FinishTransfer);
@@ -346,7 +359,7 @@ void trvUpdater::sendNextBlock()
     } else {
         interface->firmwareUpdateEnd(part, imageChecksum);
     }
-    setTimeout(requestTimeout);
+    setTimeout(timing.requestTimeout);
 }
 
 int trvUpdater::longestBlock(const QByteArray& text)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "trvinterface.h"
+#include "trvtiming.h"
 
 #include <QByteArray>
 #include <QList>
@@ -62,9 +63,16 @@ public:
     void addPart(trvInterface::PartType p);
     // Whether this step concerns the board p.
     bool hasPart(trvInterface::PartType p);
+    // The waits to use; set before start(). The defaults are the instrument's.
+    void setTiming(const trvTiming& waits);
     // Begins the step; called once. An image whose reader is not FileOk, or with a line
     // too long for one data message, fails it with InvalidFirmware before anything is sent.
     void start();
+
+    // Ends the step where it stands, for good: the time-out is stopped, no
+    // reply is heard any more, nothing more is sent and nothing is emitted.
+    void stop();
+    bool isStopped() const;
 
     static QString stateDesription(trvUpdater::State state);
     static QString errorDescription(trvUpdater::Err error);
@@ -102,6 +110,8 @@ private:
     HexReader* reader;
     trvInterface::PartType part;
     QTimer* timer;
+    trvTiming timing;
+    bool stopped = false;
     State state;
     QByteArray data;
     int position;

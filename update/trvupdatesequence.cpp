@@ -3,7 +3,6 @@
 #include "finetimerslack.h"
 #include "hexreader.h"
 
-#include <QTimer>
 
 #include <algorithm>
 
@@ -82,6 +81,16 @@ void trvUpdateSequence::abort()
     slack.reset();
 }
 
+void trvUpdateSequence::setTiming(const trvTiming& timing)
+{
+    waits = timing;
+}
+
+const trvTiming& trvUpdateSequence::timing() const
+{
+    return waits;
+}
+
 bool trvUpdateSequence::isRunning() const
 {
     return running;
@@ -146,12 +155,7 @@ void trvUpdateSequence::release()
     // so a released engine sends nothing more, also when it was aborted in
     // the middle of its step.
     updater->disconnect(this);
-    if (device) {
-        device->disconnect(updater);
-    }
-    for (QTimer* timer : updater->findChildren<QTimer*>()) {
-        timer->stop();
-    }
+    updater->stop();
     updater->deleteLater(); // we may be inside one of its signals
     updater = nullptr;
 }
@@ -191,6 +195,7 @@ void trvUpdateSequence::nextStep()
             }
         }
     }
+    updater->setTiming(waits);
     lastState = trvUpdater::Connecting;
     stepRange = 0;
 

@@ -41,6 +41,10 @@ public:
     trvUpdateSequence(trvInterface* device, const Images& images, QObject* parent = nullptr);
     ~trvUpdateSequence() override;
 
+    // The waits each step's engine uses; the defaults are the instrument's.
+    void setTiming(const trvTiming& waits);
+    const trvTiming& timing() const;
+
     // Starts the update of these boards (Sensor1 to Mainboard; any order, others
     // ignored). Returns false, doing nothing, while an update runs or when no
     // board is given.
@@ -103,6 +107,7 @@ private:
 
     trvInterface* device;
     Images images;
+    trvTiming waits;
     QList<trvInterface::PartType> queue; // boards whose step has not begun
     trvUpdater* updater = nullptr;
     QList<trvInterface::PartType> boards; // the running or last step's boards
