@@ -33,9 +33,9 @@ public:
 
     // Input reports decoded so far, the one being decoded included. A reply
     // decoded from a report numbered above the count read when a request was
-    // queued came after that request left: a queued request leaves with the
-    // next poll tick, which writes before it reads (unless more is queued
-    // ahead of it than one report carries).
+    // queued came after that request left: the link writes a queued request
+    // before it reads any further report (unless more is queued ahead of it
+    // than one report carries).
     quint64 inputReports() const;
 
 public slots:

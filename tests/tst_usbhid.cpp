@@ -10,6 +10,7 @@
 #include <QtTest>
 
 #include <cerrno>
+#include <limits>
 #include <memory>
 
 namespace {
@@ -58,6 +59,9 @@ private slots:
     void refusesMessagesItCannotSend();
     void queueSurvivesALostDevice();
     void handsOnEveryInputReport();
+    void answersInTheTickThatReadsTheReply();
+    void readsEveryWaitingReport();
+    void writesAnAnswerBeforeReadingOn();
     void failingDeviceClosesTheLink_data();
     void failingDeviceClosesTheLink();
     void autoconnectFollowsTheDevice();
@@ -70,6 +74,7 @@ private slots:
 
 private:
     std::unique_ptr<UsbHid> openLink();
+    std::unique_ptr<UsbHid> openTickedByHand();
     sim::Instrument& device = sim::instrument();
 };
 
@@ -224,6 +229,74 @@ void tst_UsbHid::handsOnEveryInputReport()
              QByteArray::fromHex("01060A") + QByteArray(61, '\0'));
     runFor(20);
     QCOMPARE(received.count(), 2); // an empty read is not handed on
+}
+
+// The tests of one tick's order call polling() themselves; the link's own
+// timer is set so far out that it never ticks in between.
+std::unique_ptr<UsbHid> tst_UsbHid::openTickedByHand()
+{
+    auto link = openLink();
+    if (link) {
+        link->setTimebase(std::numeric_limits<int>::max());
+    }
+    return link;
+}
+
+void tst_UsbHid::answersInTheTickThatReadsTheReply()
+{
+    auto link = openTickedByHand();
+    QVERIFY(link);
+    const QByteArray answer = message(2, 'a');
+    connect(link.get(), &UsbHid::dataReceived, link.get(), [&] { link->send(answer); });
+    device.injectReport(QByteArray::fromHex("0A0B0C"));
+
+    link->polling();
+    QCOMPARE(device.inputReports().size(), 1);
+    QCOMPARE(device.outputReports(), reports({answer}));
+}
+
+void tst_UsbHid::readsEveryWaitingReport()
+{
+    auto link = openTickedByHand();
+    QVERIFY(link);
+    QList<int> writtenWhenRead;
+    connect(link.get(), &UsbHid::dataReceived, link.get(),
+            [&] { writtenWhenRead.append(device.outputReports().size()); });
+    device.injectReport(QByteArray::fromHex("0A0B0C"));
+    link->send(QByteArray::fromHex("0106")); // the control panel's version: a second report
+
+    link->polling();
+    // Queued before the tick: written before anything is read, then both reports read.
+    QCOMPARE(writtenWhenRead, QList<int>({1, 1}));
+    link->polling();
+    QCOMPARE(writtenWhenRead.size(), 2); // nothing more waited
+    QCOMPARE(device.outputReports().size(), 1);
+}
+
+void tst_UsbHid::writesAnAnswerBeforeReadingOn()
+{
+    auto link = openTickedByHand();
+    QVERIFY(link);
+    const QByteArray answer = message(2, 'a');
+    QList<int> writtenWhenRead;
+    connect(link.get(), &UsbHid::dataReceived, link.get(), [&] {
+        writtenWhenRead.append(device.outputReports().size());
+        if (writtenWhenRead.size() == 1) {
+            link->send(answer);
+        }
+    });
+    device.injectReport(QByteArray::fromHex("0A0B0C"));
+    const QByteArray request = QByteArray::fromHex("0106");
+    link->send(request);
+
+    // The request leaves, the first report is read and answered; the answer
+    // cannot leave in this tick any more, so the second report waits for it.
+    link->polling();
+    QCOMPARE(writtenWhenRead, QList<int>({1}));
+    QCOMPARE(device.outputReports(), reports({request}));
+    link->polling();
+    QCOMPARE(writtenWhenRead, QList<int>({1, 2}));
+    QCOMPARE(device.outputReports(), reports({request, answer}));
 }
 
 void tst_UsbHid::failingDeviceClosesTheLink_data()

@@ -205,13 +205,26 @@ void UsbHid::send(const QByteArray& data)
         return;
     }
     sendQueue.append(data);
+    ++messagesQueued;
 }
 
 void UsbHid::polling()
 {
     if (opened) {
-        write();
-        read();
+        // What was queued before this tick leaves first, before anything is
+        // read that could be taken for its answer. Otherwise read first, so
+        // that what the replies read now make the receivers queue leaves in
+        // this very tick instead of the next one.
+        const bool writeFirst = !sendQueue.isEmpty();
+        if (writeFirst) {
+            write();
+        }
+        if (opened) {
+            read();
+        }
+        if (opened && !writeFirst) {
+            write();
+        }
     } else if (autoconnect && watch->lookDue()) {
         open();
     }
@@ -241,15 +254,26 @@ void UsbHid::write()
 
 void UsbHid::read()
 {
-    if (!handle) {
-        return;
-    }
-    const int count = hid_read(handle, buffer, sizeof buffer);
-    if (count < 0) {
-        emitError();
-        close();
-    } else if (count > 0) {
+    // Every report that waits: the replies of several boards may come in
+    // several reports. Reading stops once a receiver has queued a message,
+    // so that the message is written before anything more is read: a reply
+    // read afterwards always came after it. Bounded, so that a device that
+    // never stops sending cannot hold the event loop.
+    for (int reports = 0; handle && reports < maximumReportsPerTick; ++reports) {
+        const int count = hid_read(handle, buffer, sizeof buffer);
+        if (count < 0) {
+            emitError();
+            close();
+            return;
+        }
+        if (count == 0) {
+            return;
+        }
+        const quint64 queuedBefore = messagesQueued;
         emit dataReceived(QByteArray(reinterpret_cast<const char*>(buffer), count));
+        if (messagesQueued != queuedBefore) {
+            return;
+        }
     }
 }
 

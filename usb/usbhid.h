@@ -13,7 +13,12 @@ struct hid_device_;
 
 // One USB HID device, chosen by vendor and product ID: opened (by itself when
 // autoconnect is on), polled on a timer, with a queue of outgoing messages
-// packed whole into 65-byte output reports. While closed with autoconnect on,
+// packed whole into 65-byte output reports. An open tick writes at most one
+// report. It reads the input reports that wait, up to the first that makes a
+// receiver queue a message, and then writes: an answer leaves in the tick
+// that read what it answers. Messages queued before the tick are written
+// before it reads. Either way, whatever is read after a message was queued
+// came after it was written. While closed with autoconnect on,
 // a tick looks for the device only when a HotplugWatch says it is worth it.
 class UsbHid : public QObject
 {
@@ -36,6 +41,8 @@ public:
     static constexpr int reportPayload = 64;
     // A whole report as hidapi takes and gives it: the report ID, then the payload.
     static constexpr int reportSize = reportPayload + 1;
+    // At most this many input reports are read in one tick.
+    static constexpr int maximumReportsPerTick = 32;
 
     // Why the device, found on the bus, could not be opened at the last
     // attempt: the system's error number (EACCES when this user may not open
@@ -85,4 +92,5 @@ private:
     QList<QByteArray> sendQueue; // oldest first; kept when a report could not be written
     std::unique_ptr<HotplugWatch> watch;
     int refusal; // see openRefusal()
+    quint64 messagesQueued = 0; // ever accepted by send(); tells read() that a receiver answered
 };
