@@ -5,8 +5,8 @@
 //
 //   bench_update [--latency MS] [--repeat N]
 //
-// With latency 0 a line leaves in one tick and its acknowledgement is read in
-// the same tick. The whole update's floor is every line at one per
+// With a latency of up to 1 ms a line leaves in one tick, and the next tick
+// reads its acknowledgement and sends the next line. The whole update's floor is every line at one per
 // millisecond plus the waits the protocol prescribes: the second the engine
 // waits after the main board's restart message before it looks for the board
 // again (the emulated main board is back 1 ms after that second).

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstring>
@@ -116,6 +117,7 @@ HidrawInstrument::HidrawInstrument() = default;
 HidrawInstrument::~HidrawInstrument()
 {
     stopping = true;
+    pumpWake.notify_one();
     if (pumpThread.joinable()) {
         pumpThread.join();
     }
@@ -279,11 +281,40 @@ qint64 HidrawInstrument::now()
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
+qint64 HidrawInstrument::nowMicroseconds()
+{
+    using namespace std::chrono;
+    return duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+void HidrawInstrument::setReplyDelay(int minMicroseconds, int maxMicroseconds)
+{
+    std::lock_guard<std::mutex> lock(mutex);
+    minReplyDelay = std::max(0, minMicroseconds);
+    maxReplyDelay = std::max(minReplyDelay, maxMicroseconds);
+}
+
+int HidrawInstrument::nextReplyDelay()
+{
+    if (maxReplyDelay <= minReplyDelay) {
+        return minReplyDelay;
+    }
+    delayRandom = delayRandom * 1103515245u + 12345u;
+    return minReplyDelay + int((delayRandom >> 16) % quint32(maxReplyDelay - minReplyDelay + 1));
+}
+
 void HidrawInstrument::pump()
 {
+    using namespace std::chrono;
+    std::unique_lock<std::mutex> lock(pumpMutex);
     while (!stopping) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        // Once a millisecond, and in time for a report held back by a reply
+        // delay; a write that holds reports back wakes the pump to look again.
+        const qint64 held = reportsHeldUntil - nowMicroseconds();
+        pumpWake.wait_for(lock, held > 0 && held < 1000 ? microseconds(held) : microseconds(1000));
+        lock.unlock();
         tick();
+        lock.lock();
     }
 }
 
@@ -320,7 +351,7 @@ void HidrawInstrument::releaseNextReport(qint64 time)
         drainNode();
         reportWaiting = false;
     }
-    if (reportWaiting) {
+    if (reportWaiting || nowMicroseconds() < reportsHeldUntil) {
         return;
     }
     unsigned char report[reportSize] = {};
@@ -585,6 +616,16 @@ int HidrawInstrument::handleWrite(_UMockdevIoctlBase*, _UMockdevIoctlClient* cli
     const qint64 time = now();
     const int written = front->model.write(front->connection, argument->data,
                                            static_cast<std::size_t>(argument->data_len), time);
+    if (written >= 0 && front->maxReplyDelay > 0) {
+        front->reportsHeldUntil = std::max<qint64>(front->reportsHeldUntil,
+                                                   nowMicroseconds() + front->nextReplyDelay());
+        {
+            // Taken so that the pump is either waiting, and is woken, or has
+            // not yet read the hold, and will see it.
+            std::lock_guard<std::mutex> waking(front->pumpMutex);
+        }
+        front->pumpWake.notify_one();
+    }
     if (written < 0) {
         umockdev_ioctl_client_complete(client, -1, front->model.isPlugged() ? EIO : ENODEV);
     } else {

@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <atomic>
+#include <condition_variable>
 #include <mutex>
 #include <thread>
 #include <utility>
@@ -74,10 +75,20 @@ public:
     // Whether a host program has the present node open.
     bool isNodeOpen() const;
 
+    // Input reports reach the node no earlier than minMicroseconds to
+    // maxMicroseconds (a fixed pseudo-random sequence picks within the range)
+    // after the output report written before them, on top of the instrument's
+    // own reply latency: the time a board takes to answer, finer than the
+    // instrument's millisecond clock.
+    void setReplyDelay(int minMicroseconds, int maxMicroseconds);
+
     // The instrument's time: milliseconds of std::chrono::steady_clock.
     static qint64 now();
 
 private:
+    static qint64 nowMicroseconds();
+    // The delay for the next output report, in microseconds. Called locked.
+    int nextReplyDelay();
     void pump();
     // Everything that falls due without the host doing anything.
     void tick();
@@ -121,7 +132,14 @@ private:
     bool shared = false;        // other users see the device
     bool othersMayOpen = false; // ...and may open its node
     int otherDevices = 0;
+    int minReplyDelay = 0; // microseconds, see setReplyDelay()
+    int maxReplyDelay = 0;
+    quint32 delayRandom = 1;
+    // No input report reaches the node before this time (microseconds of steady_clock).
+    std::atomic<qint64> reportsHeldUntil{0};
 
+    std::mutex pumpMutex; // only for waiting on pumpWake
+    std::condition_variable pumpWake;
     std::thread pumpThread;
     std::atomic<bool> stopping{false};
 };

@@ -71,6 +71,25 @@ bool readNumber(const QString& text, const QString& what, int minimum, int* numb
     return true;
 }
 
+// A time in milliseconds, fractions allowed ("0.3"), as whole microseconds.
+bool readMicroseconds(const QString& text, const QString& what, int minimum, int* microseconds,
+                      QString* error)
+{
+    bool ok = false;
+    const double milliseconds = text.toDouble(&ok);
+    const int value = ok && milliseconds >= 0 && milliseconds <= 60000 ? qRound(milliseconds * 1000)
+                                                                       : -1;
+    if (value < minimum) {
+        *error = QStringLiteral("%1 must be a number of milliseconds from %2 on, not \"%3\"")
+                     .arg(what)
+                     .arg(minimum / 1000.0)
+                     .arg(text);
+        return false;
+    }
+    *microseconds = value;
+    return true;
+}
+
 // "BOARD<separator>VALUE" into its two halves.
 bool split(const QString& text, QChar separator, QString* board, QString* value, QString* error)
 {
@@ -94,7 +113,8 @@ const char* const usageText =
     "\n"
     "The instrument\n"
     "  --firmware BOARD=X.Y      installed firmware version (default: older than built in)\n"
-    "  --latency MIN[-MAX]       ms until a board answers a message (default 1-2)\n"
+    "  --latency MIN[-MAX]       ms until a board answers a message, fractions\n"
+    "                            allowed (0.3); default 1-2\n"
     "  --board-restart MS        control panel and sensor boards silent after an\n"
     "                            accepted update (default 1500)\n"
     "  --mainboard-restart MS    main board off USB after its restart (default 1500)\n"
@@ -158,8 +178,9 @@ bool LaunchOptions::parse(const QStringList& arguments, QString* error)
 
     if (parser.isSet(latency)) {
         const QStringList range = parser.value(latency).split(QLatin1Char('-'));
-        if (range.size() > 2 || !readNumber(range.first(), "--latency", 0, &minLatency, error) ||
-            !readNumber(range.last(), "--latency", minLatency, &maxLatency, error)) {
+        if (range.size() > 2 ||
+            !readMicroseconds(range.first(), "--latency", 0, &minReplyDelay, error) ||
+            !readMicroseconds(range.last(), "--latency", minReplyDelay, &maxReplyDelay, error)) {
             return false;
         }
     }
@@ -225,7 +246,8 @@ bool LaunchOptions::parse(const QStringList& arguments, QString* error)
 
 void LaunchOptions::applyTo(sim::Instrument& instrument) const
 {
-    instrument.setReplyLatency(minLatency, maxLatency);
+    // The front delays the replies (finer than the instrument's clock).
+    instrument.setReplyLatency(0, 0);
     instrument.setBoardRestartTime(boardRestartTime);
     instrument.setMainboardRestartTime(mainboardRestartTime);
     for (auto version = versions.cbegin(); version != versions.cend(); ++version) {

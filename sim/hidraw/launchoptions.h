@@ -19,7 +19,8 @@ public:
     // in error, when they do not make sense; nothing is then to be relied on.
     bool parse(const QStringList& arguments, QString* error);
     static QString usage();
-    // Sets the instrument's timing, versions and faults as asked.
+    // Sets the instrument's timing, versions and faults as asked; the reply
+    // delay is the hidraw front's (HidrawInstrument::setReplyDelay).
     void applyTo(sim::Instrument& instrument) const;
 
     bool helpWanted = false;
@@ -28,8 +29,8 @@ public:
     int plugAfter = 0;               // ms after the start until the instrument is plugged in
     int replugAfter = -1;            // ms after an unplug until it is back; -1: never
     int unplugAtLine = 0;            // unplugged when this data message arrives; 0: never
-    int minLatency = 1;              // a board answers a message after this many ms...
-    int maxLatency = 2;              // ...up to this many
+    int minReplyDelay = 1000;        // a board answers a message after this many microseconds...
+    int maxReplyDelay = 2000;        // ...up to this many (the front applies it, see main)
     int boardRestartTime = 1500;     // control panel and sensor boards, after an accepted end
     int mainboardRestartTime = 1500; // off the bus after its restart message
     QMap<sim::Board, int> versions;  // installed firmware, in tenths (33 is v3.3)

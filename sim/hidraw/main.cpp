@@ -172,6 +172,7 @@ int main(int argc, char* argv[])
     setOlderThanBuiltIn(options);
 
     sim::HidrawInstrument front;
+    front.setReplyDelay(options.minReplyDelay, options.maxReplyDelay);
     front.withInstrument([&options](sim::Instrument& instrument) {
         options.applyTo(instrument);
         if (options.plugAfter > 0) {

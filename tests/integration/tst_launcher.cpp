@@ -17,6 +17,8 @@ class tst_launcher : public QObject
 private slots:
     void options_data();
     void options();
+    void replyDelays_data();
+    void replyDelays();
     void refusedOptions_data();
     void refusedOptions();
     void runsProgramOnInstrument_data();
@@ -126,6 +128,30 @@ void tst_launcher::options()
     }
 }
 
+void tst_launcher::replyDelays_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("minimum"); // microseconds
+    QTest::addColumn<int>("maximum");
+
+    QTest::newRow("default") << QStringList() << 1000 << 2000;
+    QTest::newRow("none") << QStringList{"--latency", "0"} << 0 << 0;
+    QTest::newRow("under a millisecond") << QStringList{"--latency", "0.3"} << 300 << 300;
+    QTest::newRow("fractional range") << QStringList{"--latency", "1.3-2.25"} << 1300 << 2250;
+}
+
+void tst_launcher::replyDelays()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, minimum);
+    QFETCH(int, maximum);
+    LaunchOptions options;
+    QString error;
+    QVERIFY2(options.parse(arguments, &error), qPrintable(error));
+    QCOMPARE(options.minReplyDelay, minimum);
+    QCOMPARE(options.maxReplyDelay, maximum);
+}
+
 void tst_launcher::refusedOptions_data()
 {
     QTest::addColumn<QStringList>("arguments");
@@ -139,6 +165,8 @@ void tst_launcher::refusedOptions_data()
     QTest::newRow("line zero") << QStringList{"--unplug-at-line", "0"} << "from 1 on";
     QTest::newRow("latency range backwards")
         << QStringList{"--latency", "5-2"} << "--latency must be";
+    QTest::newRow("latency not a number")
+        << QStringList{"--latency", "fast"} << "--latency must be";
     QTest::newRow("unknown option") << QStringList{"--loud", "sensor1"} << "Unknown option";
 }
 
