@@ -7,15 +7,15 @@
 #include "translations.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
-#include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTranslator>
 #include <QXmlStreamReader>
+
+#include <algorithm>
 
 namespace {
 
@@ -23,7 +23,6 @@ struct Message
 {
     QString context;
     QString source;
-    QString comment;
     QStringList translations; // one, or one per plural form
     bool unfinished = false;
 };
@@ -53,8 +52,6 @@ QList<Message> readTs(const QByteArray& ts, QString* error)
             keep = true;
         } else if (name == QLatin1String("source")) {
             message.source = xml.readElementText();
-        } else if (name == QLatin1String("comment")) {
-            message.comment = xml.readElementText();
         } else if (name == QLatin1String("translation")) {
             const QStringRef type = xml.attributes().value(QLatin1String("type"));
             keep = type != QLatin1String("vanished") && type != QLatin1String("obsolete");
