@@ -198,6 +198,12 @@ Exit-Codes: siehe trvloader-cli --help.
         <source>Run &quot;trvloader-cli %1 --help&quot; for help.</source>
         <translation>Hilfe erhalten Sie mit „trvloader-cli %1 --help“.</translation>
     </message>
+    <message>
+        <source>Usage: trvloader-cli %1 [options] %2
+</source>
+        <translation>Aufruf: trvloader-cli %1 [Optionen] %2
+</translation>
+    </message>
 </context>
 <context>
     <name>InstanceLock</name>
