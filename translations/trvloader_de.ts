@@ -25,7 +25,7 @@
     </message>
     <message>
         <source>Says whether each firmware file is usable, and shows its part code, name, version, build date, size and image checksum.</source>
-        <translation>Sagt, ob jede Firmware-Datei verwendbar ist, und zeigt ihren Teilecode, Namen, Version, Erstellungsdatum, Größe und Image-Prüfsumme.</translation>
+        <translation>Gibt an, ob jede Firmware-Datei verwendbar ist, und zeigt ihren Teilecode, Namen, Version, Erstellungsdatum, Größe und Image-Prüfsumme.</translation>
     </message>
     <message>
         <source>Put a firmware file&apos;s records in order</source>
@@ -49,7 +49,7 @@
     </message>
     <message>
         <source>Prints one JSON object per line for each event, then a final result object, instead of text for people.</source>
-        <translation>Gibt statt Text für Menschen je Ereignis ein JSON-Objekt pro Zeile aus, zum Schluss ein Ergebnisobjekt.</translation>
+        <translation>Gibt statt lesbarem Text für jedes Ereignis ein JSON-Objekt pro Zeile aus, zum Schluss ein Ergebnisobjekt.</translation>
     </message>
     <message>
         <source>Shows the version.</source>
@@ -209,19 +209,19 @@ Exit-Codes: siehe trvloader-cli --help.
     <name>InstanceLock</name>
     <message>
         <source>you may not write to its folder</source>
-        <translation>Sie dürfen in ihren Ordner nicht schreiben</translation>
+        <translation>Sie dürfen im Ordner der Datei nicht schreiben</translation>
     </message>
     <message>
         <source>its folder does not exist</source>
-        <translation>ihr Ordner existiert nicht</translation>
+        <translation>der Ordner der Datei existiert nicht</translation>
     </message>
     <message>
         <source>the file system refused it</source>
-        <translation>das Dateisystem hat sie abgelehnt</translation>
+        <translation>das Dateisystem hat das Anlegen abgelehnt</translation>
     </message>
     <message>
         <source>The firmware update tool cannot make its lock file &quot;%1&quot;: %2. The lock keeps a second copy of the tool from talking to the instrument at the same time, so the tool does not start without it. Make sure that the folder &quot;%3&quot; exists and that you may write to it, then start the tool again.</source>
-        <translation>Das Firmware-Update-Tool kann seine Sperrdatei „%1“ nicht anlegen: %2. Die Sperre verhindert, dass eine zweite Kopie des Tools gleichzeitig mit dem Instrument spricht; ohne sie startet das Tool daher nicht. Stellen Sie sicher, dass der Ordner „%3“ existiert und Sie darin schreiben dürfen, und starten Sie das Tool dann erneut.</translation>
+        <translation>Das Firmware-Update-Tool kann seine Sperrdatei „%1“ nicht anlegen: %2. Die Sperre verhindert, dass eine zweite Kopie des Tools gleichzeitig mit dem Instrument kommuniziert; ohne sie startet das Tool daher nicht. Stellen Sie sicher, dass der Ordner „%3“ existiert und Sie darin schreiben dürfen, und starten Sie das Tool dann erneut.</translation>
     </message>
     <message>
         <source>The firmware update tool is already running (process %1).</source>
@@ -233,7 +233,7 @@ Exit-Codes: siehe trvloader-cli --help.
     </message>
     <message>
         <source>Only one copy at a time may talk to the instrument: two at once would break the update of a board. Use the copy that is running, or close it (or let its update finish) and start the tool again.</source>
-        <translation>Es darf immer nur eine Kopie mit dem Instrument sprechen: Zwei gleichzeitig würden das Update einer Platine zerstören. Verwenden Sie die laufende Kopie, oder beenden Sie sie (oder lassen Sie ihr Update zu Ende laufen) und starten Sie das Tool dann erneut.</translation>
+        <translation>Es darf immer nur eine Kopie mit dem Instrument kommunizieren: Zwei gleichzeitig würden das Update einer Platine zerstören. Verwenden Sie die laufende Kopie, oder beenden Sie sie (oder lassen Sie ihr Update zu Ende laufen) und starten Sie das Tool dann erneut.</translation>
     </message>
 </context>
 <context>
