@@ -1,5 +1,6 @@
 #include "instancelock.h"
 #include "stylesheet.h"
+#include "translations.h"
 #include "trvloader.h"
 
 #include <QApplication>
@@ -51,8 +52,11 @@ void answerHelpOrVersion(int argc, char* argv[])
     for (const QString& option : {QStringLiteral("version"), QStringLiteral("help")}) {
         if (parser.isSet(option)) {
             QCoreApplication application(argc, argv);
+            Translations::install(&application);
+            QCommandLineParser translated;
+            describeOptions(translated);
             // Prints the answer and ends the program.
-            parser.process({program, QStringLiteral("--") + option});
+            translated.process({program, QStringLiteral("--") + option});
         }
     }
     if (parser.isSet(QStringLiteral("help-all"))) {
@@ -65,7 +69,10 @@ void answerHelpOrVersion(int argc, char* argv[])
                                       nullptr};
         int offscreenCount = 3;
         QApplication application(offscreenCount, offscreenArguments);
-        parser.process({program, QStringLiteral("--help-all")});
+        Translations::install(&application);
+        QCommandLineParser translated;
+        describeOptions(translated);
+        translated.process({program, QStringLiteral("--help-all")});
     }
 }
 
@@ -90,6 +97,7 @@ int main(int argc, char* argv[])
     answerHelpOrVersion(argc, argv);
 
     QApplication application(argc, argv);
+    Translations::install(&application);
     QCommandLineParser parser;
     describeOptions(parser);
     // An unknown option ends the program here, named on standard error.

@@ -234,7 +234,7 @@ ExitCode::Code CliTool::runCommand(const QString& command, const QStringList& ar
         // The parser's own usage line names the program as started; ours names the command.
         QString text = parser.helpText();
         text = text.mid(text.indexOf(QLatin1Char('\n')) + 1);
-        report.text(QStringLiteral("Usage: trvloader-cli %1 [options] %2\n")
+        report.text(tr("Usage: trvloader-cli %1 [options] %2\n")
                         .arg(command, QLatin1String(info->arguments)) +
                     text + tr("\nExit codes: see trvloader-cli --help.\n"));
         return ExitCode::Success;

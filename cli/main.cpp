@@ -2,6 +2,7 @@
 // benches and firmware build loops.
 
 #include "clitool.h"
+#include "translations.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -16,6 +17,10 @@ int main(int argc, char* argv[])
     QCoreApplication application(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("trvloader-cli"));
     QCoreApplication::setApplicationVersion(QStringLiteral(TRV_VERSION));
+    // The JSON style is read by programs: its texts stay as written, in every language.
+    if (!application.arguments().contains(QStringLiteral("--json"))) {
+        Translations::install(&application);
+    }
 
     QFile output;
     QFile errors;

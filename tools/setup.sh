@@ -20,7 +20,8 @@ esac
 
 # To build, to run on the emulated instrument, and (dpkg-dev, file) to make the .deb.
 "$here/tools/install-packages.sh" build-essential cmake pkg-config qtbase5-dev \
-    qtbase5-dev-tools libhidapi-dev libhidapi-hidraw0 libudev-dev umockdev libumockdev-dev dpkg-dev file
+    qtbase5-dev-tools libhidapi-dev libhidapi-hidraw0 libudev-dev umockdev libumockdev-dev dpkg-dev file \
+    qttools5-dev qttools5-dev-tools qttranslations5-l10n appstream
 
 cmake -S "$here" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build "$build" -j "$(nproc)"

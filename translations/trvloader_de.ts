@@ -1,0 +1,882 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="de_DE" sourcelanguage="en">
+<context>
+    <name>CliTool</name>
+    <message>
+        <source>List the boards&apos; firmware versions</source>
+        <translation>Firmware-Versionen der Platinen anzeigen</translation>
+    </message>
+    <message>
+        <source>Waits for the instrument, asks every board for its firmware version, and lists each board with the version it runs and the version of the image that the tool would install.</source>
+        <translation>Wartet auf das Instrument, fragt jede Platine nach ihrer Firmware-Version und listet jede Platine mit der Version auf, die sie ausführt, und der Version des Images, das das Tool installieren würde.</translation>
+    </message>
+    <message>
+        <source>Update the boards&apos; firmware</source>
+        <translation>Firmware der Platinen aktualisieren</translation>
+    </message>
+    <message>
+        <source>Updates the boards named, all when none is named: the sensor boards together, then the control panel, then the main board, as the window does. BOARD is all, sensors, sensor1 to sensor5, terminal (the control panel) or mainboard. Every board asked for must answer, and no image may be older than the firmware its board runs; nothing is sent to a board before that is known.</source>
+        <translation>Aktualisiert die genannten Platinen, alle, wenn keine genannt ist: erst die Sensorplatinen gemeinsam, dann das Bedienfeld, dann die Hauptplatine, wie im Fenster. BOARD ist all, sensors, sensor1 bis sensor5, terminal (das Bedienfeld) oder mainboard. Jede gewünschte Platine muss antworten, und kein Image darf älter sein als die Firmware, die auf seiner Platine läuft; bevor das feststeht, wird nichts an eine Platine gesendet.</translation>
+    </message>
+    <message>
+        <source>Check firmware files</source>
+        <translation>Firmware-Dateien prüfen</translation>
+    </message>
+    <message>
+        <source>Says whether each firmware file is usable, and shows its part code, name, version, build date, size and image checksum.</source>
+        <translation>Gibt an, ob jede Firmware-Datei verwendbar ist, und zeigt ihren Teilecode, Namen, Version, Erstellungsdatum, Größe und Image-Prüfsumme.</translation>
+    </message>
+    <message>
+        <source>Put a firmware file&apos;s records in order</source>
+        <translation>Datensätze einer Firmware-Datei sortieren</translation>
+    </message>
+    <message>
+        <source>Rewrites a firmware file with its data records in address order; old address, end and checksum records are replaced. Stamp the file afterwards. On any failure the file is left as it was.</source>
+        <translation>Schreibt eine Firmware-Datei mit ihren Datensätzen in Adressreihenfolge neu; alte Adress-, End- und Prüfsummen-Datensätze werden ersetzt. Stempeln Sie die Datei danach. Bei einem Fehler bleibt die Datei, wie sie war.</translation>
+    </message>
+    <message>
+        <source>Add the checksum record to a firmware file</source>
+        <translation>Prüfsummen-Datensatz an eine Firmware-Datei anfügen</translation>
+    </message>
+    <message>
+        <source>Appends the checksum record that the tool requires of every image to a firmware file that has none, then checks the file.</source>
+        <translation>Fügt einer Firmware-Datei ohne Prüfsummen-Datensatz den Datensatz an, den das Tool von jedem Image verlangt, und prüft die Datei dann.</translation>
+    </message>
+    <message>
+        <source>Shows this help.</source>
+        <translation>Zeigt diese Hilfe.</translation>
+    </message>
+    <message>
+        <source>Prints one JSON object per line for each event, then a final result object, instead of text for people.</source>
+        <translation>Gibt statt lesbarem Text für jedes Ereignis ein JSON-Objekt pro Zeile aus, zum Schluss ein Ergebnisobjekt.</translation>
+    </message>
+    <message>
+        <source>Shows the version.</source>
+        <translation>Zeigt die Version.</translation>
+    </message>
+    <message>
+        <source>No command given.</source>
+        <translation>Kein Befehl angegeben.</translation>
+    </message>
+    <message>
+        <source>Usage: trvloader-cli [--json] COMMAND [OPTIONS] [ARGUMENTS]
+
+Updates the firmware of the boards of a Tarvo QX40 keyboard instrument from
+the command line, with the window&apos;s update, engine and texts.
+
+Commands:
+</source>
+        <translation>Aufruf: trvloader-cli [--json] BEFEHL [OPTIONEN] [ARGUMENTE]
+
+Aktualisiert die Firmware der Platinen eines Tarvo QX40 Keyboard-Instruments
+von der Kommandozeile aus, mit demselben Update-Ablauf und denselben Texten
+wie das Fenster.
+
+Befehle:
+</translation>
+    </message>
+    <message>
+        <source>
+Options:
+  -h, --help           Shows this help; after a command, the command&apos;s help.
+  -v, --version        Shows the version, and those of hidapi and Qt.
+  --json               One JSON object per line for each event, then a final
+                       result object.
+
+Run &quot;trvloader-cli COMMAND --help&quot; for the options of a command.
+
+Exit codes:
+</source>
+        <translation>
+Optionen:
+  -h, --help           Zeigt diese Hilfe; nach einem Befehl dessen Hilfe.
+  -v, --version        Zeigt die Version und die von hidapi und Qt.
+  --json               Ein JSON-Objekt pro Zeile für jedes Ereignis, zum Schluss
+                       ein Ergebnisobjekt.
+
+„trvloader-cli BEFEHL --help“ zeigt die Optionen eines Befehls.
+
+Exit-Codes:
+</translation>
+    </message>
+    <message>
+        <source>trvloader-cli %1
+hidapi %2
+Qt %3 (built with %4)
+</source>
+        <translation>trvloader-cli %1
+hidapi %2
+Qt %3 (erstellt mit %4)
+</translation>
+    </message>
+    <message>
+        <source>Unknown command &quot;%1&quot;.</source>
+        <translation>Unbekannter Befehl „%1“.</translation>
+    </message>
+    <message>
+        <source>Waits up to SECONDS for the instrument and its boards&apos; answers (default %1).</source>
+        <translation>Wartet bis zu SECONDS Sekunden auf das Instrument und die Antworten seiner Platinen (Standard: %1).</translation>
+    </message>
+    <message>
+        <source>SECONDS</source>
+        <translation>SECONDS</translation>
+    </message>
+    <message>
+        <source>Uses FILE in place of the built-in image for KIND: sensors, terminal or mainboard. Once per kind. The file is refused, before anything is sent, when it is not usable or its part code does not fit.</source>
+        <translation>Verwendet FILE statt des eingebauten Images für KIND: sensors, terminal oder mainboard. Einmal je Art. Die Datei wird abgelehnt, bevor etwas gesendet wird, wenn sie nicht verwendbar ist oder ihr Teilecode nicht passt.</translation>
+    </message>
+    <message>
+        <source>KIND=FILE</source>
+        <translation>KIND=FILE</translation>
+    </message>
+    <message>
+        <source>Leaves out boards that do not answer, instead of ending with an error.</source>
+        <translation>Lässt Platinen aus, die nicht antworten, statt mit einem Fehler zu enden.</translation>
+    </message>
+    <message>
+        <source>Installs an image even where it is older than the firmware the board runs.</source>
+        <translation>Installiert ein Image auch dann, wenn es älter ist als die Firmware, die auf der Platine läuft.</translation>
+    </message>
+    <message>
+        <source>Boards to update: %1.</source>
+        <translation>Zu aktualisierende Platinen: %1.</translation>
+    </message>
+    <message>
+        <source>Firmware files to check.</source>
+        <translation>Zu prüfende Firmware-Dateien.</translation>
+    </message>
+    <message>
+        <source>The firmware file; it is rewritten.</source>
+        <translation>Die Firmware-Datei; sie wird neu geschrieben.</translation>
+    </message>
+    <message>
+        <source>
+Exit codes: see trvloader-cli --help.
+</source>
+        <translation>
+Exit-Codes: siehe trvloader-cli --help.
+</translation>
+    </message>
+    <message>
+        <source>No file given.</source>
+        <translation>Keine Datei angegeben.</translation>
+    </message>
+    <message>
+        <source>Give exactly one file.</source>
+        <translation>Geben Sie genau eine Datei an.</translation>
+    </message>
+    <message>
+        <source>Unknown board &quot;%1&quot;; use %2.</source>
+        <translation>Unbekannte Platine „%1“; möglich sind %2.</translation>
+    </message>
+    <message>
+        <source>&quot;versions&quot; takes no arguments.</source>
+        <translation>„versions“ nimmt keine Argumente.</translation>
+    </message>
+    <message>
+        <source>--wait takes a number of seconds from 0 to 86400, not &quot;%1&quot;.</source>
+        <translation>--wait erwartet eine Zahl von Sekunden von 0 bis 86400, nicht „%1“.</translation>
+    </message>
+    <message>
+        <source>--firmware takes KIND=FILE with KIND sensors, terminal or mainboard, not &quot;%1&quot;.</source>
+        <translation>--firmware erwartet KIND=FILE mit KIND sensors, terminal oder mainboard, nicht „%1“.</translation>
+    </message>
+    <message>
+        <source>--firmware is given twice for %1.</source>
+        <translation>--firmware ist für %1 zweimal angegeben.</translation>
+    </message>
+    <message>
+        <source>Nothing has been sent to the instrument.</source>
+        <translation>Es wurde nichts an das Instrument gesendet.</translation>
+    </message>
+    <message>
+        <source>Run &quot;trvloader-cli --help&quot; for help.</source>
+        <translation>Hilfe erhalten Sie mit „trvloader-cli --help“.</translation>
+    </message>
+    <message>
+        <source>Run &quot;trvloader-cli %1 --help&quot; for help.</source>
+        <translation>Hilfe erhalten Sie mit „trvloader-cli %1 --help“.</translation>
+    </message>
+    <message>
+        <source>Usage: trvloader-cli %1 [options] %2
+</source>
+        <translation>Aufruf: trvloader-cli %1 [Optionen] %2
+</translation>
+    </message>
+</context>
+<context>
+    <name>InstanceLock</name>
+    <message>
+        <source>you may not write to its folder</source>
+        <translation>Sie dürfen im Ordner der Datei nicht schreiben</translation>
+    </message>
+    <message>
+        <source>its folder does not exist</source>
+        <translation>der Ordner der Datei existiert nicht</translation>
+    </message>
+    <message>
+        <source>the file system refused it</source>
+        <translation>das Dateisystem hat das Anlegen abgelehnt</translation>
+    </message>
+    <message>
+        <source>The firmware update tool cannot make its lock file &quot;%1&quot;: %2. The lock keeps a second copy of the tool from talking to the instrument at the same time, so the tool does not start without it. Make sure that the folder &quot;%3&quot; exists and that you may write to it, then start the tool again.</source>
+        <translation>Das Firmware-Update-Tool kann seine Sperrdatei „%1“ nicht anlegen: %2. Die Sperre verhindert, dass eine zweite Kopie des Tools gleichzeitig mit dem Instrument kommuniziert; ohne sie startet das Tool daher nicht. Stellen Sie sicher, dass der Ordner „%3“ existiert und Sie darin schreiben dürfen, und starten Sie das Tool dann erneut.</translation>
+    </message>
+    <message>
+        <source>The firmware update tool is already running (process %1).</source>
+        <translation>Das Firmware-Update-Tool läuft bereits (Prozess %1).</translation>
+    </message>
+    <message>
+        <source>The firmware update tool is already running.</source>
+        <translation>Das Firmware-Update-Tool läuft bereits.</translation>
+    </message>
+    <message>
+        <source>Only one copy at a time may talk to the instrument: two at once would break the update of a board. Use the copy that is running, or close it (or let its update finish) and start the tool again.</source>
+        <translation>Es darf immer nur eine Kopie mit dem Instrument kommunizieren: Zwei gleichzeitig würden das Update einer Platine zerstören. Verwenden Sie die laufende Kopie, oder beenden Sie sie (oder lassen Sie ihr Update zu Ende laufen) und starten Sie das Tool dann erneut.</translation>
+    </message>
+</context>
+<context>
+    <name>InstrumentSession</name>
+    <message>
+        <source>The instrument was found, but none of its boards answered within %1 s.</source>
+        <translation>Das Instrument wurde gefunden, aber keine seiner Platinen hat innerhalb von %1 s geantwortet.</translation>
+    </message>
+    <message>
+        <source>No instrument found within %1 s. Is it plugged in and switched on?</source>
+        <translation>Innerhalb von %1 s wurde kein Instrument gefunden. Ist es angeschlossen und eingeschaltet?</translation>
+    </message>
+</context>
+<context>
+    <name>QObject</name>
+    <message>
+        <source>Keys 12-20</source>
+        <translation>Tasten 12-20</translation>
+    </message>
+    <message>
+        <source>Keys 21-42</source>
+        <translation>Tasten 21-42</translation>
+    </message>
+    <message>
+        <source>Keys 43-64</source>
+        <translation>Tasten 43-64</translation>
+    </message>
+    <message>
+        <source>Keys 65-86</source>
+        <translation>Tasten 65-86</translation>
+    </message>
+    <message>
+        <source>Keys 87-108</source>
+        <translation>Tasten 87-108</translation>
+    </message>
+    <message>
+        <source>success</source>
+        <translation>Erfolg</translation>
+    </message>
+    <message>
+        <source>usage error: unknown command, option or board, or a wrong value</source>
+        <translation>Aufruffehler: unbekannter Befehl, unbekannte Option oder Platine, oder ein falscher Wert</translation>
+    </message>
+    <message>
+        <source>no instrument answered within the wait</source>
+        <translation>kein Instrument hat innerhalb der Wartezeit geantwortet</translation>
+    </message>
+    <message>
+        <source>the instrument is there but cannot be opened (no permission, or busy)</source>
+        <translation>das Instrument ist da, kann aber nicht geöffnet werden (keine Berechtigung oder belegt)</translation>
+    </message>
+    <message>
+        <source>another copy of the update tool is running</source>
+        <translation>eine andere Kopie des Update-Tools läuft</translation>
+    </message>
+    <message>
+        <source>a firmware file is not usable (unreadable, corrupted, wrong part code, out of order, too large), or it could not be sorted or stamped</source>
+        <translation>eine Firmware-Datei ist nicht verwendbar (unlesbar, beschädigt, falscher Teilecode, nicht sortiert, zu groß) oder konnte nicht sortiert oder gestempelt werden</translation>
+    </message>
+    <message>
+        <source>a board asked for did not answer (see --skip-missing)</source>
+        <translation>eine gewünschte Platine hat nicht geantwortet (siehe --skip-missing)</translation>
+    </message>
+    <message>
+        <source>an image is older than the version a board runs (see --allow-older)</source>
+        <translation>ein Image ist älter als die Version, die auf einer Platine läuft (siehe --allow-older)</translation>
+    </message>
+    <message>
+        <source>canceled with Ctrl-C</source>
+        <translation>mit Strg-C abgebrochen</translation>
+    </message>
+    <message>
+        <source>Its checksum record is missing or does not fit its text. For a file changed on purpose, sort it (which drops the old record) and stamp it:
+  trvloader-cli sort %1 &amp;&amp; trvloader-cli stamp %1</source>
+        <translation>Ihr Prüfsummen-Datensatz fehlt oder passt nicht zu ihrem Inhalt. Ist die Datei absichtlich geändert worden, sortieren Sie sie (das entfernt den alten Datensatz) und stempeln Sie sie:
+  trvloader-cli sort %1 &amp;&amp; trvloader-cli stamp %1</translation>
+    </message>
+    <message>
+        <source>The part code &quot;%1&quot; fits no board of the instrument</source>
+        <translation>Der Teilecode „%1“ passt zu keiner Platine des Instruments</translation>
+    </message>
+    <message>
+        <source>  Part code:   %1%2</source>
+        <translation>  Teilecode:    %1%2</translation>
+    </message>
+    <message>
+        <source>  Name:        %1</source>
+        <translation>  Name:         %1</translation>
+    </message>
+    <message>
+        <source>  Version:     %1</source>
+        <translation>  Version:      %1</translation>
+    </message>
+    <message>
+        <source>  Build date:  %1</source>
+        <translation>  Erstellt am:  %1</translation>
+    </message>
+    <message>
+        <source>  Size:        %1 bytes</source>
+        <translation>  Größe:        %1 Byte</translation>
+    </message>
+    <message>
+        <source>  Checksum:    %1</source>
+        <translation>  Prüfsumme:    %1</translation>
+    </message>
+    <message>
+        <source>%1: sorted. It has no checksum record now; stamp it next:
+  trvloader-cli stamp %1</source>
+        <translation>%1: sortiert. Sie hat jetzt keinen Prüfsummen-Datensatz; stempeln Sie sie als Nächstes:
+  trvloader-cli stamp %1</translation>
+    </message>
+    <message>
+        <source>The checksum record has been added.</source>
+        <translation>Der Prüfsummen-Datensatz wurde angefügt.</translation>
+    </message>
+    <message>
+        <source>%1: stamped, checksum %2. %3</source>
+        <translation>%1: gestempelt, Prüfsumme %2. %3</translation>
+    </message>
+    <message>
+        <source>%1: already stamped, checksum %2. %3</source>
+        <translation>%1: bereits gestempelt, Prüfsumme %2. %3</translation>
+    </message>
+    <message>
+        <source>  %1 (%2)</source>
+        <translation>  %1 (%2)</translation>
+    </message>
+    <message>
+        <source>The built-in image for %1 is damaged: %2</source>
+        <translation>Das eingebaute Image für %1 ist beschädigt: %2</translation>
+    </message>
+    <message>
+        <source>built-in</source>
+        <translation>eingebaut</translation>
+    </message>
+    <message>
+        <source>No such kind of board: &quot;%1&quot; (use sensors, terminal or mainboard)</source>
+        <translation>Keine solche Art von Platine: „%1“ (möglich sind sensors, terminal oder mainboard)</translation>
+    </message>
+    <message>
+        <source>%1: %2</source>
+        <translation>%1: %2</translation>
+    </message>
+    <message>
+        <source>%1: the part code &quot;%2&quot; fits no board of the instrument</source>
+        <translation>%1: Der Teilecode „%2“ passt zu keiner Platine des Instruments</translation>
+    </message>
+    <message>
+        <source>%1: an image for %2 (part code %3) cannot go to %4 (part code %5)</source>
+        <translation>%1: Ein Image für %2 (Teilecode %3) passt nicht auf %4 (Teilecode %5)</translation>
+    </message>
+    <message>
+        <source>Put its records in address order first (this rewrites the file), then stamp it:
+  trvloader-cli sort %1 &amp;&amp; trvloader-cli stamp %1</source>
+        <translation>Sortieren Sie zuerst ihre Datensätze nach Adressen (das schreibt die Datei neu) und stempeln Sie sie dann:
+  trvloader-cli sort %1 &amp;&amp; trvloader-cli stamp %1</translation>
+    </message>
+    <message>
+        <source>Firmware file is OK</source>
+        <translation>Firmware-Datei ist in Ordnung</translation>
+    </message>
+    <message>
+        <source>File access denied</source>
+        <translation>Zugriff auf die Datei verweigert</translation>
+    </message>
+    <message>
+        <source>Firmware file contains invalid data</source>
+        <translation>Firmware-Datei enthält ungültige Daten</translation>
+    </message>
+    <message>
+        <source>Firmware file has been corrupted</source>
+        <translation>Firmware-Datei ist beschädigt</translation>
+    </message>
+    <message>
+        <source>Write access denied</source>
+        <translation>Schreibzugriff verweigert</translation>
+    </message>
+    <message>
+        <source>Firmware file is in an invalid order</source>
+        <translation>Firmware-Datei ist nicht richtig sortiert</translation>
+    </message>
+    <message>
+        <source>No valid firmware file</source>
+        <translation>Keine gültige Firmware-Datei</translation>
+    </message>
+    <message>
+        <source>Firmware file is too large</source>
+        <translation>Firmware-Datei ist zu groß</translation>
+    </message>
+    <message>
+        <source>Unknown state</source>
+        <translation>Unbekannter Zustand</translation>
+    </message>
+    <message>
+        <source>Main Board</source>
+        <translation>Hauptplatine</translation>
+    </message>
+    <message>
+        <source>Control Panel</source>
+        <translation>Bedienfeld</translation>
+    </message>
+    <message>
+        <source>Sensor Boards</source>
+        <translation>Sensorplatinen</translation>
+    </message>
+    <message>
+        <source>Unknown Board</source>
+        <translation>Unbekannte Platine</translation>
+    </message>
+</context>
+<context>
+    <name>UpdateCommand</name>
+    <message>
+        <source>Waiting for the instrument (up to %1 s)...</source>
+        <translation>Warten auf das Instrument (bis zu %1 s) ...</translation>
+    </message>
+    <message>
+        <source>Canceled: sending stopped at once.</source>
+        <translation>Abgebrochen: Das Senden wurde sofort beendet.</translation>
+    </message>
+    <message>
+        <source>Canceled before the update began: no board has been changed.</source>
+        <translation>Abgebrochen, bevor das Update begann: Keine Platine wurde verändert.</translation>
+    </message>
+    <message>
+        <source>Instrument found.</source>
+        <translation>Instrument gefunden.</translation>
+    </message>
+    <message>
+        <source>These boards did not answer: %1.
+Check the instrument&apos;s cables, or leave them out with --skip-missing.</source>
+        <translation>Diese Platinen haben nicht geantwortet: %1.
+Prüfen Sie die Kabel des Instruments, oder lassen Sie sie mit --skip-missing aus.</translation>
+    </message>
+    <message>
+        <source>Left out, since they did not answer: %1.</source>
+        <translation>Ausgelassen, da sie nicht geantwortet haben: %1.</translation>
+    </message>
+    <message>
+        <source>None of the boards asked for answered.</source>
+        <translation>Keine der gewünschten Platinen hat geantwortet.</translation>
+    </message>
+    <message>
+        <source>%1 runs %2, the image is %3</source>
+        <translation>auf %1 läuft %2, das Image ist %3</translation>
+    </message>
+    <message>
+        <source>An image is older than the firmware its board runs:
+  %1
+Install it anyway with --allow-older.</source>
+        <translation>Ein Image ist älter als die Firmware, die auf seiner Platine läuft:
+  %1
+Mit --allow-older wird es trotzdem installiert.</translation>
+    </message>
+    <message>
+        <source>Installing older firmware, as --allow-older asks:
+  %1</source>
+        <translation>Ältere Firmware wird installiert, wie mit --allow-older verlangt:
+  %1</translation>
+    </message>
+    <message>
+        <source>Boards to update:</source>
+        <translation>Zu aktualisierende Platinen:</translation>
+    </message>
+    <message>
+        <source>Step %1 of %2</source>
+        <translation>Schritt %1 von %2</translation>
+    </message>
+    <message>
+        <source> (total %1%)</source>
+        <translation> (gesamt %1 %)</translation>
+    </message>
+    <message>
+        <source>These boards may now need a new update: %1.</source>
+        <translation>Diese Platinen brauchen jetzt möglicherweise ein neues Update: %1.</translation>
+    </message>
+    <message>
+        <source>Not updated, still on their old firmware: %1.</source>
+        <translation>Nicht aktualisiert, noch mit ihrer alten Firmware: %1.</translation>
+    </message>
+    <message>
+        <source>Updated: %1.</source>
+        <translation>Aktualisiert: %1.</translation>
+    </message>
+</context>
+<context>
+    <name>UsbHid</name>
+    <message>
+        <source>The instrument is connected, but this user may not open it.</source>
+        <translation>Das Instrument ist angeschlossen, aber dieser Benutzer darf es nicht öffnen.</translation>
+    </message>
+    <message>
+        <source>The instrument is connected, but another program is using it.</source>
+        <translation>Das Instrument ist angeschlossen, wird aber von einem anderen Programm verwendet.</translation>
+    </message>
+    <message>
+        <source>The instrument is connected, but it cannot be opened: %1.</source>
+        <translation>Das Instrument ist angeschlossen, kann aber nicht geöffnet werden: %1.</translation>
+    </message>
+    <message>
+        <source>Install the update tool&apos;s package, which lets the logged-in user open the instrument (sudo apt install ./trvloader_%1_amd64.deb), or install its udev rule from the build folder (sudo cmake --install build &amp;&amp; sudo udevadm control --reload-rules &amp;&amp; sudo udevadm trigger), as the README says. Then unplug the instrument and plug it in again.</source>
+        <translation>Installieren Sie das Paket des Update-Tools, das dem angemeldeten Benutzer das Öffnen des Instruments erlaubt (sudo apt install ./trvloader_%1_amd64.deb), oder installieren Sie seine udev-Regel aus dem Build-Ordner (sudo cmake --install build &amp;&amp; sudo udevadm control --reload-rules &amp;&amp; sudo udevadm trigger), wie in der README beschrieben. Trennen Sie dann das Instrument vom USB und schließen Sie es wieder an.</translation>
+    </message>
+    <message>
+        <source>Close the other program that uses the instrument; the connection is then made by itself.</source>
+        <translation>Beenden Sie das andere Programm, das das Instrument verwendet; die Verbindung wird dann von selbst hergestellt.</translation>
+    </message>
+    <message>
+        <source>Unplug the instrument and plug it in again.</source>
+        <translation>Trennen Sie das Instrument vom USB und schließen Sie es wieder an.</translation>
+    </message>
+</context>
+<context>
+    <name>VersionsCommand</name>
+    <message>
+        <source>Waiting for the instrument (up to %1 s)...</source>
+        <translation>Warten auf das Instrument (bis zu %1 s) ...</translation>
+    </message>
+    <message>
+        <source>Canceled.</source>
+        <translation>Abgebrochen.</translation>
+    </message>
+    <message>
+        <source>did not answer</source>
+        <translation>antwortet nicht</translation>
+    </message>
+    <message>
+        <source>Board</source>
+        <translation>Platine</translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <source>Installed</source>
+        <translation>Installiert</translation>
+    </message>
+    <message>
+        <source>Image</source>
+        <translation>Image</translation>
+    </message>
+</context>
+<context>
+    <name>main</name>
+    <message>
+        <source>Tarvo QX40 Firmware Update Tool: brings the firmware built into it, or firmware files chosen in its window, into the boards of a Tarvo QX40 keyboard instrument connected by USB.</source>
+        <translation>Tarvo QX40 Firmware Update Tool: bringt die eingebaute Firmware oder im Fenster gewählte Firmware-Dateien auf die Platinen eines per USB angeschlossenen Tarvo QX40 Keyboard-Instruments.</translation>
+    </message>
+    <message>
+        <source>Unexpected argument &apos;%1&apos;.</source>
+        <translation>Unerwartetes Argument „%1“.</translation>
+    </message>
+</context>
+<context>
+    <name>trvLoader</name>
+    <message>
+        <source>Tarvo QX40 Firmware Update Tool</source>
+        <translation>Tarvo QX40 Firmware Update Tool</translation>
+    </message>
+    <message>
+        <source>&lt;a href=&quot;https://www.kelmor.example/&quot; style=&quot;color: rgb(245, 177, 1);&quot;&gt;&lt;img src=&quot;:/img/trv-logo&quot; height=&quot;33&quot;/&gt;&lt;/a&gt;&lt;br/&gt;</source>
+        <translation>&lt;a href=&quot;https://www.kelmor.example/&quot; style=&quot;color: rgb(245, 177, 1);&quot;&gt;&lt;img src=&quot;:/img/trv-logo&quot; height=&quot;33&quot;/&gt;&lt;/a&gt;&lt;br/&gt;</translation>
+    </message>
+    <message>
+        <source>Tarvo QX40 Firmware Update Tool v1.15</source>
+        <translation>Tarvo QX40 Firmware Update Tool v1.15</translation>
+    </message>
+    <message>
+        <source>?</source>
+        <translation>?</translation>
+    </message>
+    <message>
+        <source>Update</source>
+        <translation>Update</translation>
+    </message>
+    <message>
+        <source>Advanced</source>
+        <translation>Erweitert</translation>
+    </message>
+    <message>
+        <source>Start Update</source>
+        <translation>Update starten</translation>
+    </message>
+    <message>
+        <source>Sensor Boards</source>
+        <translation>Sensorplatinen</translation>
+    </message>
+    <message>
+        <source>Update firmware to:</source>
+        <translation>Aktualisieren auf:</translation>
+    </message>
+    <message>
+        <source>KSENS-v1.8.hex (Jun 12 2013 09:09:09, 75 kB)</source>
+        <translation>KSENS-v1.8.hex (Jun 12 2013 09:09:09, 75 kB)</translation>
+    </message>
+    <message>
+        <source>...</source>
+        <translation>...</translation>
+    </message>
+    <message>
+        <source>Keys 12-20</source>
+        <translation>Tasten 12-20</translation>
+    </message>
+    <message>
+        <source>v1.8</source>
+        <translation>v1.8</translation>
+    </message>
+    <message>
+        <source>Aktualisierung fehlgeschlagen (%p%)</source>
+        <translation>Aktualisierung fehlgeschlagen (%p%)</translation>
+    </message>
+    <message>
+        <source>Keys 21-42</source>
+        <translation>Tasten 21-42</translation>
+    </message>
+    <message>
+        <source>Keys 43-64</source>
+        <translation>Tasten 43-64</translation>
+    </message>
+    <message>
+        <source>Keys 65-86</source>
+        <translation>Tasten 65-86</translation>
+    </message>
+    <message>
+        <source>Keys 87-108</source>
+        <translation>Tasten 87-108</translation>
+    </message>
+    <message>
+        <source>Control Panel</source>
+        <translation>Bedienfeld</translation>
+    </message>
+    <message>
+        <source>KTERM-v1.8.hex (Jun 12 2013 09:09:09, 75 kB)</source>
+        <translation>KTERM-v1.8.hex (Jun 12 2013 09:09:09, 75 kB)</translation>
+    </message>
+    <message>
+        <source>KTERM</source>
+        <translation>KTERM</translation>
+    </message>
+    <message>
+        <source>Main Board</source>
+        <translation>Hauptplatine</translation>
+    </message>
+    <message>
+        <source>KZENT-v1.8.hex (Jun 12 2013 09:09:09, 75 kB)</source>
+        <translation>KZENT-v1.8.hex (Jun 12 2013 09:09:09, 75 kB)</translation>
+    </message>
+    <message>
+        <source>KZENT</source>
+        <translation>KZENT</translation>
+    </message>
+    <message>
+        <source>Cancel update</source>
+        <translation>Update abbrechen</translation>
+    </message>
+    <message>
+        <source>Do you really want to cancel the firmware  update?</source>
+        <translation>Möchten Sie das Firmware-Update wirklich abbrechen?</translation>
+    </message>
+    <message>
+        <source>Ready to start firmware update</source>
+        <translation>Bereit für das Firmware-Update</translation>
+    </message>
+    <message>
+        <source>One or more firmware files are missing</source>
+        <translation>Eine oder mehrere Firmware-Dateien fehlen</translation>
+    </message>
+    <message>
+        <source>Instrument cannot be opened</source>
+        <translation>Instrument kann nicht geöffnet werden</translation>
+    </message>
+    <message>
+        <source>No valid firmware file</source>
+        <translation>Keine gültige Firmware-Datei</translation>
+    </message>
+    <message>
+        <source>Firmwarefile with invalid data</source>
+        <translation>Firmware-Datei mit ungültigen Daten</translation>
+    </message>
+    <message>
+        <source>Corrupted firmware file</source>
+        <translation>Beschädigte Firmware-Datei</translation>
+    </message>
+    <message>
+        <source>Load firmware files</source>
+        <translation>Firmware-Dateien laden</translation>
+    </message>
+    <message>
+        <source>Load firmwar efile</source>
+        <translation>Firmware-Datei laden</translation>
+    </message>
+    <message>
+        <source>An error occured while loading firmware file
+&quot;%1&quot;
+%2</source>
+        <translation>Beim Laden der Firmware-Datei
+„%1“
+ist ein Fehler aufgetreten:
+%2</translation>
+    </message>
+    <message>
+        <source>Do you want to replace existing firmware file
+&quot;%1&quot;
+with selected firmware file?
+&quot;%2&quot;</source>
+        <translation>Möchten Sie die bisherige Firmware-Datei
+„%1“
+durch die ausgewählte Firmware-Datei ersetzen?
+„%2“</translation>
+    </message>
+    <message>
+        <source>Use selected firmware?
+&quot;%1&quot;</source>
+        <translation>Ausgewählte Firmware verwenden?
+„%1“</translation>
+    </message>
+    <message>
+        <source>Load firmware file</source>
+        <translation>Firmware-Datei laden</translation>
+    </message>
+    <message>
+        <source>The firmware file
+&quot;%1&quot;
+is for no board of this instrument (part code &quot;%2&quot;).</source>
+        <translation>Die Firmware-Datei
+„%1“
+passt zu keiner Platine dieses Instruments (Teilecode „%2“).</translation>
+    </message>
+    <message>
+        <source>Start firmware update</source>
+        <translation>Firmware-Update starten</translation>
+    </message>
+    <message>
+        <source>Do you want to start the update anyway?</source>
+        <translation>Möchten Sie das Update trotzdem starten?</translation>
+    </message>
+    <message>
+        <source>No update selected</source>
+        <translation>Kein Update ausgewählt</translation>
+    </message>
+    <message>
+        <source>No board has been selected for firmware update. Please select boards you want to update.</source>
+        <translation>Es wurde keine Platine für das Firmware-Update ausgewählt. Bitte wählen Sie die Platinen aus, die Sie aktualisieren möchten.</translation>
+    </message>
+    <message>
+        <source>%1: installed %2, new %3</source>
+        <translation>%1: installiert %2, neu %3</translation>
+    </message>
+    <message>
+        <source>These boards have not answered and will not be updated:</source>
+        <translation>Diese Platinen haben nicht geantwortet und werden nicht aktualisiert:</translation>
+    </message>
+    <message>
+        <source>These boards run newer firmware than the update would install:</source>
+        <translation>Auf diesen Platinen läuft eine neuere Firmware als die, die das Update installieren würde:</translation>
+    </message>
+    <message>
+        <source>Every board that answered already runs the firmware that the update would install. The update would install it again.</source>
+        <translation>Auf allen Platinen, die geantwortet haben, läuft bereits die Firmware, die das Update installieren würde. Das Update würde sie erneut installieren.</translation>
+    </message>
+    <message>
+        <source>Firmware update successfull</source>
+        <translation>Firmware-Update erfolgreich</translation>
+    </message>
+</context>
+<context>
+    <name>trvUpdater</name>
+    <message>
+        <source>An error occured</source>
+        <translation>Ein Fehler ist aufgetreten</translation>
+    </message>
+    <message>
+        <source>Establishing connection</source>
+        <translation>Verbindung wird hergestellt</translation>
+    </message>
+    <message>
+        <source>Validate compability</source>
+        <translation>Kompatibilität wird geprüft</translation>
+    </message>
+    <message>
+        <source>Start firmware update mode</source>
+        <translation>Firmware-Update-Modus wird gestartet</translation>
+    </message>
+    <message>
+        <source>Transferring firmware file</source>
+        <translation>Firmware-Datei wird übertragen</translation>
+    </message>
+    <message>
+        <source>Validate firmware file and process data</source>
+        <translation>Firmware-Datei wird geprüft und verarbeitet</translation>
+    </message>
+    <message>
+        <source>Validate new firmware version</source>
+        <translation>Neue Firmware-Version wird geprüft</translation>
+    </message>
+    <message>
+        <source>Waiting for device response</source>
+        <translation>Warten auf Antwort des Geräts</translation>
+    </message>
+    <message>
+        <source>Process firmware data</source>
+        <translation>Firmware-Daten werden verarbeitet</translation>
+    </message>
+    <message>
+        <source>Firmware update successfull</source>
+        <translation>Firmware-Update erfolgreich</translation>
+    </message>
+    <message>
+        <source>Unknown state</source>
+        <translation>Unbekannter Zustand</translation>
+    </message>
+    <message>
+        <source>No error occured</source>
+        <translation>Kein Fehler aufgetreten</translation>
+    </message>
+    <message>
+        <source>Internal program error</source>
+        <translation>Interner Programmfehler</translation>
+    </message>
+    <message>
+        <source>No response from device</source>
+        <translation>Keine Antwort vom Gerät</translation>
+    </message>
+    <message>
+        <source>Firmware update mode could not be startet</source>
+        <translation>Firmware-Update-Modus konnte nicht gestartet werden</translation>
+    </message>
+    <message>
+        <source>Errors while transfering data</source>
+        <translation>Fehler bei der Datenübertragung</translation>
+    </message>
+    <message>
+        <source>Invalid firmware file</source>
+        <translation>Ungültige Firmware-Datei</translation>
+    </message>
+    <message>
+        <source>Update could not be finished</source>
+        <translation>Update konnte nicht abgeschlossen werden</translation>
+    </message>
+    <message>
+        <source>Unknown error</source>
+        <translation>Unbekannter Fehler</translation>
+    </message>
+</context>
+</TS>
