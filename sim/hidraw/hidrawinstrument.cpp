@@ -18,6 +18,7 @@
 #include <linux/input.h>
 #include <poll.h>
 #include <sys/ioctl.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -306,6 +307,9 @@ int HidrawInstrument::nextReplyDelay()
 void HidrawInstrument::pump()
 {
     using namespace std::chrono;
+    // A reply delay of some tenths of a millisecond is only kept with a
+    // timed wait that ends when asked, not up to 50 us later.
+    prctl(PR_SET_TIMERSLACK, 1, 0, 0, 0);
     std::unique_lock<std::mutex> lock(pumpMutex);
     while (!stopping) {
         // Once a millisecond, and in time for a report held back by a reply
