@@ -16,6 +16,8 @@ trvSession::trvSession(trvInterface* device, const trvTiming& timing, QObject* p
     updates->setTiming(waits);
 
     watchdog->setSingleShot(true);
+    // Never sooner than the timing says (a coarse timer may fire 5 % early).
+    watchdog->setTimerType(Qt::PreciseTimer);
     watchdog->setInterval(waits.watchdogTimeout);
     connect(watchdog, &QTimer::timeout, this, &trvSession::watchdogExpired);
 
@@ -94,8 +96,12 @@ void trvSession::linkConnected()
 
 void trvSession::linkDisconnected()
 {
+    // The link also says so after a failed attempt, when it was not connected.
+    const bool was = linked;
     linked = false;
-    emit disconnected();
+    if (was) {
+        emit disconnected();
+    }
 }
 
 void trvSession::firmwareVersion(trvInterface::PartType part, QString version)

@@ -94,6 +94,7 @@ signals:
     // A connect: the versions of the last one are forgotten, and all seven
     // boards are asked for theirs right after this returns.
     void connected();
+    // A connection has ended.
     void disconnected();
     // One of the seven boards has answered since the last connect.
     void versionReported(trvInterface::PartType board, const QString& version);
