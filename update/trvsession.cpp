@@ -183,6 +183,12 @@ bool trvSession::useImage(const HexReader& file, const QString& fileName)
     return true;
 }
 
+bool trvSession::readImage(Group group, const QString& fileName)
+{
+    imageFiles[group] = fileName;
+    return images[group].read(fileName, false) == HexReader::FileOk;
+}
+
 // --- The update
 
 trvSession::Plan trvSession::plan(const QList<PartType>& asked) const

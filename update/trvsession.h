@@ -83,6 +83,8 @@ public:
     // Makes the read file the image of the group its part code names; false,
     // changing nothing, when the part code fits no group.
     bool useImage(const HexReader& file, const QString& fileName);
+    // Reads the file as the group's image, whatever it holds; whether it is usable.
+    bool readImage(Group group, const QString& fileName);
 
     // --- The update
     Plan plan(const QList<PartType>& asked) const;
