@@ -34,6 +34,7 @@ private slots:
 
     void boardTable();
     void everyConnectAsksAllBoards();
+    void watchdogDropsSilentConnect_data();
     void watchdogDropsSilentConnect();
     void watchdogKeepsAnsweredConnect();
     void builtInImages();
@@ -178,9 +179,21 @@ void tst_trvSession::everyConnectAsksAllBoards()
 }
 
 // A connect that nobody answers is dropped after the watchdog's time, no
-// sooner, and made again.
+// sooner, and made again: with a short time, and once with the instrument's.
+void tst_trvSession::watchdogDropsSilentConnect_data()
+{
+    QTest::addColumn<bool>("instruments");
+    QTest::newRow("short") << false;
+    QTest::newRow("the instrument's") << true;
+}
+
 void tst_trvSession::watchdogDropsSilentConnect()
 {
+    QFETCH(bool, instruments);
+    if (instruments) {
+        timing = trvTiming();
+        session->setTiming(timing);
+    }
     sim::BoardFaults silent;
     silent.silent = true;
     for (PartType board : BoardTable::boards()) {
