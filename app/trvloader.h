@@ -44,7 +44,7 @@ protected slots:
     // Behind the three load buttons: asks for files and offers each for its board.
     void openFirmware();
     void loadFirmware(QString path);
-    // Reads the three built-in images into the readers.
+    // Makes the three built-in images the ones to install again.
     void loadFirmwareFiles();
     // Redraws every row's version and file label.
     void updateFileState();
@@ -92,7 +92,7 @@ protected:
     static QString formatByteCount(int bytes);
 
 private:
-    // One board's row: its widgets.
+    // One board's row: its widgets; the session holds what the board reported.
     struct Row
     {
         PartType part;
