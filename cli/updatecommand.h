@@ -10,7 +10,6 @@
 #include <QObject>
 #include <QString>
 
-class FirmwareImages;
 class InstrumentSession;
 class ReportWriter;
 class trvUpdateSequence;
@@ -34,8 +33,8 @@ public:
         bool allowOlder = false;  // install an image older than what its board runs
     };
 
-    // The writer and the images are borrowed and must outlive the command.
-    UpdateCommand(ReportWriter* writer, FirmwareImages* firmware, const Options& asked,
+    // The writer and the instrument are borrowed and must outlive the command.
+    UpdateCommand(ReportWriter* writer, InstrumentSession* session, const Options& asked,
                   QObject* parent = nullptr);
 
     void start();
@@ -79,12 +78,13 @@ private:
     // The texts that name the boards a failure or a cancel leaves behind.
     QString leftBehind() const;
     void finish(ExitCode::Code code, const QString& error);
+    QString imageVersion(PartType board) const;
+    QString imageSource(PartType board) const;
 
     ReportWriter* report;
-    FirmwareImages* images;
+    InstrumentSession* instrument;
     Options options;
-    InstrumentSession* session;
-    trvUpdateSequence* sequence = nullptr;
+    trvUpdateSequence* sequence = nullptr; // once the update has started
     QMap<PartType, Outcome> outcomes;  // for every board asked for
     QMap<PartType, QString> installed; // what each board reported before the update
     QList<PartType> chosen;            // the boards being updated

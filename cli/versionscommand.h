@@ -6,7 +6,6 @@
 #include <QObject>
 #include <QString>
 
-class FirmwareImages;
 class InstrumentSession;
 class ReportWriter;
 
@@ -18,8 +17,8 @@ class VersionsCommand : public QObject
     Q_OBJECT
 
 public:
-    // The writer and the images are borrowed and must outlive the command.
-    VersionsCommand(ReportWriter* writer, FirmwareImages* firmware, int waitMilliseconds,
+    // The writer and the instrument are borrowed and must outlive the command.
+    VersionsCommand(ReportWriter* writer, InstrumentSession* instrument, int waitMilliseconds,
                     QObject* parent = nullptr);
 
     void start();
@@ -37,8 +36,7 @@ private:
     void finish(ExitCode::Code code, const QString& error);
 
     ReportWriter* report;
-    FirmwareImages* images;
-    InstrumentSession* session;
+    InstrumentSession* instrument;
     int waitTime;
     bool over = false;
 };
