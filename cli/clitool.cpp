@@ -247,10 +247,8 @@ QString CliTool::versionText()
 
 void CliTool::interrupted()
 {
-    if (updateCommand) {
-        updateCommand->interrupt();
-    } else if (versionsCommand) {
-        versionsCommand->interrupt();
+    if (instrumentCommand) {
+        instrumentCommand->interrupt();
     }
 }
 
@@ -320,11 +318,7 @@ ExitCode::Code CliTool::update(const QCommandLineParser& parser)
         return opened;
     }
 
-    updateCommand = new UpdateCommand(&report, instrument, options, this);
-    connect(updateCommand, &UpdateCommand::finished, this,
-            [this](int code) { end(static_cast<ExitCode::Code>(code)); });
-    running = true;
-    updateCommand->start();
+    runOnInstrument(new UpdateCommand(&report, instrument, options, this));
     return ExitCode::Success;
 }
 
@@ -343,11 +337,7 @@ ExitCode::Code CliTool::versions(const QCommandLineParser& parser)
         return opened;
     }
 
-    versionsCommand = new VersionsCommand(&report, instrument, wait, this);
-    connect(versionsCommand, &VersionsCommand::finished, this,
-            [this](int code) { end(static_cast<ExitCode::Code>(code)); });
-    running = true;
-    versionsCommand->start();
+    runOnInstrument(new VersionsCommand(&report, instrument, wait, this));
     return ExitCode::Success;
 }
 
@@ -429,6 +419,15 @@ ExitCode::Code CliTool::openInstrument(const QCommandLineParser& parser)
         }
     }
     return ExitCode::Success;
+}
+
+void CliTool::runOnInstrument(InstrumentCommand* command)
+{
+    instrumentCommand = command;
+    connect(command, &InstrumentCommand::finished, this,
+            [this](int code) { end(static_cast<ExitCode::Code>(code)); });
+    running = true;
+    command->start();
 }
 
 ExitCode::Code CliTool::usageError(const QString& text, const QString& command)

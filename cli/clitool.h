@@ -8,12 +8,11 @@
 #include <QString>
 #include <QStringList>
 
+class InstrumentCommand;
 class InstrumentSession;
 class InterruptWatcher;
 class QCommandLineParser;
 class QIODevice;
-class UpdateCommand;
-class VersionsCommand;
 
 // trvloader-cli: reads the command line, runs the command it names and ends
 // with one of ExitCode's codes. Commands that talk to the instrument run on
@@ -76,6 +75,8 @@ private:
     static bool waitOption(const QCommandLineParser& parser, int* milliseconds, QString* error);
     // Makes the instrument with its images: the built-in ones and those of --firmware.
     ExitCode::Code openInstrument(const QCommandLineParser& parser);
+    // Runs the command on the instrument; it ends the tool when it ends.
+    void runOnInstrument(InstrumentCommand* command);
     ExitCode::Code usageError(const QString& text, const QString& command = QString());
     void end(ExitCode::Code code);
 
@@ -83,8 +84,7 @@ private:
     trvTiming waits;
     InterruptWatcher* interruptWatcher;
     InstrumentSession* instrument = nullptr; // for the commands that talk to it
-    VersionsCommand* versionsCommand = nullptr;
-    UpdateCommand* updateCommand = nullptr;
+    InstrumentCommand* instrumentCommand = nullptr;
     bool running = false; // an instrument command runs and will end by itself
     bool ended = false;
 };

@@ -52,10 +52,10 @@ QString errorName(trvUpdater::Err error)
 
 UpdateCommand::UpdateCommand(ReportWriter* writer, InstrumentSession* session,
                              const Options& asked, QObject* parent)
-    : QObject(parent), report(writer), instrument(session), options(asked)
+    : InstrumentCommand(QStringLiteral("update"), writer, session, asked.waitMilliseconds,
+                        parent),
+      options(asked)
 {
-    connect(instrument, &InstrumentSession::ready, this, &UpdateCommand::instrumentReady);
-    connect(instrument, &InstrumentSession::failed, this, &UpdateCommand::instrumentFailed);
     connect(instrument, &InstrumentSession::connected, this, [this] {
         this->report->event(QJsonObject{{"event", "connected"}});
     });
@@ -73,7 +73,7 @@ UpdateCommand::UpdateCommand(ReportWriter* writer, InstrumentSession* session,
     });
 }
 
-void UpdateCommand::start()
+void UpdateCommand::announceWait()
 {
     for (PartType board : BoardTable::boards()) {
         if (options.boards.contains(board)) {
@@ -83,12 +83,11 @@ void UpdateCommand::start()
     const double seconds = options.waitMilliseconds / 1000.0;
     report->line(tr("Waiting for the instrument (up to %1 s)...").arg(seconds));
     report->event(QJsonObject{{"event", "waiting"}, {"seconds", seconds}});
-    instrument->start(options.waitMilliseconds);
 }
 
 void UpdateCommand::interrupt()
 {
-    if (over) {
+    if (isOver()) {
         return;
     }
     if (sequence && sequence->isRunning()) {
@@ -173,11 +172,6 @@ void UpdateCommand::instrumentReady()
     if (!session->start(plan)) {
         finish(ExitCode::InternalError, trvUpdater::errorDescription(trvUpdater::InternalError));
     }
-}
-
-void UpdateCommand::instrumentFailed(ExitCode::Code code, const QString& reason)
-{
-    finish(code, reason);
 }
 
 void UpdateCommand::stepStarted()
@@ -372,17 +366,8 @@ QString UpdateCommand::leftBehind() const
 
 void UpdateCommand::finish(ExitCode::Code code, const QString& error)
 {
-    if (over) {
+    if (isOver()) {
         return;
-    }
-    over = true;
-    if (sequence) {
-        sequence->abort();
-    }
-    instrument->stop();
-    report->endProgress();
-    if (!error.isEmpty()) {
-        report->error(error);
     }
     QJsonArray boards;
     for (PartType board : BoardTable::boards()) {
@@ -390,11 +375,10 @@ void UpdateCommand::finish(ExitCode::Code code, const QString& error)
             boards.append(boardEntry(board));
         }
     }
-    report->result(QStringLiteral("update"), code, error,
-                   {{"steps", sequence ? sequence->stepCount() : 0},
-                    {"stepsDone", sequence ? sequence->stepsDone() : 0},
-                    {"boards", boards}});
-    emit finished(code);
+    end(code, error,
+        {{"steps", sequence ? sequence->stepCount() : 0},
+         {"stepsDone", sequence ? sequence->stepsDone() : 0},
+         {"boards", boards}});
 }
 
 QString UpdateCommand::imageVersion(PartType board) const

@@ -11,23 +11,20 @@
 
 VersionsCommand::VersionsCommand(ReportWriter* writer, InstrumentSession* session,
                                  int waitMilliseconds, QObject* parent)
-    : QObject(parent), report(writer), instrument(session), waitTime(waitMilliseconds)
+    : InstrumentCommand(QStringLiteral("versions"), writer, session, waitMilliseconds, parent)
 {
-    connect(instrument, &InstrumentSession::ready, this, &VersionsCommand::instrumentReady);
-    connect(instrument, &InstrumentSession::failed, this, &VersionsCommand::instrumentFailed);
 }
 
-void VersionsCommand::start()
+void VersionsCommand::announceWait()
 {
     if (report->style() == ReportWriter::Terminal) {
         report->progress(tr("Waiting for the instrument (up to %1 s)...").arg(waitTime / 1000.0));
     }
-    instrument->start(waitTime);
 }
 
 void VersionsCommand::interrupt()
 {
-    finish(ExitCode::Canceled, tr("Canceled."));
+    end(ExitCode::Canceled, tr("Canceled."));
 }
 
 void VersionsCommand::instrumentReady()
@@ -61,25 +58,5 @@ void VersionsCommand::instrumentReady()
             {"imageSource", instrument->imageSource(group)},
         });
     }
-    report->result(QStringLiteral("versions"), ExitCode::Success, QString(), {{"boards", boards}});
-    over = true;
-    instrument->stop();
-    emit finished(ExitCode::Success);
-}
-
-void VersionsCommand::instrumentFailed(ExitCode::Code code, const QString& reason)
-{
-    finish(code, reason);
-}
-
-void VersionsCommand::finish(ExitCode::Code code, const QString& error)
-{
-    if (over) {
-        return;
-    }
-    over = true;
-    instrument->stop();
-    report->error(error);
-    report->result(QStringLiteral("versions"), code, error);
-    emit finished(code);
+    end(ExitCode::Success, QString(), {{"boards", boards}});
 }
