@@ -99,37 +99,38 @@ CliTool::~CliTool() = default;
 const QList<CliTool::Command>& CliTool::commands()
 {
     static const QList<Command> table = {
-    {"versions", "", QT_TRANSLATE_NOOP("CliTool", "List the boards' firmware versions"),
-     QT_TRANSLATE_NOOP("CliTool",
-                       "Waits for the instrument, asks every board for its firmware version, and "
-                       "lists each board with the version it runs and the version of the image "
-                       "that the tool would install."),
-     &CliTool::instrumentOptions, &CliTool::versions},
-    {"update", "[BOARD...]", QT_TRANSLATE_NOOP("CliTool", "Update the boards' firmware"),
-     QT_TRANSLATE_NOOP(
-         "CliTool",
-         "Updates the boards named, all when none is named: the sensor boards together, then "
-         "the control panel, then the main board, as the window does. BOARD is all, sensors, "
-         "sensor1 to sensor5, terminal (the control panel) or mainboard. Every board asked for "
-         "must answer, and no image may be older than the firmware its board runs; nothing is "
-         "sent to a board before that is known."),
-     &CliTool::updateOptions, &CliTool::update},
-    {"check", "FILE...", QT_TRANSLATE_NOOP("CliTool", "Check firmware files"),
-     QT_TRANSLATE_NOOP("CliTool",
-                       "Says whether each firmware file is usable, and shows its part code, "
-                       "name, version, build date, size and image checksum."),
-     &CliTool::filesArgument, &CliTool::check},
-    {"sort", "FILE", QT_TRANSLATE_NOOP("CliTool", "Put a firmware file's records in order"),
-     QT_TRANSLATE_NOOP("CliTool",
-                       "Rewrites a firmware file with its data records in address order; old "
-                       "address, end and checksum records are replaced. Stamp the file "
-                       "afterwards. On any failure the file is left as it was."),
-     &CliTool::fileArgument, &CliTool::sort},
-    {"stamp", "FILE", QT_TRANSLATE_NOOP("CliTool", "Add the checksum record to a firmware file"),
-     QT_TRANSLATE_NOOP("CliTool",
-                       "Appends the checksum record that the tool requires of every image to a "
-                       "firmware file that has none, then checks the file."),
-     &CliTool::fileArgument, &CliTool::stamp},
+        {"versions", "", QT_TRANSLATE_NOOP("CliTool", "List the boards' firmware versions"),
+         QT_TRANSLATE_NOOP(
+             "CliTool", "Waits for the instrument, asks every board for its firmware version, and "
+                        "lists each board with the version it runs and the version of the image "
+                        "that the tool would install."),
+         &CliTool::instrumentOptions, &CliTool::versions},
+        {"update", "[BOARD...]", QT_TRANSLATE_NOOP("CliTool", "Update the boards' firmware"),
+         QT_TRANSLATE_NOOP(
+             "CliTool",
+             "Updates the boards named, all when none is named: the sensor boards together, then "
+             "the control panel, then the main board, as the window does. BOARD is all, sensors, "
+             "sensor1 to sensor5, terminal (the control panel) or mainboard. Every board asked for "
+             "must answer, and no image may be older than the firmware its board runs; nothing is "
+             "sent to a board before that is known."),
+         &CliTool::updateOptions, &CliTool::update},
+        {"check", "FILE...", QT_TRANSLATE_NOOP("CliTool", "Check firmware files"),
+         QT_TRANSLATE_NOOP("CliTool",
+                           "Says whether each firmware file is usable, and shows its part code, "
+                           "name, version, build date, size and image checksum."),
+         &CliTool::filesArgument, &CliTool::check},
+        {"sort", "FILE", QT_TRANSLATE_NOOP("CliTool", "Put a firmware file's records in order"),
+         QT_TRANSLATE_NOOP("CliTool",
+                           "Rewrites a firmware file with its data records in address order; old "
+                           "address, end and checksum records are replaced. Stamp the file "
+                           "afterwards. On any failure the file is left as it was."),
+         &CliTool::fileArgument, &CliTool::sort},
+        {"stamp", "FILE",
+         QT_TRANSLATE_NOOP("CliTool", "Add the checksum record to a firmware file"),
+         QT_TRANSLATE_NOOP("CliTool",
+                           "Appends the checksum record that the tool requires of every image to a "
+                           "firmware file that has none, then checks the file."),
+         &CliTool::fileArgument, &CliTool::stamp},
     };
     return table;
 }

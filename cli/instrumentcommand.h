@@ -18,8 +18,8 @@ class InstrumentCommand : public QObject
 
 public:
     // The writer and the instrument are borrowed and must outlive the command.
-    InstrumentCommand(const QString& command, ReportWriter* writer,
-                      InstrumentSession* session, int waitMilliseconds, QObject* parent = nullptr);
+    InstrumentCommand(const QString& command, ReportWriter* writer, InstrumentSession* session,
+                      int waitMilliseconds, QObject* parent = nullptr);
 
     // Starts waiting for the instrument.
     void start();

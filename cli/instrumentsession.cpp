@@ -37,9 +37,9 @@ bool InstrumentSession::readBuiltInImages(QString* error)
 {
     Group damaged = BoardTable::Sensors;
     if (!shared->readBuiltInImages(&damaged)) {
-        *error = QObject::tr("The built-in image for %1 is damaged: %2")
-                     .arg(BoardTable::commandName(damaged),
-                          shared->image(damaged).stateDescription());
+        *error =
+            QObject::tr("The built-in image for %1 is damaged: %2")
+                .arg(BoardTable::commandName(damaged), shared->image(damaged).stateDescription());
         return false;
     }
     return true;

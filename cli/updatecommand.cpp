@@ -50,10 +50,9 @@ QString errorName(trvUpdater::Err error)
 
 } // namespace
 
-UpdateCommand::UpdateCommand(ReportWriter* writer, InstrumentSession* session,
-                             const Options& asked, QObject* parent)
-    : InstrumentCommand(QStringLiteral("update"), writer, session, asked.waitMilliseconds,
-                        parent),
+UpdateCommand::UpdateCommand(ReportWriter* writer, InstrumentSession* session, const Options& asked,
+                             QObject* parent)
+    : InstrumentCommand(QStringLiteral("update"), writer, session, asked.waitMilliseconds, parent),
       options(asked)
 {
     connect(instrument, &InstrumentSession::connected, this, [this] {
@@ -167,8 +166,8 @@ void UpdateCommand::instrumentReady()
     connect(sequence, &trvUpdateSequence::stepDone, this, &UpdateCommand::stepDone);
     connect(sequence, &trvUpdateSequence::canceled, this, &UpdateCommand::updateCanceled);
     connect(sequence, &trvUpdateSequence::done, this, &UpdateCommand::updateDone);
-    report->event(QJsonObject{
-        {"event", "plan"}, {"steps", int(plan.steps.size())}, {"boards", planned}});
+    report->event(
+        QJsonObject{{"event", "plan"}, {"steps", int(plan.steps.size())}, {"boards", planned}});
     if (!session->start(plan)) {
         finish(ExitCode::InternalError, trvUpdater::errorDescription(trvUpdater::InternalError));
     }
@@ -344,8 +343,7 @@ QString UpdateCommand::leftBehind() const
     QStringList lines;
     const QList<PartType> unsure = boardsWith(Failed) + boardsWith(Interrupted);
     if (!unsure.isEmpty()) {
-        lines.append(
-            tr("These boards may now need a new update: %1.").arg(labels(unsure)));
+        lines.append(tr("These boards may now need a new update: %1.").arg(labels(unsure)));
     }
     QList<PartType> untouched;
     for (PartType board : qAsConst(chosen)) {
@@ -354,8 +352,7 @@ QString UpdateCommand::leftBehind() const
         }
     }
     if (!untouched.isEmpty()) {
-        lines.append(
-            tr("Not updated, still on their old firmware: %1.").arg(labels(untouched)));
+        lines.append(tr("Not updated, still on their old firmware: %1.").arg(labels(untouched)));
     }
     const QList<PartType> updated = boardsWith(Updated);
     if (!updated.isEmpty()) {

@@ -79,9 +79,9 @@ private:
 
     Options options;
     trvUpdateSequence* sequence = nullptr; // once the update has started
-    QMap<PartType, Outcome> outcomes;  // for every board asked for
-    QMap<PartType, QString> installed; // what each board reported before the update
-    QList<PartType> chosen;            // the boards being updated
+    QMap<PartType, Outcome> outcomes;      // for every board asked for
+    QMap<PartType, QString> installed;     // what each board reported before the update
+    QList<PartType> chosen;                // the boards being updated
     trvUpdater::State state = trvUpdater::Connecting;
     int stepNumber = 0;
     int stepMaximum = 0; // bytes of the running step's image
