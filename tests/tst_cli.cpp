@@ -590,7 +590,12 @@ void tst_cli::olderImage()
 // Ctrl-C in the middle of a transfer stops sending at once and names the boards it leaves.
 void tst_cli::interruptMidTransfer()
 {
-    startTool({"update"});
+    // A sensor image long enough to be stopped in the middle of.
+    TestImage longer("KSENS", "v2.3");
+    longer.codeLines = 120;
+    startTool({"update", "--firmware", "sensors=" + writeFile("longer.hex", longer.file()),
+               "--firmware", "terminal=" + folder.filePath("terminal.hex"), "--firmware",
+               "mainboard=" + folder.filePath("mainboard.hex")});
     QVERIFY(waitUntil([] { return messagesWithCode('\x03') >= 50; }, 10000));
     std::raise(SIGINT);
     QCOMPARE(waitForExit(2000), 130);
