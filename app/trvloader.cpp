@@ -1,6 +1,6 @@
 #include "trvloader.h"
 
-#include "firmwareversion.h"
+#include "boardtable.h"
 #include "ui_trvloader.h"
 
 #include <QCheckBox>
@@ -15,40 +15,31 @@
 #include <QShortcut>
 #include <QShowEvent>
 #include <QStyle>
-#include <QTimer>
 
-namespace {
-
-// How long the instrument has after each connect to answer a version request
-// before the watchdog drops the link and opens it again (ms).
-constexpr int answerTimeout = 300;
-
-} // namespace
-
-trvLoader::trvLoader(QWidget* parent)
-    : QDialog(parent), device(nullptr), sequence(nullptr), versionReceived(false),
-      reopenTimer(nullptr), checksumShortcut(nullptr), checksumShortcutAlternative(nullptr),
-      explainedRefusal(0), ui(new Ui_trvLoader)
+trvLoader::trvLoader(QWidget* parent, const trvTiming& timing)
+    : QDialog(parent), device(nullptr), session(nullptr), sequence(nullptr),
+      checksumShortcut(nullptr), checksumShortcutAlternative(nullptr), explainedRefusal(0),
+      ui(new Ui_trvLoader)
 {
-    parts = trvUpdateSequence::rowOrder();
+    parts = BoardTable::boards();
 
     setWindowFlags(Qt::MSWindowsFixedSizeDialogHint);
     ui->setupUi(this);
     rows = {
         {trvInterface::Sensor5, ui->checkSensor5, ui->versionSensor5, ui->progressSensor5,
-         ui->fileStateSensor, QString()},
+         ui->fileStateSensor},
         {trvInterface::Sensor1, ui->checkSensor1, ui->versionSensor1, ui->progressSensor1,
-         ui->fileStateSensor, QString()},
+         ui->fileStateSensor},
         {trvInterface::Sensor2, ui->checkSensor2, ui->versionSensor2, ui->progressSensor2,
-         ui->fileStateSensor, QString()},
+         ui->fileStateSensor},
         {trvInterface::Sensor3, ui->checkSensor3, ui->versionSensor3, ui->progressSensor3,
-         ui->fileStateSensor, QString()},
+         ui->fileStateSensor},
         {trvInterface::Sensor4, ui->checkSensor4, ui->versionSensor4, ui->progressSensor4,
-         ui->fileStateSensor, QString()},
+         ui->fileStateSensor},
         {trvInterface::Terminal, ui->checkTerminal, ui->versionTerminal, ui->progressTerminal,
-         ui->fileStateTerminal, QString()},
+         ui->fileStateTerminal},
         {trvInterface::Mainboard, ui->checkMainboard, ui->versionMainboard, ui->progressMainboard,
-         ui->fileStateMainboard, QString()},
+         ui->fileStateMainboard},
     };
 
     trvDisconnected();
@@ -56,9 +47,11 @@ trvLoader::trvLoader(QWidget* parent)
     connect(ui->frameworkInfo, SIGNAL(clicked()), this, SLOT(showLicense()));
 
     device = new trvInterface(this);
-    connect(device, SIGNAL(connected()), this, SLOT(trvConnected()));
+    session = new trvSession(device, timing, this);
+    sequence = session->sequence();
+    connect(session, SIGNAL(connected()), this, SLOT(trvConnected()));
     connect(device, SIGNAL(disconnected()), this, SLOT(trvDisconnected()));
-    connect(device, SIGNAL(firmwareVersion(trvInterface::PartType, QString)), this,
+    connect(session, SIGNAL(versionReported(trvInterface::PartType, QString)), this,
             SLOT(trvFirmwareVersion(trvInterface::PartType, QString)));
     connect(device, SIGNAL(openRefusalChanged(int)), this, SLOT(trvOpenRefusal(int)));
 
@@ -76,11 +69,6 @@ trvLoader::trvLoader(QWidget* parent)
     checksumShortcutAlternative->setContext(Qt::WindowShortcut);
     connect(checksumShortcutAlternative, SIGNAL(activated()), this, SLOT(calcChecksum()));
 
-    trvUpdateSequence::Images images;
-    images.mainboard = &mainboardHex;
-    images.terminal = &terminalHex;
-    images.sensors = &sensorHex;
-    sequence = new trvUpdateSequence(device, images, this);
     connect(sequence, SIGNAL(stepStarted()), this, SLOT(nextUpdate()));
     connect(sequence, SIGNAL(done()), this, SLOT(nextUpdate()));
     connect(sequence, SIGNAL(stepDone()), this, SLOT(updateDone()));
@@ -94,9 +82,6 @@ trvLoader::trvLoader(QWidget* parent)
 
     loadFirmwareFiles();
     updateFileState();
-
-    reopenTimer = new QTimer(this);
-    connect(reopenTimer, SIGNAL(timeout()), this, SLOT(reopen()));
 
     for (PartType part : qAsConst(parts)) {
         showState(part, QString());
@@ -175,18 +160,6 @@ QLabel* trvLoader::partVersionLabel(PartType part)
     return board ? board->versionLabel : nullptr;
 }
 
-HexReader& trvLoader::imageFor(PartType part)
-{
-    switch (part) {
-    case trvInterface::Mainboard:
-        return mainboardHex;
-    case trvInterface::Terminal:
-        return terminalHex;
-    default:
-        return sensorHex;
-    }
-}
-
 void trvLoader::showState(PartType part, QString text)
 {
     QProgressBar* bar = partBar(part);
@@ -263,37 +236,26 @@ void trvLoader::showWaiting()
 
 void trvLoader::trvConnected()
 {
-    reopenTimer->stop();
-    reopenTimer->setInterval(answerTimeout);
-    reopenTimer->setSingleShot(true);
-
     ui->controlWidget->setEnabled(true);
     ui->mainControl->setEnabled(true);
 
-    versionReceived = false;
+    // The session asks the boards for their versions right after this.
     explainedRefusal = 0;
     for (Row& board : rows) {
-        board.reportedVersion.clear();
         board.checkbox->setEnabled(false);
     }
-    device->requestFirmwareVersion();
-    reopenTimer->start();
 
     if (!sequence->isRunning()) {
-        const bool imagesUsable = mainboardHex.state == HexReader::FileOk &&
-                                  sensorHex.state == HexReader::FileOk &&
-                                  terminalHex.state == HexReader::FileOk;
-        ui->totalProgress->setFormat(imagesUsable ? tr("Ready to start firmware update")
-                                                  : tr("One or more firmware files are missing"));
+        ui->totalProgress->setFormat(session->imagesUsable()
+                                         ? tr("Ready to start firmware update")
+                                         : tr("One or more firmware files are missing"));
         ui->totalProgress->setValue(0);
     }
 }
 
-void trvLoader::trvFirmwareVersion(trvInterface::PartType part, QString version)
+void trvLoader::trvFirmwareVersion(trvInterface::PartType part, QString)
 {
-    versionReceived = true;
     if (Row* board = row(part)) {
-        board->reportedVersion = version;
         if (!sequence->isRunning()) {
             board->checkbox->setEnabled(true);
         }
@@ -326,28 +288,17 @@ void trvLoader::explainOpenRefusal()
                          QMessageBox::Ok);
 }
 
-void trvLoader::reopen()
-{
-    if (!versionReceived) {
-        device->close();
-    }
-}
-
 bool trvLoader::mainboardRestarting() const
 {
-    return sequence && sequence->isRunning() &&
-           sequence->currentPart() == trvInterface::Mainboard &&
-           (sequence->state() == trvUpdater::Restarting ||
-            sequence->state() == trvUpdater::WaitForReconnect);
+    return session && session->mainboardRestarting();
 }
 
 // --- Firmware files
 
 void trvLoader::loadFirmwareFiles()
 {
-    mainboardHex.read(":/firmware/kzent", false);
-    sensorHex.read(":/firmware/ksens", false);
-    terminalHex.read(":/firmware/kterm", false);
+    // A damaged built-in image shows in its row's file label.
+    session->readBuiltInImages();
 }
 
 void trvLoader::updateFileState()
@@ -355,11 +306,13 @@ void trvLoader::updateFileState()
     // The main board first and the sensor boards last, so that the shared sensor
     // label is drawn once per board as it always was.
     for (int index = rows.size() - 1; index >= 0; --index) {
-        setFileState(rows[index].reportedVersion, imageFor(rows[index].part), rows[index].part);
+        const PartType part = rows[index].part;
+        setFileState(session->reportedVersion(part), session->imageFor(part), part);
     }
 }
 
-void trvLoader::setFileState(const QString& reportedVersion, HexReader& reader, PartType part)
+void trvLoader::setFileState(const QString& reportedVersion, const HexReader& reader,
+                             PartType part)
 {
     QString name;
     QString date;
@@ -438,14 +391,9 @@ void trvLoader::loadFirmware(QString path)
         return;
     }
 
-    HexReader* target = nullptr;
-    if (chosen.part == "KZENT") {
-        target = &mainboardHex;
-    } else if (chosen.part == "KTERM") {
-        target = &terminalHex;
-    } else if (chosen.part == "KSENS") {
-        target = &sensorHex;
-    }
+    BoardTable::Group group = BoardTable::Sensors;
+    const HexReader* target =
+        BoardTable::groupOfPartCode(chosen.part, &group) ? &session->image(group) : nullptr;
 
     const QString question =
         target && target->state == HexReader::FileOk
@@ -464,7 +412,8 @@ void trvLoader::loadFirmware(QString path)
                 .arg(path, chosen.part));
         return;
     }
-    target->read(path, false);
+    // Read again: what is used is the file as it is now.
+    session->readImage(group, path);
 }
 
 // --- Checksum stamping tool
@@ -529,14 +478,16 @@ void trvLoader::startUpdate()
     if (sequence->isRunning()) {
         return; // one update at a time
     }
-    QList<PartType> chosen;
+    // In simple mode every board is meant; the plan tells those that have not answered.
+    QList<PartType> asked;
     for (PartType part : qAsConst(parts)) {
-        if (isChecked(part)) {
-            chosen << part;
+        if (!ui->advanced->isChecked() || isChecked(part)) {
+            asked << part;
         }
     }
+    const trvSession::Plan plan = session->plan(asked);
 
-    const QStringList concerns = updateConcerns(chosen);
+    const QStringList concerns = updateConcerns(plan);
     if (!concerns.isEmpty()) {
         // The default keeps everything as it was: nothing is sent.
         const QMessageBox::StandardButton answer = QMessageBox::question(
@@ -559,45 +510,37 @@ void trvLoader::startUpdate()
     repolish(total);
     total->setValue(0);
 
-    if (chosen.isEmpty()) {
+    if (plan.boards.isEmpty()) {
         QMessageBox::information(this, tr("No update selected"),
                                  tr("No board has been selected for firmware update. Please "
                                     "select boards you want to update."),
                                  QMessageBox::Ok);
         return;
     }
-    total->setRange(0, trvUpdateSequence::stepsFor(chosen) * trvUpdateSequence::unitsPerStep);
-    sequence->start(chosen);
+    total->setRange(0, plan.steps.size() * trvUpdateSequence::unitsPerStep);
+    session->start(plan);
 }
 
-QStringList trvLoader::updateConcerns(const QList<PartType>& chosen)
+QStringList trvLoader::updateConcerns(const trvSession::Plan& plan)
 {
     QStringList concerns;
-    if (chosen.isEmpty()) {
+    if (plan.boards.isEmpty()) {
         return concerns; // "No update selected" says it all
     }
     const bool simpleMode = !ui->advanced->isChecked();
+    const auto name = [this](PartType board) {
+        return QString("%1 (%2)").arg(partCheckbox(board)->text(), BoardTable::groupName(board));
+    };
 
     QStringList silent;
+    for (PartType board : plan.silent) {
+        silent << name(board);
+    }
     QStringList newer;
-    bool allCurrent = true;
-    for (const Row& board : qAsConst(rows)) {
-        const QString name = QString("%1 (%2)").arg(board.checkbox->text(), partName(board.part));
-        if (board.reportedVersion.isEmpty() && !board.checkbox->isEnabled()) {
-            silent << name;
-            continue;
-        }
-        if (!chosen.contains(board.part)) {
-            continue;
-        }
-        const HexReader& image = imageFor(board.part);
-        const int order = FirmwareVersion::compare(board.reportedVersion, image.version);
-        if (order != FirmwareVersion::Equal) {
-            allCurrent = false;
-        }
-        if (order == FirmwareVersion::Newer) {
-            newer << tr("%1: installed %2, new %3").arg(name, board.reportedVersion, image.version);
-        }
+    for (PartType board : plan.older) {
+        newer << tr("%1: installed %2, new %3")
+                     .arg(name(board), session->reportedVersion(board),
+                          session->imageFor(board).version);
     }
 
     if (simpleMode && !silent.isEmpty()) {
@@ -608,7 +551,7 @@ QStringList trvLoader::updateConcerns(const QList<PartType>& chosen)
         concerns << tr("These boards run newer firmware than the update would install:") + "\n" +
                         newer.join("\n");
     }
-    if (simpleMode && allCurrent) {
+    if (simpleMode && plan.allCurrent) {
         concerns << tr("Every board that answered already runs the firmware that the update "
                        "would install. The update would install it again.");
     }
@@ -633,7 +576,7 @@ void trvLoader::nextUpdate()
 
 void trvLoader::askVersionsAgain()
 {
-    device->requestFirmwareVersion();
+    session->askVersions();
 }
 
 void trvLoader::showState(PartType part, trvUpdater::State state, trvUpdater::Err error)

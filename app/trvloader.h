@@ -2,6 +2,8 @@
 
 #include "hexreader.h"
 #include "trvinterface.h"
+#include "trvsession.h"
+#include "trvtiming.h"
 #include "trvupdater.h"
 #include "trvupdatesequence.h"
 
@@ -16,7 +18,6 @@ class QLabel;
 class QProgressBar;
 class QShortcut;
 class QShowEvent;
-class QTimer;
 class Ui_trvLoader;
 
 // The tool's only window: the instrument's boards with their versions and the
@@ -29,7 +30,8 @@ class trvLoader : public QDialog
 public:
     using PartType = trvInterface::PartType;
 
-    explicit trvLoader(QWidget* parent = nullptr);
+    // The timing is the instrument's unless a test hands shorter waits.
+    explicit trvLoader(QWidget* parent = nullptr, const trvTiming& timing = trvTiming());
     ~trvLoader() override;
 
 protected slots:
@@ -39,12 +41,10 @@ protected slots:
     void trvFirmwareVersion(trvInterface::PartType part, QString version);
     // The instrument is on the bus but cannot be opened (errorNumber not 0), or no longer so.
     void trvOpenRefusal(int errorNumber);
-    // Drops and reopens the link when no board has answered since the connect.
-    void reopen();
     // Behind the three load buttons: asks for files and offers each for its board.
     void openFirmware();
     void loadFirmware(QString path);
-    // Reads the three built-in images into the readers.
+    // Makes the three built-in images the ones to install again.
     void loadFirmwareFiles();
     // Redraws every row's version and file label.
     void updateFileState();
@@ -85,32 +85,29 @@ protected:
     bool isChecked(PartType part);
 
     // Shows the board's reported version and the image ready for it.
-    void setFileState(const QString& reportedVersion, HexReader& reader, PartType part);
+    void setFileState(const QString& reportedVersion, const HexReader& reader, PartType part);
     // Sets the board's file label: name, then date and size where known.
     void showFirmwareInfo(PartType part, QString name, QString date, int size);
     // A size as a three-character number and its unit, e.g. " 89 kB".
     static QString formatByteCount(int bytes);
 
 private:
-    // One board's row: its widgets and the version the board last reported.
+    // One board's row: its widgets; the session holds what the board reported.
     struct Row
     {
         PartType part;
         QCheckBox* checkbox;
         QLabel* versionLabel;
         QProgressBar* bar;
-        QLabel* fileStateLabel;  // shared by the five sensor boards
-        QString reportedVersion; // empty until the board reports
+        QLabel* fileStateLabel; // shared by the five sensor boards
     };
 
     // The board's row; null for NoPart and values outside 1 to 7.
     Row* row(PartType part);
     QLabel* partVersionLabel(PartType part);
-    // The image that the board would get.
-    HexReader& imageFor(PartType part);
-    // The reasons to think twice before updating these boards, one line each;
+    // The reasons to think twice before the planned update, one line each;
     // empty when the update may start at once.
-    QStringList updateConcerns(const QList<PartType>& chosen);
+    QStringList updateConcerns(const trvSession::Plan& plan);
     // Whether the update is in the main board's restart, when the instrument
     // is away from USB on purpose.
     bool mainboardRestarting() const;
@@ -121,12 +118,9 @@ private:
     void askVersionsAgain();
 
     trvInterface* device;
-    HexReader mainboardHex;
-    HexReader sensorHex; // one image for all five sensor boards
-    HexReader terminalHex;
-    trvUpdateSequence* sequence; // the update of the chosen boards, step by step
-    bool versionReceived;        // a board has answered since the last connect
-    QTimer* reopenTimer;
+    // The connection, the images and the plan of an update.
+    trvSession* session;
+    trvUpdateSequence* sequence; // the session's: the update of the chosen boards, step by step
     QShortcut* checksumShortcut;
     // The same slot, where the desktop takes Ctrl+Alt+F8 for itself.
     QShortcut* checksumShortcutAlternative;

@@ -1,54 +1,20 @@
 #include "clitool.h"
 
-#include "boardnames.h"
+#include "boardtable.h"
 #include "filecommands.h"
+#include "instrumentsession.h"
 #include "interruptwatcher.h"
 #include "updatecommand.h"
 #include "versionscommand.h"
 
 #include <QCommandLineParser>
-#include <QJsonObject>
+#include <QStringList>
+
+#include <algorithm>
 
 namespace {
 
 const int defaultWaitSeconds = 10;
-
-struct CommandInfo
-{
-    const char* name;
-    const char* arguments; // the positional arguments, as the usage line shows them
-    const char* summary;   // one line for the program's help
-    const char* description;
-};
-
-const CommandInfo commands[] = {
-    {"versions", "", QT_TRANSLATE_NOOP("CliTool", "List the boards' firmware versions"),
-     QT_TRANSLATE_NOOP("CliTool",
-                       "Waits for the instrument, asks every board for its firmware version, and "
-                       "lists each board with the version it runs and the version of the image "
-                       "that the tool would install.")},
-    {"update", "[BOARD...]", QT_TRANSLATE_NOOP("CliTool", "Update the boards' firmware"),
-     QT_TRANSLATE_NOOP(
-         "CliTool",
-         "Updates the boards named, all when none is named: the sensor boards together, then "
-         "the control panel, then the main board, as the window does. BOARD is all, sensors, "
-         "sensor1 to sensor5, terminal (the control panel) or mainboard. Every board asked for "
-         "must answer, and no image may be older than the firmware its board runs; nothing is "
-         "sent to a board before that is known.")},
-    {"check", "FILE...", QT_TRANSLATE_NOOP("CliTool", "Check firmware files"),
-     QT_TRANSLATE_NOOP("CliTool",
-                       "Says whether each firmware file is usable, and shows its part code, "
-                       "name, version, build date, size and image checksum.")},
-    {"sort", "FILE", QT_TRANSLATE_NOOP("CliTool", "Put a firmware file's records in order"),
-     QT_TRANSLATE_NOOP("CliTool",
-                       "Rewrites a firmware file with its data records in address order; old "
-                       "address, end and checksum records are replaced. Stamp the file "
-                       "afterwards. On any failure the file is left as it was.")},
-    {"stamp", "FILE", QT_TRANSLATE_NOOP("CliTool", "Add the checksum record to a firmware file"),
-     QT_TRANSLATE_NOOP("CliTool",
-                       "Appends the checksum record that the tool requires of every image to a "
-                       "firmware file that has none, then checks the file.")},
-};
 
 // The text in lines of at most width characters, broken between words.
 QString wrapped(const QString& text, int width = 79)
@@ -64,16 +30,6 @@ QString wrapped(const QString& text, int width = 79)
     }
     lines.append(line);
     return lines.join(QLatin1Char('\n'));
-}
-
-const CommandInfo* findCommand(const QString& name)
-{
-    for (const CommandInfo& command : commands) {
-        if (name == QLatin1String(command.name)) {
-            return &command;
-        }
-    }
-    return nullptr;
 }
 
 QCommandLineOption helpOption()
@@ -93,15 +49,129 @@ const QString firmwareName = QStringLiteral("firmware");
 const QString skipMissingName = QStringLiteral("skip-missing");
 const QString allowOlderName = QStringLiteral("allow-older");
 
+// The boards a BOARD argument names: "all", "sensors", "sensor1" to "sensor5",
+// "terminal" or "mainboard" (any case). False for any other word.
+bool parseBoards(const QString& word, QList<trvInterface::PartType>* boards)
+{
+    const QString name = word.toLower();
+    if (name == QLatin1String("all")) {
+        *boards = BoardTable::boards();
+        return true;
+    }
+    BoardTable::Group group = BoardTable::Sensors;
+    if (BoardTable::groupOfName(name, &group)) {
+        *boards = BoardTable::boardsOf(group);
+        return true;
+    }
+    for (trvInterface::PartType board : BoardTable::boards()) {
+        if (name == BoardTable::commandName(board)) {
+            *boards = {board};
+            return true;
+        }
+    }
+    return false;
+}
+
+// The words parseBoards() takes, for the help text.
+QString boardChoices()
+{
+    QStringList words{QStringLiteral("all"), QStringLiteral("sensors")};
+    QList<trvInterface::PartType> boards = BoardTable::boards();
+    std::sort(boards.begin(), boards.end());
+    for (trvInterface::PartType board : qAsConst(boards)) {
+        words.append(BoardTable::commandName(board));
+    }
+    return words.join(QStringLiteral(", "));
+}
+
 } // namespace
 
-CliTool::CliTool(QIODevice* output, QIODevice* errors, ReportWriter::Style style, QObject* parent)
-    : QObject(parent), report(output, errors, style), interruptWatcher(new InterruptWatcher(this))
+CliTool::CliTool(QIODevice* output, QIODevice* errors, ReportWriter::Style style,
+                 const trvTiming& timing, QObject* parent)
+    : QObject(parent), report(output, errors, style), waits(timing),
+      interruptWatcher(new InterruptWatcher(this))
 {
     connect(interruptWatcher, &InterruptWatcher::interrupted, this, &CliTool::interrupted);
 }
 
 CliTool::~CliTool() = default;
+
+const QList<CliTool::Command>& CliTool::commands()
+{
+    static const QList<Command> table = {
+        {"versions", "", QT_TRANSLATE_NOOP("CliTool", "List the boards' firmware versions"),
+         QT_TRANSLATE_NOOP(
+             "CliTool", "Waits for the instrument, asks every board for its firmware version, and "
+                        "lists each board with the version it runs and the version of the image "
+                        "that the tool would install."),
+         &CliTool::instrumentOptions, &CliTool::versions},
+        {"update", "[BOARD...]", QT_TRANSLATE_NOOP("CliTool", "Update the boards' firmware"),
+         QT_TRANSLATE_NOOP(
+             "CliTool",
+             "Updates the boards named, all when none is named: the sensor boards together, then "
+             "the control panel, then the main board, as the window does. BOARD is all, sensors, "
+             "sensor1 to sensor5, terminal (the control panel) or mainboard. Every board asked for "
+             "must answer, and no image may be older than the firmware its board runs; nothing is "
+             "sent to a board before that is known."),
+         &CliTool::updateOptions, &CliTool::update},
+        {"check", "FILE...", QT_TRANSLATE_NOOP("CliTool", "Check firmware files"),
+         QT_TRANSLATE_NOOP("CliTool",
+                           "Says whether each firmware file is usable, and shows its part code, "
+                           "name, version, build date, size and image checksum."),
+         &CliTool::filesArgument, &CliTool::check},
+        {"sort", "FILE", QT_TRANSLATE_NOOP("CliTool", "Put a firmware file's records in order"),
+         QT_TRANSLATE_NOOP("CliTool",
+                           "Rewrites a firmware file with its data records in address order; old "
+                           "address, end and checksum records are replaced. Stamp the file "
+                           "afterwards. On any failure the file is left as it was."),
+         &CliTool::fileArgument, &CliTool::sort},
+        {"stamp", "FILE",
+         QT_TRANSLATE_NOOP("CliTool", "Add the checksum record to a firmware file"),
+         QT_TRANSLATE_NOOP("CliTool",
+                           "Appends the checksum record that the tool requires of every image to a "
+                           "firmware file that has none, then checks the file."),
+         &CliTool::fileArgument, &CliTool::stamp},
+    };
+    return table;
+}
+
+void CliTool::instrumentOptions(QCommandLineParser& parser)
+{
+    parser.addOption(QCommandLineOption(
+        waitName,
+        tr("Waits up to SECONDS for the instrument and its boards' answers (default %1).")
+            .arg(defaultWaitSeconds),
+        tr("SECONDS"), QString::number(defaultWaitSeconds)));
+    parser.addOption(QCommandLineOption(
+        firmwareName,
+        tr("Uses FILE in place of the built-in image for KIND: sensors, terminal or "
+           "mainboard. Once per kind. The file is refused, before anything is sent, when it "
+           "is not usable or its part code does not fit."),
+        tr("KIND=FILE")));
+}
+
+void CliTool::updateOptions(QCommandLineParser& parser)
+{
+    instrumentOptions(parser);
+    parser.addOption(QCommandLineOption(
+        skipMissingName,
+        tr("Leaves out boards that do not answer, instead of ending with an error.")));
+    parser.addOption(QCommandLineOption(
+        allowOlderName,
+        tr("Installs an image even where it is older than the firmware the board runs.")));
+    parser.addPositionalArgument("BOARD", tr("Boards to update: %1.").arg(boardChoices()),
+                                 "[BOARD...]");
+}
+
+void CliTool::filesArgument(QCommandLineParser& parser)
+{
+    parser.addPositionalArgument("FILE", tr("Firmware files to check."), "FILE...");
+}
+
+void CliTool::fileArgument(QCommandLineParser& parser)
+{
+    parser.addPositionalArgument("FILE", tr("The firmware file; it is rewritten."));
+}
 
 void CliTool::start(const QStringList& arguments)
 {
@@ -147,7 +217,7 @@ QString CliTool::programHelp()
                       "Updates the firmware of the boards of a Tarvo QX40 keyboard instrument "
                       "from\nthe command line, with the window's update, engine and texts.\n\n"
                       "Commands:\n");
-    for (const CommandInfo& command : commands) {
+    for (const Command& command : commands()) {
         const QString head = QStringLiteral("%1 %2").arg(QLatin1String(command.name),
                                                          QLatin1String(command.arguments));
         text += QStringLiteral("  %1 %2\n").arg(head, -20).arg(tr(command.summary));
@@ -178,16 +248,19 @@ QString CliTool::versionText()
 
 void CliTool::interrupted()
 {
-    if (updateCommand) {
-        updateCommand->interrupt();
-    } else if (versionsCommand) {
-        versionsCommand->interrupt();
+    if (instrumentCommand) {
+        instrumentCommand->interrupt();
     }
 }
 
 ExitCode::Code CliTool::runCommand(const QString& command, const QStringList& arguments)
 {
-    const CommandInfo* info = findCommand(command);
+    const Command* info = nullptr;
+    for (const Command& each : commands()) {
+        if (command == QLatin1String(each.name)) {
+            info = &each;
+        }
+    }
     if (!info) {
         return usageError(tr("Unknown command \"%1\".").arg(command));
     }
@@ -196,33 +269,7 @@ ExitCode::Code CliTool::runCommand(const QString& command, const QStringList& ar
     const QCommandLineOption help = helpOption();
     const QCommandLineOption json = jsonOption();
     parser.addOptions({help, json});
-    if (command == QLatin1String("versions") || command == QLatin1String("update")) {
-        parser.addOption(QCommandLineOption(
-            waitName,
-            tr("Waits up to SECONDS for the instrument and its boards' answers (default %1).")
-                .arg(defaultWaitSeconds),
-            tr("SECONDS"), QString::number(defaultWaitSeconds)));
-        parser.addOption(QCommandLineOption(
-            firmwareName,
-            tr("Uses FILE in place of the built-in image for KIND: sensors, terminal or "
-               "mainboard. Once per kind. The file is refused, before anything is sent, when it "
-               "is not usable or its part code does not fit."),
-            tr("KIND=FILE")));
-    }
-    if (command == QLatin1String("update")) {
-        parser.addOption(QCommandLineOption(
-            skipMissingName,
-            tr("Leaves out boards that do not answer, instead of ending with an error.")));
-        parser.addOption(QCommandLineOption(
-            allowOlderName,
-            tr("Installs an image even where it is older than the firmware the board runs.")));
-        parser.addPositionalArgument(
-            "BOARD", tr("Boards to update: %1.").arg(BoardNames::choices()), "[BOARD...]");
-    } else if (command == QLatin1String("check")) {
-        parser.addPositionalArgument("FILE", tr("Firmware files to check."), "FILE...");
-    } else if (command == QLatin1String("sort") || command == QLatin1String("stamp")) {
-        parser.addPositionalArgument("FILE", tr("The firmware file; it is rewritten."));
-    }
+    info->addOptions(parser);
 
     if (!parser.parse(QStringList(QStringLiteral("trvloader-cli")) + arguments)) {
         return usageError(parser.errorText(), command);
@@ -239,30 +286,10 @@ ExitCode::Code CliTool::runCommand(const QString& command, const QStringList& ar
                     text + tr("\nExit codes: see trvloader-cli --help.\n"));
         return ExitCode::Success;
     }
-
-    const QStringList files = parser.positionalArguments();
-    if (command == QLatin1String("update")) {
-        return update(parser);
-    }
-    if (command == QLatin1String("versions")) {
-        return versions(parser);
-    }
-    if (command == QLatin1String("check")) {
-        if (files.isEmpty()) {
-            return usageError(tr("No file given."), command);
-        }
-        return FileCommands::check(files, report);
-    }
-    if (files.size() != 1) {
-        return usageError(tr("Give exactly one file."), command);
-    }
-    if (command == QLatin1String("sort")) {
-        return FileCommands::sort(files.first(), report);
-    }
-    return FileCommands::stamp(files.first(), report);
+    return (this->*info->run)(parser);
 }
 
-ExitCode::Code CliTool::update(QCommandLineParser& parser)
+ExitCode::Code CliTool::update(const QCommandLineParser& parser)
 {
     UpdateCommand::Options options;
     QString error;
@@ -275,8 +302,8 @@ ExitCode::Code CliTool::update(QCommandLineParser& parser)
     }
     for (const QString& word : qAsConst(words)) {
         QList<trvInterface::PartType> named;
-        if (!BoardNames::parse(word, &named)) {
-            return usageError(tr("Unknown board \"%1\"; use %2.").arg(word, BoardNames::choices()),
+        if (!parseBoards(word, &named)) {
+            return usageError(tr("Unknown board \"%1\"; use %2.").arg(word, boardChoices()),
                               QStringLiteral("update"));
         }
         for (trvInterface::PartType board : qAsConst(named)) {
@@ -287,20 +314,16 @@ ExitCode::Code CliTool::update(QCommandLineParser& parser)
     }
     options.skipMissing = parser.isSet(skipMissingName);
     options.allowOlder = parser.isSet(allowOlderName);
-    const ExitCode::Code imagesRead = readImages(parser);
-    if (imagesRead != ExitCode::Success) {
-        return imagesRead;
+    const ExitCode::Code opened = openInstrument(parser);
+    if (opened != ExitCode::Success) {
+        return opened;
     }
 
-    updateCommand = new UpdateCommand(&report, &images, options, this);
-    connect(updateCommand, &UpdateCommand::finished, this,
-            [this](int code) { end(static_cast<ExitCode::Code>(code)); });
-    running = true;
-    updateCommand->start();
+    runOnInstrument(new UpdateCommand(&report, instrument, options, this));
     return ExitCode::Success;
 }
 
-ExitCode::Code CliTool::versions(QCommandLineParser& parser)
+ExitCode::Code CliTool::versions(const QCommandLineParser& parser)
 {
     int wait = 0;
     QString error;
@@ -310,17 +333,40 @@ ExitCode::Code CliTool::versions(QCommandLineParser& parser)
     if (!parser.positionalArguments().isEmpty()) {
         return usageError(tr("\"versions\" takes no arguments."), QStringLiteral("versions"));
     }
-    const ExitCode::Code imagesRead = readImages(parser);
-    if (imagesRead != ExitCode::Success) {
-        return imagesRead;
+    const ExitCode::Code opened = openInstrument(parser);
+    if (opened != ExitCode::Success) {
+        return opened;
     }
 
-    versionsCommand = new VersionsCommand(&report, &images, wait, this);
-    connect(versionsCommand, &VersionsCommand::finished, this,
-            [this](int code) { end(static_cast<ExitCode::Code>(code)); });
-    running = true;
-    versionsCommand->start();
+    runOnInstrument(new VersionsCommand(&report, instrument, wait, this));
     return ExitCode::Success;
+}
+
+ExitCode::Code CliTool::check(const QCommandLineParser& parser)
+{
+    const QStringList files = parser.positionalArguments();
+    if (files.isEmpty()) {
+        return usageError(tr("No file given."), QStringLiteral("check"));
+    }
+    return FileCommands::check(files, report);
+}
+
+ExitCode::Code CliTool::sort(const QCommandLineParser& parser)
+{
+    const QStringList files = parser.positionalArguments();
+    if (files.size() != 1) {
+        return usageError(tr("Give exactly one file."), QStringLiteral("sort"));
+    }
+    return FileCommands::sort(files.first(), report);
+}
+
+ExitCode::Code CliTool::stamp(const QCommandLineParser& parser)
+{
+    const QStringList files = parser.positionalArguments();
+    if (files.size() != 1) {
+        return usageError(tr("Give exactly one file."), QStringLiteral("stamp"));
+    }
+    return FileCommands::stamp(files.first(), report);
 }
 
 bool CliTool::waitOption(const QCommandLineParser& parser, int* milliseconds, QString* error)
@@ -337,48 +383,52 @@ bool CliTool::waitOption(const QCommandLineParser& parser, int* milliseconds, QS
     return true;
 }
 
-ExitCode::Code CliTool::readImages(const QCommandLineParser& parser)
+ExitCode::Code CliTool::openInstrument(const QCommandLineParser& parser)
 {
+    instrument = new InstrumentSession(waits, this);
     QString error;
-    if (!images.readBuiltIn(&error)) {
+    if (!instrument->readBuiltInImages(&error)) {
         report.error(error);
-        report.event(QJsonObject{{"event", "result"},
-                                 {"result", ExitCode::name(ExitCode::InternalError)},
-                                 {"exitCode", int(ExitCode::InternalError)},
-                                 {"error", error}});
+        report.result(QString(), ExitCode::InternalError, error);
         return ExitCode::InternalError;
     }
     // Every value is checked before any file is read.
-    QList<std::pair<QString, QString>> files; // kind, file
+    QList<std::pair<BoardTable::Group, QString>> files;
     for (const QString& value : parser.values(firmwareName)) {
         const int equals = value.indexOf(QLatin1Char('='));
         const QString kind = value.left(equals);
         const QString file = value.mid(equals + 1);
-        FirmwareImages::Kind known = FirmwareImages::Sensors;
-        if (equals < 0 || file.isEmpty() || !FirmwareImages::kindOfName(kind, &known)) {
+        BoardTable::Group group = BoardTable::Sensors;
+        if (equals < 0 || file.isEmpty() || !BoardTable::groupOfName(kind, &group)) {
             return usageError(tr("--firmware takes KIND=FILE with KIND sensors, terminal or "
                                  "mainboard, not \"%1\".")
                                   .arg(value));
         }
         for (const auto& earlier : qAsConst(files)) {
-            if (earlier.first == kind) {
+            if (earlier.first == group) {
                 return usageError(tr("--firmware is given twice for %1.").arg(kind));
             }
         }
-        files.append({kind, file});
+        files.append({group, file});
     }
     for (const auto& file : qAsConst(files)) {
-        if (!images.readFile(file.first, file.second, &error)) {
+        if (!instrument->readImageFile(file.first, file.second, &error)) {
             error += QLatin1Char('\n') + tr("Nothing has been sent to the instrument.");
             report.error(error);
-            report.event(QJsonObject{{"event", "result"},
-                                     {"result", ExitCode::name(ExitCode::FileRefused)},
-                                     {"exitCode", int(ExitCode::FileRefused)},
-                                     {"error", error}});
+            report.result(QString(), ExitCode::FileRefused, error);
             return ExitCode::FileRefused;
         }
     }
     return ExitCode::Success;
+}
+
+void CliTool::runOnInstrument(InstrumentCommand* command)
+{
+    instrumentCommand = command;
+    connect(command, &InstrumentCommand::finished, this,
+            [this](int code) { end(static_cast<ExitCode::Code>(code)); });
+    running = true;
+    command->start();
 }
 
 ExitCode::Code CliTool::usageError(const QString& text, const QString& command)
@@ -388,10 +438,7 @@ ExitCode::Code CliTool::usageError(const QString& text, const QString& command)
         (command.isEmpty() ? tr("Run \"trvloader-cli --help\" for help.")
                            : tr("Run \"trvloader-cli %1 --help\" for help.").arg(command));
     report.error(error);
-    report.event(QJsonObject{{"event", "result"},
-                             {"result", ExitCode::name(ExitCode::UsageError)},
-                             {"exitCode", int(ExitCode::UsageError)},
-                             {"error", error}});
+    report.result(QString(), ExitCode::UsageError, error);
     return ExitCode::UsageError;
 }
 

@@ -1,18 +1,18 @@
 #pragma once
 
 #include "exitcode.h"
-#include "firmwareimages.h"
 #include "reportwriter.h"
+#include "trvtiming.h"
 
 #include <QObject>
 #include <QString>
 #include <QStringList>
 
+class InstrumentCommand;
+class InstrumentSession;
 class InterruptWatcher;
 class QCommandLineParser;
 class QIODevice;
-class UpdateCommand;
-class VersionsCommand;
 
 // trvloader-cli: reads the command line, runs the command it names and ends
 // with one of ExitCode's codes. Commands that talk to the instrument run on
@@ -23,9 +23,10 @@ class CliTool : public QObject
 
 public:
     // output and errors are borrowed and must stay open while the tool runs;
-    // style is how progress is shown when --json does not ask for JSON.
+    // style is how progress is shown when --json does not ask for JSON;
+    // timing holds the waits on the instrument (the program uses the defaults).
     CliTool(QIODevice* output, QIODevice* errors, ReportWriter::Style style,
-            QObject* parent = nullptr);
+            const trvTiming& timing = trvTiming(), QObject* parent = nullptr);
     ~CliTool() override;
 
     // Runs the command line (the arguments after the program's name). Ends
@@ -44,23 +45,46 @@ private slots:
     void interrupted();
 
 private:
+    // One command: its name, its help, its options and what runs it.
+    struct Command
+    {
+        const char* name;
+        const char* arguments; // the positional arguments, as the usage line shows them
+        const char* summary;   // one line for the program's help
+        const char* description;
+        // Adds the command's own options and arguments to the parser.
+        void (*addOptions)(QCommandLineParser& parser);
+        // Runs the command on the parsed command line.
+        ExitCode::Code (CliTool::*run)(const QCommandLineParser& parser);
+    };
+    static const QList<Command>& commands();
+    static void instrumentOptions(QCommandLineParser& parser);
+    static void updateOptions(QCommandLineParser& parser);
+    static void filesArgument(QCommandLineParser& parser);
+    static void fileArgument(QCommandLineParser& parser);
+
     // Runs one command; Success with nothing more to do when it was handled
     // at once, or a code to end with. An instrument command sets running.
     ExitCode::Code runCommand(const QString& command, const QStringList& arguments);
-    ExitCode::Code update(QCommandLineParser& parser);
-    ExitCode::Code versions(QCommandLineParser& parser);
+    ExitCode::Code update(const QCommandLineParser& parser);
+    ExitCode::Code versions(const QCommandLineParser& parser);
+    ExitCode::Code check(const QCommandLineParser& parser);
+    ExitCode::Code sort(const QCommandLineParser& parser);
+    ExitCode::Code stamp(const QCommandLineParser& parser);
     // Reads --wait; false, with the reason in error, when it is no number of seconds.
     static bool waitOption(const QCommandLineParser& parser, int* milliseconds, QString* error);
-    // Reads the images: built-in ones and those of --firmware.
-    ExitCode::Code readImages(const QCommandLineParser& parser);
+    // Makes the instrument with its images: the built-in ones and those of --firmware.
+    ExitCode::Code openInstrument(const QCommandLineParser& parser);
+    // Runs the command on the instrument; it ends the tool when it ends.
+    void runOnInstrument(InstrumentCommand* command);
     ExitCode::Code usageError(const QString& text, const QString& command = QString());
     void end(ExitCode::Code code);
 
     ReportWriter report;
-    FirmwareImages images;
+    trvTiming waits;
     InterruptWatcher* interruptWatcher;
-    VersionsCommand* versionsCommand = nullptr;
-    UpdateCommand* updateCommand = nullptr;
+    InstrumentSession* instrument = nullptr; // for the commands that talk to it
+    InstrumentCommand* instrumentCommand = nullptr;
     bool running = false; // an instrument command runs and will end by itself
     bool ended = false;
 };

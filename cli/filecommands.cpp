@@ -1,7 +1,6 @@
 #include "filecommands.h"
 
-#include "boardnames.h"
-#include "firmwareimages.h"
+#include "boardtable.h"
 #include "hexreader.h"
 #include "reportwriter.h"
 
@@ -30,21 +29,12 @@ QString imageName(const HexReader& reader)
     return QStringLiteral("%1-%2.hex").arg(reader.part, reader.version);
 }
 
-QJsonObject resultObject(const QString& command, ExitCode::Code code, const QString& error)
-{
-    return QJsonObject{{"event", "result"},
-                       {"command", command},
-                       {"result", ExitCode::name(code)},
-                       {"exitCode", int(code)},
-                       {"error", error}};
-}
-
 // What the user can do about a file in this state, or an empty text.
 QString hintFor(HexReader::Err state, const QString& file)
 {
     switch (state) {
     case HexReader::InvalidOrder:
-        return FirmwareImages::sortHint(file);
+        return FileCommands::sortHint(file);
     case HexReader::Corrupted:
         return QObject::tr("Its checksum record is missing or does not fit its text. For a file "
                            "changed on purpose, sort it (which drops the old record) and stamp "
@@ -65,9 +55,9 @@ ExitCode::Code FileCommands::check(const QStringList& files, ReportWriter& repor
     for (const QString& file : files) {
         HexReader reader;
         const HexReader::Err state = reader.read(file, false);
-        FirmwareImages::Kind kind = FirmwareImages::Sensors;
+        BoardTable::Group group = BoardTable::Sensors;
         const bool identified = state == HexReader::FileOk || state == HexReader::NoValidFirmware;
-        const bool fits = FirmwareImages::kindOfPartCode(reader.part, &kind);
+        const bool fits = BoardTable::groupOfPartCode(reader.part, &group);
         QString verdict = reader.stateDescription();
         if (state == HexReader::FileOk && !fits) {
             verdict = QObject::tr("The part code \"%1\" fits no board of the instrument")
@@ -84,7 +74,7 @@ ExitCode::Code FileCommands::check(const QStringList& files, ReportWriter& repor
         report.line(QStringLiteral("%1: %2").arg(file, verdict));
         if (identified) {
             const QString board =
-                fits ? QStringLiteral(" (%1)").arg(FirmwareImages::kindName(kind)) : QString();
+                fits ? QStringLiteral(" (%1)").arg(BoardTable::commandName(group)) : QString();
             const int size = reader.data.size();
             report.line(QObject::tr("  Part code:   %1%2").arg(reader.part, board));
             report.line(QObject::tr("  Name:        %1").arg(imageName(reader)));
@@ -93,7 +83,7 @@ ExitCode::Code FileCommands::check(const QStringList& files, ReportWriter& repor
             report.line(QObject::tr("  Size:        %1 bytes").arg(size));
             report.line(QObject::tr("  Checksum:    %1").arg(checksumText(reader.checksum)));
             entry.insert("part", reader.part);
-            entry.insert("board", fits ? FirmwareImages::kindName(kind) : QString());
+            entry.insert("board", fits ? BoardTable::commandName(group) : QString());
             entry.insert("name", imageName(reader));
             entry.insert("version", reader.version);
             entry.insert("date", reader.date);
@@ -112,10 +102,15 @@ ExitCode::Code FileCommands::check(const QStringList& files, ReportWriter& repor
             report.error(error);
         }
     }
-    QJsonObject result = resultObject(QStringLiteral("check"), code, errors.join('\n'));
-    result.insert("files", checked);
-    report.event(result);
+    report.result(QStringLiteral("check"), code, errors.join('\n'), {{"files", checked}});
     return code;
+}
+
+QString FileCommands::sortHint(const QString& fileName)
+{
+    return QObject::tr("Put its records in address order first (this rewrites the file), then "
+                       "stamp it:\n  trvloader-cli sort %1 && trvloader-cli stamp %1")
+        .arg(fileName);
 }
 
 ExitCode::Code FileCommands::sort(const QString& file, ReportWriter& report)
@@ -125,19 +120,15 @@ ExitCode::Code FileCommands::sort(const QString& file, ReportWriter& report)
         const QString error =
             QStringLiteral("%1: %2").arg(file, HexReader::stateDescription(state));
         report.error(error);
-        QJsonObject result = resultObject(QStringLiteral("sort"), ExitCode::FileRefused, error);
-        result.insert("file", file);
-        result.insert("state", stateName(state));
-        report.event(result);
+        report.result(QStringLiteral("sort"), ExitCode::FileRefused, error,
+                      {{"file", file}, {"state", stateName(state)}});
         return ExitCode::FileRefused;
     }
     report.line(QObject::tr("%1: sorted. It has no checksum record now; stamp it next:\n"
                             "  trvloader-cli stamp %1")
                     .arg(file));
-    QJsonObject result = resultObject(QStringLiteral("sort"), ExitCode::Success, QString());
-    result.insert("file", file);
-    result.insert("state", stateName(state));
-    report.event(result);
+    report.result(QStringLiteral("sort"), ExitCode::Success, QString(),
+                  {{"file", file}, {"state", stateName(state)}});
     return ExitCode::Success;
 }
 
@@ -172,13 +163,9 @@ ExitCode::Code FileCommands::stamp(const QString& file, ReportWriter& report)
         result.insert("date", reader.date);
         result.insert("checksum", checksumText(reader.checksum));
     }
-    const QJsonObject head = resultObject(QStringLiteral("stamp"), code, error);
-    for (auto it = head.begin(); it != head.end(); ++it) {
-        result.insert(it.key(), it.value());
-    }
     result.insert("file", file);
     result.insert("state", stateName(state));
     result.insert("stamped", stamped);
-    report.event(result);
+    report.result(QStringLiteral("stamp"), code, error, result);
     return code;
 }

@@ -21,4 +21,6 @@ public:
     static ExitCode::Code sort(const QString& file, ReportWriter& report);
     // Appends the checksum record to a file that has none, and checks the result.
     static ExitCode::Code stamp(const QString& file, ReportWriter& report);
+    // What the user is told to make a file that is out of order usable.
+    static QString sortHint(const QString& fileName);
 };

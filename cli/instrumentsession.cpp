@@ -1,27 +1,81 @@
 #include "instrumentsession.h"
 
-#include "boardnames.h"
+#include "filecommands.h"
+#include "hexreader.h"
+#include "trvsession.h"
 #include "trvupdatesequence.h"
 
 #include <QTimer>
 
-InstrumentSession::InstrumentSession(QObject* parent)
-    : QObject(parent), waitTimer(new QTimer(this)), watchdog(new QTimer(this)),
-      answerTimer(new QTimer(this))
+InstrumentSession::InstrumentSession(const trvTiming& timing, QObject* parent)
+    : QObject(parent), link(new trvInterface(this)), shared(new trvSession(link, timing, this)),
+      waitTimer(new QTimer(this)), answerTimer(new QTimer(this))
 {
-    for (QTimer* timer : {waitTimer, watchdog, answerTimer}) {
+    for (QTimer* timer : {waitTimer, answerTimer}) {
         timer->setSingleShot(true);
     }
-    watchdog->setInterval(watchdogTime);
-    answerTimer->setInterval(answerTime);
-    connect(waitTimer, SIGNAL(timeout()), this, SLOT(waitOver()));
-    connect(watchdog, SIGNAL(timeout()), this, SLOT(watchdogExpired()));
-    connect(answerTimer, SIGNAL(timeout()), this, SLOT(answerTimeOver()));
+    answerTimer->setInterval(timing.answerTime);
+    connect(waitTimer, &QTimer::timeout, this, &InstrumentSession::waitOver);
+    connect(answerTimer, &QTimer::timeout, this, &InstrumentSession::answerTimeOver);
+    connect(shared, &trvSession::connected, this, &InstrumentSession::linkConnected);
+    connect(shared, &trvSession::disconnected, this, &InstrumentSession::linkDisconnected);
+    connect(shared, &trvSession::versionReported, this, &InstrumentSession::versionReported);
+    connect(shared, &trvSession::allAnswered, this, [this] {
+        if (waiting) {
+            becomeReady();
+        }
+    });
+    connect(link, &trvInterface::error, this, &InstrumentSession::linkError);
 }
 
 InstrumentSession::~InstrumentSession()
 {
     stop();
+}
+
+bool InstrumentSession::readBuiltInImages(QString* error)
+{
+    Group damaged = BoardTable::Sensors;
+    if (!shared->readBuiltInImages(&damaged)) {
+        *error =
+            QObject::tr("The built-in image for %1 is damaged: %2")
+                .arg(BoardTable::commandName(damaged), shared->image(damaged).stateDescription());
+        return false;
+    }
+    return true;
+}
+
+bool InstrumentSession::readImageFile(Group group, const QString& fileName, QString* error)
+{
+    HexReader file;
+    const HexReader::Err state = file.read(fileName, false);
+    if (state != HexReader::FileOk) {
+        *error = QObject::tr("%1: %2").arg(fileName, file.stateDescription());
+        if (state == HexReader::InvalidOrder) {
+            *error += QLatin1Char('\n') + FileCommands::sortHint(fileName);
+        }
+        return false;
+    }
+    Group fileGroup = BoardTable::Sensors;
+    if (!BoardTable::groupOfPartCode(file.part, &fileGroup)) {
+        *error = QObject::tr("%1: the part code \"%2\" fits no board of the instrument")
+                     .arg(fileName, file.part);
+        return false;
+    }
+    if (fileGroup != group) {
+        *error = QObject::tr("%1: an image for %2 (part code %3) cannot go to %4 (part code %5)")
+                     .arg(fileName, BoardTable::commandName(fileGroup), file.part,
+                          BoardTable::commandName(group), BoardTable::partCode(group));
+        return false;
+    }
+    shared->useImage(file, fileName);
+    return true;
+}
+
+QString InstrumentSession::imageSource(Group group) const
+{
+    const QString file = shared->imageFile(group);
+    return file.isEmpty() ? QObject::tr("built-in") : file;
 }
 
 void InstrumentSession::start(int waitMilliseconds)
@@ -32,12 +86,7 @@ void InstrumentSession::start(int waitMilliseconds)
     }
     waitTime = waitMilliseconds;
     waiting = true;
-    link = new trvInterface(this);
-    connect(link, SIGNAL(connected()), this, SLOT(linkConnected()));
-    connect(link, SIGNAL(disconnected()), this, SLOT(linkDisconnected()));
-    connect(link, SIGNAL(firmwareVersion(trvInterface::PartType, QString)), this,
-            SLOT(firmwareVersion(trvInterface::PartType, QString)));
-    connect(link, SIGNAL(error(QString)), this, SIGNAL(linkError(QString)));
+    opened = true;
     waitTimer->start(waitMilliseconds);
     link->setAutoconnect(true);
     // The first look at once, not a tick later.
@@ -47,49 +96,29 @@ void InstrumentSession::start(int waitMilliseconds)
 void InstrumentSession::stop()
 {
     waiting = false;
-    for (QTimer* timer : {waitTimer, watchdog, answerTimer}) {
+    for (QTimer* timer : {waitTimer, answerTimer}) {
         timer->stop();
     }
-    if (link) {
-        // Messages still queued are dropped with the closed link. Later, since
-        // this may run inside one of the link's own signals.
-        link->setAutoconnect(false);
+    if (opened) {
+        // Messages still queued are dropped with the closed link, and what
+        // it has already read is not told any more.
+        opened = false;
+        shared->disconnect(this);
         link->disconnect(this);
+        shared->sequence()->abort();
+        link->setAutoconnect(false);
         link->close();
-        link->deleteLater();
-        link = nullptr;
     }
-    linked = false;
 }
 
-trvInterface* InstrumentSession::device() const
+trvSession* InstrumentSession::session() const
 {
-    return link;
-}
-
-bool InstrumentSession::isConnected() const
-{
-    return linked;
-}
-
-bool InstrumentSession::hasAnswered(PartType board) const
-{
-    return versions.contains(board);
-}
-
-QString InstrumentSession::reportedVersion(PartType board) const
-{
-    return versions.value(board);
+    return shared;
 }
 
 void InstrumentSession::linkConnected()
 {
-    linked = true;
     everConnected = true;
-    versionReceived = false;
-    versions.clear();
-    link->requestFirmwareVersion();
-    watchdog->start();
     if (waiting) {
         answerTimer->start();
     }
@@ -98,38 +127,17 @@ void InstrumentSession::linkConnected()
 
 void InstrumentSession::linkDisconnected()
 {
-    const bool was = linked;
-    linked = false;
     answerTimer->stop();
-    if (was) {
-        emit disconnected();
-    }
-}
-
-void InstrumentSession::firmwareVersion(trvInterface::PartType part, QString version)
-{
-    versionReceived = true;
-    if (BoardNames::commandName(part).isEmpty()) {
-        return;
-    }
-    versions.insert(part, version);
-    emit versionReported(part, version);
-    if (waiting && versions.size() == trvUpdateSequence::rowOrder().size()) {
-        becomeReady();
-    }
-}
-
-void InstrumentSession::watchdogExpired()
-{
-    if (!versionReceived && link) {
-        // The link opens the instrument again on its next tick.
-        link->close();
-    }
+    emit disconnected();
 }
 
 void InstrumentSession::answerTimeOver()
 {
-    if (waiting && linked && versionReceived) {
+    bool anyAnswer = false;
+    for (PartType board : BoardTable::boards()) {
+        anyAnswer = anyAnswer || shared->hasAnswered(board);
+    }
+    if (waiting && shared->isConnected() && anyAnswer) {
         becomeReady();
     }
 }
@@ -139,14 +147,14 @@ void InstrumentSession::waitOver()
     if (!waiting) {
         return;
     }
-    if (!waitExtended && linked && answerTimer->isActive()) {
+    if (!waitExtended && shared->isConnected() && answerTimer->isActive()) {
         // Found within the wait: its boards have their time to answer, once.
         waitExtended = true;
         waitTimer->start(answerTimer->remainingTime() + 1);
         return;
     }
     waiting = false;
-    const int refusal = link ? link->openRefusal() : 0;
+    const int refusal = link->openRefusal();
     QString reason;
     ExitCode::Code code = ExitCode::NoInstrument;
     if (refusal != 0) {

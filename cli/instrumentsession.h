@@ -1,28 +1,42 @@
 #pragma once
 
+#include "boardtable.h"
 #include "exitcode.h"
 #include "instancelock.h"
 #include "trvinterface.h"
+#include "trvtiming.h"
 
-#include <QMap>
 #include <QObject>
 #include <QString>
 
 class QTimer;
+class trvSession;
 
-// The instrument as trvloader-cli holds it: the tool's one lock, the link that
-// looks for the instrument until the wait ends, and the boards' versions. As
-// in the window, every connect asks all seven boards for their versions, and
-// a connect that no board answers within 300 ms is dropped and made again.
+// The instrument as trvloader-cli holds it, the same for every command that
+// talks to it: the tool's one lock, the firmware images, and the link that
+// looks for the instrument until the wait ends and then gives its boards the
+// timing's answerTime to report their versions. The connection life itself
+// (the version requests, the watchdog) is the shared session's.
 class InstrumentSession : public QObject
 {
     Q_OBJECT
 
 public:
     using PartType = trvInterface::PartType;
+    using Group = BoardTable::Group;
 
-    explicit InstrumentSession(QObject* parent = nullptr);
+    explicit InstrumentSession(const trvTiming& timing = trvTiming(), QObject* parent = nullptr);
     ~InstrumentSession() override;
+
+    // Reads the built-in images; false, with the reason in error, when one is
+    // damaged (a damaged program).
+    bool readBuiltInImages(QString* error);
+    // Makes the file the image of the group. A file that is not usable, or
+    // whose part code does not fit the group, is refused with the reader's own
+    // text and, for a file out of order, the hint to sort it; the image stays.
+    bool readImageFile(Group group, const QString& fileName, QString* error);
+    // Where the group's image came from: "built-in" or the file's name.
+    QString imageSource(Group group) const;
 
     // Takes the lock and looks for the instrument for at most waitMilliseconds;
     // an instrument found in that time has answerTime from its connect for its
@@ -32,16 +46,8 @@ public:
     // Closes the link for good: nothing more is sent, nothing more opened.
     void stop();
 
-    trvInterface* device() const;
-    bool isConnected() const;
-    // Whether the board has answered since the last connect, and with what.
-    bool hasAnswered(PartType board) const;
-    QString reportedVersion(PartType board) const;
-
-    // How long, after a connect, the boards have to answer before ready().
-    static constexpr int answerTime = 1000;
-    // A connect that no board answers in this time is dropped and made again.
-    static constexpr int watchdogTime = 300;
+    // The versions, the images, the plan and the update.
+    trvSession* session() const;
 
 signals:
     // The instrument is connected and its boards have answered: all seven, or
@@ -58,8 +64,6 @@ signals:
 private slots:
     void linkConnected();
     void linkDisconnected();
-    void firmwareVersion(trvInterface::PartType part, QString version);
-    void watchdogExpired();
     void answerTimeOver();
     void waitOver();
 
@@ -67,15 +71,13 @@ private:
     void becomeReady();
 
     InstanceLock lock;
-    trvInterface* link = nullptr;
+    trvInterface* link;
+    trvSession* shared;
     QTimer* waitTimer;
-    QTimer* watchdog;
     QTimer* answerTimer;
-    QMap<PartType, QString> versions; // boards that answered since the last connect
-    bool waiting = false;             // between start() and ready() or failed()
-    bool linked = false;              // the link is connected
-    bool everConnected = false;       // the instrument was seen during the wait
-    bool versionReceived = false;     // some board answered since the last connect
-    bool waitExtended = false;        // the wait has been stretched for the boards' answers
+    bool waiting = false;       // between start() and ready() or failed()
+    bool opened = false;        // start() has opened the link
+    bool everConnected = false; // the instrument was seen during the wait
+    bool waitExtended = false;  // the wait has been stretched for the boards' answers
     int waitTime = 0;
 };

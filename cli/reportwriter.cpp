@@ -86,6 +86,20 @@ void ReportWriter::error(const QString& text)
     write(errors, text + QLatin1Char('\n'));
 }
 
+void ReportWriter::result(const QString& command, ExitCode::Code code, const QString& error,
+                          const QJsonObject& details)
+{
+    QJsonObject object = details;
+    object.insert("event", "result");
+    if (!command.isEmpty()) {
+        object.insert("command", command);
+    }
+    object.insert("result", ExitCode::name(code));
+    object.insert("exitCode", int(code));
+    object.insert("error", error);
+    event(object);
+}
+
 void ReportWriter::write(QIODevice* device, const QString& text)
 {
     // A closed output has nobody left to tell; what follows still runs.

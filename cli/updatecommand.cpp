@@ -1,10 +1,9 @@
 #include "updatecommand.h"
 
-#include "boardnames.h"
-#include "firmwareimages.h"
-#include "firmwareversion.h"
+#include "boardtable.h"
 #include "instrumentsession.h"
 #include "reportwriter.h"
+#include "trvsession.h"
 #include "trvupdatesequence.h"
 
 #include <QJsonArray>
@@ -14,11 +13,27 @@
 
 namespace {
 
+// "Keys 65-86 (sensor3)": what the user reads wherever one board is named.
+QString label(trvInterface::PartType board)
+{
+    return QStringLiteral("%1 (%2)").arg(BoardTable::rowName(board),
+                                         BoardTable::commandName(board));
+}
+
+QString labels(const QList<trvInterface::PartType>& boards)
+{
+    QStringList names;
+    for (trvInterface::PartType board : boards) {
+        names.append(label(board));
+    }
+    return names.join(QStringLiteral(", "));
+}
+
 QJsonArray boardNames(const QList<trvInterface::PartType>& boards)
 {
     QJsonArray names;
     for (trvInterface::PartType board : boards) {
-        names.append(BoardNames::commandName(board));
+        names.append(BoardTable::commandName(board));
     }
     return names;
 }
@@ -35,33 +50,31 @@ QString errorName(trvUpdater::Err error)
 
 } // namespace
 
-UpdateCommand::UpdateCommand(ReportWriter* writer, FirmwareImages* firmware, const Options& asked,
+UpdateCommand::UpdateCommand(ReportWriter* writer, InstrumentSession* session, const Options& asked,
                              QObject* parent)
-    : QObject(parent), report(writer), images(firmware), options(asked),
-      session(new InstrumentSession(this))
+    : InstrumentCommand(QStringLiteral("update"), writer, session, asked.waitMilliseconds, parent),
+      options(asked)
 {
-    connect(session, &InstrumentSession::ready, this, &UpdateCommand::instrumentReady);
-    connect(session, &InstrumentSession::failed, this, &UpdateCommand::instrumentFailed);
-    connect(session, &InstrumentSession::connected, this, [this] {
+    connect(instrument, &InstrumentSession::connected, this, [this] {
         this->report->event(QJsonObject{{"event", "connected"}});
     });
-    connect(session, &InstrumentSession::disconnected, this, [this] {
+    connect(instrument, &InstrumentSession::disconnected, this, [this] {
         this->report->event(QJsonObject{{"event", "disconnected"}});
     });
-    connect(session, &InstrumentSession::versionReported, this,
+    connect(instrument, &InstrumentSession::versionReported, this,
             [this](trvInterface::PartType board, const QString& version) {
                 this->report->event(QJsonObject{{"event", "version"},
-                                                {"board", BoardNames::commandName(board)},
+                                                {"board", BoardTable::commandName(board)},
                                                 {"version", version}});
             });
-    connect(session, &InstrumentSession::linkError, this, [this](const QString& text) {
+    connect(instrument, &InstrumentSession::linkError, this, [this](const QString& text) {
         this->report->event(QJsonObject{{"event", "linkError"}, {"text", text}});
     });
 }
 
-void UpdateCommand::start()
+void UpdateCommand::announceWait()
 {
-    for (PartType board : trvUpdateSequence::rowOrder()) {
+    for (PartType board : BoardTable::boards()) {
         if (options.boards.contains(board)) {
             outcomes.insert(board, NotStarted);
         }
@@ -69,12 +82,11 @@ void UpdateCommand::start()
     const double seconds = options.waitMilliseconds / 1000.0;
     report->line(tr("Waiting for the instrument (up to %1 s)...").arg(seconds));
     report->event(QJsonObject{{"event", "waiting"}, {"seconds", seconds}});
-    session->start(options.waitMilliseconds);
 }
 
 void UpdateCommand::interrupt()
 {
-    if (over) {
+    if (isOver()) {
         return;
     }
     if (sequence && sequence->isRunning()) {
@@ -94,39 +106,34 @@ void UpdateCommand::interrupt()
 void UpdateCommand::instrumentReady()
 {
     report->line(tr("Instrument found."));
-    for (auto it = outcomes.begin(); it != outcomes.end(); ++it) {
-        if (session->hasAnswered(it.key())) {
-            installed.insert(it.key(), session->reportedVersion(it.key()));
-        } else {
-            it.value() = options.skipMissing ? Skipped : Missing;
-        }
+    trvSession* session = instrument->session();
+    const trvSession::Plan plan = session->plan(options.boards);
+    for (PartType board : qAsConst(plan.boards)) {
+        installed.insert(board, session->reportedVersion(board));
     }
-    const QList<PartType> missing = boardsWith(Missing);
-    if (!missing.isEmpty()) {
+    for (PartType board : qAsConst(plan.silent)) {
+        outcomes[board] = options.skipMissing ? Skipped : Missing;
+    }
+    if (!plan.silent.isEmpty() && !options.skipMissing) {
         finish(ExitCode::BoardMissing,
                tr("These boards did not answer: %1.\nCheck the instrument's cables, or leave "
                   "them out with --skip-missing.")
-                   .arg(BoardNames::labels(missing)));
+                   .arg(labels(plan.silent)));
         return;
     }
-    const QList<PartType> skipped = boardsWith(Skipped);
-    if (!skipped.isEmpty()) {
-        report->line(
-            tr("Left out, since they did not answer: %1.").arg(BoardNames::labels(skipped)));
+    if (!plan.silent.isEmpty()) {
+        report->line(tr("Left out, since they did not answer: %1.").arg(labels(plan.silent)));
     }
-    chosen = boardsWith(NotStarted);
+    chosen = plan.boards;
     if (chosen.isEmpty()) {
         finish(ExitCode::BoardMissing, tr("None of the boards asked for answered."));
         return;
     }
 
     QStringList older;
-    for (PartType board : qAsConst(chosen)) {
-        const QString image = images->imageFor(board).version;
-        if (FirmwareVersion::compare(installed.value(board), image) == FirmwareVersion::Newer) {
-            older.append(tr("%1 runs %2, the image is %3")
-                             .arg(BoardNames::label(board), installed.value(board), image));
-        }
+    for (PartType board : plan.older) {
+        older.append(tr("%1 runs %2, the image is %3")
+                         .arg(label(board), installed.value(board), imageVersion(board)));
     }
     if (!older.isEmpty() && !options.allowOlder) {
         finish(ExitCode::OlderImage,
@@ -143,16 +150,15 @@ void UpdateCommand::instrumentReady()
     report->line(tr("Boards to update:"));
     QJsonArray planned;
     for (PartType board : qAsConst(chosen)) {
-        const FirmwareImages::Kind kind = FirmwareImages::kindOf(board);
         report->line(QStringLiteral("  %1 %2 %3 -> %4  (%5)")
-                         .arg(BoardNames::commandName(board), -10)
-                         .arg(BoardNames::rowName(board), -14)
+                         .arg(BoardTable::commandName(board), -10)
+                         .arg(BoardTable::rowName(board), -14)
                          .arg(installed.value(board), 6)
-                         .arg(images->image(kind).version, images->source(kind)));
+                         .arg(imageVersion(board), imageSource(board)));
         planned.append(boardEntry(board));
     }
 
-    sequence = new trvUpdateSequence(session->device(), images->forSequence(), this);
+    sequence = session->sequence();
     connect(sequence, &trvUpdateSequence::stepStarted, this, &UpdateCommand::stepStarted);
     connect(sequence, &trvUpdateSequence::currentState, this, &UpdateCommand::stateChanged);
     connect(sequence, &trvUpdateSequence::range, this, &UpdateCommand::rangeChanged);
@@ -160,16 +166,11 @@ void UpdateCommand::instrumentReady()
     connect(sequence, &trvUpdateSequence::stepDone, this, &UpdateCommand::stepDone);
     connect(sequence, &trvUpdateSequence::canceled, this, &UpdateCommand::updateCanceled);
     connect(sequence, &trvUpdateSequence::done, this, &UpdateCommand::updateDone);
-    report->event(QJsonObject{
-        {"event", "plan"}, {"steps", trvUpdateSequence::stepsFor(chosen)}, {"boards", planned}});
-    if (!sequence->start(chosen)) {
+    report->event(
+        QJsonObject{{"event", "plan"}, {"steps", int(plan.steps.size())}, {"boards", planned}});
+    if (!session->start(plan)) {
         finish(ExitCode::InternalError, trvUpdater::errorDescription(trvUpdater::InternalError));
     }
-}
-
-void UpdateCommand::instrumentFailed(ExitCode::Code code, const QString& reason)
-{
-    finish(code, reason);
 }
 
 void UpdateCommand::stepStarted()
@@ -180,12 +181,12 @@ void UpdateCommand::stepStarted()
     stepPosition = 0;
     shownPercent = -1;
     const QList<PartType> boards = sequence->stepBoards();
-    const QString group = BoardNames::groupName(sequence->currentPart());
+    const QString group = BoardTable::groupName(sequence->currentPart());
     const QString step = tr("Step %1 of %2").arg(stepNumber).arg(sequence->stepCount());
-    if (boards.size() == 1 && BoardNames::rowName(boards.first()) == group) {
-        report->line(QStringLiteral("%1: %2").arg(step, BoardNames::label(boards.first())));
+    if (boards.size() == 1 && BoardTable::rowName(boards.first()) == group) {
+        report->line(QStringLiteral("%1: %2").arg(step, label(boards.first())));
     } else {
-        report->line(QStringLiteral("%1, %2: %3").arg(step, group, BoardNames::labels(boards)));
+        report->line(QStringLiteral("%1, %2: %3").arg(step, group, labels(boards)));
     }
     report->event(stepEvent(QStringLiteral("step")));
 }
@@ -243,7 +244,7 @@ void UpdateCommand::updateCanceled(trvUpdater::Err error)
         outcomes[board] = Failed;
     }
     const QString text = QStringLiteral("%1: %2").arg(
-        BoardNames::groupName(sequence->currentPart()), trvUpdater::errorDescription(error));
+        BoardTable::groupName(sequence->currentPart()), trvUpdater::errorDescription(error));
     finish(ExitCode::ofEngineError(error), text + QLatin1Char('\n') + leftBehind());
 }
 
@@ -252,10 +253,10 @@ void UpdateCommand::updateDone()
     report->line(trvUpdater::stateDesription(trvUpdater::Succeeded));
     for (PartType board : qAsConst(chosen)) {
         report->line(QStringLiteral("  %1 %2 %3 -> %4")
-                         .arg(BoardNames::commandName(board), -10)
-                         .arg(BoardNames::rowName(board), -14)
+                         .arg(BoardTable::commandName(board), -10)
+                         .arg(BoardTable::rowName(board), -14)
                          .arg(installed.value(board), 6)
-                         .arg(images->imageFor(board).version));
+                         .arg(imageVersion(board)));
     }
     finish(ExitCode::Success, QString());
 }
@@ -265,7 +266,7 @@ QString UpdateCommand::stepLine(bool withPercent) const
     QString text = QStringLiteral("[%1/%2] %3: %4")
                        .arg(stepNumber)
                        .arg(sequence->stepCount())
-                       .arg(BoardNames::groupName(sequence->currentPart()),
+                       .arg(BoardTable::groupName(sequence->currentPart()),
                             trvUpdater::stateDesription(state));
     if (withPercent) {
         const int percent = stepMaximum > 0 ? int(qint64(stepPosition) * 100 / stepMaximum) : 0;
@@ -287,7 +288,7 @@ QJsonObject UpdateCommand::stepEvent(const QString& name) const
     return QJsonObject{{"event", name},
                        {"step", stepNumber},
                        {"steps", sequence->stepCount()},
-                       {"group", BoardNames::groupName(sequence->currentPart())},
+                       {"group", BoardTable::groupName(sequence->currentPart())},
                        {"boards", boardNames(sequence->stepBoards())},
                        {"total", sequence->totalValue()},
                        {"totalMaximum", sequence->totalMaximum()}};
@@ -295,15 +296,14 @@ QJsonObject UpdateCommand::stepEvent(const QString& name) const
 
 QJsonObject UpdateCommand::boardEntry(PartType board) const
 {
-    const FirmwareImages::Kind kind = FirmwareImages::kindOf(board);
     return QJsonObject{
-        {"board", BoardNames::commandName(board)},
-        {"name", BoardNames::rowName(board)},
-        {"group", BoardNames::groupName(board)},
+        {"board", BoardTable::commandName(board)},
+        {"name", BoardTable::rowName(board)},
+        {"group", BoardTable::groupName(board)},
         {"before", installed.contains(board) ? QJsonValue(installed.value(board))
                                              : QJsonValue(QJsonValue::Null)},
-        {"image", images->image(kind).version},
-        {"imageSource", images->source(kind)},
+        {"image", imageVersion(board)},
+        {"imageSource", imageSource(board)},
         {"outcome", outcomeName(outcomes.value(board))},
     };
 }
@@ -330,7 +330,7 @@ QString UpdateCommand::outcomeName(Outcome outcome)
 QList<trvInterface::PartType> UpdateCommand::boardsWith(Outcome outcome) const
 {
     QList<PartType> boards;
-    for (PartType board : trvUpdateSequence::rowOrder()) {
+    for (PartType board : BoardTable::boards()) {
         if (outcomes.contains(board) && outcomes.value(board) == outcome) {
             boards.append(board);
         }
@@ -343,8 +343,7 @@ QString UpdateCommand::leftBehind() const
     QStringList lines;
     const QList<PartType> unsure = boardsWith(Failed) + boardsWith(Interrupted);
     if (!unsure.isEmpty()) {
-        lines.append(
-            tr("These boards may now need a new update: %1.").arg(BoardNames::labels(unsure)));
+        lines.append(tr("These boards may now need a new update: %1.").arg(labels(unsure)));
     }
     QList<PartType> untouched;
     for (PartType board : qAsConst(chosen)) {
@@ -353,43 +352,38 @@ QString UpdateCommand::leftBehind() const
         }
     }
     if (!untouched.isEmpty()) {
-        lines.append(
-            tr("Not updated, still on their old firmware: %1.").arg(BoardNames::labels(untouched)));
+        lines.append(tr("Not updated, still on their old firmware: %1.").arg(labels(untouched)));
     }
     const QList<PartType> updated = boardsWith(Updated);
     if (!updated.isEmpty()) {
-        lines.append(tr("Updated: %1.").arg(BoardNames::labels(updated)));
+        lines.append(tr("Updated: %1.").arg(labels(updated)));
     }
     return lines.join(QLatin1Char('\n'));
 }
 
 void UpdateCommand::finish(ExitCode::Code code, const QString& error)
 {
-    if (over) {
+    if (isOver()) {
         return;
     }
-    over = true;
-    if (sequence) {
-        sequence->abort();
-    }
-    session->stop();
-    report->endProgress();
-    if (!error.isEmpty()) {
-        report->error(error);
-    }
     QJsonArray boards;
-    for (PartType board : trvUpdateSequence::rowOrder()) {
+    for (PartType board : BoardTable::boards()) {
         if (outcomes.contains(board)) {
             boards.append(boardEntry(board));
         }
     }
-    report->event(QJsonObject{{"event", "result"},
-                              {"command", "update"},
-                              {"result", ExitCode::name(code)},
-                              {"exitCode", int(code)},
-                              {"error", error},
-                              {"steps", sequence ? sequence->stepCount() : 0},
-                              {"stepsDone", sequence ? sequence->stepsDone() : 0},
-                              {"boards", boards}});
-    emit finished(code);
+    end(code, error,
+        {{"steps", sequence ? sequence->stepCount() : 0},
+         {"stepsDone", sequence ? sequence->stepsDone() : 0},
+         {"boards", boards}});
+}
+
+QString UpdateCommand::imageVersion(PartType board) const
+{
+    return instrument->session()->imageFor(board).version;
+}
+
+QString UpdateCommand::imageSource(PartType board) const
+{
+    return instrument->imageSource(BoardTable::groupOf(board));
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "exitcode.h"
+#include "instrumentcommand.h"
 #include "trvinterface.h"
 #include "trvupdater.h"
 
@@ -10,16 +10,13 @@
 #include <QObject>
 #include <QString>
 
-class FirmwareImages;
-class InstrumentSession;
-class ReportWriter;
 class trvUpdateSequence;
 
 // trvloader-cli update: waits for the instrument, checks that every board
 // asked for has answered and that no image is older than what its board runs,
 // then updates the boards in the window's order, with the window's engine and
 // texts, and says how each board ended.
-class UpdateCommand : public QObject
+class UpdateCommand : public InstrumentCommand
 {
     Q_OBJECT
 
@@ -34,20 +31,18 @@ public:
         bool allowOlder = false;  // install an image older than what its board runs
     };
 
-    // The writer and the images are borrowed and must outlive the command.
-    UpdateCommand(ReportWriter* writer, FirmwareImages* firmware, const Options& asked,
+    // The writer and the instrument are borrowed and must outlive the command.
+    UpdateCommand(ReportWriter* writer, InstrumentSession* session, const Options& asked,
                   QObject* parent = nullptr);
 
-    void start();
     // Ctrl-C: stops sending at once, and says which boards may now need a new update.
-    void interrupt();
+    void interrupt() override;
 
-signals:
-    void finished(int exitCode);
+protected:
+    void announceWait() override;
+    void instrumentReady() override;
 
 private slots:
-    void instrumentReady();
-    void instrumentFailed(ExitCode::Code code, const QString& reason);
     void stepStarted();
     void stateChanged(trvUpdater::State state, trvUpdater::Err error);
     void rangeChanged(int min, int max);
@@ -79,19 +74,17 @@ private:
     // The texts that name the boards a failure or a cancel leaves behind.
     QString leftBehind() const;
     void finish(ExitCode::Code code, const QString& error);
+    QString imageVersion(PartType board) const;
+    QString imageSource(PartType board) const;
 
-    ReportWriter* report;
-    FirmwareImages* images;
     Options options;
-    InstrumentSession* session;
-    trvUpdateSequence* sequence = nullptr;
-    QMap<PartType, Outcome> outcomes;  // for every board asked for
-    QMap<PartType, QString> installed; // what each board reported before the update
-    QList<PartType> chosen;            // the boards being updated
+    trvUpdateSequence* sequence = nullptr; // once the update has started
+    QMap<PartType, Outcome> outcomes;      // for every board asked for
+    QMap<PartType, QString> installed;     // what each board reported before the update
+    QList<PartType> chosen;                // the boards being updated
     trvUpdater::State state = trvUpdater::Connecting;
     int stepNumber = 0;
     int stepMaximum = 0; // bytes of the running step's image
     int stepPosition = 0;
     int shownPercent = -1; // the running step's percentage last reported as an event
-    bool over = false;
 };

@@ -1,35 +1,30 @@
 #include "versionscommand.h"
 
-#include "boardnames.h"
-#include "firmwareimages.h"
+#include "boardtable.h"
 #include "instrumentsession.h"
 #include "reportwriter.h"
-#include "trvupdatesequence.h"
+#include "trvsession.h"
 
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QJsonValue>
 
-VersionsCommand::VersionsCommand(ReportWriter* writer, FirmwareImages* firmware,
+VersionsCommand::VersionsCommand(ReportWriter* writer, InstrumentSession* session,
                                  int waitMilliseconds, QObject* parent)
-    : QObject(parent), report(writer), images(firmware), session(new InstrumentSession(this)),
-      waitTime(waitMilliseconds)
+    : InstrumentCommand(QStringLiteral("versions"), writer, session, waitMilliseconds, parent)
 {
-    connect(session, &InstrumentSession::ready, this, &VersionsCommand::instrumentReady);
-    connect(session, &InstrumentSession::failed, this, &VersionsCommand::instrumentFailed);
 }
 
-void VersionsCommand::start()
+void VersionsCommand::announceWait()
 {
     if (report->style() == ReportWriter::Terminal) {
         report->progress(tr("Waiting for the instrument (up to %1 s)...").arg(waitTime / 1000.0));
     }
-    session->start(waitTime);
 }
 
 void VersionsCommand::interrupt()
 {
-    finish(ExitCode::Canceled, tr("Canceled."));
+    end(ExitCode::Canceled, tr("Canceled."));
 }
 
 void VersionsCommand::instrumentReady()
@@ -42,55 +37,26 @@ void VersionsCommand::instrumentReady()
                      .arg(tr("Installed"), -16)
                      .arg(tr("Image")));
     QJsonArray boards;
-    for (trvInterface::PartType board : trvUpdateSequence::rowOrder()) {
+    const trvSession* session = instrument->session();
+    for (trvInterface::PartType board : BoardTable::boards()) {
         const bool answered = session->hasAnswered(board);
         const QString installed = session->reportedVersion(board);
-        const FirmwareImages::Kind kind = FirmwareImages::kindOf(board);
-        const QString image = images->image(kind).version;
+        const BoardTable::Group group = BoardTable::groupOf(board);
+        const QString image = session->image(group).version;
         report->line(QStringLiteral("%1 %2 %3 %4")
-                         .arg(BoardNames::commandName(board), -10)
-                         .arg(BoardNames::rowName(board), -14)
+                         .arg(BoardTable::commandName(board), -10)
+                         .arg(BoardTable::rowName(board), -14)
                          .arg(answered ? installed : notAnswered, -16)
                          .arg(image));
         boards.append(QJsonObject{
-            {"board", BoardNames::commandName(board)},
-            {"name", BoardNames::rowName(board)},
-            {"group", BoardNames::groupName(board)},
+            {"board", BoardTable::commandName(board)},
+            {"name", BoardTable::rowName(board)},
+            {"group", BoardTable::groupName(board)},
             {"answered", answered},
             {"installed", answered ? QJsonValue(installed) : QJsonValue(QJsonValue::Null)},
             {"image", image},
-            {"imageSource", images->source(kind)},
+            {"imageSource", instrument->imageSource(group)},
         });
     }
-    QJsonObject result{{"event", "result"},
-                       {"command", "versions"},
-                       {"result", ExitCode::name(ExitCode::Success)},
-                       {"exitCode", int(ExitCode::Success)},
-                       {"error", QString()},
-                       {"boards", boards}};
-    report->event(result);
-    over = true;
-    session->stop();
-    emit finished(ExitCode::Success);
-}
-
-void VersionsCommand::instrumentFailed(ExitCode::Code code, const QString& reason)
-{
-    finish(code, reason);
-}
-
-void VersionsCommand::finish(ExitCode::Code code, const QString& error)
-{
-    if (over) {
-        return;
-    }
-    over = true;
-    session->stop();
-    report->error(error);
-    report->event(QJsonObject{{"event", "result"},
-                              {"command", "versions"},
-                              {"result", ExitCode::name(code)},
-                              {"exitCode", int(code)},
-                              {"error", error}});
-    emit finished(code);
+    end(ExitCode::Success, QString(), {{"boards", boards}});
 }

@@ -7,6 +7,7 @@
 #include "instancelock.h"
 #include "instrument.h"
 #include "testimage.h"
+#include "trvtiming.h"
 #include "trvupdater.h"
 #include "usbhid.h"
 #include "waiting.h"
@@ -22,6 +23,7 @@
 #include <QTimer>
 #include <QtTest>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <functional>
@@ -145,6 +147,8 @@ private:
 
     QTemporaryDir folder;
     QByteArray runtimeFolder;
+    // Short waits, where their length is not what a test checks.
+    trvTiming timing;
     QBuffer outputBuffer;
     QBuffer errorBuffer;
     std::unique_ptr<CliTool> tool;
@@ -169,7 +173,15 @@ void tst_cli::initTestCase()
 
 void tst_cli::init()
 {
+    timing = trvTiming();
+    timing.watchdogTimeout = 40;
+    timing.requestTimeout = 100;
+    timing.restartWait = 20;
+    timing.reconnectTimeout = 1000;
+    timing.verifyTimeout = 100;
+    timing.answerTime = 100;
     instrument().reset();
+    instrument().setMainboardRestartTime(timing.restartWait * 2);
     const QList<int> versions = {15, 11, 12, 13, 14, 19, 31};
     for (int i = 0; i < boardNames.size(); ++i) {
         instrument().setVersion(boardNames.at(i).first, versions.at(i));
@@ -193,7 +205,7 @@ void tst_cli::startTool(const QStringList& arguments, ReportWriter::Style style)
     outputBuffer.open(QIODevice::WriteOnly);
     errorBuffer.open(QIODevice::WriteOnly);
     exitCode = -1;
-    tool = std::make_unique<CliTool>(&outputBuffer, &errorBuffer, style);
+    tool = std::make_unique<CliTool>(&outputBuffer, &errorBuffer, style, timing);
     connect(tool.get(), &CliTool::finished, this, [this](int code) {
         exitCode = code;
         messagesAtExit = instrument().messages().size();
@@ -245,7 +257,8 @@ QString tst_cli::writeFile(const QString& name, const QByteArray& contents) cons
 
 bool tst_cli::nothingMoreSent()
 {
-    QTest::qWait(300);
+    // Longer than any time-out after which the engine or the link would send again.
+    QTest::qWait(3 * std::max(timing.requestTimeout, timing.watchdogTimeout));
     return instrument().messages().size() == messagesAtExit;
 }
 
@@ -577,7 +590,12 @@ void tst_cli::olderImage()
 // Ctrl-C in the middle of a transfer stops sending at once and names the boards it leaves.
 void tst_cli::interruptMidTransfer()
 {
-    startTool({"update"});
+    // A sensor image long enough to be stopped in the middle of.
+    TestImage longer("KSENS", "v2.3");
+    longer.codeLines = 120;
+    startTool({"update", "--firmware", "sensors=" + writeFile("longer.hex", longer.file()),
+               "--firmware", "terminal=" + folder.filePath("terminal.hex"), "--firmware",
+               "mainboard=" + folder.filePath("mainboard.hex")});
     QVERIFY(waitUntil([] { return messagesWithCode('\x03') >= 50; }, 10000));
     std::raise(SIGINT);
     QCOMPARE(waitForExit(2000), 130);
@@ -600,7 +618,7 @@ void tst_cli::interruptWhileWaiting()
 {
     instrument().unplug();
     startTool({"versions", "--wait", "20"});
-    QTest::qWait(100);
+    QCOMPARE(exitCode, -1); // waiting
     std::raise(SIGINT);
     QCOMPARE(waitForExit(1000), 130);
     QCOMPARE(errors(), QString("Canceled.\n"));
@@ -613,7 +631,7 @@ void tst_cli::noInstrument_data()
     QTest::addColumn<int>("expectedExit");
     QTest::addColumn<QString>("reason");
 
-    QTest::newRow("not plugged in") << false << 0 << 3 << "No instrument found within 0.8 s.";
+    QTest::newRow("not plugged in") << false << 0 << 3 << "No instrument found within 0.3 s.";
     QTest::newRow("every board silent")
         << true << 0 << 3 << "The instrument was found, but none of its boards answered";
     QTest::newRow("user may not open it")
@@ -644,8 +662,9 @@ void tst_cli::noInstrument()
     }
     QElapsedTimer clock;
     clock.start();
-    QCOMPARE(runTool({"update", "--wait", "0.8"}, 3000), expectedExit);
-    QVERIFY(clock.elapsed() >= 750);
+    QCOMPARE(runTool({"update", "--wait", "0.3"}, 3000), expectedExit);
+    // The whole wait, less the few per cent a coarse timer may fire early.
+    QVERIFY(clock.elapsed() >= 300 * 9 / 10);
     QVERIFY2(errors().startsWith(reason), qPrintable(errors()));
     for (const auto& board : boardNames) {
         QVERIFY(onlyAskedForVersion(board.first));

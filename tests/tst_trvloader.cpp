@@ -1,6 +1,7 @@
 // The main window's frame: its widgets, its first look, the row helpers,
 // the style sheet, and how it opens and closes.
 
+#include "boardtable.h"
 #include "instrument.h"
 #include "stylesheet.h"
 #include "trvloader.h"
@@ -48,6 +49,7 @@ private slots:
     void showStateFormat();
     void partName_data();
     void partName();
+    void rowTextsFollowBoardTable();
     void repolishShowsDoneChunk();
 
     void showReturnsToSimpleMode();
@@ -260,6 +262,28 @@ void tst_trvloader::partName()
     QFETCH(int, part);
     QFETCH(QString, name);
     QCOMPARE(::partName(static_cast<trvInterface::PartType>(part)), name);
+}
+
+// The form names the rows and their groups as the board table does: a board
+// alone in its group shows its image's part code, the group its name above.
+void tst_trvloader::rowTextsFollowBoardTable()
+{
+    Window window;
+    const QString headers[] = {"headerSensor", "headerTerminal", "headerMainboard"};
+    for (BoardTable::Group group : BoardTable::groups()) {
+        QCOMPARE(child<QLabel>(window, headers[group])->text(), BoardTable::groupName(group));
+    }
+    for (trvInterface::PartType part : allBoards) {
+        const BoardTable::Group group = BoardTable::groupOf(part);
+        const QString expected = BoardTable::boardsOf(group).size() == 1
+                                     ? BoardTable::partCode(group)
+                                     : BoardTable::rowName(part);
+        QCOMPARE(child<QCheckBox>(window, "check" + boardSuffix(part))->text(), expected);
+    }
+    QCOMPARE(allBoards, BoardTable::boards());
+    QCOMPARE(BoardTable::rowName(trvInterface::Terminal), BoardTable::groupName(BoardTable::Terminal));
+    QCOMPARE(BoardTable::rowName(trvInterface::Mainboard),
+             BoardTable::groupName(BoardTable::Mainboard));
 }
 
 void tst_trvloader::repolishShowsDoneChunk()

@@ -1,16 +1,22 @@
 // The window on the emulated instrument: connecting and the boards' versions,
-// the watchdog, advanced mode, the licence box, and whole updates.
+// the watchdog, advanced mode, the licence box, and whole updates. Short
+// waits throughout; small images wherever the built-in images' size is not
+// the point, and one whole update of the built-in images.
 
 #include "instrument.h"
+#include "testimage.h"
 #include "trvloader.h"
+#include "trvtiming.h"
 #include "windowtesting.h"
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QFile>
 #include <QLabel>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QToolButton>
 #include <QtTest>
 
@@ -72,8 +78,13 @@ private slots:
     void refusedOpenIsExplained();
 
 private:
+    // Builds the window with the test's timing.
+    void makeWindow();
     // Builds and shows the window and waits until every answering board is enabled.
     void connectWindow(int answeringBoards = 7);
+    // Loads small images, at the built-in images' versions, through the load
+    // buttons of advanced mode; leaves the mode as it was.
+    void useSmallImages();
     QWidget* widget(const QString& name) { return child<QWidget>(*window, name); }
     QProgressBar* bar(const QString& name) { return child<QProgressBar>(*window, name); }
     QCheckBox* box(trvInterface::PartType part)
@@ -97,17 +108,58 @@ private:
     QString runUpdate(int timeout);
 
     QScopedPointer<trvLoader> window;
+    trvTiming timing;
+    QTemporaryDir folder;
 };
 
 void tst_trvloader_device::initTestCase()
 {
     QApplication::setQuitOnLastWindowClosed(false);
     QVERIFY(applyStyleSheet());
+    QVERIFY(folder.isValid());
+    const QList<QPair<QByteArray, QByteArray>> images = {
+        {"KZENT", "v3.3"}, {"KTERM", "v2.1"}, {"KSENS", "v1.9"}};
+    for (const auto& image : images) {
+        QFile file(folder.filePath(image.first + ".hex"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QVERIFY(file.write(TestImage(image.first, image.second).file()) > 0);
+    }
+
+    timing.watchdogTimeout = 40;
+    timing.requestTimeout = 100;
+    timing.restartWait = 20;
+    timing.reconnectTimeout = 1000;
+    timing.verifyTimeout = 100;
 }
 
 void tst_trvloader_device::init()
 {
     sim::instrument().reset();
+    // Back within the engine's short wait for its return.
+    sim::instrument().setMainboardRestartTime(timing.restartWait * 2);
+}
+
+void tst_trvloader_device::makeWindow()
+{
+    window.reset(new trvLoader(nullptr, timing));
+}
+
+void tst_trvloader_device::useSmallImages()
+{
+    const bool advanced = widget("controlWidget")->isVisible();
+    if (!advanced) {
+        clickAdvanced();
+    }
+    const QStringList seen = answerDialogs(
+        [&] { QTest::mouseClick(widget("loadSensor"), Qt::LeftButton); },
+        {choose(folder.path(), {"KZENT.hex", "KTERM.hex", "KSENS.hex"}),
+         press(QMessageBox::Yes), press(QMessageBox::Yes), press(QMessageBox::Yes)});
+    QCOMPARE(seen.size(), 4);
+    QVERIFY2(child<QLabel>(*window, "fileStateSensor")->text().contains("Byte"),
+             qPrintable(child<QLabel>(*window, "fileStateSensor")->text()));
+    if (!advanced) {
+        clickAdvanced();
+    }
 }
 
 void tst_trvloader_device::cleanup()
@@ -119,7 +171,7 @@ void tst_trvloader_device::cleanup()
 
 void tst_trvloader_device::connectWindow(int answeringBoards)
 {
-    window.reset(new trvLoader);
+    makeWindow();
     window->show();
     QVERIFY(QTest::qWaitForWindowActive(window.data()));
     QVERIFY(waitUntil([&] { return enabledBoxes() == answeringBoards; }, 2000));
@@ -134,9 +186,13 @@ QString tst_trvloader_device::runUpdate(int timeout)
 
 void tst_trvloader_device::connectAsksEveryBoard()
 {
-    sim::instrument().setReplyLatency(100, 100);
+    // Every answer comes late, but well within the watchdog's time: the
+    // instrument's own, so that a busy machine leaves room between the two.
+    const trvTiming instruments;
+    const int latency = instruments.watchdogTimeout / 3;
+    sim::instrument().setReplyLatency(latency, latency);
     sim::instrument().setVersion(sim::Terminal, 12);
-    window.reset(new trvLoader);
+    window.reset(new trvLoader(nullptr, instruments));
     window->show();
 
     // Connected: the update area opens at once, the boards only as they answer.
@@ -153,8 +209,8 @@ void tst_trvloader_device::connectAsksEveryBoard()
     QCOMPARE(child<QLabel>(*window, "fileStateSensor")->text(),
              QString("KSENS-v1.9.hex (Feb  9 2016 10:21:05,  89 kB)"));
 
-    // Answered within 300 ms: the watchdog leaves the link alone.
-    run(400);
+    // Answered in time: the watchdog leaves the link alone.
+    run(instruments.watchdogTimeout + latency);
     QCOMPARE(versionRequests(), 7);
     QCOMPARE(sim::instrument().messages().mid(0, 7),
              QList<QByteArray>({"\x01\x06", "\x01\x01", "\x01\x02", "\x01\x03", "\x01\x04",
@@ -170,7 +226,7 @@ void tst_trvloader_device::onlyAnsweringBoardsEnabled()
         sim::instrument().setFaults(board, absent);
     }
     connectWindow(2);
-    run(400);
+    run(timing.watchdogTimeout * 3);
     QVERIFY(box(trvInterface::Sensor3)->isEnabled());
     QVERIFY(box(trvInterface::Mainboard)->isEnabled());
     QCOMPARE(enabledBoxes(), 2);
@@ -196,10 +252,10 @@ void tst_trvloader_device::replyNamingNoBoard()
         sim::instrument().setFaults(sim::Board(part), silent);
     }
     sim::instrument().injectReport(QByteArray("\x01") + board + '\x0F');
-    window.reset(new trvLoader);
+    makeWindow();
     window->show();
     QVERIFY(waitUntil([&] { return widget("mainControl")->isEnabled(); }, 2000));
-    run(500);
+    run(timing.watchdogTimeout * 3);
     QCOMPARE(versionRequests(), 7);
     QCOMPARE(enabledBoxes(), 0);
     for (trvInterface::PartType part : allBoards) {
@@ -215,7 +271,7 @@ void tst_trvloader_device::silentInstrumentIsReopened()
     for (trvInterface::PartType part : allBoards) {
         sim::instrument().setFaults(sim::Board(part), silent);
     }
-    window.reset(new trvLoader);
+    makeWindow();
     window->show();
 
     // Each drop disables the update area, each reopen enables it again.
@@ -229,7 +285,7 @@ void tst_trvloader_device::silentInstrumentIsReopened()
     sim::instrument().setFaults(sim::Sensor2, sim::BoardFaults());
     QVERIFY(waitUntil([&] { return box(trvInterface::Sensor2)->isEnabled(); }, 2000));
     const int requests = versionRequests();
-    run(500);
+    run(timing.watchdogTimeout * 3);
     QCOMPARE(versionRequests(), requests);
 }
 
@@ -249,8 +305,8 @@ void tst_trvloader_device::unplugAndReplug()
     sim::instrument().setFaults(sim::Sensor1, absent);
     sim::instrument().setVersion(sim::Terminal, 14);
     sim::instrument().plug();
-    QVERIFY(waitUntil([&] { return versionLabel(trvInterface::Terminal) == "v1.4"; }, 2000));
-    run(100);
+    QVERIFY(waitUntil([&] { return enabledBoxes() == 6; }, 2000));
+    QCOMPARE(versionLabel(trvInterface::Terminal), QString("v1.4"));
     QCOMPARE(versionLabel(trvInterface::Sensor1), QString());
     QVERIFY(!box(trvInterface::Sensor1)->isEnabled());
     QCOMPARE(enabledBoxes(), 6);
@@ -274,7 +330,7 @@ void tst_trvloader_device::advancedModeResizes()
 void tst_trvloader_device::licenceBox()
 {
     sim::instrument().unplug();
-    window.reset(new trvLoader);
+    makeWindow();
     window->show();
     QVERIFY(QTest::qWaitForWindowExposed(window.data()));
 
@@ -365,6 +421,7 @@ void tst_trvloader_device::advancedModeUpdatesCheckedBoards()
 {
     connectWindow();
     clickAdvanced();
+    useSmallImages();
     for (trvInterface::PartType part :
          {trvInterface::Sensor2, trvInterface::Sensor4, trvInterface::Terminal}) {
         QTest::mouseClick(box(part), Qt::LeftButton);
@@ -427,6 +484,7 @@ void tst_trvloader_device::failureStopsTheUpdate()
     notReady.notReady = true;
     sim::instrument().setFaults(sim::Terminal, notReady);
     connectWindow();
+    useSmallImages();
 
     const QString failure = "Firmware update mode could not be startet";
     QCOMPARE(runUpdate(60000), "Control Panel: " + failure);
@@ -441,7 +499,7 @@ void tst_trvloader_device::failureStopsTheUpdate()
     QCOMPARE(bar("progressMainboard")->format(), QString());
     QCOMPARE(bar("progressMainboard")->value(), 0);
 
-    run(300);
+    run(timing.requestTimeout * 3);
     QCOMPARE(sim::instrument().updateMessagesReceived(sim::Mainboard), 0);
     QCOMPARE(sim::instrument().version(sim::Mainboard), 10);
 }
@@ -544,6 +602,7 @@ void tst_trvloader_device::confirmedDowngrade()
     sim::instrument().setVersion(sim::Terminal, 30);
     connectWindow();
     clickAdvanced();
+    useSmallImages();
     QTest::mouseClick(box(trvInterface::Terminal), Qt::LeftButton);
 
     QString ended;
@@ -563,7 +622,7 @@ void tst_trvloader_device::refusedOpenIsExplained()
     const QString refused = UsbHid::refusalDescription(EACCES);
     QStringList seen = answerDialogs(
         [&] {
-            window.reset(new trvLoader);
+            makeWindow();
             window->show();
             waitUntil([&] { return bar("totalProgress")->format() == refused; }, 2000);
             run(500); // the cause stays: no second box

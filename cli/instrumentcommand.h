@@ -1,0 +1,49 @@
+#pragma once
+
+#include "exitcode.h"
+
+#include <QJsonObject>
+#include <QObject>
+#include <QString>
+
+class InstrumentSession;
+class ReportWriter;
+
+// A command that talks to the instrument: it waits for it through the
+// instrument session, and ends once, with the session closed, the error told
+// and the result object written.
+class InstrumentCommand : public QObject
+{
+    Q_OBJECT
+
+public:
+    // The writer and the instrument are borrowed and must outlive the command.
+    InstrumentCommand(const QString& command, ReportWriter* writer, InstrumentSession* session,
+                      int waitMilliseconds, QObject* parent = nullptr);
+
+    // Starts waiting for the instrument.
+    void start();
+    // Ctrl-C.
+    virtual void interrupt() = 0;
+
+signals:
+    void finished(int exitCode);
+
+protected:
+    // Says that the tool waits for the instrument.
+    virtual void announceWait() = 0;
+    // The instrument is there and its boards have answered.
+    virtual void instrumentReady() = 0;
+    // Ends the command, the first time only: closes the session, tells the
+    // error (when there is one) and writes the result with the command's details.
+    void end(ExitCode::Code code, const QString& error, const QJsonObject& details = QJsonObject());
+    bool isOver() const;
+
+    ReportWriter* report;
+    InstrumentSession* instrument;
+    const int waitTime;
+
+private:
+    const QString commandName;
+    bool over = false;
+};

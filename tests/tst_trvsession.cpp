@@ -1,0 +1,385 @@
+// The instrument session on the emulated instrument: the connection life and
+// its watchdog, the board groups' images, and the plan of an update.
+
+#include "boardtable.h"
+#include "hexreader.h"
+#include "instrument.h"
+#include "testimage.h"
+#include "trvinterface.h"
+#include "trvsession.h"
+#include "trvupdatesequence.h"
+#include "waiting.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+using PartType = trvInterface::PartType;
+using PartList = QList<trvInterface::PartType>;
+using VersionMap = QMap<int, int>; // board: version in tenths, -1: silent
+
+Q_DECLARE_METATYPE(VersionMap)
+
+class tst_trvSession : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void boardTable();
+    void everyConnectAsksAllBoards();
+    void watchdogDropsSilentConnect_data();
+    void watchdogDropsSilentConnect();
+    void watchdogKeepsAnsweredConnect();
+    void builtInImages();
+    void imagesMatchedByPartCode_data();
+    void imagesMatchedByPartCode();
+    void plan_data();
+    void plan();
+    void planStartsTheUpdate();
+
+private:
+    // Opens the emulated instrument and waits until its answering boards have answered.
+    void connectInstrument();
+    // An image of the test-image builder, read from a file.
+    HexReader testImage(const QByteArray& part, const QByteArray& version);
+
+    trvTiming timing;
+    QTemporaryDir folder;
+    std::unique_ptr<trvInterface> device;
+    std::unique_ptr<trvSession> session;
+};
+
+void tst_trvSession::init()
+{
+    sim::instrument().reset();
+    sim::instrument().setBoardRestartTime(0);
+    sim::instrument().setMainboardRestartTime(0);
+    timing = trvTiming();
+    timing.watchdogTimeout = 40;
+    timing.requestTimeout = 100;
+    timing.restartWait = 10;
+    timing.reconnectTimeout = 500;
+    timing.verifyTimeout = 100;
+    device = std::make_unique<trvInterface>();
+    session = std::make_unique<trvSession>(device.get(), timing);
+}
+
+void tst_trvSession::cleanup()
+{
+    session.reset();
+    device.reset();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+void tst_trvSession::connectInstrument()
+{
+    QSignalSpy connected(session.get(), &trvSession::connected);
+    device->setAutoconnect(true);
+    QVERIFY(connected.count() > 0 || connected.wait(1000));
+    // Boards answer within one request time-out or not at all.
+    QVERIFY(waitUntil(
+        [&] {
+            for (PartType board : BoardTable::boards()) {
+                const sim::BoardFaults faults = sim::instrument().faults(sim::Board(board));
+                if (!faults.silent && !faults.absent && !session->hasAnswered(board)) {
+                    return false;
+                }
+            }
+            return true;
+        },
+        timing.requestTimeout * 10));
+}
+
+HexReader tst_trvSession::testImage(const QByteArray& part, const QByteArray& version)
+{
+    const QString path = folder.filePath(QString("%1-%2.hex").arg(part, version));
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(TestImage(part, version).file()) < 0) {
+        qFatal("cannot write %s", qPrintable(path));
+    }
+    file.close();
+    HexReader reader;
+    reader.read(path, false);
+    return reader;
+}
+
+// Every board has one command-line name, one row and one group, and every
+// group one part code and a built-in image that is really the group's.
+void tst_trvSession::boardTable()
+{
+    QCOMPARE(BoardTable::boards(), trvUpdateSequence::rowOrder());
+    QStringList names;
+    for (PartType board : BoardTable::boards()) {
+        names << BoardTable::commandName(board);
+        QVERIFY(BoardTable::boardsOf(BoardTable::groupOf(board)).contains(board));
+        QCOMPARE(BoardTable::groupName(board), BoardTable::groupName(BoardTable::groupOf(board)));
+    }
+    QCOMPARE(names, QStringList({"sensor5", "sensor1", "sensor2", "sensor3", "sensor4",
+                                 "terminal", "mainboard"}));
+    QCOMPARE(BoardTable::rowName(trvInterface::Sensor5), QString("Keys 12-20"));
+    QCOMPARE(BoardTable::rowName(trvInterface::Mainboard), QString("Main Board"));
+    QVERIFY(BoardTable::commandName(trvInterface::NoPart).isEmpty());
+    QVERIFY(BoardTable::rowName(PartType(8)).isEmpty());
+
+    for (BoardTable::Group group : BoardTable::groups()) {
+        BoardTable::Group found = BoardTable::Mainboard;
+        QVERIFY(BoardTable::groupOfPartCode(BoardTable::partCode(group), &found));
+        QCOMPARE(found, group);
+        QVERIFY(BoardTable::groupOfName(BoardTable::commandName(group), &found));
+        QCOMPARE(found, group);
+        QCOMPARE(BoardTable::groupOf(BoardTable::boardFor(group)), group);
+    }
+    BoardTable::Group none = BoardTable::Terminal;
+    QVERIFY(!BoardTable::groupOfPartCode("KXXXX", &none));
+    QVERIFY(!BoardTable::groupOfName("sensor1", &none));
+    QCOMPARE(none, BoardTable::Terminal);
+}
+
+// Each connect asks all seven boards, forgets what the last one heard, and
+// says once when all seven have answered.
+void tst_trvSession::everyConnectAsksAllBoards()
+{
+    QSignalSpy all(session.get(), &trvSession::allAnswered);
+    QSignalSpy reported(session.get(), &trvSession::versionReported);
+    sim::instrument().setVersion(sim::Terminal, 12);
+    connectInstrument();
+    QTRY_COMPARE(all.count(), 1);
+    QCOMPARE(reported.count(), 7);
+    QVERIFY(session->isConnected());
+    QCOMPARE(session->reportedVersion(trvInterface::Terminal), QString("v1.2"));
+    QCOMPARE(session->reportedVersion(trvInterface::Sensor3), QString("v1.0"));
+
+    // Asking again reports again, but all seven have answered already.
+    session->askVersions();
+    QTRY_COMPARE(reported.count(), 14);
+    QCOMPARE(all.count(), 1);
+
+    // Unplugged: what was heard stays until the next connect.
+    QSignalSpy disconnected(session.get(), &trvSession::disconnected);
+    QSignalSpy connected(session.get(), &trvSession::connected);
+    sim::instrument().setFaults(sim::Sensor3, {true});
+    sim::instrument().unplug();
+    QVERIFY(disconnected.wait(1000));
+    QVERIFY(!session->isConnected());
+    QVERIFY(session->hasAnswered(trvInterface::Sensor3));
+    sim::instrument().plug();
+    QVERIFY(connected.wait(1000));
+    QVERIFY(!session->hasAnswered(trvInterface::Sensor3));
+    QTRY_VERIFY(session->hasAnswered(trvInterface::Mainboard));
+    QTRY_VERIFY(session->hasAnswered(trvInterface::Sensor2));
+    QVERIFY(!session->hasAnswered(trvInterface::Sensor3));
+    QCOMPARE(all.count(), 1);
+}
+
+// A connect that nobody answers is dropped after the watchdog's time, no
+// sooner, and made again: with a short time, and once with the instrument's.
+void tst_trvSession::watchdogDropsSilentConnect_data()
+{
+    QTest::addColumn<bool>("instruments");
+    QTest::newRow("short") << false;
+    QTest::newRow("the instrument's") << true;
+}
+
+void tst_trvSession::watchdogDropsSilentConnect()
+{
+    QFETCH(bool, instruments);
+    if (instruments) {
+        timing = trvTiming();
+        session->setTiming(timing);
+    }
+    sim::BoardFaults silent;
+    silent.silent = true;
+    for (PartType board : BoardTable::boards()) {
+        sim::instrument().setFaults(sim::Board(board), silent);
+    }
+    QSignalSpy connected(session.get(), &trvSession::connected);
+    QSignalSpy disconnected(session.get(), &trvSession::disconnected);
+    QElapsedTimer sinceConnect;
+    qint64 connectLasted = -1; // ns, of the first connect
+    connect(session.get(), &trvSession::connected, [&] { sinceConnect.start(); });
+    connect(session.get(), &trvSession::disconnected, [&] {
+        if (connectLasted < 0) {
+            connectLasted = sinceConnect.nsecsElapsed();
+        }
+    });
+    device->setAutoconnect(true);
+    QVERIFY(connected.wait(1000));
+    QVERIFY(disconnected.wait(timing.watchdogTimeout * 20));
+    QVERIFY(connectLasted >= qint64(timing.watchdogTimeout) * 1000000);
+    QTRY_COMPARE(connected.count(), 2);
+}
+
+// One board's answer is enough to keep the connect.
+void tst_trvSession::watchdogKeepsAnsweredConnect()
+{
+    sim::BoardFaults silent;
+    silent.silent = true;
+    for (PartType board : BoardTable::boards()) {
+        if (board != trvInterface::Terminal) {
+            sim::instrument().setFaults(sim::Board(board), silent);
+        }
+    }
+    QSignalSpy disconnected(session.get(), &trvSession::disconnected);
+    connectInstrument();
+    QVERIFY(session->hasAnswered(trvInterface::Terminal));
+    run(timing.watchdogTimeout * 3);
+    QCOMPARE(disconnected.count(), 0);
+    QVERIFY(session->isConnected());
+}
+
+void tst_trvSession::builtInImages()
+{
+    QVERIFY(!session->imagesUsable());
+    BoardTable::Group failed = BoardTable::Terminal;
+    QVERIFY(session->readBuiltInImages(&failed));
+    QCOMPARE(failed, BoardTable::Terminal);
+    QVERIFY(session->imagesUsable());
+    for (BoardTable::Group group : BoardTable::groups()) {
+        QCOMPARE(session->image(group).part, BoardTable::partCode(group));
+        QVERIFY(session->imageFile(group).isEmpty());
+    }
+    QCOMPARE(&session->imageFor(trvInterface::Sensor5), &session->image(BoardTable::Sensors));
+}
+
+// A file goes to the group its part code names, and only there; reading the
+// built-in images again replaces it.
+void tst_trvSession::imagesMatchedByPartCode_data()
+{
+    QTest::addColumn<QByteArray>("part");
+    QTest::addColumn<int>("group"); // -1: none
+
+    QTest::newRow("sensor boards") << QByteArray("KSENS") << int(BoardTable::Sensors);
+    QTest::newRow("control panel") << QByteArray("KTERM") << int(BoardTable::Terminal);
+    QTest::newRow("main board") << QByteArray("KZENT") << int(BoardTable::Mainboard);
+    QTest::newRow("another instrument's") << QByteArray("KOTHR") << -1;
+    QTest::newRow("lower case") << QByteArray("ksens") << -1;
+}
+
+void tst_trvSession::imagesMatchedByPartCode()
+{
+    QFETCH(QByteArray, part);
+    QFETCH(int, group);
+
+    QVERIFY(session->readBuiltInImages());
+    const HexReader file = testImage(part, "v7.7");
+    QCOMPARE(file.state, HexReader::FileOk);
+    QCOMPARE(session->useImage(file, "chosen.hex"), group >= 0);
+    for (BoardTable::Group each : BoardTable::groups()) {
+        const bool replaced = each == group;
+        QCOMPARE(session->image(each).version == "v7.7", replaced);
+        QCOMPARE(session->imageFile(each), replaced ? QString("chosen.hex") : QString());
+    }
+    QVERIFY(session->readBuiltInImages());
+    QVERIFY(session->imageFile(BoardTable::Group(qMax(group, 0))).isEmpty());
+}
+
+void tst_trvSession::plan_data()
+{
+    QTest::addColumn<VersionMap>("installed"); // boards other than v1.0
+    QTest::addColumn<QByteArray>("sensorImage");
+    QTest::addColumn<PartList>("asked");
+    QTest::addColumn<PartList>("boards");
+    QTest::addColumn<QList<PartList>>("steps");
+    QTest::addColumn<PartList>("silent");
+    QTest::addColumn<PartList>("older");
+    QTest::addColumn<bool>("allCurrent");
+
+    const PartList all = BoardTable::boards();
+    const PartList sensors = BoardTable::boardsOf(BoardTable::Sensors);
+    const QList<PartList> threeSteps = {sensors, {trvInterface::Terminal},
+                                        {trvInterface::Mainboard}};
+
+    QTest::newRow("all boards, all older") << VersionMap() << QByteArray("v1.1") << all << all
+                                           << threeSteps << PartList() << PartList() << false;
+    QTest::newRow("all boards current")
+        << VersionMap{{trvInterface::Terminal, 11}, {trvInterface::Mainboard, 11}}
+        << QByteArray("v1.0") << all << all << threeSteps << PartList() << PartList() << true;
+    QTest::newRow("one board runs newer firmware")
+        << VersionMap{{trvInterface::Sensor2, 20}} << QByteArray("v1.1") << all << all
+        << threeSteps << PartList() << PartList{trvInterface::Sensor2} << false;
+    QTest::newRow("a silent board is left out")
+        << VersionMap{{trvInterface::Sensor4, -1}} << QByteArray("v1.1")
+        << PartList{trvInterface::Mainboard, trvInterface::Sensor4, trvInterface::Sensor5}
+        << PartList{trvInterface::Sensor5, trvInterface::Mainboard}
+        << QList<PartList>{{trvInterface::Sensor5}, {trvInterface::Mainboard}}
+        << PartList{trvInterface::Sensor4} << PartList() << false;
+    QTest::newRow("only silent boards asked for")
+        << VersionMap{{trvInterface::Terminal, -1}} << QByteArray("v1.1")
+        << PartList{trvInterface::Terminal} << PartList() << QList<PartList>()
+        << PartList{trvInterface::Terminal} << PartList() << false;
+    QTest::newRow("nothing asked for") << VersionMap() << QByteArray("v1.0") << PartList()
+                                       << PartList() << QList<PartList>() << PartList()
+                                       << PartList() << false;
+    QTest::newRow("current only where asked")
+        << VersionMap{{trvInterface::Sensor1, 11}} << QByteArray("v1.0")
+        << PartList{trvInterface::Sensor3, trvInterface::Sensor5}
+        << PartList{trvInterface::Sensor5, trvInterface::Sensor3}
+        << QList<PartList>{{trvInterface::Sensor5, trvInterface::Sensor3}} << PartList()
+        << PartList() << true;
+    QTest::newRow("unreadable version is not current")
+        << VersionMap() << QByteArray("1.0") << sensors << sensors << QList<PartList>{sensors}
+        << PartList() << PartList() << false;
+}
+
+void tst_trvSession::plan()
+{
+    QFETCH(VersionMap, installed);
+    QFETCH(QByteArray, sensorImage);
+    QFETCH(PartList, asked);
+    QFETCH(PartList, boards);
+    QFETCH(QList<PartList>, steps);
+    QFETCH(PartList, silent);
+    QFETCH(PartList, older);
+    QFETCH(bool, allCurrent);
+
+    for (auto it = installed.cbegin(); it != installed.cend(); ++it) {
+        if (it.value() < 0) {
+            sim::BoardFaults faults;
+            faults.silent = true;
+            sim::instrument().setFaults(sim::Board(it.key()), faults);
+        } else {
+            sim::instrument().setVersion(sim::Board(it.key()), it.value());
+        }
+    }
+    QVERIFY(session->useImage(testImage("KSENS", sensorImage), "sensors.hex"));
+    QVERIFY(session->useImage(testImage("KTERM", "v1.1"), "terminal.hex"));
+    QVERIFY(session->useImage(testImage("KZENT", "v1.1"), "mainboard.hex"));
+    connectInstrument();
+
+    const trvSession::Plan plan = session->plan(asked);
+    QCOMPARE(plan.boards, boards);
+    QCOMPARE(plan.steps, steps);
+    QCOMPARE(plan.steps.size(), trvUpdateSequence::stepsFor(boards));
+    QCOMPARE(plan.silent, silent);
+    QCOMPARE(plan.older, older);
+    QCOMPARE(plan.allCurrent, allCurrent);
+}
+
+// The plan's boards are what the update installs, with the session's timing.
+void tst_trvSession::planStartsTheUpdate()
+{
+    QVERIFY(session->useImage(testImage("KTERM", "v1.3"), "terminal.hex"));
+    QVERIFY(session->useImage(testImage("KSENS", "v1.4"), "sensors.hex"));
+    connectInstrument();
+    QCOMPARE(session->sequence()->timing().watchdogTimeout, timing.watchdogTimeout);
+
+    QVERIFY(!session->start(session->plan({})));
+    const trvSession::Plan plan = session->plan({trvInterface::Terminal, trvInterface::Sensor2});
+    QSignalSpy done(session->sequence(), &trvUpdateSequence::done);
+    QVERIFY(session->start(plan));
+    QVERIFY(!session->start(plan));
+    QVERIFY(done.wait(timing.requestTimeout * 50));
+    QCOMPARE(sim::instrument().version(sim::Terminal), 13);
+    QCOMPARE(sim::instrument().version(sim::Sensor2), 14);
+    QCOMPARE(sim::instrument().version(sim::Sensor1), 10);
+}
+
+QTEST_GUILESS_MAIN(tst_trvSession)
+#include "tst_trvsession.moc"

@@ -1,0 +1,122 @@
+#pragma once
+
+#include "boardtable.h"
+#include "hexreader.h"
+#include "trvinterface.h"
+#include "trvtiming.h"
+
+#include <QList>
+#include <QMap>
+#include <QObject>
+#include <QString>
+
+class QTimer;
+class trvUpdateSequence;
+
+// What happens between the link to the instrument and an update, the same for
+// the window and the command line: on every connect all seven boards are asked
+// for their versions, and a connect that no board answers within the timing's
+// watchdogTimeout is dropped, so that the link makes it again; the versions the
+// boards reported since; the firmware image of each board group; and the plan
+// of an update of the boards asked for, which the front end turns into its
+// question or its messages before it starts the update.
+class trvSession : public QObject
+{
+    Q_OBJECT
+
+public:
+    using PartType = trvInterface::PartType;
+    using Group = BoardTable::Group;
+
+    // What an update of the boards asked for would do, and what deserves a
+    // word before it starts. All lists are in the order of the window's rows.
+    struct Plan
+    {
+        // The boards asked for that have answered since the last connect: the
+        // update's boards.
+        QList<PartType> boards;
+        // The update's steps in order, each with its boards.
+        QList<QList<PartType>> steps;
+        // Boards asked for that have not answered since the last connect; left out.
+        QList<PartType> silent;
+        // Boards of the update that run newer firmware than their image.
+        QList<PartType> older;
+        // Every board of the update already runs its image's version (false
+        // when the update has no board).
+        bool allCurrent = false;
+    };
+
+    // The protocol object is borrowed and must outlive the session.
+    explicit trvSession(trvInterface* device, const trvTiming& timing = trvTiming(),
+                        QObject* parent = nullptr);
+    ~trvSession() override;
+
+    trvInterface* device() const;
+    // The update of the boards, on the session's images and timing.
+    trvUpdateSequence* sequence() const;
+    // The waits of the watchdog and of every update; the defaults are the instrument's.
+    void setTiming(const trvTiming& waits);
+    const trvTiming& timing() const;
+
+    // --- The connection
+    bool isConnected() const;
+    // Whether the board has answered since the last connect, and with what.
+    bool hasAnswered(PartType board) const;
+    QString reportedVersion(PartType board) const;
+    // Asks all seven boards for their versions again.
+    void askVersions();
+    // Whether the update is in the main board's restart, when the instrument
+    // is away from USB on purpose.
+    bool mainboardRestarting() const;
+
+    // --- The firmware images, one per board group
+    // Reads the program's own image of every group. False when one of them is
+    // not usable or carries another group's part code; failed then names the
+    // first such group.
+    bool readBuiltInImages(Group* failed = nullptr);
+    const HexReader& image(Group group) const;
+    const HexReader& imageFor(PartType board) const;
+    // The file the group's image was read from; empty for the built-in one.
+    QString imageFile(Group group) const;
+    // Whether every group's image is usable.
+    bool imagesUsable() const;
+    // Makes the read file the image of the group its part code names; false,
+    // changing nothing, when the part code fits no group.
+    bool useImage(const HexReader& file, const QString& fileName);
+    // Reads the file as the group's image, whatever it holds; whether it is usable.
+    bool readImage(Group group, const QString& fileName);
+
+    // --- The update
+    Plan plan(const QList<PartType>& asked) const;
+    // Starts the update of the plan's boards; false, doing nothing, while an
+    // update runs or when the plan has no board.
+    bool start(const Plan& plan);
+
+signals:
+    // A connect: the versions of the last one are forgotten, and all seven
+    // boards are asked for theirs right after this returns.
+    void connected();
+    // A connection has ended.
+    void disconnected();
+    // One of the seven boards has answered since the last connect.
+    void versionReported(trvInterface::PartType board, const QString& version);
+    // All seven boards have answered since the last connect.
+    void allAnswered();
+
+private slots:
+    void linkConnected();
+    void linkDisconnected();
+    void firmwareVersion(trvInterface::PartType part, QString version);
+    void watchdogExpired();
+
+private:
+    trvInterface* link;
+    trvTiming waits;
+    HexReader images[3];   // by Group
+    QString imageFiles[3]; // by Group; empty: built-in
+    trvUpdateSequence* updates;
+    QTimer* watchdog;
+    QMap<PartType, QString> versions; // boards that answered since the last connect
+    bool linked = false;
+    bool versionReceived = false; // any answer since the last connect, of any part
+};
