@@ -42,7 +42,7 @@ public:
     // it, EBUSY when it is taken); 0 when the last attempt found no device or
     // opened it.
     int openRefusal() const;
-    // The refusal in words a user understands, and what fixes it.
+    // The refusal in words a user understands, and what fixes it on this system.
     static QString refusalDescription(int errorNumber);
     static QString refusalRemedy(int errorNumber);
 
