@@ -2,14 +2,13 @@
 // benches and firmware build loops.
 
 #include "clitool.h"
+#include "terminaldetection.h"
 
 #include <QCoreApplication>
 #include <QFile>
 #include <QTimer>
 
 #include <cstdio>
-
-#include <unistd.h>
 
 int main(int argc, char* argv[])
 {
@@ -22,7 +21,8 @@ int main(int argc, char* argv[])
     output.open(stdout, QIODevice::WriteOnly | QIODevice::Unbuffered);
     errors.open(stderr, QIODevice::WriteOnly | QIODevice::Unbuffered);
     CliTool tool(&output, &errors,
-                 isatty(STDOUT_FILENO) ? ReportWriter::Terminal : ReportWriter::Lines);
+                 TerminalDetection::standardOutputIsTerminal() ? ReportWriter::Terminal
+                                                               : ReportWriter::Lines);
     QObject::connect(&tool, &CliTool::finished, &QCoreApplication::exit);
     QTimer::singleShot(0, &tool,
                        [&tool, &application] { tool.start(application.arguments().mid(1)); });
