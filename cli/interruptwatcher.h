@@ -2,15 +2,13 @@
 
 #include <QObject>
 
-#include <csignal>
+#include <memory>
 
-class QSocketNotifier;
-
-// Turns Ctrl-C (SIGINT) into a signal on the event loop. The signal handler
-// only writes a byte into a socket pair, the one thing it may safely do; the
-// event loop sees the byte and emits interrupted(). While the watcher lives
-// it replaces the process's SIGINT handling; the previous one comes back when
-// it goes. One watcher at a time.
+// Turns Ctrl-C (SIGINT) into a signal on the event loop: the signal handler
+// only leaves a mark, the one thing it may safely do, and the event loop
+// emits interrupted() when it sees it. While the watcher lives it replaces the
+// process's SIGINT handling; the previous one comes back when it goes. One
+// watcher at a time.
 class InterruptWatcher : public QObject
 {
     Q_OBJECT
@@ -19,8 +17,8 @@ public:
     explicit InterruptWatcher(QObject* parent = nullptr);
     ~InterruptWatcher() override;
 
-    // Whether Ctrl-C is being watched (false when the socket pair or the
-    // handler could not be set up; Ctrl-C then ends the program at once).
+    // Whether Ctrl-C is being watched (false when the handler could not be
+    // set up; Ctrl-C then ends the program at once).
     bool isWatching() const;
 
 signals:
@@ -30,9 +28,7 @@ private slots:
     void readInterrupts();
 
 private:
-    static void handleSignal(int signal);
+    struct Handling; // this system's handler, its mark and the handling it replaced
 
-    QSocketNotifier* notifier = nullptr;
-    bool watching = false;
-    struct sigaction previous = {}; // the handling before this watcher
+    std::unique_ptr<Handling> handling;
 };

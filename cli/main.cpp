@@ -2,6 +2,7 @@
 // benches and firmware build loops.
 
 #include "clitool.h"
+#include "terminaldetection.h"
 #include "translations.h"
 
 #include <QCoreApplication>
@@ -9,8 +10,6 @@
 #include <QTimer>
 
 #include <cstdio>
-
-#include <unistd.h>
 
 int main(int argc, char* argv[])
 {
@@ -27,7 +26,8 @@ int main(int argc, char* argv[])
     output.open(stdout, QIODevice::WriteOnly | QIODevice::Unbuffered);
     errors.open(stderr, QIODevice::WriteOnly | QIODevice::Unbuffered);
     CliTool tool(&output, &errors,
-                 isatty(STDOUT_FILENO) ? ReportWriter::Terminal : ReportWriter::Lines);
+                 TerminalDetection::standardOutputIsTerminal() ? ReportWriter::Terminal
+                                                               : ReportWriter::Lines);
     QObject::connect(&tool, &CliTool::finished, &QCoreApplication::exit);
     QTimer::singleShot(0, &tool,
                        [&tool, &application] { tool.start(application.arguments().mid(1)); });

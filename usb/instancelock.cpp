@@ -2,9 +2,6 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QStandardPaths>
-
-#include <unistd.h>
 
 InstanceLock::InstanceLock() : InstanceLock(defaultPath()) {}
 
@@ -13,16 +10,6 @@ InstanceLock::InstanceLock(const QString& path) : lockPath(path), lock(path)
     // The tool may run for hours: only the death of its holder frees the
     // lock, never its age.
     lock.setStaleLockTime(0);
-}
-
-QString InstanceLock::defaultPath()
-{
-    // Qt has already said on standard error why it found no runtime folder.
-    const QString runtimeFolder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    if (runtimeFolder.isEmpty()) {
-        return QDir::tempPath() + QStringLiteral("/trvloader-%1.lock").arg(::getuid());
-    }
-    return runtimeFolder + QStringLiteral("/trvloader.lock");
 }
 
 bool InstanceLock::acquire()

@@ -5,14 +5,14 @@
 #include <QString>
 
 // Keeps a second copy of the update tools (the window or the command line) from
-// driving the instrument that one copy already drives: a lock file in the user's
-// runtime folder, taken over from a process that died holding it.
+// driving the instrument that one copy already drives: a lock file of the user's
+// (see defaultPath()), taken over from a process that died holding it.
 class InstanceLock
 {
     Q_DECLARE_TR_FUNCTIONS(InstanceLock)
 
 public:
-    InstanceLock(); // the lock file in QStandardPaths::RuntimeLocation, e.g. "trvloader.lock"
+    InstanceLock(); // the lock file at defaultPath()
     explicit InstanceLock(const QString& path);
 
     // False when another living process holds it, and also when the lock file
@@ -27,8 +27,10 @@ public:
 
     // "The firmware update tool is already running (process %1). ..." and what to do.
     static QString alreadyRunningText(qint64 process);
-    // The lock file when nothing else is asked for: in the runtime folder, or,
-    // where there is none, in the folder for temporary files, named for the user.
+    // The lock file when nothing else is asked for. On the free desktops it is
+    // in the user's runtime folder, or, where there is none, in the shared
+    // folder for temporary files, named for the user; on Windows and macOS in
+    // the user's own folder for temporary files.
     static QString defaultPath();
 
 private:

@@ -32,9 +32,9 @@ public:
     void setProduct(const unsigned short& product);
     // Poll period in milliseconds; 0 or less is ignored.
     void setTimebase(const int& timebase);
-    // When on, the ticks while closed try to open the device: each one where a
-    // device may have come (see HotplugWatch), the first after every close,
-    // and every tick where no watch could be set up.
+    // When on, the ticks while closed try to open the device whenever a
+    // HotplugWatch says a look is due: where device events are watched, each
+    // tick where a device may have come and the first after every close.
     void setAutoconnect(const bool& autoconnect);
 
     // Bytes of messages one report carries, behind its report ID.
@@ -49,7 +49,7 @@ public:
     // it, EBUSY when it is taken); 0 when the last attempt found no device or
     // opened it.
     int openRefusal() const;
-    // The refusal in words a user understands, and what fixes it.
+    // The refusal in words a user understands, and what fixes it on this system.
     static QString refusalDescription(int errorNumber);
     static QString refusalRemedy(int errorNumber);
 
