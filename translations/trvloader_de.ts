@@ -250,26 +250,6 @@ Exit-Codes: siehe trvloader-cli --help.
 <context>
     <name>QObject</name>
     <message>
-        <source>Keys 12-20</source>
-        <translation>Tasten 12-20</translation>
-    </message>
-    <message>
-        <source>Keys 21-42</source>
-        <translation>Tasten 21-42</translation>
-    </message>
-    <message>
-        <source>Keys 43-64</source>
-        <translation>Tasten 43-64</translation>
-    </message>
-    <message>
-        <source>Keys 65-86</source>
-        <translation>Tasten 65-86</translation>
-    </message>
-    <message>
-        <source>Keys 87-108</source>
-        <translation>Tasten 87-108</translation>
-    </message>
-    <message>
         <source>success</source>
         <translation>Erfolg</translation>
     </message>
@@ -370,10 +350,6 @@ Exit-Codes: siehe trvloader-cli --help.
         <translation>eingebaut</translation>
     </message>
     <message>
-        <source>No such kind of board: &quot;%1&quot; (use sensors, terminal or mainboard)</source>
-        <translation>Keine solche Art von Platine: „%1“ (möglich sind sensors, terminal oder mainboard)</translation>
-    </message>
-    <message>
         <source>%1: %2</source>
         <translation>%1: %2</translation>
     </message>
@@ -442,6 +418,18 @@ Exit-Codes: siehe trvloader-cli --help.
     <message>
         <source>Unknown Board</source>
         <translation>Unbekannte Platine</translation>
+    </message>
+    <message>
+        <source>The log %1 cannot be written: its folder cannot be made</source>
+        <translation>Das Protokoll %1 kann nicht geschrieben werden: sein Ordner lässt sich nicht anlegen</translation>
+    </message>
+    <message>
+        <source>The log %1 cannot be written: %2</source>
+        <translation>Das Protokoll %1 kann nicht geschrieben werden: %2</translation>
+    </message>
+    <message>
+        <source>The update history %1 cannot be written: %2</source>
+        <translation>Der Update-Verlauf %1 kann nicht geschrieben werden: %2</translation>
     </message>
 </context>
 <context>
@@ -544,6 +532,10 @@ Mit --allow-older wird es trotzdem installiert.</translation>
     <message>
         <source>Unplug the instrument and plug it in again.</source>
         <translation>Trennen Sie das Instrument vom USB und schließen Sie es wieder an.</translation>
+    </message>
+    <message>
+        <source>Ask the computer&apos;s administrator to let this user use USB devices. Then unplug the instrument and plug it in again.</source>
+        <translation>Bitten Sie die Administration dieses Computers, diesem Benutzer die Verwendung von USB-Geräten zu erlauben. Trennen Sie dann das Instrument vom USB und schließen Sie es wieder an.</translation>
     </message>
 </context>
 <context>
