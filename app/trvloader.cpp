@@ -3,6 +3,7 @@
 #include "boardtable.h"
 #include "ui_trvloader.h"
 
+#include <QAccessible>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDir>
@@ -15,6 +16,7 @@
 #include <QShortcut>
 #include <QShowEvent>
 #include <QStyle>
+#include <QToolButton>
 
 trvLoader::trvLoader(QWidget* parent, const trvTiming& timing)
     : QDialog(parent), device(nullptr), session(nullptr), sequence(nullptr),
@@ -41,6 +43,12 @@ trvLoader::trvLoader(QWidget* parent, const trvTiming& timing)
         {trvInterface::Mainboard, ui->checkMainboard, ui->versionMainboard, ui->progressMainboard,
          ui->fileStateMainboard},
     };
+
+    for (const Row& board : qAsConst(rows)) {
+        nameForAssistiveTechnology(board);
+    }
+    ui->totalProgress->setAccessibleName(tr("Total progress"));
+    setKeyboardOrder();
 
     trvDisconnected();
 
@@ -154,6 +162,65 @@ QCheckBox* trvLoader::partCheckbox(PartType part)
     return board ? board->checkbox : nullptr;
 }
 
+void trvLoader::nameForAssistiveTechnology(const Row& board)
+{
+    const QString rowName = BoardTable::rowName(board.part);
+    const QString groupName = BoardTable::groupName(board.part);
+    board.checkbox->setAccessibleName(rowName);
+    const QString version = board.versionLabel->text();
+    board.versionLabel->setAccessibleName(version.isEmpty()
+                                              ? tr("%1 installed version: unknown").arg(rowName)
+                                              : tr("%1 installed version: %2").arg(rowName, version));
+    board.bar->setAccessibleName(tr("%1 progress").arg(rowName));
+    board.fileStateLabel->setAccessibleName(
+        tr("%1 firmware file: %2").arg(groupName, board.fileStateLabel->text()));
+    loadButton(board.part)->setAccessibleName(tr("Load a firmware file for %1").arg(groupName));
+}
+
+QToolButton* trvLoader::loadButton(PartType part) const
+{
+    switch (part) {
+    case trvInterface::Mainboard:
+        return ui->loadMainboard;
+    case trvInterface::Terminal:
+        return ui->loadTerminal;
+    default:
+        return ui->loadSensor;
+    }
+}
+
+void trvLoader::setKeyboardOrder()
+{
+    QList<QWidget*> order = {ui->advanced, ui->startUpdate};
+    for (const Row& board : qAsConst(rows)) {
+        QToolButton* load = loadButton(board.part);
+        if (!order.contains(load)) {
+            order.append(load);
+        }
+        order.append(board.checkbox);
+    }
+    order.append(ui->frameworkInfo);
+    for (QWidget* widget : qAsConst(order)) {
+        widget->setFocusPolicy(Qt::StrongFocus);
+    }
+    for (int index = 1; index < order.size(); ++index) {
+        setTabOrder(order.at(index - 1), order.at(index));
+    }
+}
+
+void trvLoader::setTotalText(const QString& format)
+{
+    ui->totalProgress->setFormat(format);
+    announce(ui->totalProgress);
+}
+
+void trvLoader::announce(QProgressBar* bar)
+{
+    bar->setAccessibleDescription(bar->text());
+    QAccessibleEvent changed(bar, QAccessible::DescriptionChanged);
+    QAccessible::updateAccessibility(&changed);
+}
+
 QLabel* trvLoader::partVersionLabel(PartType part)
 {
     const Row* board = row(part);
@@ -167,6 +234,7 @@ void trvLoader::showState(PartType part, QString text)
         return;
     }
     bar->setFormat(text.isEmpty() ? QString() : text + " (%p%)");
+    announce(bar);
 }
 
 void trvLoader::showProgress(PartType part, int value)
@@ -230,8 +298,8 @@ void trvLoader::trvDisconnected()
 void trvLoader::showWaiting()
 {
     const int refusal = device ? device->openRefusal() : 0;
-    ui->totalProgress->setFormat(refusal != 0 ? UsbHid::refusalDescription(refusal)
-                                              : QString("Waiting for USB connection"));
+    setTotalText(refusal != 0 ? UsbHid::refusalDescription(refusal)
+                              : QString("Waiting for USB connection"));
 }
 
 void trvLoader::trvConnected()
@@ -246,9 +314,8 @@ void trvLoader::trvConnected()
     }
 
     if (!sequence->isRunning()) {
-        ui->totalProgress->setFormat(session->imagesUsable()
-                                         ? tr("Ready to start firmware update")
-                                         : tr("One or more firmware files are missing"));
+        setTotalText(session->imagesUsable() ? tr("Ready to start firmware update")
+                                             : tr("One or more firmware files are missing"));
         ui->totalProgress->setValue(0);
     }
 }
@@ -339,6 +406,9 @@ void trvLoader::setFileState(const QString& reportedVersion, const HexReader& re
         label->setText(reportedVersion);
     }
     showFirmwareInfo(part, name, date, size);
+    if (const Row* board = row(part)) {
+        nameForAssistiveTechnology(*board);
+    }
 }
 
 void trvLoader::showFirmwareInfo(PartType part, QString name, QString date, int size)
@@ -569,7 +639,7 @@ void trvLoader::nextUpdate()
     total->setProperty("done", true);
     total->setProperty("error", false);
     total->setProperty("working", false);
-    total->setFormat(tr("Firmware update successfull"));
+    setTotalText(tr("Firmware update successfull"));
     repolish(total);
     askVersionsAgain();
 }
@@ -619,11 +689,12 @@ void trvLoader::showState(PartType part, trvUpdater::State state, trvUpdater::Er
         break;
     }
     repolish(bar);
+    announce(bar);
 
     if (part == sequence->currentPart()) {
         const QString text = state == trvUpdater::Failed ? trvUpdater::errorDescription(error)
                                                          : trvUpdater::stateDesription(state);
-        ui->totalProgress->setFormat(partName(part) + ": " + text + " (Total %p%)");
+        setTotalText(partName(part) + ": " + text + " (Total %p%)");
     }
 }
 
@@ -664,7 +735,7 @@ void trvLoader::updateCanceled(trvUpdater::Err err)
     }
 
     QProgressBar* total = ui->totalProgress;
-    total->setFormat(partName(sequence->currentPart()) + ": " + text);
+    setTotalText(partName(sequence->currentPart()) + ": " + text);
     total->setProperty("working", false);
     total->setProperty("error", true);
     total->setValue(total->maximum());

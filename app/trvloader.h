@@ -16,6 +16,7 @@ class QCloseEvent;
 class QKeyEvent;
 class QLabel;
 class QProgressBar;
+class QToolButton;
 class QShortcut;
 class QShowEvent;
 class Ui_trvLoader;
@@ -104,6 +105,19 @@ private:
 
     // The board's row; null for NoPart and values outside 1 to 7.
     Row* row(PartType part);
+    // The button that loads a file for the board's group.
+    QToolButton* loadButton(PartType part) const;
+    // Names the row's widgets for assistive technology by the board they are
+    // for, with what they show now (a screen reader reads the name).
+    void nameForAssistiveTechnology(const Row& board);
+    // The tab order: the update's controls, then each group's load button and
+    // check boxes in the order of the rows, then the licence button.
+    void setKeyboardOrder();
+    // Sets the total bar's text and tells assistive technology.
+    void setTotalText(const QString& format);
+    // Tells assistive technology that the bar's text has changed: it becomes
+    // the bar's description, and a description change is announced.
+    static void announce(QProgressBar* bar);
     QLabel* partVersionLabel(PartType part);
     // The reasons to think twice before the planned update, one line each;
     // empty when the update may start at once.

@@ -791,6 +791,30 @@ passt zu keiner Platine dieses Instruments (Teilecode „%2“).</translation>
         <source>Firmware update successfull</source>
         <translation>Firmware-Update erfolgreich</translation>
     </message>
+    <message>
+        <source>Total progress</source>
+        <translation>Gesamtfortschritt</translation>
+    </message>
+    <message>
+        <source>%1 installed version: unknown</source>
+        <translation>%1, installierte Version: unbekannt</translation>
+    </message>
+    <message>
+        <source>%1 installed version: %2</source>
+        <translation>%1, installierte Version: %2</translation>
+    </message>
+    <message>
+        <source>%1 progress</source>
+        <translation>%1, Fortschritt</translation>
+    </message>
+    <message>
+        <source>%1 firmware file: %2</source>
+        <translation>%1, Firmware-Datei: %2</translation>
+    </message>
+    <message>
+        <source>Load a firmware file for %1</source>
+        <translation>Firmware-Datei für %1 laden</translation>
+    </message>
 </context>
 <context>
     <name>trvUpdater</name>
