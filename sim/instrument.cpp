@@ -446,6 +446,16 @@ bool Instrument::isPlugged() const
     return d->plugged;
 }
 
+int Instrument::boardRestartTime() const
+{
+    return d->boardRestartTime;
+}
+
+int Instrument::mainboardRestartTime() const
+{
+    return d->mainboardRestartTime;
+}
+
 int Instrument::openRefusal() const
 {
     return d->openRefusal;

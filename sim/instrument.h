@@ -101,6 +101,9 @@ public:
     // --- Reading it back
     bool isPlugged() const;
     int openRefusal() const;
+    // The delays in use (ms), as set above or by reset().
+    int boardRestartTime() const;
+    int mainboardRestartTime() const;
     int version(Board board) const;
     BoardFaults faults(Board board) const;
     // The image text the board stored in its last transfer, line by line as received.

@@ -2,6 +2,8 @@
 
 #include "hexreader.h"
 
+#include <QSaveFile>
+
 namespace {
 
 enum RecordType : quint8 {
@@ -63,6 +65,17 @@ QByteArray TestImage::identification() const
     return identificationBlock(PartBlock, part, fullBlocks) +
            identificationBlock(VersionBlock, version, fullBlocks) +
            identificationBlock(DateBlock, date, fullBlocks);
+}
+
+bool TestImage::load(HexReader& reader, const QString& path) const
+{
+    QSaveFile out(path);
+    const QByteArray contents = file();
+    if (!out.open(QIODevice::WriteOnly) || out.write(contents) != contents.size() ||
+        !out.commit()) {
+        return false;
+    }
+    return reader.read(path, false) == HexReader::FileOk;
 }
 
 QByteArray TestImage::record(quint8 type, quint16 address, const QByteArray& data,

@@ -1,10 +1,16 @@
 #pragma once
 
 #include <QByteArray>
+#include <QString>
 #include <QtGlobal>
+
+class HexReader;
 
 // A small firmware image as Intel HEX text, and the single records images are
 // made of, with upper-case digits and CR LF as build tools write them.
+//
+// Any part code makes a valid image for the boards of that part ("KZENT" the
+// main board, "KTERM" the control panel, "KSENS" the sensor boards).
 //
 // The image: an extended linear address record for the first 64 KiB,
 // codeLines data records from address 0 on, the identification blocks for
@@ -22,6 +28,9 @@ public:
     QByteArray file() const;
     // The records of the three identification blocks; an empty string gives none.
     QByteArray identification() const;
+    // Writes file() to path and reads it into reader, as a user's file is read;
+    // whether the reader found it a valid image.
+    bool load(HexReader& reader, const QString& path) const;
 
     // One record; its checksum is computed.
     static QByteArray record(quint8 type, quint16 address, const QByteArray& data,

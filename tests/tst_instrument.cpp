@@ -4,6 +4,7 @@
 #include "hexreader.h"
 #include "instrument.h"
 #include "trvinterface.h"
+#include "trvtiming.h"
 
 #include <QSignalSpy>
 #include <QtTest>
@@ -301,7 +302,7 @@ void tst_Instrument::boardIsSilentForItsRestartTime()
     QVERIFY(host.open());
     device.setBoardRestartTime(300);
     QCOMPARE(host.update(sim::Terminal, imageLines("v2.0")), records({{4, 6, 1}}));
-    host.now += 299;
+    host.now += device.boardRestartTime() - 1;
     QCOMPARE(host.ask(message(1, sim::Terminal)), QByteArray());
     host.now += 1;
     QCOMPARE(host.ask(message(1, sim::Terminal)), records({{1, 6, 20}}));
@@ -318,7 +319,12 @@ void tst_Instrument::mainboardVanishesAfterRestartAndComesBackUpdated()
     host.write({message(5, sim::Mainboard), message(1, sim::Terminal)});
     QCOMPARE(host.read(), QByteArray("gone"));
     QCOMPARE(host.write({message(1, sim::Terminal)}), -1);
-    host.now += 1499;
+    // Away as long as the real main board: past the program's wait before it looks for
+    // the board again, and back well within the time it gives the board after that.
+    const trvTiming program;
+    QVERIFY(device.mainboardRestartTime() > program.restartWait);
+    QVERIFY(device.mainboardRestartTime() < program.restartWait + program.reconnectTimeout);
+    host.now += device.mainboardRestartTime() - 1;
     QVERIFY(!host.open());
     host.now += 1;
     QVERIFY(host.open());

@@ -1,8 +1,10 @@
 #include "hexreader.h"
 #include "instrument.h"
 #include "testimage.h"
+#include "testtiming.h"
 #include "trvinterface.h"
 #include "trvupdater.h"
+#include "waiting.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -128,13 +130,15 @@ private slots:
     void repeatNeverStandsInForALostAcknowledgement();
     void failures_data();
     void failures();
-    void silentGroupMemberFailsOneSecondAfterTheBlock();
+    void silentGroupMemberFailsOneTimeoutAfterTheBlock();
     void lineLostWithTheDeviceIsNotSentLater();
-    void waitForDeviceAsksElevenTimes();
+    void waitForDeviceAsksOncePerTimeout();
     void strayRepliesAndReconnectIgnored();
     void imageChecksBeforeSending_data();
     void imageChecksBeforeSending();
     void reportsCrossQueuedConnections();
+    void stopEndsTheStep_data();
+    void stopEndsTheStep();
     void builtInImages_data();
     void builtInImages();
 
@@ -153,6 +157,7 @@ private:
     void verifyStopped(int sent);
 
     QTemporaryDir dir;
+    trvTiming waits; // handed to each engine
     std::unique_ptr<trvInterface> device;
     HexReader reader;
     trvUpdater* engine = nullptr;
@@ -161,6 +166,8 @@ private:
 void tst_trvUpdater::init()
 {
     instrument().reset();
+    waits = TestTiming::quick();
+    TestTiming::pace(instrument(), waits);
     device = std::make_unique<trvInterface>();
     QSignalSpy connected(device.get(), SIGNAL(connected()));
     device->setAutoconnect(true);
@@ -178,6 +185,7 @@ void tst_trvUpdater::cleanup()
 trvUpdater* tst_trvUpdater::makeEngine(PartType part, const PartList& sensors, HexReader* hexReader)
 {
     engine = new trvUpdater(device.get(), hexReader, part);
+    engine->setTiming(waits);
     for (PartType sensor : sensors) {
         engine->addPart(sensor);
     }
@@ -477,7 +485,7 @@ void tst_trvUpdater::failures_data()
     QTest::addColumn<PartList>("sensors");
     QTest::addColumn<PartType>("faulty");
     QTest::addColumn<sim::BoardFaults>("faults");
-    QTest::addColumn<int>("mainboardRestartTime");
+    QTest::addColumn<bool>("mainboardStaysAway");
     QTest::addColumn<trvUpdater::State>("failedIn");
     QTest::addColumn<trvUpdater::Err>("error");
     QTest::addColumn<QString>("text");
@@ -495,31 +503,31 @@ void tst_trvUpdater::failures_data()
     wrongVersion.versionAfterUpdate = 99;
 
     QTest::newRow("silent board") << trvInterface::Terminal << PartList() << trvInterface::Terminal
-                                  << silent << 1500 << trvUpdater::CheckCompatibility
+                                  << silent << false << trvUpdater::CheckCompatibility
                                   << trvUpdater::NoResponse << "No response from device";
     QTest::newRow("not ready") << trvInterface::Terminal << PartList() << trvInterface::Terminal
-                               << notReady << 1500 << trvUpdater::StartUpdateMode
+                               << notReady << false << trvUpdater::StartUpdateMode
                                << trvUpdater::StartFailed
                                << "Firmware update mode could not be startet";
     QTest::newRow("one of a group not ready")
-        << trvInterface::NoPart << group << trvInterface::Sensor2 << notReady << 1500
+        << trvInterface::NoPart << group << trvInterface::Sensor2 << notReady << false
         << trvUpdater::StartUpdateMode << trvUpdater::StartFailed
         << "Firmware update mode could not be startet";
     QTest::newRow("zero ack") << trvInterface::Terminal << PartList() << trvInterface::Terminal
-                              << zeroAck << 1500 << trvUpdater::Transfer
+                              << zeroAck << false << trvUpdater::Transfer
                               << trvUpdater::TransferFailed << "Errors while transfering data";
     QTest::newRow("refused end") << trvInterface::NoPart << group << trvInterface::Sensor3
-                                 << refuseEnd << 1500 << trvUpdater::FinishTransfer
+                                 << refuseEnd << false << trvUpdater::FinishTransfer
                                  << trvUpdater::InvalidFirmware << "Invalid firmware file";
     QTest::newRow("wrong version")
-        << trvInterface::Terminal << PartList() << trvInterface::Terminal << wrongVersion << 1500
+        << trvInterface::Terminal << PartList() << trvInterface::Terminal << wrongVersion << false
         << trvUpdater::WaitForDevice << trvUpdater::FinishFailed << "Update could not be finished";
     QTest::newRow("main board wrong version")
-        << trvInterface::Mainboard << PartList() << trvInterface::Mainboard << wrongVersion << 1500
+        << trvInterface::Mainboard << PartList() << trvInterface::Mainboard << wrongVersion << false
         << trvUpdater::VerifyVersion << trvUpdater::FinishFailed << "Update could not be finished";
     QTest::newRow("main board not back")
         << trvInterface::Mainboard << PartList() << trvInterface::Mainboard << sim::BoardFaults()
-        << 30000 << trvUpdater::WaitForReconnect << trvUpdater::NoResponse
+        << true << trvUpdater::WaitForReconnect << trvUpdater::NoResponse
         << "No response from device";
 }
 
@@ -529,14 +537,16 @@ void tst_trvUpdater::failures()
     QFETCH(PartList, sensors);
     QFETCH(PartType, faulty);
     QFETCH(sim::BoardFaults, faults);
-    QFETCH(int, mainboardRestartTime);
+    QFETCH(bool, mainboardStaysAway);
     QFETCH(trvUpdater::State, failedIn);
     QFETCH(trvUpdater::Err, error);
     QFETCH(QString, text);
 
     readImage(imageFor(part).file());
     instrument().setFaults(board(faulty), faults);
-    instrument().setMainboardRestartTime(mainboardRestartTime);
+    if (mainboardStaysAway) {
+        instrument().setMainboardRestartTime(10 * (waits.restartWait + waits.reconnectTimeout));
+    }
     makeEngine(part, sensors, &reader);
     QSignalSpy currentState(engine, &trvUpdater::currentState);
     QSignalSpy canceled(engine, &trvUpdater::canceled);
@@ -572,8 +582,8 @@ void tst_trvUpdater::failures()
         }
         QCOMPARE(dataMessages, faults.zeroAckAtLine);
     }
-    if (mainboardRestartTime > 10000) { // waits 10 s for the main board, no more and not much less
-        QVERIFY2(failedAt - enteredFailingState >= 9500 && failedAt - enteredFailingState < 11500,
+    if (mainboardStaysAway) { // gives the main board the whole reconnect time
+        QVERIFY2(failedAt - enteredFailingState >= waits.reconnectTimeout,
                  qPrintable(QString::number(failedAt - enteredFailingState)));
     }
 
@@ -606,13 +616,14 @@ void tst_trvUpdater::lineLostWithTheDeviceIsNotSentLater()
     verifyStopped(0);
 }
 
-void tst_trvUpdater::silentGroupMemberFailsOneSecondAfterTheBlock()
+void tst_trvUpdater::silentGroupMemberFailsOneTimeoutAfterTheBlock()
 {
     readImage(imageFor(trvInterface::NoPart).file());
-    // Replies come 600 ms after their request, and Sensor3 loses its first data acknowledgement
-    // (after its version and start replies). Re-arming the time-out at a partial answer would
-    // fail the step only 1600 ms after the block.
-    instrument().setReplyLatency(600, 600);
+    // Replies come after most of a request's time-out, and Sensor3 loses its first data
+    // acknowledgement (after its version and start replies). Re-arming the time-out at a
+    // partial answer would fail the step only a whole time-out after that answer.
+    const int latency = waits.requestTimeout * 3 / 5;
+    instrument().setReplyLatency(latency, latency);
     sim::BoardFaults losesAck;
     losesAck.dropReplyAt = 3;
     instrument().setFaults(sim::Sensor3, losesAck);
@@ -620,43 +631,57 @@ void tst_trvUpdater::silentGroupMemberFailsOneSecondAfterTheBlock()
                {trvInterface::Sensor1, trvInterface::Sensor2, trvInterface::Sensor3}, &reader);
     QSignalSpy canceled(engine, &trvUpdater::canceled);
     QElapsedTimer sinceBlock;
-    connect(engine, &trvUpdater::process, this, [&] { sinceBlock.start(); });
+    // Due between the time-out armed with the block and one re-armed at the first answer;
+    // timers that are due fire in the order they fall due, however late.
+    QTimer between;
+    between.setSingleShot(true);
+    between.setTimerType(Qt::PreciseTimer);
+    bool canceledFirst = false;
+    connect(engine, &trvUpdater::process, this, [&] {
+        sinceBlock.start();
+        between.start(waits.requestTimeout + latency / 2);
+    });
+    connect(engine, &trvUpdater::canceled, this, [&] { canceledFirst = between.isActive(); });
     QList<qint64> ackTimes;
     connect(device.get(), &trvInterface::firmwareUpdateDataAck, this,
             [&] { ackTimes.append(sinceBlock.elapsed()); });
 
     engine->start();
-    QVERIFY(runToEnd(engine, 5000));
+    QVERIFY(runToEnd(engine, 10 * waits.requestTimeout));
     const qint64 failedAfter = sinceBlock.elapsed();
 
     QCOMPARE(canceled.count(), 1);
     QCOMPARE(canceled.at(0).at(0).value<trvUpdater::Err>(), trvUpdater::NoResponse);
     QCOMPARE(ackTimes.size(), 2);
-    QVERIFY2(failedAfter >= 900 && failedAfter <= 1500, qPrintable(QString::number(failedAfter)));
+    QVERIFY(canceledFirst);
+    QVERIFY2(failedAfter >= waits.requestTimeout, qPrintable(QString::number(failedAfter)));
 }
 
-void tst_trvUpdater::waitForDeviceAsksElevenTimes()
+void tst_trvUpdater::waitForDeviceAsksOncePerTimeout()
 {
     readImage(imageFor(trvInterface::Terminal).file());
-    instrument().setBoardRestartTime(60000); // the control panel never comes back in time
+    // The control panel never comes back in time.
+    instrument().setBoardRestartTime(10 * (waits.versionRetries + 1) * waits.requestTimeout);
     makeEngine(trvInterface::Terminal, {}, &reader);
     QSignalSpy canceled(engine, &trvUpdater::canceled);
     QElapsedTimer waiting;
     whenEntering(engine, trvUpdater::WaitForDevice, [&] { waiting.start(); });
 
     engine->start();
-    QVERIFY(runToEnd(engine, 15000));
+    QVERIFY(runToEnd(engine, 10 * (waits.versionRetries + 1) * waits.requestTimeout));
     const qint64 failedAfter = waiting.elapsed();
     verifyStopped(instrument().messages().size());
 
     QCOMPARE(canceled.count(), 1);
     QCOMPARE(canceled.at(0).at(0).value<trvUpdater::Err>(), trvUpdater::NoResponse);
-    QVERIFY2(failedAfter >= 10500 && failedAfter < 12500, qPrintable(QString::number(failedAfter)));
+    // The first request and one per retry, each given the whole time-out.
+    QVERIFY2(failedAfter >= waits.versionRetries * waits.requestTimeout,
+             qPrintable(QString::number(failedAfter)));
     const QList<QByteArray> sent = instrument().messages();
     const int end = sent.indexOf(message({0x04, 0x06, reader.checksum}));
     QVERIFY(end > 0);
     QList<QByteArray> expected;
-    for (int request = 0; request < 11; ++request) {
+    for (int request = 0; request <= waits.versionRetries; ++request) {
         expected.append(message({0x01, 0x06}));
     }
     QCOMPARE(sent.mid(end + 1), expected);
@@ -665,7 +690,8 @@ void tst_trvUpdater::waitForDeviceAsksElevenTimes()
 void tst_trvUpdater::strayRepliesAndReconnectIgnored()
 {
     readImage(imageFor(trvInterface::Mainboard).file());
-    instrument().setReplyLatency(50, 50); // every state lasts long enough to be hit
+    // Every state lasts long enough to be hit.
+    instrument().setReplyLatency(waits.requestTimeout / 4, waits.requestTimeout / 4);
     makeEngine(trvInterface::Mainboard, {}, &reader);
     QSignalSpy currentState(engine, &trvUpdater::currentState);
     QSignalSpy done(engine, &trvUpdater::done);
@@ -682,7 +708,7 @@ void tst_trvUpdater::strayRepliesAndReconnectIgnored()
     whenEntering(engine, trvUpdater::Restarting, [&] { emit device->connected(); });
 
     engine->start();
-    QVERIFY(runToEnd(engine, 8000));
+    QVERIFY(runToEnd(engine, 20000));
 
     int strayReplies = 0;
     for (const QList<QVariant>& arguments : versions) {
@@ -779,6 +805,82 @@ void tst_trvUpdater::reportsCrossQueuedConnections()
     QCOMPARE(receiver.cancels, QList<trvUpdater::Err>{trvUpdater::InternalError});
 }
 
+// stop() ends the step where it stands, whether a receiver of the engine's own report calls
+// it (the engine then does nothing that the new state would have done) or a later event does.
+void tst_trvUpdater::stopEndsTheStep_data()
+{
+    QTest::addColumn<PartType>("part");
+    QTest::addColumn<bool>("silent");
+    QTest::addColumn<trvUpdater::State>("stopIn");
+    QTest::addColumn<bool>("inReport");
+
+    const PartType terminal = trvInterface::Terminal;
+    const PartType mainboard = trvInterface::Mainboard;
+    QTest::newRow("in the report: compatibility check")
+        << terminal << false << trvUpdater::CheckCompatibility << true;
+    QTest::newRow("in the report: transfer") << terminal << false << trvUpdater::Transfer << true;
+    QTest::newRow("in the report: restart") << mainboard << false << trvUpdater::Restarting << true;
+    QTest::newRow("in the report: failure") << terminal << true << trvUpdater::Failed << true;
+    QTest::newRow("in the report: success") << terminal << false << trvUpdater::Succeeded << true;
+    QTest::newRow("later: transfer") << terminal << false << trvUpdater::Transfer << false;
+    QTest::newRow("later: waiting for the main board")
+        << mainboard << false << trvUpdater::WaitForReconnect << false;
+}
+
+void tst_trvUpdater::stopEndsTheStep()
+{
+    QFETCH(PartType, part);
+    QFETCH(bool, silent);
+    QFETCH(trvUpdater::State, stopIn);
+    QFETCH(bool, inReport);
+
+    readImage(imageFor(part).file());
+    sim::BoardFaults faults;
+    faults.silent = silent;
+    instrument().setFaults(board(part), faults);
+    makeEngine(part, {}, &reader);
+    QSignalSpy currentState(engine, &trvUpdater::currentState);
+    QSignalSpy process(engine, &trvUpdater::process);
+    QSignalSpy done(engine, &trvUpdater::done);
+    QSignalSpy canceled(engine, &trvUpdater::canceled);
+    QSignalSpy reconnected(device.get(), SIGNAL(connected()));
+    int sentAtStop = -1;
+    if (inReport) {
+        connect(engine, &trvUpdater::currentState, this, [&](trvUpdater::State entered) {
+            if (entered == stopIn && !engine->isStopped()) {
+                engine->stop();
+                sentAtStop = instrument().messages().size();
+            }
+        });
+    } else {
+        whenEntering(engine, stopIn, [&] { engine->stop(); });
+    }
+
+    engine->start();
+    QVERIFY(waitUntil([&] { return engine->isStopped(); }, 10000));
+    device->polling(); // what the link had queued before the stop leaves now
+    const int sent = instrument().messages().size();
+    if (inReport) {
+        QCOMPARE(sent, sentAtStop);
+    }
+    QCOMPARE(states(currentState).last(), stopIn);
+    const int reports = currentState.count() + process.count();
+
+    // Nothing that could move the step on is heard any more: replies of every kind, a
+    // reconnect, and for the main board its real return.
+    const int id = int(part);
+    device->dataInput(message({0x01, id, 23, 0x02, id, 1, 0x03, id, 1, 0x04, id, 1}));
+    emit device->connected();
+    if (stopIn == trvUpdater::WaitForReconnect) {
+        QVERIFY(reconnected.count() > 1 ||
+                reconnected.wait(10 * TestTiming::mainboardRestartTime(waits)));
+    }
+    verifyStopped(sent);
+    QCOMPARE(currentState.count() + process.count(), reports);
+    QCOMPARE(done.count(), 0);
+    QCOMPARE(canceled.count(), 0);
+}
+
 void tst_trvUpdater::builtInImages_data()
 {
     QTest::addColumn<QString>("fileName");
@@ -806,7 +908,7 @@ void tst_trvUpdater::builtInImages()
     QSignalSpy done(engine, &trvUpdater::done);
 
     engine->start();
-    QVERIFY(runToEnd(engine, 20000));
+    QVERIFY(runToEnd(engine, 60000));
 
     QCOMPARE(done.count(), 1);
     for (PartType updated : part == trvInterface::NoPart ? sensors : PartList{part}) {

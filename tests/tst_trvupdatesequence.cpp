@@ -1,17 +1,21 @@
 // The update of chosen boards, step by step, on the emulated instrument with
-// the built-in images: step order and grouping, total progress, the first
-// failure ending the update, aborting, and the fine timer slack of a running
-// update.
+// small images and short waits (the built-in images once, at the instrument's
+// own waits): step order and grouping, total progress, the first failure
+// ending the update, aborting, and the fine timer slack of a running update.
 
 #include "firmwareversion.h"
 #include "hexreader.h"
 #include "instrument.h"
+#include "testimage.h"
+#include "testtiming.h"
 #include "trvinterface.h"
 #include "trvupdatesequence.h"
 #include "waiting.h"
 
 #include <QEventLoop>
+#include <QPointer>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
 
@@ -36,6 +40,7 @@ private slots:
     void stepsInRowOrder();
     void wholeUpdate();
     void firstFailureEndsTheUpdate();
+    void abortStopsSending_data();
     void abortStopsSending();
     void refusedStarts();
     void fineTimerSlackWhileRunning();
@@ -46,6 +51,8 @@ private:
     // Waits until the sequence has stopped running; released engines are gone then.
     bool waitForEnd(int timeout);
 
+    QTemporaryDir dir;
+    trvTiming waits;
     HexReader mainboard;
     HexReader terminal;
     HexReader sensors;
@@ -55,21 +62,26 @@ private:
 
 void tst_trvUpdateSequence::initTestCase()
 {
-    QCOMPARE(mainboard.read(":/firmware/kzent", false), HexReader::FileOk);
-    QCOMPARE(terminal.read(":/firmware/kterm", false), HexReader::FileOk);
-    QCOMPARE(sensors.read(":/firmware/ksens", false), HexReader::FileOk);
+    // Newer than the boards' firmware; enough lines to abort a transfer half way.
+    TestImage terminalImage("KTERM", "v2.3");
+    terminalImage.codeLines = 8;
+    QVERIFY(TestImage("KZENT", "v2.3").load(mainboard, dir.filePath("kzent.hex")));
+    QVERIFY(terminalImage.load(terminal, dir.filePath("kterm.hex")));
+    QVERIFY(TestImage("KSENS", "v2.3").load(sensors, dir.filePath("ksens.hex")));
 }
 
 void tst_trvUpdateSequence::init()
 {
     sim::instrument().reset();
-    sim::instrument().setBoardRestartTime(0);
+    waits = TestTiming::quick();
+    TestTiming::pace(sim::instrument(), waits);
     device = std::make_unique<trvInterface>();
     trvUpdateSequence::Images images;
     images.mainboard = &mainboard;
     images.terminal = &terminal;
     images.sensors = &sensors;
     sequence = std::make_unique<trvUpdateSequence>(device.get(), images);
+    sequence->setTiming(waits);
     QSignalSpy connected(device.get(), SIGNAL(connected()));
     device->setAutoconnect(true);
     QVERIFY(connected.wait(1000));
@@ -126,7 +138,7 @@ void tst_trvUpdateSequence::stepsInRowOrder()
     });
     QVERIFY(sequence->start(chosen));
     QCOMPARE(sequence->stepCount(), trvUpdateSequence::stepsFor(chosen));
-    QCOMPARE(sequence->totalMaximum(), sequence->stepCount() * 1000);
+    QCOMPARE(sequence->totalMaximum(), sequence->stepCount() * trvUpdateSequence::unitsPerStep);
     QVERIFY(waitUntil([&] { return seenSteps.size() > steps.size() || !sequence->isRunning(); },
                       30000));
     sequence->abort();
@@ -134,8 +146,24 @@ void tst_trvUpdateSequence::stepsInRowOrder()
     QCOMPARE(seenCurrent.mid(0, currentParts.size()), currentParts);
 }
 
+// Every board with the built-in images, at the waits the program uses and
+// with a main board as slow to return as the instrument's.
 void tst_trvUpdateSequence::wholeUpdate()
 {
+    HexReader builtInMainboard;
+    HexReader builtInTerminal;
+    HexReader builtInSensors;
+    QCOMPARE(builtInMainboard.read(":/firmware/kzent", false), HexReader::FileOk);
+    QCOMPARE(builtInTerminal.read(":/firmware/kterm", false), HexReader::FileOk);
+    QCOMPARE(builtInSensors.read(":/firmware/ksens", false), HexReader::FileOk);
+    trvUpdateSequence::Images images;
+    images.mainboard = &builtInMainboard;
+    images.terminal = &builtInTerminal;
+    images.sensors = &builtInSensors;
+    sequence = std::make_unique<trvUpdateSequence>(device.get(), images);
+    const trvTiming programWaits;
+    TestTiming::pace(sim::instrument(), programWaits);
+
     QSignalSpy done(sequence.get(), SIGNAL(done()));
     QSignalSpy stepDone(sequence.get(), SIGNAL(stepDone()));
     QSignalSpy canceled(sequence.get(), SIGNAL(canceled(trvUpdater::Err)));
@@ -148,19 +176,27 @@ void tst_trvUpdateSequence::wholeUpdate()
                              trvInterface::Sensor5}));
     QVERIFY(sequence->isRunning());
     QCOMPARE(sequence->stepCount(), 3);
-    QVERIFY(waitForEnd(90000));
+    QVERIFY(waitForEnd(120000));
 
     QCOMPARE(done.count(), 1);
     QCOMPARE(stepDone.count(), 3);
     QCOMPARE(canceled.count(), 0);
     QCOMPARE(sequence->stepsDone(), 3);
-    QCOMPARE(sequence->totalValue(), 3000);
+    QCOMPARE(sequence->totalValue(), 3 * trvUpdateSequence::unitsPerStep);
     QVERIFY(std::is_sorted(totals.cbegin(), totals.cend()));
-    QVERIFY(totals.contains(1000) && totals.contains(2000));
+    QVERIFY(totals.contains(trvUpdateSequence::unitsPerStep) &&
+            totals.contains(2 * trvUpdateSequence::unitsPerStep));
     QCOMPARE(sequence->findChildren<trvUpdater*>().size(), 0);
-    QCOMPARE(sim::instrument().version(sim::Mainboard), 33);
-    QCOMPARE(sim::instrument().version(sim::Terminal), 21);
-    QCOMPARE(sim::instrument().version(sim::Sensor5), 19);
+    const QList<QPair<sim::Board, const HexReader*>> installed{
+        {sim::Mainboard, &builtInMainboard}, {sim::Terminal, &builtInTerminal},
+        {sim::Sensor1, &builtInSensors},     {sim::Sensor2, &builtInSensors},
+        {sim::Sensor3, &builtInSensors},     {sim::Sensor4, &builtInSensors},
+        {sim::Sensor5, &builtInSensors}};
+    for (const auto& board : installed) {
+        const int tenths = sim::instrument().version(board.first);
+        QCOMPARE(QString("v%1.%2").arg(tenths / 10).arg(tenths % 10), board.second->version);
+        QCOMPARE(sim::instrument().storedText(board.first), board.second->data);
+    }
 }
 
 // The control panel refuses its update mode: the main board's step never
@@ -189,24 +225,55 @@ void tst_trvUpdateSequence::firstFailureEndsTheUpdate()
     QCOMPARE(sim::instrument().updateMessagesReceived(sim::Mainboard), 0);
 }
 
+// Aborted right as the engine reports the third line (before that line is queued), or
+// from a later event (after it is queued): the engine is stopped, and nothing leaves after
+// the lines already queued, also once their acknowledgements are back.
+void tst_trvUpdateSequence::abortStopsSending_data()
+{
+    QTest::addColumn<bool>("inReport");
+    QTest::addColumn<int>("linesSent");
+
+    QTest::newRow("in the engine's report") << true << 2;
+    QTest::newRow("from a later event") << false << 3;
+}
+
 void tst_trvUpdateSequence::abortStopsSending()
 {
+    QFETCH(bool, inReport);
+    QFETCH(int, linesSent);
+
     QSignalSpy done(sequence.get(), SIGNAL(done()));
     QSignalSpy canceled(sequence.get(), SIGNAL(canceled(trvUpdater::Err)));
-    QVERIFY(sequence->start({trvInterface::Terminal, trvInterface::Mainboard}));
-    QVERIFY(waitUntil([&] { return sim::instrument().updateMessagesReceived(sim::Terminal) > 100; },
-                      10000));
+    QSignalSpy acks(device.get(), &trvInterface::firmwareUpdateDataAck);
+    QPointer<trvUpdater> engine;
+    bool engineStopped = false;
+    auto abort = [&] {
+        engine = sequence->engine();
+        sequence->abort();
+        engineStopped = engine && engine->isStopped();
+    };
+    int reports = 0;
+    connect(sequence.get(), &trvUpdateSequence::process, this, [&] {
+        if (++reports == 3) {
+            if (inReport) {
+                abort();
+            } else {
+                QTimer::singleShot(0, this, abort);
+            }
+        }
+    });
 
-    sequence->abort();
-    QVERIFY(!sequence->isRunning());
+    QVERIFY(sequence->start({trvInterface::Terminal, trvInterface::Mainboard}));
+    QVERIFY(waitUntil([&] { return !sequence->isRunning(); }, 10000));
+    QVERIFY(engineStopped);
+    QVERIFY(waitUntil([&] { return acks.count() == linesSent; }, 10000));
+    device->polling();
+
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QVERIFY(!engine);
     QCOMPARE(sequence->findChildren<trvUpdater*>().size(), 0);
-    // A line already queued in the link may still leave with the next tick;
-    // nothing after it, also not once its acknowledgement has come back.
-    run(20);
-    const int sent = sim::instrument().messages().size();
-    run(300);
-    QCOMPARE(sim::instrument().messages().size(), sent);
+    // The version request, the start, and the lines.
+    QCOMPARE(sim::instrument().messages().size(), 2 + linesSent);
     QCOMPARE(sim::instrument().updateMessagesReceived(sim::Mainboard), 0);
     QCOMPARE(done.count() + canceled.count(), 0);
 }

@@ -31,6 +31,6 @@ run)
     exec "$here/tools/run-emulated.sh" "$build" "${@:2}"
     ;;
 test)
-    ctest --test-dir "$build" --output-on-failure
+    ctest --test-dir "$build" --output-on-failure -j"$(nproc)"
     ;;
 esac

@@ -73,7 +73,9 @@ void trvUpdater::start()
         return;
     }
 
-    setState(CheckCompatibility);
+    if (!setState(CheckCompatibility)) {
+        return;
+    }
     buildAckWaiter();
     interface->requestFirmwareVersion(part);
     setTimeout(timing.requestTimeout);
@@ -144,8 +146,9 @@ void trvUpdater::timeout()
         }
         break;
     case Restarting:
-        setState(WaitForReconnect);
-        setTimeout(timing.reconnectTimeout);
+        if (setState(WaitForReconnect)) {
+            setTimeout(timing.reconnectTimeout);
+        }
         return;
     default:
         break;
@@ -158,7 +161,9 @@ void trvUpdater::connected()
     if (state != WaitForReconnect || part != trvInterface::Mainboard) {
         return;
     }
-    setState(VerifyVersion);
+    if (!setState(VerifyVersion)) {
+        return;
+    }
     buildAckWaiter();
     interface->requestFirmwareVersion(trvInterface::Mainboard);
     setTimeout(timing.verifyTimeout);
@@ -171,7 +176,9 @@ void trvUpdater::version(trvInterface::PartType p, QString text)
         if (!ackWanted(p) || !ackDone()) {
             return;
         }
-        setState(StartUpdateMode);
+        if (!setState(StartUpdateMode)) {
+            return;
+        }
         buildAckWaiter();
         if (part == trvInterface::NoPart) {
             for (trvInterface::PartType sensor : qAsConst(sensors)) {
@@ -212,7 +219,9 @@ void trvUpdater::startAck(trvInterface::PartType p, bool ready)
     if (!ackDone()) {
         return;
     }
-    setState(Transfer);
+    if (!setState(Transfer)) {
+        return;
+    }
     emit range(0, data.size());
     sendNextBlock();
 }
@@ -244,14 +253,18 @@ void trvUpdater::endAck(trvInterface::PartType p, bool ok)
         return;
     }
     if (part == trvInterface::Mainboard) {
-        setState(Restarting);
+        if (!setState(Restarting)) {
+            return;
+        }
         buildAckWaiter();
         interface->firmwareUpdateRestart(part);
         // No reply comes: the board leaves the bus and the link reports it back later.
         setTimeout(timing.restartWait);
     } else {
         retries = timing.versionRetries;
-        setState(WaitForDevice);
+        if (!setState(WaitForDevice)) {
+            return;
+        }
         buildAckWaiter();
         interface->requestFirmwareVersion(part);
         setTimeout(timing.requestTimeout);
@@ -290,18 +303,26 @@ void trvUpdater::clearTimeout()
     timer->stop();
 }
 
-void trvUpdater::setState(trvUpdater::State s, trvUpdater::Err e)
+bool trvUpdater::setState(trvUpdater::State s, trvUpdater::Err e)
 {
     clearTimeout();
+    if (stopped) {
+        return false;
+    }
     if (s != state) {
         emit currentState(s, e);
     }
     state = s;
+    // A receiver may have stopped the engine: then nothing more is said or sent.
+    if (stopped) {
+        return false;
+    }
     if (s == Failed) {
         emit canceled(e);
     } else if (s == Succeeded) {
         emit done();
     }
+    return !stopped;
 }
 
 void trvUpdater::buildAckWaiter()
@@ -331,7 +352,7 @@ bool trvUpdater::ackDone() const
 
 void trvUpdater::sendNextBlock()
 {
-    if (state == Failed) {
+    if (state == Failed || stopped) {
         return;
     }
     clearTimeout();
@@ -343,6 +364,9 @@ void trvUpdater::sendNextBlock()
     }
     const QByteArray block = data.mid(begin, position - begin);
     emit process(position);
+    if (stopped) {
+        return;
+    }
 
     if (!block.isEmpty()) {
         buildAckWaiter();
@@ -350,7 +374,9 @@ void trvUpdater::sendNextBlock()
         setTimeout(timing.requestTimeout);
         return;
     }
-    setState(FinishTransfer);
+    if (!setState(FinishTransfer)) {
+        return;
+    }
     buildAckWaiter();
     if (part == trvInterface::NoPart) {
         for (trvInterface::PartType sensor : qAsConst(sensors)) {

@@ -70,7 +70,8 @@ public:
     void start();
 
     // Ends the step where it stands, for good: the time-out is stopped, no
-    // reply is heard any more, nothing more is sent and nothing is emitted.
+    // reply is heard any more, nothing more is sent and nothing is emitted,
+    // also when called from a receiver of one of the engine's own signals.
     void stop();
     bool isStopped() const;
 
@@ -96,7 +97,9 @@ private slots:
 private:
     void setTimeout(int ms);
     void clearTimeout();
-    void setState(trvUpdater::State s, trvUpdater::Err e = NoError);
+    // Takes the state and reports it; false when the engine has been stopped,
+    // also by a receiver of these reports.
+    bool setState(trvUpdater::State s, trvUpdater::Err e = NoError);
     // Awaits a reply from every board of the step to the request about to be queued.
     void buildAckWaiter();
     // Whether a reply from p counts; if so, p is no longer awaited.
