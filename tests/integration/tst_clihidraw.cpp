@@ -7,6 +7,7 @@
 #include "hexreader.h"
 #include "hidrawinstrument.h"
 #include "instancelock.h"
+#include "testimage.h"
 #include "usbhid.h"
 #include "waiting.h"
 
@@ -32,12 +33,15 @@
 
 namespace {
 
+// Each board and the part code of its image.
 const QList<std::pair<sim::Board, const char*>> boards = {
-    {sim::Sensor5, ":/firmware/ksens"},   {sim::Sensor1, ":/firmware/ksens"},
-    {sim::Sensor2, ":/firmware/ksens"},   {sim::Sensor3, ":/firmware/ksens"},
-    {sim::Sensor4, ":/firmware/ksens"},   {sim::Terminal, ":/firmware/kterm"},
-    {sim::Mainboard, ":/firmware/kzent"},
+    {sim::Sensor5, "KSENS"}, {sim::Sensor1, "KSENS"},  {sim::Sensor2, "KSENS"},
+    {sim::Sensor3, "KSENS"}, {sim::Sensor4, "KSENS"},  {sim::Terminal, "KTERM"},
+    {sim::Mainboard, "KZENT"},
 };
+// Small images at the built-in images' versions, newer than what the boards run.
+const QList<std::pair<const char*, const char*>> smallImages = {
+    {"KSENS", "v1.9"}, {"KTERM", "v2.1"}, {"KZENT", "v3.3"}};
 
 // The program, holding none of this process's descriptors but the standard
 // ones: the other end of the device node among them would keep the node from
@@ -82,8 +86,15 @@ private:
     // Whether the board received nothing but version requests.
     bool onlyAskedForVersion(sim::Board board);
 
+    // The small image file for a part code.
+    QString imageFile(const char* partCode) const
+    {
+        return imageFolder.filePath(QString::fromLatin1(partCode) + ".hex");
+    }
+
     std::unique_ptr<sim::HidrawInstrument> front;
     QTemporaryDir runtimeFolder;
+    QTemporaryDir imageFolder;
 };
 
 bool tst_clihidraw::waitFor(const std::function<bool()>& condition, int timeout)
@@ -94,6 +105,14 @@ bool tst_clihidraw::waitFor(const std::function<bool()>& condition, int timeout)
 void tst_clihidraw::initTestCase()
 {
     QVERIFY(runtimeFolder.isValid());
+    QVERIFY(imageFolder.isValid());
+    for (const auto& image : smallImages) {
+        TestImage small(image.first, image.second);
+        small.codeLines = 40;
+        QFile file(imageFile(image.first));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QVERIFY(file.write(small.file()) > 0);
+    }
     front = std::make_unique<sim::HidrawInstrument>();
     QString error;
     QVERIFY2(front->start(&error), qPrintable(error));
@@ -157,7 +176,9 @@ bool tst_clihidraw::onlyAskedForVersion(sim::Board board)
 void tst_clihidraw::wholeUpdateWhileASecondCopyIsRefused()
 {
     ToolProcess tool;
-    startTool(tool, {"update", "--json"});
+    startTool(tool, {"update", "--json", "--firmware", "sensors=" + imageFile("KSENS"),
+                     "--firmware", "terminal=" + imageFile("KTERM"), "--firmware",
+                     "mainboard=" + imageFile("KZENT")});
     QVERIFY(waitFor([this] { return dataMessages() >= 10; }, 10000));
 
     ToolProcess second;
@@ -181,7 +202,7 @@ void tst_clihidraw::wholeUpdateWhileASecondCopyIsRefused()
     for (int i = 0; i < boards.size(); ++i) {
         QCOMPARE(outcomes.at(i).toObject().value("outcome").toString(), QString("updated"));
         HexReader image;
-        QCOMPARE(image.read(boards.at(i).second, false), HexReader::FileOk);
+        QCOMPARE(image.read(imageFile(boards.at(i).second), false), HexReader::FileOk);
         const sim::Board board = boards.at(i).first;
         const auto installed = front->withInstrument([board](sim::Instrument& instrument) {
             return std::make_pair(instrument.storedText(board), instrument.version(board));
