@@ -15,12 +15,11 @@
 #include "instrument.h"
 #include "trvinterface.h"
 #include "trvupdatesequence.h"
+#include "eventwait.h"
 #include "updatelog.h"
 
 #include <QCoreApplication>
-#include <QEventLoop>
 #include <QMetaEnum>
-#include <QTimer>
 
 #include <cstdio>
 #include <cstring>
@@ -35,24 +34,6 @@ const QList<trvInterface::PartType> allBoards = {
 const QList<trvInterface::PartType> sensorBoards = {trvInterface::Sensor1, trvInterface::Sensor2,
                                                     trvInterface::Sensor3, trvInterface::Sensor4,
                                                     trvInterface::Sensor5};
-
-bool waitFor(QObject* sender, const char* signal, int ms)
-{
-    QEventLoop loop;
-    QTimer guard;
-    guard.setSingleShot(true);
-    QObject::connect(&guard, &QTimer::timeout, &loop, [&loop] { loop.exit(1); });
-    QObject::connect(sender, signal, &loop, SLOT(quit()));
-    guard.start(ms);
-    return loop.exec() == 0;
-}
-
-void settle(int ms)
-{
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-}
 
 const char* stepName(trvInterface::PartType part)
 {
@@ -134,7 +115,7 @@ int main(int argc, char* argv[])
     QObject::connect(&interface, &trvInterface::connected, &interface,
                      qOverload<>(&trvInterface::requestFirmwareVersion));
     interface.setAutoconnect(true);
-    if (!waitFor(&interface, SIGNAL(connected()), 1000)) {
+    if (!waitForSignal(&interface, SIGNAL(connected()), 1000)) {
         std::fprintf(stderr, "the emulated instrument is not found\n");
         return 1;
     }
@@ -149,7 +130,7 @@ int main(int argc, char* argv[])
              {sensorBoards, QList<trvInterface::PartType>{trvInterface::Terminal},
               QList<trvInterface::PartType>{trvInterface::Mainboard}}) {
             run.start(boards);
-            waitFor(&run, SIGNAL(finished(bool)), 60000);
+            waitForSignal(&run, SIGNAL(finished(bool)), 60000);
             allOk = allOk && run.succeeded();
             Totals ignored;
             if (!run.succeeded()) {
@@ -162,7 +143,7 @@ int main(int argc, char* argv[])
 
         std::printf("round %d: the whole update of all seven boards\n", round + 1);
         run.start(allBoards);
-        waitFor(&run, SIGNAL(finished(bool)), 120000);
+        waitForSignal(&run, SIGNAL(finished(bool)), 120000);
         const qint64 total = run.elapsed();
         allOk = allOk && run.succeeded();
         if (!run.succeeded()) {

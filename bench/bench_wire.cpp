@@ -17,11 +17,10 @@
 #include "launchoptions.h"
 #include "trvinterface.h"
 #include "trvupdatesequence.h"
+#include "eventwait.h"
 #include "updatelog.h"
 
 #include <QCoreApplication>
-#include <QEventLoop>
-#include <QTimer>
 
 #include <cstdio>
 #include <cstring>
@@ -31,24 +30,6 @@ namespace {
 const QList<trvInterface::PartType> allBoards = {
     trvInterface::Sensor1, trvInterface::Sensor2,  trvInterface::Sensor3,  trvInterface::Sensor4,
     trvInterface::Sensor5, trvInterface::Terminal, trvInterface::Mainboard};
-
-bool waitFor(QObject* sender, const char* signal, int ms)
-{
-    QEventLoop loop;
-    QTimer guard;
-    guard.setSingleShot(true);
-    QObject::connect(&guard, &QTimer::timeout, &loop, [&loop] { loop.exit(1); });
-    QObject::connect(sender, signal, &loop, SLOT(quit()));
-    guard.start(ms);
-    return loop.exec() == 0;
-}
-
-void settle(int ms)
-{
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-}
 
 // Puts every board back on its old firmware, so that each run updates it again.
 void rewind(sim::HidrawInstrument& front, const LaunchOptions& options)
@@ -110,7 +91,7 @@ int main(int argc, char* argv[])
     QObject::connect(&interface, &trvInterface::connected, &interface,
                      qOverload<>(&trvInterface::requestFirmwareVersion));
     interface.setAutoconnect(true);
-    if (!waitFor(&interface, SIGNAL(connected()), 5000)) {
+    if (!waitForSignal(&interface, SIGNAL(connected()), 5000)) {
         std::fprintf(stderr, "bench_wire: the emulated instrument is not found\n");
         return 1;
     }
@@ -123,7 +104,7 @@ int main(int argc, char* argv[])
     for (int round = 0; round < repeat; ++round) {
         rewind(front, options);
         run.start({trvInterface::Terminal});
-        waitFor(&run, SIGNAL(finished(bool)), 120000);
+        waitForSignal(&run, SIGNAL(finished(bool)), 120000);
         allOk = allOk && run.succeeded();
         if (run.succeeded()) {
             const UpdateLog::Step& step = run.steps().first();
@@ -140,7 +121,7 @@ int main(int argc, char* argv[])
 
         rewind(front, options);
         run.start(allBoards);
-        waitFor(&run, SIGNAL(finished(bool)), 180000);
+        waitForSignal(&run, SIGNAL(finished(bool)), 180000);
         allOk = allOk && run.succeeded();
         if (run.succeeded()) {
             int lines = 0;
