@@ -7,16 +7,21 @@
 #include "hexreader.h"
 #include "hidrawinstrument.h"
 #include "hotplugwatch.h"
+#include "testimage.h"
 #include "trvinterface.h"
 #include "trvloader.h"
+#include "trvtiming.h"
 #include "trvupdater.h"
 #include "usbhid.h"
 #include "waiting.h"
+#include "windowtesting.h"
 
 #include <QCheckBox>
 #include <QDir>
 #include <QEventLoop>
+#include <QFile>
 #include <QLabel>
+#include <QMessageBox>
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
@@ -134,17 +139,22 @@ QString versionText(int tenths)
     return QStringLiteral("v%1.%2").arg(tenths / 10).arg(tenths % 10);
 }
 
-const char* imageOf(sim::Board board)
+// The part code of the board's image.
+const char* partCodeOf(sim::Board board)
 {
     switch (board) {
     case sim::Mainboard:
-        return ":/firmware/kzent";
+        return "KZENT";
     case sim::Terminal:
-        return ":/firmware/kterm";
+        return "KTERM";
     default:
-        return ":/firmware/ksens";
+        return "KSENS";
     }
 }
+
+// Small images at the built-in images' versions, newer than what the boards run.
+const QList<std::pair<const char*, const char*>> smallImages = {
+    {"KZENT", "v3.3"}, {"KTERM", "v2.1"}, {"KSENS", "v1.9"}};
 
 } // namespace
 
@@ -173,7 +183,15 @@ private:
     // Runs the event loop at its own pace (the link polls every millisecond)
     // until condition holds or timeout ms have passed; whether it holds.
     static bool waitFor(const std::function<bool()>& condition, int timeout);
+    // Builds and shows the window with the test's timing.
     void createWindow();
+    // Loads the small images through the load button of advanced mode;
+    // leaves the mode as it was.
+    void useSmallImages();
+    QString imageFile(const char* partCode) const
+    {
+        return imageFolder.filePath(QString::fromLatin1(partCode) + ".hex");
+    }
     template <typename Widget> Widget* widget(const QString& name);
     QProgressBar* totalBar() { return widget<QProgressBar>("totalProgress"); }
     // Waits for all seven rows to show what their boards report.
@@ -183,6 +201,11 @@ private:
     std::unique_ptr<sim::HidrawInstrument> front;
     std::unique_ptr<trvLoader> window;
     trvInterface* device = nullptr;
+    // The program's waits, but a short one before the main board's return is
+    // looked for; a replug through hidraw takes a few hundred milliseconds,
+    // well within the time it is given to come back.
+    trvTiming timing;
+    QTemporaryDir imageFolder;
 };
 
 bool tst_realhidapi::waitFor(const std::function<bool()>& condition, int timeout)
@@ -201,6 +224,15 @@ template <typename Widget> Widget* tst_realhidapi::widget(const QString& name)
 
 void tst_realhidapi::initTestCase()
 {
+    QVERIFY(imageFolder.isValid());
+    for (const auto& image : smallImages) {
+        QFile file(imageFile(image.first));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QVERIFY(file.write(TestImage(image.first, image.second).file()) > 0);
+    }
+    timing.restartWait = 100;
+    timing.reconnectTimeout = 5000;
+
     front = std::make_unique<sim::HidrawInstrument>();
     QString error;
     QVERIFY2(front->start(&error), qPrintable(error));
@@ -208,13 +240,13 @@ void tst_realhidapi::initTestCase()
 
 void tst_realhidapi::init()
 {
-    // Boards on older firmware than the built-in images, each its own, so
-    // that a version shown in the wrong row is noticed. Fast boards keep the
-    // suite short; the main board's restart keeps the time the update needs.
-    front->withInstrument([](sim::Instrument& instrument) {
+    // Boards on older firmware than the images, each its own, so that a
+    // version shown in the wrong row is noticed. Fast boards keep the suite
+    // short; the main board stays away past the wait before it is looked for.
+    front->withInstrument([this](sim::Instrument& instrument) {
         instrument.reset();
         instrument.setBoardRestartTime(0);
-        instrument.setMainboardRestartTime(1500);
+        instrument.setMainboardRestartTime(timing.restartWait * 2);
         instrument.setVersion(sim::Sensor1, 11);
         instrument.setVersion(sim::Sensor2, 12);
         instrument.setVersion(sim::Sensor3, 13);
@@ -239,10 +271,30 @@ void tst_realhidapi::cleanup()
 
 void tst_realhidapi::createWindow()
 {
-    window = std::make_unique<trvLoader>();
+    window = std::make_unique<trvLoader>(nullptr, timing);
     window->show();
     device = window->findChild<trvInterface*>();
     QVERIFY(device);
+}
+
+void tst_realhidapi::useSmallImages()
+{
+    auto* advanced = widget<QCheckBox>("advanced");
+    const bool wasAdvanced = advanced->isChecked();
+    if (!wasAdvanced) {
+        QTest::mouseClick(advanced, Qt::LeftButton);
+    }
+    const QStringList seen = answerDialogs(
+        [this] { QTest::mouseClick(widget<QWidget>("loadSensor"), Qt::LeftButton); },
+        {choose(imageFolder.path(), {"KZENT.hex", "KTERM.hex", "KSENS.hex"}),
+         press(QMessageBox::Yes), press(QMessageBox::Yes), press(QMessageBox::Yes)});
+    QCOMPARE(seen.size(), 4);
+    QVERIFY2(widget<QLabel>("fileStateSensor")->text().contains("Byte"),
+             qPrintable(widget<QLabel>("fileStateSensor")->text()));
+    if (!wasAdvanced) {
+        QTest::mouseClick(advanced, Qt::LeftButton);
+    }
+    QCOMPARE(advanced->isChecked(), wasAdvanced);
 }
 
 bool tst_realhidapi::waitForVersions(const QMap<sim::Board, int>& expected, int timeout)
@@ -287,6 +339,7 @@ void tst_realhidapi::wholeUpdate()
 {
     createWindow();
     QVERIFY(waitForVersions(installedVersions(), 3000));
+    useSmallImages();
     const int plugsBefore = front->plugCount();
     QSignalSpy disconnects(device, SIGNAL(disconnected()));
     QSignalSpy connects(device, SIGNAL(connected()));
@@ -300,7 +353,7 @@ void tst_realhidapi::wholeUpdate()
     QMap<sim::Board, int> imageVersions;
     for (const BoardRow& row : rows) {
         HexReader image;
-        QCOMPARE(image.read(imageOf(row.board), false), HexReader::FileOk);
+        QCOMPARE(image.read(imageFile(partCodeOf(row.board)), false), HexReader::FileOk);
         const QByteArray stored = front->withInstrument(
             [&row](sim::Instrument& instrument) { return instrument.storedText(row.board); });
         QVERIFY2(stored == image.data, row.name);
@@ -328,6 +381,7 @@ void tst_realhidapi::mainboardVerifiedAfterItsRestart()
     createWindow();
     QVERIFY(waitForVersions(installedVersions(), 3000));
     QTest::mouseClick(widget<QCheckBox>("advanced"), Qt::LeftButton);
+    useSmallImages();
     QTest::mouseClick(widget<QCheckBox>("checkMainboard"), Qt::LeftButton);
     QVERIFY(widget<QCheckBox>("checkMainboard")->isChecked());
     const int plugsBefore = front->plugCount();
