@@ -49,6 +49,11 @@ const QList<std::pair<sim::Board, QString>> boardNames = {
 
 const QStringList allSensors = {"sensor5", "sensor1", "sensor2", "sensor3", "sensor4"};
 
+// The small images of the test's folder, newer than what the boards run.
+const TestImage sensorsImage("KSENS", "v2.3");
+const TestImage terminalImage("KTERM", "v2.4");
+const TestImage mainboardImage("KZENT", "v3.5");
+
 sim::Board boardNamed(const QString& name)
 {
     for (const auto& board : boardNames) {
@@ -166,9 +171,9 @@ void tst_cli::initTestCase()
                           QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     qputenv("XDG_RUNTIME_DIR", QFile::encodeName(folder.filePath("runtime")));
 
-    writeFile("sensors.hex", TestImage("KSENS", "v2.3").file());
-    writeFile("terminal.hex", TestImage("KTERM", "v2.4").file());
-    writeFile("mainboard.hex", TestImage("KZENT", "v3.5").file());
+    writeFile("sensors.hex", sensorsImage.file());
+    writeFile("terminal.hex", terminalImage.file());
+    writeFile("mainboard.hex", mainboardImage.file());
 }
 
 void tst_cli::init()
@@ -262,12 +267,12 @@ bool tst_cli::nothingMoreSent()
     return instrument().messages().size() == messagesAtExit;
 }
 
-// All seven boards from the built-in images, every event as a JSON object on
-// a line of its own, and the result naming every board.
+// All seven boards from image files, every event as a JSON object on a line
+// of its own, and the result naming every board and its image file.
 void tst_cli::wholeUpdateAsJson()
 {
     const QList<int> versionsBefore = {15, 11, 12, 13, 14, 19, 31};
-    QCOMPARE(runTool({"update", "--json"}, 60000), 0);
+    QCOMPARE(runTool(QStringList{"update", "--json"} + smallImages(), 10000), 0);
     QVERIFY2(errors().isEmpty(), qPrintable(errors()));
 
     const QList<QJsonObject> events = jsonLines();
@@ -312,18 +317,19 @@ void tst_cli::wholeUpdateAsJson()
         const sim::Board which = boardNames.at(i).first;
         QCOMPARE(board.value("board").toString(), boardNames.at(i).second);
         QCOMPARE(board.value("outcome").toString(), QString("updated"));
-        QCOMPARE(board.value("imageSource").toString(), QString("built-in"));
         QCOMPARE(board.value("before").toString(), versionText(versionsBefore.at(i)));
 
         // The board holds its image, line for line, and runs its version.
-        HexReader image;
-        const char* path = which == sim::Mainboard  ? ":/firmware/kzent"
-                           : which == sim::Terminal ? ":/firmware/kterm"
-                                                    : ":/firmware/ksens";
-        QCOMPARE(image.read(path, false), HexReader::FileOk);
-        QCOMPARE(board.value("image").toString(), image.version);
-        QVERIFY2(instrument().storedText(which) == image.data, path);
-        QCOMPARE(versionText(instrument().version(which)), image.version);
+        const QString file = which == sim::Mainboard  ? "mainboard.hex"
+                             : which == sim::Terminal ? "terminal.hex"
+                                                      : "sensors.hex";
+        const TestImage& image = which == sim::Mainboard  ? mainboardImage
+                                 : which == sim::Terminal ? terminalImage
+                                                          : sensorsImage;
+        QCOMPARE(board.value("imageSource").toString(), folder.filePath(file));
+        QCOMPARE(board.value("image").toString(), QString(image.version));
+        QVERIFY2(instrument().storedText(which) == image.text(), qPrintable(file));
+        QCOMPARE(versionText(instrument().version(which)), QString(image.version));
     }
 }
 
