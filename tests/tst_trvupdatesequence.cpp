@@ -1,6 +1,6 @@
 // The update of chosen boards, step by step, on the emulated instrument with
-// small images and short waits (the built-in images once, at the instrument's
-// own waits): step order and grouping, total progress, the first failure
+// small images and short waits (one whole update at the instrument's own
+// waits): step order and grouping, total progress, the first failure
 // ending the update, aborting, and the fine timer slack of a running update.
 
 #include "firmwareversion.h"
@@ -146,22 +146,12 @@ void tst_trvUpdateSequence::stepsInRowOrder()
     QCOMPARE(seenCurrent.mid(0, currentParts.size()), currentParts);
 }
 
-// Every board with the built-in images, at the waits the program uses and
-// with a main board as slow to return as the instrument's.
+// Every board, at the waits the program uses and with a main board as slow to
+// return as the instrument's.
 void tst_trvUpdateSequence::wholeUpdate()
 {
-    HexReader builtInMainboard;
-    HexReader builtInTerminal;
-    HexReader builtInSensors;
-    QCOMPARE(builtInMainboard.read(":/firmware/kzent", false), HexReader::FileOk);
-    QCOMPARE(builtInTerminal.read(":/firmware/kterm", false), HexReader::FileOk);
-    QCOMPARE(builtInSensors.read(":/firmware/ksens", false), HexReader::FileOk);
-    trvUpdateSequence::Images images;
-    images.mainboard = &builtInMainboard;
-    images.terminal = &builtInTerminal;
-    images.sensors = &builtInSensors;
-    sequence = std::make_unique<trvUpdateSequence>(device.get(), images);
     const trvTiming programWaits;
+    sequence->setTiming(programWaits);
     TestTiming::pace(sim::instrument(), programWaits);
 
     QSignalSpy done(sequence.get(), SIGNAL(done()));
@@ -188,10 +178,9 @@ void tst_trvUpdateSequence::wholeUpdate()
             totals.contains(2 * trvUpdateSequence::unitsPerStep));
     QCOMPARE(sequence->findChildren<trvUpdater*>().size(), 0);
     const QList<QPair<sim::Board, const HexReader*>> installed{
-        {sim::Mainboard, &builtInMainboard}, {sim::Terminal, &builtInTerminal},
-        {sim::Sensor1, &builtInSensors},     {sim::Sensor2, &builtInSensors},
-        {sim::Sensor3, &builtInSensors},     {sim::Sensor4, &builtInSensors},
-        {sim::Sensor5, &builtInSensors}};
+        {sim::Mainboard, &mainboard}, {sim::Terminal, &terminal}, {sim::Sensor1, &sensors},
+        {sim::Sensor2, &sensors},     {sim::Sensor3, &sensors},   {sim::Sensor4, &sensors},
+        {sim::Sensor5, &sensors}};
     for (const auto& board : installed) {
         const int tenths = sim::instrument().version(board.first);
         QCOMPARE(QString("v%1.%2").arg(tenths / 10).arg(tenths % 10), board.second->version);
