@@ -94,7 +94,7 @@ struct hid_device_info HID_API_EXPORT* HID_API_CALL hid_enumerate(unsigned short
     info->path = strdup(devicePath);
     info->vendor_id = instrumentVendor;
     info->product_id = instrumentProduct;
-    info->serial_number = copyOf(L"");
+    info->serial_number = copyOf(sim::instrument().serialNumber().toStdWString().c_str());
     info->release_number = 0x0115;
     info->manufacturer_string = copyOf(L"Kelmor");
     info->product_string = copyOf(L"Tarvo QX40");

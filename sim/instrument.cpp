@@ -143,6 +143,7 @@ struct Instrument::Impl
     bool readFails = false;
     bool nonblockingFails = false;
     int openRefusal = 0;
+    QString serialNumber = QString::fromLatin1(Instrument::defaultSerialNumber);
     int unplugAtDataMessage = 0; // 0: never
     int dataMessagesSeen = 0;
     int minLatency = 0;
@@ -432,6 +433,16 @@ void Instrument::setNonblockingFails(bool fails)
 void Instrument::setOpenRefusal(int errorNumber)
 {
     d->openRefusal = std::max(0, errorNumber);
+}
+
+void Instrument::setSerialNumber(const QString& serialNumber)
+{
+    d->serialNumber = serialNumber;
+}
+
+QString Instrument::serialNumber() const
+{
+    return d->serialNumber;
 }
 
 void Instrument::injectReport(const QByteArray& report)

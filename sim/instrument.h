@@ -68,8 +68,11 @@ public:
     Instrument(const Instrument&) = delete;
     Instrument& operator=(const Instrument&) = delete;
 
+    // The serial number a fresh instrument reports.
+    static constexpr const char* defaultSerialNumber = "QX40-204871";
+
     // A healthy instrument, plugged in, every board fitted and at version 1.0,
-    // no latency, no faults, boards back at once after an update, the main
+    // no latency, no faults, the default serial number, boards back at once after an update, the main
     // board off the bus for 1500 ms after its restart message (an update looks
     // for it again only after a second); the log is cleared.
     void reset();
@@ -95,12 +98,15 @@ public:
     // The device stays on the bus but refuses to be opened with this error
     // number (EACCES: this user may not open it; EBUSY: in use); 0: opens.
     void setOpenRefusal(int errorNumber);
+    // The USB serial number the device reports; empty: it reports none.
+    void setSerialNumber(const QString& serialNumber);
     // The next input report the host reads is these bytes (padded to 64).
     void injectReport(const QByteArray& report);
 
     // --- Reading it back
     bool isPlugged() const;
     int openRefusal() const;
+    QString serialNumber() const;
     // The delays in use (ms), as set above or by reset().
     int boardRestartTime() const;
     int mainboardRestartTime() const;

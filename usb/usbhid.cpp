@@ -114,7 +114,7 @@ void UsbHid::open()
         close();
     }
     int refused = 0;
-    handle = openFound(&refused);
+    handle = openFound(&refused, &serial);
     watch->looked(handle != nullptr);
     setOpenRefusal(refused);
     if (!handle) {
@@ -129,7 +129,7 @@ void UsbHid::open()
     emit connected();
 }
 
-hid_device_* UsbHid::openFound(int* refused)
+hid_device_* UsbHid::openFound(int* refused, QString* serialNumber)
 {
     *refused = 0;
     hid_device* device = nullptr;
@@ -142,12 +142,22 @@ hid_device_* UsbHid::openFound(int* refused)
         if (!device && *refused == 0) {
             *refused = reason != 0 ? reason : errorNumberOf(hid_error(nullptr));
         }
+        if (device) {
+            *serialNumber = candidate->serial_number
+                                ? QString::fromWCharArray(candidate->serial_number).trimmed()
+                                : QString();
+        }
     }
     hid_free_enumeration(found);
     if (device) {
         *refused = 0;
     }
     return device;
+}
+
+QString UsbHid::serialNumber() const
+{
+    return serial;
 }
 
 void UsbHid::setOpenRefusal(int errorNumber)

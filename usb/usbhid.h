@@ -52,6 +52,9 @@ public:
     // The refusal in words a user understands, and what fixes it on this system.
     static QString refusalDescription(int errorNumber);
     static QString refusalRemedy(int errorNumber);
+    // The USB serial number of the device opened last, as it reports it;
+    // empty when it reports none or none has been opened.
+    QString serialNumber() const;
 
 public slots:
     void open();
@@ -78,7 +81,7 @@ private:
     // Enumerates the devices with our IDs and opens the first that opens;
     // when none does, refusal is why the first one could not be opened
     // (0 when none was found).
-    hid_device_* openFound(int* refusal);
+    hid_device_* openFound(int* refusal, QString* serialNumber);
     void setOpenRefusal(int errorNumber);
 
     bool opened;
@@ -92,5 +95,6 @@ private:
     QList<QByteArray> sendQueue; // oldest first; kept when a report could not be written
     std::unique_ptr<HotplugWatch> watch;
     int refusal; // see openRefusal()
+    QString serial; // see serialNumber()
     quint64 messagesQueued = 0; // ever accepted by send(); tells read() that a receiver answered
 };

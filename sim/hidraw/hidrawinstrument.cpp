@@ -539,11 +539,12 @@ QByteArray HidrawInstrument::deviceRecord(int number)
                              "E: HID_ID=0003:000004D8:0000F93C\n"
                              "E: HID_NAME=Kelmor Tarvo QX40\n"
                              "E: HID_PHYS=usb-0000:00:14.0-%2/input0\n"
-                             "E: HID_UNIQ=\n"
+                             "E: HID_UNIQ=%4\n"
                              "E: MODALIAS=hid:b0003g0001v000004D8p0000F93C\n"
                              "E: SUBSYSTEM=hid\n"
                              "H: report_descriptor=%3\n\n")
-                  .arg(hid, QString::number(number + 1), QString::fromLatin1(descriptorHex()));
+                  .arg(hid, QString::number(number + 1), QString::fromLatin1(descriptorHex()),
+                       QString::fromLatin1(sim::Instrument::defaultSerialNumber));
     record += QStringLiteral("P: %1/%2:1.0\n"
                              "E: DEVTYPE=usb_interface\n"
                              "E: DRIVER=usbhid\n"
