@@ -1,5 +1,7 @@
 #include "servicelog.h"
 
+#include "updatehistory.h"
+
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -7,10 +9,40 @@
 #include <QObject>
 #include <QStandardPaths>
 
+namespace {
+
+ServiceLog* warningLog = nullptr;
+QtMessageHandler formerHandler = nullptr;
+
+void logQtMessage(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    // Writing the log may itself warn; that warning is not logged again.
+    static bool logging = false;
+    if (warningLog && type != QtDebugMsg && type != QtInfoMsg && !logging) {
+        logging = true;
+        warningLog->append(QStringLiteral("Qt: %1").arg(message));
+        logging = false;
+    }
+    if (formerHandler) {
+        formerHandler(type, context, message);
+    }
+}
+
+} // namespace
+
+void ServiceLog::keepQtWarnings(ServiceLog* log)
+{
+    warningLog = log;
+    static bool installed = false;
+    if (!installed) {
+        installed = true;
+        formerHandler = qInstallMessageHandler(logQtMessage);
+    }
+}
+
 QString ServiceLog::defaultFileName()
 {
-    return QDir(QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation))
-        .filePath(QStringLiteral("trvloader.log"));
+    return QDir(UpdateHistory::dataFolder()).filePath(QStringLiteral("trvloader.log"));
 }
 
 ServiceLog::ServiceLog(const QString& fileName, qint64 maximum, int count)

@@ -9,7 +9,7 @@
 class ServiceLog
 {
 public:
-    // The log of this user: trvloader.log in the application's data folder.
+    // The log of this user: trvloader.log beside the update history.
     static QString defaultFileName();
 
     static constexpr qint64 defaultMaximumSize = 1024 * 1024;
@@ -26,6 +26,11 @@ public:
     // The end of the log, at most maximumBytes of it, in whole lines (the
     // older file's end first when the log itself is shorter).
     QString tail(qint64 maximumBytes) const;
+
+    // From now on Qt's warnings, critical and fatal messages are also appended
+    // to this log (the log must outlive the program's use of Qt); they still
+    // reach the handler that was there before. Null stops that.
+    static void keepQtWarnings(ServiceLog* log);
 
 private:
     QString olderFile(int age) const; // age 0: the log itself

@@ -138,10 +138,16 @@ QJsonObject HistoryRecord::toJson() const
     return object;
 }
 
+QString UpdateHistory::dataFolder()
+{
+    // Both programs keep one record; the window's own data folder is it.
+    return QDir(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation))
+        .filePath(QStringLiteral("Kelmor/trvloader"));
+}
+
 QString UpdateHistory::defaultFileName()
 {
-    return QDir(QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation))
-        .filePath(QStringLiteral("history.jsonl"));
+    return QDir(dataFolder()).filePath(QStringLiteral("history.jsonl"));
 }
 
 UpdateHistory::UpdateHistory(const QString& fileName) : path(fileName) {}

@@ -4,6 +4,7 @@
 #include <QJsonObject>
 #include <QList>
 #include <QMap>
+#include <QMetaType>
 #include <QString>
 #include <QStringList>
 
@@ -42,6 +43,8 @@ struct HistoryRecord
     QJsonObject toJson() const;
 };
 
+Q_DECLARE_METATYPE(HistoryRecord)
+
 // The history of updates: a file of one JSON object per line, to which each
 // step adds its start before its first message and its completion when it
 // ends; earlier lines are never rewritten. A start without a completion reads
@@ -51,7 +54,10 @@ struct HistoryRecord
 class UpdateHistory
 {
 public:
-    // The history of this user: history.jsonl in the application's data folder.
+    // Where this user's history and log are kept: the window's data folder
+    // (Kelmor/trvloader in the user's data location), shared by the command line.
+    static QString dataFolder();
+    // The history of this user: history.jsonl in the data folder.
     static QString defaultFileName();
 
     explicit UpdateHistory(const QString& fileName = defaultFileName());

@@ -79,6 +79,7 @@ void trvUpdateSequence::abort()
     queue.clear();
     running = false;
     slack.reset();
+    emit aborted();
 }
 
 void trvUpdateSequence::setTiming(const trvTiming& timing)

@@ -50,8 +50,8 @@ public:
     // board is given.
     bool start(const QList<trvInterface::PartType>& boards);
     // Ends a running update at once: the engine is dropped and sends nothing
-    // more. Emits nothing; the boards of the running step and of the steps not
-    // begun are left as they are.
+    // more, and aborted() tells so; the boards of the running step and of the
+    // steps not begun are left as they are. Does nothing when no update runs.
     void abort();
 
     bool isRunning() const;
@@ -93,6 +93,8 @@ signals:
     void canceled(trvUpdater::Err error);
     // Every step has succeeded; the update is over.
     void done();
+    // abort() has ended a running update, on the boards stepBoards() names.
+    void aborted();
 
 private slots:
     void engineState(trvUpdater::State state, trvUpdater::Err error);

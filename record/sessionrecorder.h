@@ -1,0 +1,78 @@
+#pragma once
+
+#include "trvinterface.h"
+#include "trvupdater.h"
+#include "updatehistory.h"
+
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QObject>
+#include <QSet>
+#include <QString>
+
+class ServiceLog;
+class trvSession;
+
+// Keeps the service record of a session, the same for the window and the
+// command line: each step of an update adds its start to the history before
+// its first message and its completion when it ends (updated, failed with the
+// engine's reason, or canceled when the update is aborted); connects,
+// disconnects, refusals and each step's states go to the log. On a connect it
+// looks up the instrument's last recorded step and says, once per record, when
+// that one did not finish. A history or log that cannot be written is said
+// once; the update goes on.
+class SessionRecorder : public QObject
+{
+    Q_OBJECT
+
+public:
+    // The session, history and log are borrowed and must outlive the recorder.
+    // frontEnd names the program in the records ("window", "command line").
+    SessionRecorder(trvSession* session, const QString& frontEnd, UpdateHistory* history,
+                    ServiceLog* log, QObject* parent = nullptr);
+
+    // Adds a line to the log, as the recorder's own lines are added.
+    void log(const QString& what);
+
+    // The serial number to record: the instrument's, or "none" in words.
+    static QString serialText(const QString& serialNumber);
+    // What a front end says about an unfinished step: which boards may need a
+    // new update, and that running the update again brings them back.
+    static QString unfinishedText(const HistoryRecord& record);
+
+    // The record's boards by their row names, in the order of the rows.
+    static QStringList rowNames(const HistoryRecord& record);
+
+signals:
+    // The instrument just connected has, as its last recorded step, one that
+    // did not finish (interrupted or canceled).
+    void unfinishedUpdate(const HistoryRecord& record);
+    // The history or the log cannot be written; said once per recorder.
+    void recordUnavailable(const QString& text);
+
+private slots:
+    void connected();
+    void disconnected();
+    void openRefusal(int errorNumber);
+    void stepStarted();
+    void stepState(trvUpdater::State state, trvUpdater::Err error);
+    void stepDone();
+    void stepFailed(trvUpdater::Err error);
+    void updateAborted();
+
+private:
+    // Completes the running step's record with the outcome.
+    void complete(HistoryRecord::Outcome outcome, trvUpdater::Err error = trvUpdater::NoError);
+    void recordFailed(const QString& text);
+
+    trvSession* session;
+    UpdateHistory* history;
+    ServiceLog* serviceLog;
+    QString frontEnd;
+    HistoryRecord step;          // the running step's record
+    bool stepOpen = false;       // its start is written, its completion not
+    QElapsedTimer stepClock;
+    trvUpdater::State lastState = trvUpdater::Connecting;
+    QSet<QString> announced;     // unfinished records already said
+    bool unavailableSaid = false;
+};

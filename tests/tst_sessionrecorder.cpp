@@ -1,0 +1,273 @@
+// The service record of a session on the emulated instrument: a history record
+// for each step of an update, the log, the unfinished update named at the next
+// connect, and a record that cannot be written standing in nobody's way.
+
+#include "boardtable.h"
+#include "hexreader.h"
+#include "instrument.h"
+#include "servicelog.h"
+#include "sessionrecorder.h"
+#include "testimage.h"
+#include "testtiming.h"
+#include "trvinterface.h"
+#include "trvsession.h"
+#include "trvupdatesequence.h"
+#include "updatehistory.h"
+
+#include <QCryptographicHash>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+using PartType = trvInterface::PartType;
+
+class tst_SessionRecorder : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void recordForEachStep();
+    void failedStepCarriesItsReason();
+    void abortedStepIsCanceledAndNamedOnce();
+    void unfinishedStepOfWhichInstrument_data();
+    void unfinishedStepOfWhichInstrument();
+    void unwritableRecordIsSaidOnce();
+
+private:
+    // A new session with its recorder on history and log files in the folder.
+    void makeSession(const QString& historyFile, const QString& logFile);
+    void connectInstrument();
+    // Gives each group a small image of the test-image builder at this version.
+    void useSmallImages(const QByteArray& version);
+    void runUpdate(const QList<PartType>& boards);
+
+    QTemporaryDir folder;
+    trvTiming timing;
+    std::unique_ptr<UpdateHistory> history;
+    std::unique_ptr<ServiceLog> log;
+    std::unique_ptr<trvInterface> device;
+    std::unique_ptr<trvSession> session;
+    std::unique_ptr<SessionRecorder> recorder;
+};
+
+void tst_SessionRecorder::init()
+{
+    QVERIFY(folder.isValid());
+    sim::instrument().reset();
+    timing = TestTiming::quick();
+    TestTiming::pace(sim::instrument(), timing);
+    QFile::remove(folder.filePath("history.jsonl"));
+    QFile::remove(folder.filePath("trvloader.log"));
+    makeSession(folder.filePath("history.jsonl"), folder.filePath("trvloader.log"));
+}
+
+void tst_SessionRecorder::cleanup()
+{
+    recorder.reset();
+    session.reset();
+    device.reset();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+void tst_SessionRecorder::makeSession(const QString& historyFile, const QString& logFile)
+{
+    recorder.reset();
+    session.reset();
+    device.reset();
+    history = std::make_unique<UpdateHistory>(historyFile);
+    log = std::make_unique<ServiceLog>(logFile);
+    device = std::make_unique<trvInterface>();
+    session = std::make_unique<trvSession>(device.get(), timing);
+    recorder = std::make_unique<SessionRecorder>(session.get(), QStringLiteral("window"),
+                                                 history.get(), log.get());
+}
+
+void tst_SessionRecorder::connectInstrument()
+{
+    QSignalSpy answered(session.get(), &trvSession::allAnswered);
+    device->setAutoconnect(true);
+    QVERIFY(answered.count() > 0 || answered.wait(timing.answerTime * 20));
+}
+
+void tst_SessionRecorder::useSmallImages(const QByteArray& version)
+{
+    for (const QByteArray part : {"KSENS", "KTERM", "KZENT"}) {
+        HexReader reader;
+        const QString path = folder.filePath(QString("%1-%2.hex").arg(part, version));
+        QVERIFY(TestImage(part, version).load(reader, path));
+        QVERIFY(session->useImage(reader, path));
+    }
+}
+
+void tst_SessionRecorder::runUpdate(const QList<PartType>& boards)
+{
+    QSignalSpy done(session->sequence(), &trvUpdateSequence::done);
+    QSignalSpy canceled(session->sequence(), &trvUpdateSequence::canceled);
+    QVERIFY(session->start(session->plan(boards)));
+    QTRY_VERIFY_WITH_TIMEOUT(!session->sequence()->isRunning(),
+                             timing.reconnectTimeout * 10 + timing.requestTimeout * 100);
+}
+
+// Each step adds a record with the instrument, the boards, the versions before
+// and after, the image and its checksums, the outcome and the times; the log
+// tells the connect and the steps.
+void tst_SessionRecorder::recordForEachStep()
+{
+    connectInstrument();
+    useSmallImages("v2.4");
+    runUpdate(BoardTable::boards());
+
+    int skipped = -1;
+    const QList<HistoryRecord> records = history->records(&skipped);
+    QCOMPARE(skipped, 0);
+    QCOMPARE(records.size(), 3);
+    const QStringList sensors{"sensor5", "sensor1", "sensor2", "sensor3", "sensor4"};
+    const QList<QStringList> boards{sensors, {"terminal"}, {"mainboard"}};
+    const QList<QByteArray> parts{"KSENS", "KTERM", "KZENT"};
+    QSet<QString> ids;
+    for (int index = 0; index < records.size(); ++index) {
+        const HistoryRecord& record = records[index];
+        QCOMPARE(record.boards, boards[index]);
+        QCOMPARE(record.outcome, HistoryRecord::Updated);
+        QCOMPARE(record.serialNumber, QString(sim::Instrument::defaultSerialNumber));
+        QCOMPARE(record.frontEnd, QString("window"));
+        QCOMPARE(record.image, QString("%1-v2.4.hex").arg(QString(parts[index])));
+        QCOMPARE(record.imageVersion, QString("v2.4"));
+        const TestImage image(parts[index], "v2.4");
+        QCOMPARE(record.imageChecksum, int(HexReader::imageChecksum(image.text())));
+        QCOMPARE(record.imageSha256,
+                 QString(QCryptographicHash::hash(image.text(), QCryptographicHash::Sha256)
+                             .toHex()));
+        for (const QString& board : boards[index]) {
+            QCOMPARE(record.versionsBefore.value(board), QString("v1.0"));
+            QCOMPARE(record.versionsAfter.value(board), QString("v2.4"));
+        }
+        QVERIFY(record.started.isValid() && record.ended >= record.started);
+        QCOMPARE(record.started.timeSpec(), Qt::UTC);
+        QVERIFY(record.durationMs >= 0);
+        QVERIFY(record.failureReason.isEmpty());
+        ids.insert(record.id);
+    }
+    QCOMPARE(ids.size(), 3);
+
+    const QString logText = log->tail(1 << 20);
+    QVERIFY2(logText.contains(sim::Instrument::defaultSerialNumber), qPrintable(logText));
+    QVERIFY(logText.contains("Update of mainboard: Restarting"));
+    QVERIFY(logText.contains("Update of terminal ended: updated"));
+}
+
+void tst_SessionRecorder::failedStepCarriesItsReason()
+{
+    sim::BoardFaults refusing;
+    refusing.zeroAckAtLine = 2;
+    sim::instrument().setFaults(sim::Terminal, refusing);
+    connectInstrument();
+    useSmallImages("v2.4");
+    runUpdate({trvInterface::Terminal, trvInterface::Mainboard});
+
+    const QList<HistoryRecord> records = history->records();
+    QCOMPARE(records.size(), 1); // the main board's step never began
+    QCOMPARE(records[0].outcome, HistoryRecord::Failed);
+    QCOMPARE(records[0].failureReason, QString("TransferFailed"));
+    QCOMPARE(records[0].failureText, trvUpdater::errorDescription(trvUpdater::TransferFailed));
+    QCOMPARE(records[0].versionsAfter.value("terminal"), QString("v1.0"));
+    QVERIFY(log->tail(1 << 20).contains("Update of terminal ended: failed (TransferFailed"));
+}
+
+// An update aborted in its step is recorded as canceled; the next session on
+// the instrument names the step's boards once, not on every connect.
+void tst_SessionRecorder::abortedStepIsCanceledAndNamedOnce()
+{
+    connectInstrument();
+    useSmallImages("v2.4");
+    QSignalSpy range(session->sequence(), &trvUpdateSequence::range);
+    QVERIFY(session->start(session->plan({trvInterface::Terminal})));
+    QVERIFY(range.wait(timing.requestTimeout * 10));
+    session->sequence()->abort();
+    QCOMPARE(history->records().value(0).outcome, HistoryRecord::Canceled);
+
+    makeSession(history->fileName(), log->fileName());
+    QSignalSpy unfinished(recorder.get(), &SessionRecorder::unfinishedUpdate);
+    connectInstrument();
+    QCOMPARE(unfinished.count(), 1);
+    const HistoryRecord record = unfinished[0][0].value<HistoryRecord>();
+    QCOMPARE(record.boards, QStringList{"terminal"});
+    QCOMPARE(SessionRecorder::rowNames(record), QStringList{"Control Panel"});
+    QVERIFY(SessionRecorder::unfinishedText(record).contains("Control Panel"));
+
+    QSignalSpy reconnected(session.get(), &trvSession::allAnswered);
+    device->close();
+    QVERIFY(reconnected.wait(timing.answerTime * 20));
+    QCOMPARE(unfinished.count(), 1);
+}
+
+// A start written without its completion (the program ended in between) is
+// named when the instrument it was for connects, or any instrument when one
+// of the two has no serial number.
+void tst_SessionRecorder::unfinishedStepOfWhichInstrument_data()
+{
+    QTest::addColumn<QString>("recorded");
+    QTest::addColumn<QString>("instrument");
+    QTest::addColumn<bool>("named");
+
+    QTest::newRow("same instrument") << "QX40-1" << "QX40-1" << true;
+    QTest::newRow("another instrument") << "QX40-1" << "QX40-2" << false;
+    QTest::newRow("instrument reports none") << "QX40-1" << "" << true;
+    QTest::newRow("record has none") << "" << "QX40-2" << true;
+}
+
+void tst_SessionRecorder::unfinishedStepOfWhichInstrument()
+{
+    QFETCH(QString, recorded);
+    QFETCH(QString, instrument);
+    QFETCH(bool, named);
+
+    HistoryRecord cutOff;
+    cutOff.id = QStringLiteral("cut-off");
+    cutOff.started = QDateTime::currentDateTimeUtc();
+    cutOff.serialNumber = recorded;
+    cutOff.boards = QStringList{"sensor1", "sensor2"};
+    QVERIFY(history->begin(cutOff));
+
+    sim::instrument().setSerialNumber(instrument);
+    QSignalSpy unfinished(recorder.get(), &SessionRecorder::unfinishedUpdate);
+    connectInstrument();
+    QCOMPARE(unfinished.count(), named ? 1 : 0);
+    if (named) {
+        const HistoryRecord record = unfinished[0][0].value<HistoryRecord>();
+        QCOMPARE(record.outcome, HistoryRecord::Interrupted);
+        QCOMPARE(SessionRecorder::rowNames(record),
+                 (QStringList{BoardTable::rowName(trvInterface::Sensor1),
+                              BoardTable::rowName(trvInterface::Sensor2)}));
+    }
+}
+
+// A history and log that cannot be written (their folder is a file) are said
+// once, and the update goes on to its end.
+void tst_SessionRecorder::unwritableRecordIsSaidOnce()
+{
+    QFile blocker(folder.filePath("not-a-folder"));
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    makeSession(folder.filePath("not-a-folder/history.jsonl"),
+                folder.filePath("not-a-folder/trvloader.log"));
+    QSignalSpy unavailable(recorder.get(), &SessionRecorder::recordUnavailable);
+    QSignalSpy done(session->sequence(), &trvUpdateSequence::done);
+
+    connectInstrument();
+    useSmallImages("v2.4");
+    runUpdate({trvInterface::Terminal, trvInterface::Mainboard});
+    QCOMPARE(done.count(), 1);
+    QCOMPARE(unavailable.count(), 1);
+    QVERIFY(unavailable[0][0].toString().contains("not-a-folder"));
+    QCOMPARE(sim::instrument().version(sim::Mainboard), 24);
+}
+
+QTEST_GUILESS_MAIN(tst_SessionRecorder)
+#include "tst_sessionrecorder.moc"
