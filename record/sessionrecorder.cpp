@@ -87,7 +87,8 @@ void SessionRecorder::connected()
     log(tr("Connected to the instrument (serial number: %1)").arg(serialText(serial)));
 
     HistoryRecord last;
-    if (!history->lastRecordFor(serial, &last) || announced.contains(last.id)) {
+    // The main board's return in the middle of its step is no new instrument.
+    if (stepOpen || !history->lastRecordFor(serial, &last) || announced.contains(last.id)) {
         return;
     }
     if (last.outcome == HistoryRecord::Interrupted || last.outcome == HistoryRecord::Canceled) {

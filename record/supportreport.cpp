@@ -1,0 +1,135 @@
+#include "supportreport.h"
+
+#include "boardtable.h"
+#include "servicelog.h"
+#include "sessionrecorder.h"
+#include "trvsession.h"
+
+#include <QDateTime>
+#include <QObject>
+#include <QSysInfo>
+
+#include <algorithm>
+
+namespace {
+
+// "v1.0 -> v2.4" for one board, "v1.0, v1.1 -> v2.4" for boards that differ.
+QString versionChange(const HistoryRecord& record)
+{
+    QStringList before;
+    QStringList after;
+    for (const QString& board : record.boards) {
+        const QString was = record.versionsBefore.value(board, QStringLiteral("?"));
+        const QString is = record.versionsAfter.value(board, QStringLiteral("?"));
+        if (!before.contains(was)) {
+            before.append(was);
+        }
+        if (!after.contains(is)) {
+            after.append(is);
+        }
+    }
+    return QStringLiteral("%1 -> %2").arg(before.join(QStringLiteral(", ")),
+                                         after.join(QStringLiteral(", ")));
+}
+
+QString outcomeText(const HistoryRecord& record)
+{
+    QString text = HistoryRecord::outcomeName(record.outcome);
+    if (record.outcome == HistoryRecord::Failed) {
+        text += QStringLiteral(" (%1)").arg(record.failureText);
+    }
+    return text;
+}
+
+} // namespace
+
+QString SupportReport::text(const Tool& tool, const trvSession& session,
+                            const UpdateHistory& history, const ServiceLog& log,
+                            const QString& instrumentNote)
+{
+    QString report;
+    report += tr("Tarvo QX40 Firmware Update Tool: report for support") + QLatin1Char('\n');
+    report += tr("Made: %1").arg(QDateTime::currentDateTimeUtc().toString(Qt::ISODate)) +
+              QLatin1Char('\n');
+    report += tr("Tool: %1 %2").arg(tool.name, tool.version) + QLatin1Char('\n');
+    report += tr("Qt: %1 (built with %2)").arg(QString::fromLatin1(qVersion()), tool.qtBuildVersion) +
+              QLatin1Char('\n');
+    report += tr("hidapi: %1").arg(tool.hidapiVersion) + QLatin1Char('\n');
+    report += tr("System: %1, %2 %3, %4")
+                  .arg(QSysInfo::prettyProductName(), QSysInfo::kernelType(),
+                       QSysInfo::kernelVersion(), QSysInfo::currentCpuArchitecture()) +
+              QLatin1Char('\n');
+    report += tr("Data folder: %1").arg(UpdateHistory::dataFolder()) + QLatin1String("\n\n");
+
+    report += tr("Instrument: %1")
+                  .arg(instrumentNote.isEmpty() ? instrumentState(session) : instrumentNote) +
+              QLatin1Char('\n');
+    if (session.isConnected()) {
+        for (trvInterface::PartType board : BoardTable::boards()) {
+            const QString installed = session.hasAnswered(board) ? session.reportedVersion(board)
+                                                                 : tr("did not answer");
+            report += QStringLiteral("  %1 %2 %3 %4\n")
+                          .arg(BoardTable::commandName(board), -10)
+                          .arg(BoardTable::rowName(board), -14)
+                          .arg(installed, -16)
+                          .arg(tr("image %1").arg(session.imageFor(board).version));
+        }
+    }
+
+    int skipped = 0;
+    QList<HistoryRecord> records = history.records(&skipped);
+    std::reverse(records.begin(), records.end());
+    report += QLatin1Char('\n') +
+              tr("Update history (%1, the last %2, newest first):")
+                  .arg(history.fileName())
+                  .arg(historyRecords) +
+              QLatin1Char('\n');
+    if (skipped > 0) {
+        report += tr("  (%n damaged line(s) skipped)", nullptr, skipped) + QLatin1Char('\n');
+    }
+    report += records.isEmpty() ? tr("  No update recorded.") + QLatin1Char('\n')
+                                : historyTable(records.mid(0, historyRecords));
+
+    const QString logTail = log.tail(logBytes);
+    report += QLatin1Char('\n') + tr("Log (%1, its end):").arg(log.fileName()) + QLatin1Char('\n');
+    report += logTail.isEmpty() ? tr("  Nothing logged.") + QLatin1Char('\n') : logTail;
+    return report;
+}
+
+QString SupportReport::instrumentState(const trvSession& session)
+{
+    const UsbHid* link = session.device();
+    if (session.isConnected()) {
+        return tr("connected, serial number %1")
+            .arg(SessionRecorder::serialText(link->serialNumber()));
+    }
+    if (link->openRefusal() != 0) {
+        const QString remedy = UsbHid::refusalRemedy(link->openRefusal());
+        return UsbHid::refusalDescription(link->openRefusal()) +
+               (remedy.isEmpty() ? QString() : QLatin1Char(' ') + remedy);
+    }
+    return tr("not found on USB");
+}
+
+QString SupportReport::historyTable(const QList<HistoryRecord>& records)
+{
+    QString table = QStringLiteral("  %1 %2 %3 %4 %5 %6\n")
+                        .arg(tr("Started (UTC)"), -20)
+                        .arg(tr("Instrument"), -14)
+                        .arg(tr("Boards"), -24)
+                        .arg(tr("Versions"), -16)
+                        .arg(tr("Image"), -22)
+                        .arg(tr("Outcome"));
+    for (const HistoryRecord& record : records) {
+        table += QStringLiteral("  %1 %2 %3 %4 %5 %6\n")
+                     .arg(record.started.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), -20)
+                     .arg(record.serialNumber.isEmpty() ? QStringLiteral("-")
+                                                        : record.serialNumber,
+                          -14)
+                     .arg(record.boards.join(QLatin1Char(',')), -24)
+                     .arg(versionChange(record), -16)
+                     .arg(QStringLiteral("%1 %2").arg(record.image, record.imageVersion), -22)
+                     .arg(outcomeText(record));
+    }
+    return table;
+}
