@@ -4,10 +4,15 @@
 #include "filecommands.h"
 #include "instrumentsession.h"
 #include "interruptwatcher.h"
+#include "reportcommand.h"
+#include "supportreport.h"
+#include "updatehistory.h"
 #include "updatecommand.h"
 #include "versionscommand.h"
 
 #include <QCommandLineParser>
+#include <QDir>
+#include <QJsonObject>
 #include <QStringList>
 
 #include <algorithm>
@@ -15,6 +20,8 @@
 namespace {
 
 const int defaultWaitSeconds = 10;
+// A report is made with or without the instrument: a short look is enough.
+const int reportWaitSeconds = 3;
 
 // The text in lines of at most width characters, broken between words.
 QString wrapped(const QString& text, int width = 79)
@@ -48,6 +55,8 @@ const QString waitName = QStringLiteral("wait");
 const QString firmwareName = QStringLiteral("firmware");
 const QString skipMissingName = QStringLiteral("skip-missing");
 const QString allowOlderName = QStringLiteral("allow-older");
+const QString instrumentName = QStringLiteral("instrument");
+const QString limitName = QStringLiteral("limit");
 
 // The boards a BOARD argument names: "all", "sensors", "sensor1" to "sensor5",
 // "terminal" or "mainboard" (any case). False for any other word.
@@ -131,6 +140,23 @@ const QList<CliTool::Command>& CliTool::commands()
                            "Appends the checksum record that the tool requires of every image to a "
                            "firmware file that has none, then checks the file."),
          &CliTool::fileArgument, &CliTool::stamp},
+        {"history", "", QT_TRANSLATE_NOOP("CliTool", "List the updates made on this computer"),
+         QT_TRANSLATE_NOOP(
+             "CliTool",
+             "Lists the update history, newest first: one record for each step of every update "
+             "made by the window or the command line of this user, with the instrument's serial "
+             "number, the boards, their versions before and after, the image and how it ended. "
+             "A step that never ended (the program was stopped, the computer went off) reads "
+             "interrupted."),
+         &CliTool::historyOptions, &CliTool::history},
+        {"report", "", QT_TRANSLATE_NOOP("CliTool", "Print a report for support"),
+         QT_TRANSLATE_NOOP(
+             "CliTool",
+             "Looks briefly for the instrument and prints a plain-text report to paste into a "
+             "support request: the tool, Qt and hidapi versions, the system, whether the "
+             "instrument is there or why it cannot be opened, each board's version, the last "
+             "ten update records and the end of the log. Nothing is sent anywhere."),
+         &CliTool::reportOptions, &CliTool::supportReport},
     };
     return table;
 }
@@ -161,6 +187,23 @@ void CliTool::updateOptions(QCommandLineParser& parser)
         tr("Installs an image even where it is older than the firmware the board runs.")));
     parser.addPositionalArgument("BOARD", tr("Boards to update: %1.").arg(boardChoices()),
                                  "[BOARD...]");
+}
+
+void CliTool::historyOptions(QCommandLineParser& parser)
+{
+    parser.addOption(QCommandLineOption(
+        instrumentName, tr("Lists only the updates of the instrument with this serial number."),
+        tr("SERIAL")));
+    parser.addOption(QCommandLineOption(limitName, tr("Lists at most N records."), tr("N")));
+}
+
+void CliTool::reportOptions(QCommandLineParser& parser)
+{
+    parser.addOption(QCommandLineOption(
+        waitName,
+        tr("Waits up to SECONDS for the instrument and its boards' answers (default %1).")
+            .arg(reportWaitSeconds),
+        tr("SECONDS"), QString::number(reportWaitSeconds)));
 }
 
 void CliTool::filesArgument(QCommandLineParser& parser)
@@ -367,6 +410,72 @@ ExitCode::Code CliTool::stamp(const QCommandLineParser& parser)
         return usageError(tr("Give exactly one file."), QStringLiteral("stamp"));
     }
     return FileCommands::stamp(files.first(), report);
+}
+
+ExitCode::Code CliTool::history(const QCommandLineParser& parser)
+{
+    const QString command = QStringLiteral("history");
+    if (!parser.positionalArguments().isEmpty()) {
+        return usageError(tr("\"history\" takes no arguments."), command);
+    }
+    int limit = -1;
+    if (parser.isSet(limitName)) {
+        bool number = false;
+        limit = parser.value(limitName).toInt(&number);
+        if (!number || limit < 1) {
+            return usageError(
+                tr("--limit takes a number of records from 1 on, not \"%1\".")
+                    .arg(parser.value(limitName)),
+                command);
+        }
+    }
+    const QString serial = parser.value(instrumentName);
+
+    const UpdateHistory history;
+    int skipped = 0;
+    QList<HistoryRecord> records;
+    const QList<HistoryRecord> all = history.records(&skipped);
+    for (auto record = all.crbegin(); record != all.crend(); ++record) {
+        if ((serial.isEmpty() || record->serialNumber == serial) &&
+            (limit < 0 || records.size() < limit)) {
+            records.append(*record);
+        }
+    }
+    if (skipped > 0) {
+        report.error(tr("%n damaged line(s) of %1 skipped.", nullptr, skipped)
+                         .arg(QDir::toNativeSeparators(history.fileName())));
+    }
+    if (records.isEmpty()) {
+        report.line(tr("No update recorded in %1.").arg(QDir::toNativeSeparators(history.fileName())));
+    } else if (!report.isJson()) {
+        report.text(SupportReport::historyTable(records));
+    }
+    for (const HistoryRecord& record : qAsConst(records)) {
+        QJsonObject event = record.toJson();
+        event.insert("event", "record");
+        report.event(event);
+    }
+    report.result(command, ExitCode::Success, QString(),
+                  {{"records", records.size()}, {"skippedLines", skipped},
+                   {"file", history.fileName()}});
+    return ExitCode::Success;
+}
+
+ExitCode::Code CliTool::supportReport(const QCommandLineParser& parser)
+{
+    int wait = 0;
+    QString error;
+    if (!waitOption(parser, &wait, &error)) {
+        return usageError(error, QStringLiteral("report"));
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        return usageError(tr("\"report\" takes no arguments."), QStringLiteral("report"));
+    }
+    instrument = new InstrumentSession(waits, this);
+    QString damaged;
+    instrument->readBuiltInImages(&damaged); // a damaged image is shown in the report
+    runOnInstrument(new ReportCommand(&report, instrument, wait, this));
+    return ExitCode::Success;
 }
 
 bool CliTool::waitOption(const QCommandLineParser& parser, int* milliseconds, QString* error)

@@ -60,6 +60,8 @@ private:
     static const QList<Command>& commands();
     static void instrumentOptions(QCommandLineParser& parser);
     static void updateOptions(QCommandLineParser& parser);
+    static void historyOptions(QCommandLineParser& parser);
+    static void reportOptions(QCommandLineParser& parser);
     static void filesArgument(QCommandLineParser& parser);
     static void fileArgument(QCommandLineParser& parser);
 
@@ -71,6 +73,8 @@ private:
     ExitCode::Code check(const QCommandLineParser& parser);
     ExitCode::Code sort(const QCommandLineParser& parser);
     ExitCode::Code stamp(const QCommandLineParser& parser);
+    ExitCode::Code history(const QCommandLineParser& parser);
+    ExitCode::Code supportReport(const QCommandLineParser& parser);
     // Reads --wait; false, with the reason in error, when it is no number of seconds.
     static bool waitOption(const QCommandLineParser& parser, int* milliseconds, QString* error);
     // Makes the instrument with its images: the built-in ones and those of --firmware.

@@ -2,6 +2,9 @@
 
 #include "instrumentsession.h"
 #include "reportwriter.h"
+#include "sessionrecorder.h"
+
+#include <QJsonArray>
 
 InstrumentCommand::InstrumentCommand(const QString& command, ReportWriter* writer,
                                      InstrumentSession* session, int waitMilliseconds,
@@ -11,7 +14,37 @@ InstrumentCommand::InstrumentCommand(const QString& command, ReportWriter* write
 {
     connect(instrument, &InstrumentSession::ready, this, [this] { instrumentReady(); });
     connect(instrument, &InstrumentSession::failed, this,
-            [this](ExitCode::Code code, const QString& reason) { end(code, reason); });
+            [this](ExitCode::Code code, const QString& reason) { instrumentFailed(code, reason); });
+    connect(instrument->recorder(), &SessionRecorder::unfinishedUpdate, this,
+            &InstrumentCommand::tellUnfinished);
+    connect(instrument->recorder(), &SessionRecorder::recordUnavailable, this,
+            &InstrumentCommand::tellRecordUnavailable);
+}
+
+void InstrumentCommand::instrumentFailed(ExitCode::Code code, const QString& reason)
+{
+    end(code, reason);
+}
+
+void InstrumentCommand::tellUnfinished(const HistoryRecord& record)
+{
+    report->endProgress();
+    report->line(SessionRecorder::unfinishedText(record));
+    report->event(QJsonObject{
+        {"event", "interrupted"},
+        {"boards", QJsonArray::fromStringList(record.boards)},
+        {"names", QJsonArray::fromStringList(SessionRecorder::rowNames(record))},
+        {"outcome", HistoryRecord::outcomeName(record.outcome)},
+        {"started", record.started.toString(Qt::ISODateWithMs)},
+    });
+}
+
+void InstrumentCommand::tellRecordUnavailable(const QString& text)
+{
+    report->endProgress();
+    report->error(tr("Warning: %1. The update history and log are not kept; the rest goes on.")
+                      .arg(text));
+    report->event(QJsonObject{{"event", "warning"}, {"text", text}});
 }
 
 void InstrumentCommand::start()

@@ -7,6 +7,7 @@
 #include <QString>
 
 class InstrumentSession;
+struct HistoryRecord;
 class ReportWriter;
 
 // A command that talks to the instrument: it waits for it through the
@@ -34,6 +35,8 @@ protected:
     virtual void announceWait() = 0;
     // The instrument is there and its boards have answered.
     virtual void instrumentReady() = 0;
+    // The wait has ended without that; by default the command ends with the code.
+    virtual void instrumentFailed(ExitCode::Code code, const QString& reason);
     // Ends the command, the first time only: closes the session, tells the
     // error (when there is one) and writes the result with the command's details.
     void end(ExitCode::Code code, const QString& error, const QJsonObject& details = QJsonObject());
@@ -44,6 +47,11 @@ protected:
     const int waitTime;
 
 private:
+    // Says that the instrument's last recorded update did not finish.
+    void tellUnfinished(const HistoryRecord& record);
+    // Warns once that the service record cannot be written; the command goes on.
+    void tellRecordUnavailable(const QString& text);
+
     const QString commandName;
     bool over = false;
 };

@@ -2,6 +2,7 @@
 
 #include "filecommands.h"
 #include "hexreader.h"
+#include "sessionrecorder.h"
 #include "trvsession.h"
 #include "trvupdatesequence.h"
 
@@ -9,6 +10,8 @@
 
 InstrumentSession::InstrumentSession(const trvTiming& timing, QObject* parent)
     : QObject(parent), link(new trvInterface(this)), shared(new trvSession(link, timing, this)),
+      record(new SessionRecorder(shared, QStringLiteral("command line"), &updateHistory,
+                                 &serviceLog, this)),
       waitTimer(new QTimer(this)), answerTimer(new QTimer(this))
 {
     for (QTimer* timer : {waitTimer, answerTimer}) {
@@ -31,6 +34,8 @@ InstrumentSession::InstrumentSession(const trvTiming& timing, QObject* parent)
 InstrumentSession::~InstrumentSession()
 {
     stop();
+    // The recorder writes to members that go before the children do.
+    delete record;
 }
 
 bool InstrumentSession::readBuiltInImages(QString* error)
@@ -81,6 +86,7 @@ QString InstrumentSession::imageSource(Group group) const
 void InstrumentSession::start(int waitMilliseconds)
 {
     if (!lock.acquire()) {
+        record->log(lock.failureText());
         emit failed(ExitCode::AlreadyRunning, lock.failureText());
         return;
     }
@@ -109,6 +115,21 @@ void InstrumentSession::stop()
         link->setAutoconnect(false);
         link->close();
     }
+}
+
+SessionRecorder* InstrumentSession::recorder() const
+{
+    return record;
+}
+
+const UpdateHistory& InstrumentSession::history() const
+{
+    return updateHistory;
+}
+
+const ServiceLog& InstrumentSession::log() const
+{
+    return serviceLog;
 }
 
 trvSession* InstrumentSession::session() const

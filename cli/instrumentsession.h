@@ -3,13 +3,16 @@
 #include "boardtable.h"
 #include "exitcode.h"
 #include "instancelock.h"
+#include "servicelog.h"
 #include "trvinterface.h"
 #include "trvtiming.h"
+#include "updatehistory.h"
 
 #include <QObject>
 #include <QString>
 
 class QTimer;
+class SessionRecorder;
 class trvSession;
 
 // The instrument as trvloader-cli holds it, the same for every command that
@@ -48,6 +51,10 @@ public:
 
     // The versions, the images, the plan and the update.
     trvSession* session() const;
+    // The service record of the session: its history and its log.
+    SessionRecorder* recorder() const;
+    const UpdateHistory& history() const;
+    const ServiceLog& log() const;
 
 signals:
     // The instrument is connected and its boards have answered: all seven, or
@@ -73,6 +80,9 @@ private:
     InstanceLock lock;
     trvInterface* link;
     trvSession* shared;
+    UpdateHistory updateHistory;
+    ServiceLog serviceLog;
+    SessionRecorder* record;
     QTimer* waitTimer;
     QTimer* answerTimer;
     bool waiting = false;       // between start() and ready() or failed()

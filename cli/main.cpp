@@ -2,6 +2,7 @@
 // benches and firmware build loops.
 
 #include "clitool.h"
+#include "servicelog.h"
 #include "terminaldetection.h"
 #include "translations.h"
 
@@ -21,6 +22,10 @@ int main(int argc, char* argv[])
         Translations::install(&application);
     }
 
+    // Qt's own warnings are worth a line in the log that support reads.
+    ServiceLog log;
+    ServiceLog::keepQtWarnings(&log);
+
     QFile output;
     QFile errors;
     output.open(stdout, QIODevice::WriteOnly | QIODevice::Unbuffered);
@@ -31,5 +36,7 @@ int main(int argc, char* argv[])
     QObject::connect(&tool, &CliTool::finished, &QCoreApplication::exit);
     QTimer::singleShot(0, &tool,
                        [&tool, &application] { tool.start(application.arguments().mid(1)); });
-    return application.exec();
+    const int code = application.exec();
+    ServiceLog::keepQtWarnings(nullptr);
+    return code;
 }

@@ -9,6 +9,7 @@
 #include "testimage.h"
 #include "trvtiming.h"
 #include "trvupdater.h"
+#include "updatehistory.h"
 #include "usbhid.h"
 #include "waiting.h"
 
@@ -21,6 +22,7 @@
 #include <QJsonObject>
 #include <QTemporaryDir>
 #include <QTimer>
+
 #include <QtTest>
 
 #include <algorithm>
@@ -178,6 +180,8 @@ void tst_cli::initTestCase()
 
 void tst_cli::init()
 {
+    // Each case starts with no update recorded.
+    QFile::remove(UpdateHistory::defaultFileName());
     timing = trvTiming();
     timing.watchdogTimeout = 40;
     timing.requestTimeout = 100;
