@@ -1,4 +1,5 @@
 #include "instancelock.h"
+#include "servicelog.h"
 #include "stylesheet.h"
 #include "translations.h"
 #include "trvloader.h"
@@ -129,7 +130,13 @@ int main(int argc, char* argv[])
         return 1;
     }
 
+    // Qt's own warnings are worth a line in the log that support reads.
+    ServiceLog log;
+    ServiceLog::keepQtWarnings(&log);
+
     trvLoader window;
     window.show();
-    return application.exec();
+    const int code = application.exec();
+    ServiceLog::keepQtWarnings(nullptr);
+    return code;
 }

@@ -1,6 +1,9 @@
 #include "trvloader.h"
 
 #include "boardtable.h"
+#include "sessionrecorder.h"
+#include "supportreport.h"
+#include "supportreportdialog.h"
 #include "ui_trvloader.h"
 
 #include <QAccessible>
@@ -19,7 +22,7 @@
 #include <QToolButton>
 
 trvLoader::trvLoader(QWidget* parent, const trvTiming& timing)
-    : QDialog(parent), device(nullptr), session(nullptr), sequence(nullptr),
+    : QDialog(parent), device(nullptr), session(nullptr), sequence(nullptr), recorder(nullptr),
       checksumShortcut(nullptr), checksumShortcutAlternative(nullptr), explainedRefusal(0),
       ui(new Ui_trvLoader)
 {
@@ -67,6 +70,12 @@ trvLoader::trvLoader(QWidget* parent, const trvTiming& timing)
     connect(ui->loadTerminal, SIGNAL(clicked()), this, SLOT(openFirmware()));
     connect(ui->loadSensor, SIGNAL(clicked()), this, SLOT(openFirmware()));
     connect(ui->advanced, SIGNAL(clicked()), this, SLOT(advancedClicked()));
+    connect(ui->supportReport, &QPushButton::clicked, this, &trvLoader::showSupportReport);
+
+    recorder = new SessionRecorder(session, QStringLiteral("window"), &history, &serviceLog, this);
+    connect(recorder, &SessionRecorder::unfinishedUpdate, this, &trvLoader::showUnfinishedUpdate);
+    connect(recorder, &SessionRecorder::recordUnavailable, this,
+            &trvLoader::showRecordUnavailable);
 
     checksumShortcut =
         new QShortcut(QKeySequence::fromString("Ctrl+Alt+F8", QKeySequence::NativeText), this);
@@ -101,6 +110,8 @@ trvLoader::trvLoader(QWidget* parent, const trvTiming& timing)
 
 trvLoader::~trvLoader()
 {
+    // The recorder writes to members that go before the children do.
+    delete recorder;
     delete ui;
 }
 
@@ -134,8 +145,50 @@ void trvLoader::closeEvent(QCloseEvent* event)
     if (answer == QMessageBox::No) {
         event->ignore();
     } else {
+        // Nothing more is sent, and the record says the step was canceled.
+        sequence->abort();
         event->accept();
     }
+}
+
+// --- The service record
+
+void trvLoader::showUnfinishedUpdate(const HistoryRecord& record)
+{
+    pendingNotices.append({QMessageBox::Information, tr("Update did not finish"),
+                           SessionRecorder::unfinishedText(record)});
+    // Told from the event loop, not from inside the connect that found it.
+    QMetaObject::invokeMethod(this, "showNotices", Qt::QueuedConnection);
+}
+
+void trvLoader::showRecordUnavailable(const QString& text)
+{
+    pendingNotices.append(
+        {QMessageBox::Warning, tr("Update history not kept"),
+         tr("%1.\n\nThe update history and the log are not kept; everything else works as "
+            "before.")
+             .arg(text)});
+    QMetaObject::invokeMethod(this, "showNotices", Qt::QueuedConnection);
+}
+
+void trvLoader::showNotices()
+{
+    while (!pendingNotices.isEmpty()) {
+        const Notice notice = pendingNotices.takeFirst();
+        QMessageBox box(notice.icon, notice.title, notice.text, QMessageBox::Ok, this);
+        box.exec();
+    }
+}
+
+void trvLoader::showSupportReport()
+{
+    SupportReport::Tool tool;
+    tool.name = QStringLiteral("trvloader");
+    tool.version = QCoreApplication::applicationVersion();
+    tool.hidapiVersion = QStringLiteral(TRV_HIDAPI_VERSION);
+    tool.qtBuildVersion = QStringLiteral(TRV_QT_BUILD_VERSION);
+    SupportReportDialog dialog(SupportReport::text(tool, *session, history, serviceLog), this);
+    dialog.exec();
 }
 
 // --- Row helpers
@@ -199,6 +252,7 @@ void trvLoader::setKeyboardOrder()
         }
         order.append(board.checkbox);
     }
+    order.append(ui->supportReport);
     order.append(ui->frameworkInfo);
     for (QWidget* widget : qAsConst(order)) {
         widget->setFocusPolicy(Qt::StrongFocus);

@@ -1,13 +1,16 @@
 #pragma once
 
 #include "hexreader.h"
+#include "servicelog.h"
 #include "trvinterface.h"
 #include "trvsession.h"
 #include "trvtiming.h"
 #include "trvupdater.h"
 #include "trvupdatesequence.h"
+#include "updatehistory.h"
 
 #include <QDialog>
+#include <QMessageBox>
 #include <QList>
 #include <QString>
 
@@ -19,6 +22,7 @@ class QProgressBar;
 class QToolButton;
 class QShortcut;
 class QShowEvent;
+class SessionRecorder;
 class Ui_trvLoader;
 
 // The tool's only window: the instrument's boards with their versions and the
@@ -63,6 +67,15 @@ protected slots:
     void advancedClicked();
     // Says once per cause why the instrument cannot be opened, and how to fix it.
     void explainOpenRefusal();
+    // The instrument's last recorded update did not finish: says which boards
+    // may need a new update (once per record).
+    void showUnfinishedUpdate(const HistoryRecord& record);
+    // The history or log cannot be written: said once, the rest goes on.
+    void showRecordUnavailable(const QString& text);
+    // Shows the notices waiting, one message box each.
+    void showNotices();
+    // The report for support, with a button that copies it.
+    void showSupportReport();
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -135,6 +148,17 @@ private:
     // The connection, the images and the plan of an update.
     trvSession* session;
     trvUpdateSequence* sequence; // the session's: the update of the chosen boards, step by step
+    UpdateHistory history;       // this user's, shared with the command line
+    ServiceLog serviceLog;
+    SessionRecorder* recorder;   // keeps the session's history and log
+    // A word for the user waiting to be shown from the event loop.
+    struct Notice
+    {
+        QMessageBox::Icon icon;
+        QString title;
+        QString text;
+    };
+    QList<Notice> pendingNotices;
     QShortcut* checksumShortcut;
     // The same slot, where the desktop takes Ctrl+Alt+F8 for itself.
     QShortcut* checksumShortcutAlternative;

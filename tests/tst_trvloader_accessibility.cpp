@@ -166,7 +166,7 @@ void tst_trvloader_accessibility::keyboardReachesEveryAction()
     const QStringList expected = {
         "advanced",     "startUpdate",  "loadSensor",    "checkSensor5",   "checkSensor1",
         "checkSensor2", "checkSensor3", "checkSensor4",  "loadTerminal",   "checkTerminal",
-        "loadMainboard", "checkMainboard", "frameworkInfo"};
+        "loadMainboard", "checkMainboard", "supportReport", "frameworkInfo"};
     QStringList visited = {QApplication::focusWidget()->objectName()};
     for (int step = 1; step < expected.size(); ++step) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);

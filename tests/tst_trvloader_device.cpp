@@ -7,13 +7,16 @@
 #include "testimage.h"
 #include "trvloader.h"
 #include "trvtiming.h"
+#include "updatehistory.h"
 #include "windowtesting.h"
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QFile>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -76,6 +79,7 @@ private slots:
     void questionBeforeUpdate();
     void confirmedDowngrade();
     void refusedOpenIsExplained();
+    void supportReport();
 
 private:
     // Builds the window with the test's timing.
@@ -134,6 +138,8 @@ void tst_trvloader_device::initTestCase()
 
 void tst_trvloader_device::init()
 {
+    // Each case starts with no update recorded.
+    QFile::remove(UpdateHistory::defaultFileName());
     sim::instrument().reset();
     // Back within the engine's short wait for its return.
     sim::instrument().setMainboardRestartTime(timing.restartWait * 2);
@@ -413,6 +419,22 @@ void tst_trvloader_device::simpleModeUpdatesEveryBoard()
     QCOMPARE(versionLabel(trvInterface::Sensor5), QString("v1.9"));
     // Asked again once the update is over, every board can be chosen again.
     QVERIFY(waitUntil([&] { return enabledBoxes() == 7; }, 1000));
+
+    // One record for each step, from the window, for this instrument.
+    const QList<HistoryRecord> records = UpdateHistory().records();
+    QCOMPARE(records.size(), 3);
+    const QList<QStringList> steps = {
+        {"sensor5", "sensor1", "sensor2", "sensor3", "sensor4"}, {"terminal"}, {"mainboard"}};
+    const QStringList after = {"v1.9", "v2.1", "v3.3"};
+    for (int step = 0; step < 3; ++step) {
+        QCOMPARE(records[step].boards, steps[step]);
+        QCOMPARE(records[step].outcome, HistoryRecord::Updated);
+        QCOMPARE(records[step].frontEnd, QString("window"));
+        QCOMPARE(records[step].serialNumber, QString(sim::Instrument::defaultSerialNumber));
+        QCOMPARE(records[step].image, QString("built-in"));
+        QCOMPARE(records[step].versionsBefore.value(steps[step].first()), QString("v1.0"));
+        QCOMPARE(records[step].versionsAfter.value(steps[step].first()), after[step]);
+    }
 }
 
 // Sensor2 and Sensor4 checked, the control panel checked but not answering:
@@ -525,6 +547,32 @@ void tst_trvloader_device::closeWhileUpdating()
     QVERIFY2(seen.size() == 1 && seen.first().startsWith("Cancel update | "),
              qPrintable(seen.join(", ")));
     QVERIFY(!window->isVisible());
+    const HistoryRecord canceled = UpdateHistory().records().value(0);
+    QCOMPARE(canceled.outcome, HistoryRecord::Canceled);
+
+    // The next start names the step's boards, and only once.
+    window.reset();
+    const QStringList told = answerDialogs(
+        [&] {
+            makeWindow();
+            window->show();
+            QVERIFY(waitUntil([&] { return enabledBoxes() == 7; }, 2000));
+        },
+        {press(QMessageBox::Ok)});
+    QCOMPARE(told.size(), 1);
+    QVERIFY2(told.first().startsWith("Update did not finish | The update of Keys 12-20, "
+                                     "Keys 21-42, Keys 43-64, Keys 65-86, Keys 87-108 begun"),
+             qPrintable(told.first()));
+    QVERIFY(told.first().contains("running the update again brings them back"));
+    const QStringList again = answerDialogs(
+        [&] {
+            sim::instrument().unplug();
+            QVERIFY(waitUntil([&] { return enabledBoxes() == 0; }, 2000));
+            sim::instrument().plug();
+            QVERIFY(waitUntil([&] { return enabledBoxes() == 7; }, 2000));
+        },
+        {});
+    QCOMPARE(again, QStringList());
 }
 
 // A silent board, a newer installed version, or nothing new to install: one
@@ -641,4 +689,29 @@ void tst_trvloader_device::refusedOpenIsExplained()
 }
 
 QTEST_MAIN(tst_trvloader_device)
+// The report for support, from the advanced area: the tool, the instrument
+// with its boards, the history; one button copies all of it.
+void tst_trvloader_device::supportReport()
+{
+    connectWindow();
+    clickAdvanced();
+    QString shown;
+    const QStringList seen = answerDialogs(
+        [&] { QTest::mouseClick(widget("supportReport"), Qt::LeftButton); },
+        {[&](QWidget* dialog) {
+            shown = child<QPlainTextEdit>(*dialog, "reportText")->toPlainText();
+            QTest::mouseClick(child<QWidget>(*dialog, "copyReport"), Qt::LeftButton);
+            QTest::keyClick(dialog, Qt::Key_Escape);
+            return dialog->windowTitle();
+        }});
+    QCOMPARE(seen, QStringList{"Report for Support"});
+    QCOMPARE(QGuiApplication::clipboard()->text(), shown);
+    QVERIFY2(shown.contains(QString("Instrument: connected, serial number %1")
+                                .arg(sim::Instrument::defaultSerialNumber)),
+             qPrintable(shown));
+    QVERIFY(shown.contains("Tool: trvloader"));
+    QVERIFY(shown.contains(QRegularExpression("terminal +Control Panel +v1\\.0 +image v2\\.1")));
+    QVERIFY(shown.contains("No update recorded."));
+}
+
 #include "tst_trvloader_device.moc"
