@@ -74,14 +74,17 @@ private slots:
     void cleanup();
 
     void wholeUpdateWhileASecondCopyIsRefused();
+    void copyOfAnotherUserFindsTheInstrumentBusy();
     void interruptMidTransfer();
     void userMayNotOpenTheInstrument();
 
 private:
     // Runs the event loop until the condition holds or the time is up.
     static bool waitFor(const std::function<bool()>& condition, int timeout);
-    // Starts trvloader-cli with the arguments; its own runtime folder keeps its lock.
-    void startTool(ToolProcess& process, const QStringList& arguments);
+    // Starts trvloader-cli with the arguments; a runtime folder (by default
+    // the test's own) keeps its lock.
+    void startTool(ToolProcess& process, const QStringList& arguments,
+                   const QString& runtime = QString());
     int dataMessages();
     // Whether the board received nothing but version requests.
     bool onlyAskedForVersion(sim::Board board);
@@ -139,10 +142,11 @@ void tst_clihidraw::cleanup()
     front->shareWithOtherUsers(true, true);
 }
 
-void tst_clihidraw::startTool(ToolProcess& process, const QStringList& arguments)
+void tst_clihidraw::startTool(ToolProcess& process, const QStringList& arguments,
+                              const QString& runtime)
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("XDG_RUNTIME_DIR", runtimeFolder.path());
+    environment.insert("XDG_RUNTIME_DIR", runtime.isEmpty() ? runtimeFolder.path() : runtime);
     process.setProcessEnvironment(environment);
     process.start(TRV_CLI, arguments);
     QVERIFY2(process.waitForStarted(5000), qPrintable(process.errorString()));
@@ -215,6 +219,44 @@ void tst_clihidraw::wholeUpdateWhileASecondCopyIsRefused()
     for (const QByteArray& line : lines) {
         QVERIFY2(QJsonDocument::fromJson(line).isObject(), line.constData());
     }
+}
+
+// A copy with another runtime folder (another user's, or root's under sudo)
+// does not see the first copy's lock file, but finds the instrument held: it
+// says that another program is using it and what to do, and ends without a
+// word to the instrument.
+void tst_clihidraw::copyOfAnotherUserFindsTheInstrumentBusy()
+{
+    const auto versionRequests = [this] {
+        return front->withInstrument([](sim::Instrument& instrument) {
+            int count = 0;
+            for (const QByteArray& message : instrument.messages()) {
+                count += message.startsWith('\x01') ? 1 : 0;
+            }
+            return count;
+        });
+    };
+    // The built-in images: the first copy holds the instrument for seconds.
+    ToolProcess first;
+    startTool(first, {"update"});
+    QVERIFY(waitFor([this] { return dataMessages() >= 100; }, 10000));
+    const int asked = versionRequests();
+
+    QTemporaryDir otherRuntime;
+    QVERIFY(otherRuntime.isValid());
+    ToolProcess other;
+    startTool(other, {"versions", "--wait", "1"}, otherRuntime.path());
+    QVERIFY(waitFor([&other] { return other.state() == QProcess::NotRunning; }, 10000));
+    const QString errors = QString::fromUtf8(other.readAllStandardError());
+    QVERIFY2(other.exitCode() == 4, qPrintable(errors));
+    QVERIFY2(errors.contains(UsbHid::refusalDescription(EBUSY) + "\n" +
+                             UsbHid::refusalRemedy(EBUSY) + "\n"),
+             qPrintable(errors));
+    QCOMPARE(versionRequests(), asked);
+
+    ::kill(pid_t(first.processId()), SIGINT);
+    QVERIFY(first.waitForFinished(3000));
+    QCOMPARE(first.exitCode(), 130);
 }
 
 // SIGINT in the middle of a transfer: sending stops at once, the program says
