@@ -81,10 +81,8 @@ private slots:
 private:
     // Runs the event loop until the condition holds or the time is up.
     static bool waitFor(const std::function<bool()>& condition, int timeout);
-    // Starts trvloader-cli with the arguments; a runtime folder (by default
-    // the test's own) keeps its lock.
-    void startTool(ToolProcess& process, const QStringList& arguments,
-                   const QString& runtime = QString());
+    // Starts trvloader-cli with the arguments; its own runtime folder keeps its lock.
+    void startTool(ToolProcess& process, const QStringList& arguments);
     int dataMessages();
     // Whether the board received nothing but version requests.
     bool onlyAskedForVersion(sim::Board board);
@@ -142,11 +140,10 @@ void tst_clihidraw::cleanup()
     front->shareWithOtherUsers(true, true);
 }
 
-void tst_clihidraw::startTool(ToolProcess& process, const QStringList& arguments,
-                              const QString& runtime)
+void tst_clihidraw::startTool(ToolProcess& process, const QStringList& arguments)
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("XDG_RUNTIME_DIR", runtime.isEmpty() ? runtimeFolder.path() : runtime);
+    environment.insert("XDG_RUNTIME_DIR", runtimeFolder.path());
     process.setProcessEnvironment(environment);
     process.start(TRV_CLI, arguments);
     QVERIFY2(process.waitForStarted(5000), qPrintable(process.errorString()));
@@ -221,10 +218,10 @@ void tst_clihidraw::wholeUpdateWhileASecondCopyIsRefused()
     }
 }
 
-// A copy with another runtime folder (another user's, or root's under sudo)
-// does not see the first copy's lock file, but finds the instrument held: it
-// says that another program is using it and what to do, and ends without a
-// word to the instrument.
+// A copy of another user, or of root under sudo (as here: no runtime folder,
+// and nothing said about that), does not see the first copy's lock file, but
+// finds the instrument held: it says that another program is using it and
+// what to do, and ends without a word to the instrument.
 void tst_clihidraw::copyOfAnotherUserFindsTheInstrumentBusy()
 {
     const auto versionRequests = [this] {
@@ -242,16 +239,21 @@ void tst_clihidraw::copyOfAnotherUserFindsTheInstrumentBusy()
     QVERIFY(waitFor([this] { return dataMessages() >= 100; }, 10000));
     const int asked = versionRequests();
 
-    QTemporaryDir otherRuntime;
-    QVERIFY(otherRuntime.isValid());
+    QTemporaryDir otherTemporary; // its lock file's folder
+    QVERIFY(otherTemporary.isValid());
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove("XDG_RUNTIME_DIR");
+    environment.insert("TMPDIR", otherTemporary.path());
     ToolProcess other;
-    startTool(other, {"versions", "--wait", "1"}, otherRuntime.path());
+    other.setProcessEnvironment(environment);
+    other.start(TRV_CLI, {"versions", "--wait", "1"});
     QVERIFY(waitFor([&other] { return other.state() == QProcess::NotRunning; }, 10000));
     const QString errors = QString::fromUtf8(other.readAllStandardError());
     QVERIFY2(other.exitCode() == 4, qPrintable(errors));
     QVERIFY2(errors.contains(UsbHid::refusalDescription(EBUSY) + "\n" +
                              UsbHid::refusalRemedy(EBUSY) + "\n"),
              qPrintable(errors));
+    QVERIFY2(!errors.contains("XDG_RUNTIME_DIR"), qPrintable(errors));
     QCOMPARE(versionRequests(), asked);
 
     ::kill(pid_t(first.processId()), SIGINT);
