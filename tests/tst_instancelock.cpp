@@ -13,6 +13,8 @@
 
 #include <cstdio>
 
+#include <unistd.h>
+
 namespace {
 
 // Set in the environment of the copy of this program that holds the lock.
@@ -47,6 +49,7 @@ private slots:
     void heldByAnotherProcess();
     void takenOverFromDeadHolder();
     void lockFileCannotBeMade();
+    void withoutRuntimeFolder();
 
 private:
     // Starts a copy of this program that holds the lock; false if it did not get it.
@@ -54,6 +57,7 @@ private:
 
     QTemporaryDir runtimeFolder;
     QByteArray previousRuntimeFolder;
+    QByteArray previousTemporaryFolder;
 };
 
 void tst_instancelock::init()
@@ -63,6 +67,7 @@ void tst_instancelock::init()
     // holders started below inherit this one.
     previousRuntimeFolder = qgetenv("XDG_RUNTIME_DIR");
     qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtimeFolder.path()));
+    previousTemporaryFolder = qgetenv("TMPDIR");
 }
 
 void tst_instancelock::cleanup()
@@ -71,6 +76,11 @@ void tst_instancelock::cleanup()
         qunsetenv("XDG_RUNTIME_DIR");
     } else {
         qputenv("XDG_RUNTIME_DIR", previousRuntimeFolder);
+    }
+    if (previousTemporaryFolder.isNull()) {
+        qunsetenv("TMPDIR");
+    } else {
+        qputenv("TMPDIR", previousTemporaryFolder);
     }
     QFile::remove(runtimeFolder.filePath("trvloader.lock"));
 }
@@ -167,6 +177,32 @@ void tst_instancelock::lockFileCannotBeMade()
     QVERIFY2(text.contains(lockPath) && text.contains("its folder does not exist"),
              qPrintable(text));
     QVERIFY2(!text.contains("already running"), qPrintable(text));
+}
+
+// Root under sudo, or a login without a desktop session, has no runtime
+// folder: the lock file is then in the folder for temporary files, named for
+// the user, and the tool says nothing about the missing folder.
+void tst_instancelock::withoutRuntimeFolder()
+{
+    QTemporaryDir temporaryFolder;
+    QVERIFY(temporaryFolder.isValid());
+    qunsetenv("XDG_RUNTIME_DIR");
+    qputenv("TMPDIR", QFile::encodeName(temporaryFolder.path()));
+
+    QProcess holder;
+    QVERIFY(startHolder(holder));
+    const QString lockPath =
+        temporaryFolder.filePath(QStringLiteral("trvloader-%1.lock").arg(::getuid()));
+    QCOMPARE(InstanceLock::defaultPath(), lockPath);
+    QVERIFY2(QFileInfo::exists(lockPath), qPrintable(lockPath));
+    InstanceLock second;
+    QVERIFY(!second.acquire());
+    QCOMPARE(second.holderProcess(), holder.processId());
+
+    holder.closeWriteChannel();
+    QVERIFY(holder.waitForFinished(10000));
+    QCOMPARE(holder.exitCode(), 0);
+    QCOMPARE(QString::fromLocal8Bit(holder.readAllStandardError()), QString());
 }
 
 int main(int argc, char* argv[])

@@ -5,7 +5,8 @@
 #   run-emulated.sh [BUILD_DIR] [--emulated] [trvloader-emulated options...]
 # BUILD_DIR defaults to build/. --emulated uses the emulated instrument even
 # when a real one is plugged in. trvloader-emulated --help lists its options
-# (older firmware, timing, faults such as --silent BOARD or --unplug-at-line N).
+# (older firmware, timing, faults such as --silent BOARD or --unplug-at-line N,
+# an instrument that cannot be opened: --refuse-open, --in-use).
 set -euo pipefail
 
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"

@@ -48,6 +48,7 @@ UsbHid::~UsbHid()
         opened = false;
         emit disconnected();
     }
+    unlockNode();
     hid_exit();
 }
 
@@ -138,7 +139,13 @@ hid_device_* UsbHid::openFound(int* refused, QString* serialNumber)
          candidate = candidate->next) {
         errno = 0;
         device = hid_open_path(candidate->path);
-        const int reason = errno; // before anything else can change it
+        int reason = errno; // before anything else can change it
+        if (device && !lockNode(candidate->path)) {
+            // Another copy drives it, maybe another user's: not a word to it.
+            hid_close(device);
+            device = nullptr;
+            reason = EBUSY;
+        }
         if (!device && *refused == 0) {
             *refused = reason != 0 ? reason : errorNumberOf(hid_error(nullptr));
         }
@@ -174,6 +181,7 @@ void UsbHid::close()
     if (handle && opened) {
         hid_close(handle);
     }
+    unlockNode();
     handle = nullptr;
     opened = false;
     // The device may be back before the next tick (the watchdog's close, a

@@ -20,6 +20,10 @@ struct hid_device_;
 // before it reads. Either way, whatever is read after a message was queued
 // came after it was written. While closed with autoconnect on,
 // a tick looks for the device only when a HotplugWatch says it is worth it.
+// Once open, the device is held (on Linux) with an exclusive lock on its
+// node, which every copy of the link takes, whichever user runs it: a device
+// whose lock another holds is closed again at once, unused, and refused as
+// busy (EBUSY).
 class UsbHid : public QObject
 {
     Q_OBJECT
@@ -46,8 +50,8 @@ public:
 
     // Why the device, found on the bus, could not be opened at the last
     // attempt: the system's error number (EACCES when this user may not open
-    // it, EBUSY when it is taken); 0 when the last attempt found no device or
-    // opened it.
+    // it, EBUSY when it is taken, by another program or by another copy of
+    // this link); 0 when the last attempt found no device or opened it.
     int openRefusal() const;
     // The refusal in words a user understands, and what fixes it on this system.
     static QString refusalDescription(int errorNumber);
@@ -83,6 +87,13 @@ private:
     // (0 when none was found).
     hid_device_* openFound(int* refusal, QString* serialNumber);
     void setOpenRefusal(int errorNumber);
+    // Takes the exclusive lock on the device node at path, through a
+    // descriptor of its own; false when another (program or link) holds it. Where the
+    // system has no such lock, or the node cannot be locked, there is nothing
+    // to wait for: true.
+    bool lockNode(const char* path);
+    // Gives the lock up, if held.
+    void unlockNode();
 
     bool opened;
     bool autoconnect;
@@ -94,7 +105,8 @@ private:
     unsigned char buffer[reportSize];
     QList<QByteArray> sendQueue; // oldest first; kept when a report could not be written
     std::unique_ptr<HotplugWatch> watch;
-    int refusal; // see openRefusal()
-    QString serial; // see serialNumber()
+    int refusal;                // see openRefusal()
+    QString serial;             // see serialNumber()
+    int nodeLock = -1;          // the descriptor holding the node's lock, or -1
     quint64 messagesQueued = 0; // ever accepted by send(); tells read() that a receiver answered
 };

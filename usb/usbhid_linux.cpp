@@ -1,9 +1,14 @@
-// What fixes a refused open, on Linux: the package or the udev rule lets the
-// logged-in user open the instrument.
+// What differs on Linux: what fixes a refused open (the package or the udev
+// rule lets the logged-in user open the instrument), and the lock on the
+// device node that keeps every other copy, of any user, off the instrument.
 
 #include "usbhid.h"
 
 #include <cerrno>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 QString UsbHid::refusalRemedy(int errorNumber)
 {
@@ -23,5 +28,32 @@ QString UsbHid::refusalRemedy(int errorNumber)
                   "made by itself.");
     default:
         return tr("Unplug the instrument and plug it in again.");
+    }
+}
+
+bool UsbHid::lockNode(const char* path)
+{
+    unlockNode();
+    // A descriptor of the lock's own: hidapi's is out of reach. Opened for
+    // reading only, which every user who could open the device may do, and
+    // never read: what the device sends goes to hidapi's descriptor.
+    const int descriptor = ::open(path, O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (descriptor < 0) {
+        return true;
+    }
+    if (::flock(descriptor, LOCK_EX | LOCK_NB) != 0) {
+        const bool held = errno == EWOULDBLOCK;
+        ::close(descriptor);
+        return !held;
+    }
+    nodeLock = descriptor;
+    return true;
+}
+
+void UsbHid::unlockNode()
+{
+    if (nodeLock >= 0) {
+        ::close(nodeLock);
+        nodeLock = -1;
     }
 }

@@ -243,6 +243,11 @@ QString HidrawInstrument::rootFolder() const
     return folder;
 }
 
+void HidrawInstrument::setOpenRefusal(int errorNumber)
+{
+    openRefusal = std::max(0, errorNumber);
+}
+
 QString HidrawInstrument::deviceNode() const
 {
     std::lock_guard<std::mutex> lock(mutex);
@@ -583,11 +588,17 @@ bool HidrawInstrument::isPresentNode(_UMockdevIoctlClient* client) const
     return present && node == QString::fromUtf8(umockdev_ioctl_client_get_devnode(client));
 }
 
-int HidrawInstrument::handleIoctl(_UMockdevIoctlBase*, _UMockdevIoctlClient* client, void*)
+int HidrawInstrument::handleIoctl(_UMockdevIoctlBase*, _UMockdevIoctlClient* client, void* self)
 {
+    auto* front = static_cast<HidrawInstrument*>(self);
     const gulong request = umockdev_ioctl_client_get_request(client);
     UMockdevIoctlData* argument = umockdev_ioctl_client_get_arg(client);
-    if (request == HIDIOCGRDESCSIZE) {
+    const int refusal = front->openRefusal;
+    if (request == HIDIOCGRDESCSIZE && refusal != 0) {
+        // hidapi asks this first of every node it opens, and gives the node
+        // up when it fails, with this error.
+        umockdev_ioctl_client_complete(client, -1, refusal);
+    } else if (request == HIDIOCGRDESCSIZE) {
         const int size = sizeof reportDescriptor;
         umockdev_ioctl_data_update(argument, 0, reinterpret_cast<guint8*>(const_cast<int*>(&size)),
                                    sizeof size);

@@ -65,6 +65,12 @@ public:
     // about 50 failed opens of a node: keep a refused program's attempts few.
     void shareWithOtherUsers(bool mayOpen, bool mayWatch);
 
+    // Whether programs may use the node they open: 0, they may; otherwise
+    // hidapi's first request on it, part of its open, fails with this error
+    // number, as the open of a node fails for a user its permissions leave
+    // out (EACCES) or one that another program holds (EBUSY).
+    void setOpenRefusal(int errorNumber);
+
     // The node of the device now present and complete ("/dev/hidraw3"), or empty.
     QString deviceNode() const;
     // When the present node was complete (the time of now()), or -1. A host
@@ -135,6 +141,7 @@ private:
     int minReplyDelay = 0; // microseconds, see setReplyDelay()
     int maxReplyDelay = 0;
     quint32 delayRandom = 1;
+    std::atomic<int> openRefusal{0}; // see setOpenRefusal(); read by the worker thread
     // No input report reaches the node before this time (microseconds of steady_clock).
     std::atomic<qint64> reportsHeldUntil{0};
 

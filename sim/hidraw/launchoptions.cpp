@@ -3,6 +3,7 @@
 #include <QCommandLineParser>
 #include <QRegularExpression>
 
+#include <cerrno>
 #include <functional>
 
 namespace {
@@ -129,6 +130,9 @@ const char* const usageText =
     "  --after-update BOARD=X.Y  the board reports this version after an update\n"
     "  --unplug-at-line N        the instrument is unplugged when the Nth line is sent\n"
     "  --replug-after MS         ...and plugged in again this long after (default: never)\n"
+    "  --refuse-open             the instrument is there, but this user may not open it\n"
+    "                            (as without the udev rule)\n"
+    "  --in-use                  the instrument is there, but another program is using it\n"
     "\n"
     "  --program PATH            the trvloader to run (default: the one built with this)\n"
     "  -h, --help                this text\n";
@@ -165,9 +169,11 @@ bool LaunchOptions::parse(const QStringList& arguments, QString* error)
     const QCommandLineOption unplugLine("unplug-at-line", QString(), "N");
     const QCommandLineOption replugDelay("replug-after", QString(), "MS");
     const QCommandLineOption programPath("program", QString(), "PATH");
+    const QCommandLineOption refuseOpen("refuse-open");
+    const QCommandLineOption inUse("in-use");
     parser.addOptions({help, firmware, latency, boardRestart, mainboardRestart, plugDelay, silent,
                        absent, notReady, zeroAck, refuseEnd, afterUpdate, unplugLine, replugDelay,
-                       programPath});
+                       programPath, refuseOpen, inUse});
     if (!parser.parse(QStringList{"trvloader-emulated"} + arguments)) {
         *error = parser.errorText();
         return false;
@@ -175,6 +181,11 @@ bool LaunchOptions::parse(const QStringList& arguments, QString* error)
     helpWanted = parser.isSet(help);
     programArguments = parser.positionalArguments();
     program = parser.value(programPath);
+    if (parser.isSet(refuseOpen) && parser.isSet(inUse)) {
+        *error = QStringLiteral("--refuse-open and --in-use cannot be given together");
+        return false;
+    }
+    openRefusal = parser.isSet(refuseOpen) ? EACCES : parser.isSet(inUse) ? EBUSY : 0;
 
     if (parser.isSet(latency)) {
         const QStringList range = parser.value(latency).split(QLatin1Char('-'));

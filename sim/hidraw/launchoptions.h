@@ -20,7 +20,8 @@ public:
     bool parse(const QStringList& arguments, QString* error);
     static QString usage();
     // Sets the instrument's timing, versions and faults as asked; the reply
-    // delay is the hidraw front's (HidrawInstrument::setReplyDelay).
+    // delay and the open refusal are the hidraw front's
+    // (HidrawInstrument::setReplyDelay, setOpenRefusal).
     void applyTo(sim::Instrument& instrument) const;
 
     bool helpWanted = false;
@@ -33,6 +34,7 @@ public:
     int maxReplyDelay = 2000;        // ...up to this many (the front applies it, see main)
     int boardRestartTime = 1500;     // control panel and sensor boards, after an accepted end
     int mainboardRestartTime = 1500; // off the bus after its restart message
+    int openRefusal = 0;             // the node may not be used: EACCES, EBUSY; 0: it may
     QMap<sim::Board, int> versions;  // installed firmware, in tenths (33 is v3.3)
     QMap<sim::Board, sim::BoardFaults> faults;
 };

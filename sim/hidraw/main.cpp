@@ -173,6 +173,7 @@ int main(int argc, char* argv[])
 
     sim::HidrawInstrument front;
     front.setReplyDelay(options.minReplyDelay, options.maxReplyDelay);
+    front.setOpenRefusal(options.openRefusal);
     front.withInstrument([&options](sim::Instrument& instrument) {
         options.applyTo(instrument);
         if (options.plugAfter > 0) {

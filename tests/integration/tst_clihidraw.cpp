@@ -74,6 +74,7 @@ private slots:
     void cleanup();
 
     void wholeUpdateWhileASecondCopyIsRefused();
+    void copyOfAnotherUserFindsTheInstrumentBusy();
     void interruptMidTransfer();
     void userMayNotOpenTheInstrument();
 
@@ -215,6 +216,49 @@ void tst_clihidraw::wholeUpdateWhileASecondCopyIsRefused()
     for (const QByteArray& line : lines) {
         QVERIFY2(QJsonDocument::fromJson(line).isObject(), line.constData());
     }
+}
+
+// A copy of another user, or of root under sudo (as here: no runtime folder,
+// and nothing said about that), does not see the first copy's lock file, but
+// finds the instrument held: it says that another program is using it and
+// what to do, and ends without a word to the instrument.
+void tst_clihidraw::copyOfAnotherUserFindsTheInstrumentBusy()
+{
+    const auto versionRequests = [this] {
+        return front->withInstrument([](sim::Instrument& instrument) {
+            int count = 0;
+            for (const QByteArray& message : instrument.messages()) {
+                count += message.startsWith('\x01') ? 1 : 0;
+            }
+            return count;
+        });
+    };
+    // The built-in images: the first copy holds the instrument for seconds.
+    ToolProcess first;
+    startTool(first, {"update"});
+    QVERIFY(waitFor([this] { return dataMessages() >= 100; }, 10000));
+    const int asked = versionRequests();
+
+    QTemporaryDir otherTemporary; // its lock file's folder
+    QVERIFY(otherTemporary.isValid());
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove("XDG_RUNTIME_DIR");
+    environment.insert("TMPDIR", otherTemporary.path());
+    ToolProcess other;
+    other.setProcessEnvironment(environment);
+    other.start(TRV_CLI, {"versions", "--wait", "1"});
+    QVERIFY(waitFor([&other] { return other.state() == QProcess::NotRunning; }, 10000));
+    const QString errors = QString::fromUtf8(other.readAllStandardError());
+    QVERIFY2(other.exitCode() == 4, qPrintable(errors));
+    QVERIFY2(errors.contains(UsbHid::refusalDescription(EBUSY) + "\n" +
+                             UsbHid::refusalRemedy(EBUSY) + "\n"),
+             qPrintable(errors));
+    QVERIFY2(!errors.contains("XDG_RUNTIME_DIR"), qPrintable(errors));
+    QCOMPARE(versionRequests(), asked);
+
+    ::kill(pid_t(first.processId()), SIGINT);
+    QVERIFY(first.waitForFinished(3000));
+    QCOMPARE(first.exitCode(), 130);
 }
 
 // SIGINT in the middle of a transfer: sending stops at once, the program says

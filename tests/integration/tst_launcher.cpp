@@ -2,10 +2,12 @@
 // that the program it runs sees the emulated device and hands back its result.
 
 #include "launchoptions.h"
+#include "usbhid.h"
 
 #include <QProcess>
 #include <QtTest>
 
+#include <cerrno>
 #include <cstring>
 
 Q_DECLARE_METATYPE(sim::BoardFaults)
@@ -168,6 +170,8 @@ void tst_launcher::refusedOptions_data()
     QTest::newRow("latency not a number")
         << QStringList{"--latency", "fast"} << "--latency must be";
     QTest::newRow("unknown option") << QStringList{"--loud", "sensor1"} << "Unknown option";
+    QTest::newRow("refused and in use")
+        << QStringList{"--refuse-open", "--in-use"} << "cannot be given together";
 }
 
 void tst_launcher::refusedOptions()
@@ -208,6 +212,13 @@ void tst_launcher::runsProgramOnInstrument_data()
         << QStringList{"--program", "/bin/sh", "--", "-c", "exit 7"} << 7 << "";
     QTest::newRow("refused option")
         << QStringList{"--silent", "keyboard", "--program", "/bin/true"} << 2 << "unknown board";
+    // The looks of an instrument that cannot be opened, as trvloader-cli says them.
+    QTest::newRow("refused open") << QStringList{"--refuse-open", "--program", TRV_CLI, "--",
+                                                 "versions",      "--wait",    "1"}
+                                  << 4 << UsbHid::refusalDescription(EACCES);
+    QTest::newRow("in use") << QStringList{"--in-use", "--program", TRV_CLI, "--",
+                                           "versions", "--wait",    "1"}
+                            << 4 << UsbHid::refusalDescription(EBUSY);
     QTest::newRow("missing program")
         << QStringList{"--program", "/nonexistent/trvloader"} << 1 << "no trvloader to run";
 }

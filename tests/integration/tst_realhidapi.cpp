@@ -35,6 +35,8 @@
 #include <functional>
 #include <memory>
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 namespace {
@@ -178,6 +180,7 @@ private slots:
     void safetyNetFindsAnUnannouncedDevice();
     void everyTickWithoutAMonitor();
     void refusedOpenSaysPermissionDenied();
+    void lockedNodeIsBusy();
 
 private:
     // Runs the event loop at its own pace (the link polls every millisecond)
@@ -641,6 +644,42 @@ void tst_realhidapi::refusedOpenSaysPermissionDenied()
                      HotplugWatch::longestWithoutLook + 2000),
              qPrintable(probe.said().join(", ")));
     QCOMPARE(probe.said(), (QStringList{"watching 1", refused, "refused 0", "connected"}));
+}
+
+// Another program holds the lock on the instrument's node: the link closes
+// the device again unused and says it is busy, and opens it by itself once
+// the lock is given up. Two links, as two copies of the tool of any users,
+// never hold it together: the second gets it when the first closes it.
+void tst_realhidapi::lockedNodeIsBusy()
+{
+    const int other =
+        ::open(QFile::encodeName(front->deviceNode()).constData(), O_RDONLY | O_NOCTTY | O_CLOEXEC);
+    QVERIFY(other >= 0);
+    QCOMPARE(::flock(other, LOCK_EX | LOCK_NB), 0);
+
+    UsbHid first(instrumentVendor, instrumentProduct);
+    QSignalSpy firstConnects(&first, SIGNAL(connected()));
+    first.setTimebase(1);
+    first.setAutoconnect(true);
+    const bool refused = waitFor([&] { return first.openRefusal() == EBUSY; }, 2000);
+    ::close(other);
+    QVERIFY(refused);
+    QCOMPARE(firstConnects.count(), 0);
+    QVERIFY(waitFor([&] { return firstConnects.count() == 1; },
+                    HotplugWatch::longestWithoutLook + 2000));
+    QCOMPARE(first.openRefusal(), 0);
+
+    UsbHid second(instrumentVendor, instrumentProduct);
+    QSignalSpy secondConnects(&second, SIGNAL(connected()));
+    second.setTimebase(1);
+    second.setAutoconnect(true);
+    QVERIFY(waitFor([&] { return second.openRefusal() == EBUSY; }, 2000));
+    QCOMPARE(secondConnects.count(), 0);
+    first.setAutoconnect(false);
+    first.close();
+    QVERIFY(waitFor([&] { return secondConnects.count() == 1; },
+                    HotplugWatch::longestWithoutLook + 2000));
+    QCOMPARE(second.openRefusal(), 0);
 }
 
 QTEST_MAIN(tst_realhidapi)
