@@ -450,14 +450,27 @@ void trvLoader::openFirmware()
     updateFileState();
 }
 
+namespace {
+
+// A critical box with one OK button; details, if any, behind its "Show Details..." button.
+void showFileError(QWidget* parent, const QString& title, const QString& text,
+                   const QString& details)
+{
+    QMessageBox box(QMessageBox::Critical, title, text, QMessageBox::Ok, parent);
+    box.setDetailedText(details);
+    box.exec();
+}
+
+} // namespace
+
 void trvLoader::loadFirmware(QString path)
 {
     HexReader chosen;
     if (chosen.read(path, false) != HexReader::FileOk) {
-        QMessageBox::critical(this, tr("Load firmwar efile"),
-                              tr("An error occured while loading firmware file\n\"%1\"\n%2")
-                                  .arg(path, chosen.stateDescription()),
-                              QMessageBox::Ok);
+        showFileError(this, tr("Load firmwar efile"),
+                      tr("An error occured while loading firmware file\n\"%1\"\n%2")
+                          .arg(path, chosen.stateDescription()),
+                      chosen.fault.description());
         return;
     }
 
@@ -493,14 +506,18 @@ void trvLoader::calcChecksum()
     const QStringList files = QFileDialog::getOpenFileNames(
         this, "Firmware files", QDir::currentPath(), "Firmware (*.hex)");
     for (const QString& file : files) {
-        HexReader::Err result = HexReader::sort(file);
+        FileFault fault;
+        HexReader::Err result = HexReader::sort(file, &fault);
         if (result == HexReader::FileOk) {
             HexReader stamped;
             result = stamped.read(file, true);
+            fault = stamped.fault;
         }
         if (result != HexReader::FileOk) {
-            QMessageBox::critical(this, "Firmware files", HexReader::stateDescription(result),
-                                  QMessageBox::Ok);
+            // The box does not name the file: its details do.
+            const QString cause = fault.isNone() ? QString() : "\n" + fault.description();
+            showFileError(this, "Firmware files", HexReader::stateDescription(result),
+                          QDir::toNativeSeparators(file) + cause);
             continue;
         }
         loadFirmware(file);
