@@ -649,9 +649,11 @@ void trvLoader::nextUpdate()
 {
     if (sequence->isRunning()) {
         ui->startUpdate->setEnabled(false);
+        setFileLoadingEnabled(false);
         return;
     }
     ui->startUpdate->setEnabled(true);
+    setFileLoadingEnabled(true);
     QProgressBar* total = ui->totalProgress;
     total->setProperty("done", true);
     total->setProperty("error", false);
@@ -759,5 +761,15 @@ void trvLoader::updateCanceled(trvUpdater::Err err)
     repolish(total);
 
     ui->startUpdate->setEnabled(true);
+    setFileLoadingEnabled(true);
     askVersionsAgain();
+}
+
+void trvLoader::setFileLoadingEnabled(bool enabled)
+{
+    for (QToolButton* load : {ui->loadMainboard, ui->loadTerminal, ui->loadSensor}) {
+        load->setEnabled(enabled);
+    }
+    checksumShortcut->setEnabled(enabled);
+    checksumShortcutAlternative->setEnabled(enabled);
 }
