@@ -504,14 +504,27 @@ void trvLoader::openFirmware()
     updateFileState();
 }
 
+namespace {
+
+// A critical box with one OK button; details, if any, behind its "Show Details..." button.
+void showFileError(QWidget* parent, const QString& title, const QString& text,
+                   const QString& details)
+{
+    QMessageBox box(QMessageBox::Critical, title, text, QMessageBox::Ok, parent);
+    box.setDetailedText(details);
+    box.exec();
+}
+
+} // namespace
+
 void trvLoader::loadFirmware(QString path)
 {
     HexReader chosen;
     if (chosen.read(path, false) != HexReader::FileOk) {
-        QMessageBox::critical(this, tr("Load firmwar efile"),
-                              tr("An error occured while loading firmware file\n\"%1\"\n%2")
-                                  .arg(path, chosen.stateDescription()),
-                              QMessageBox::Ok);
+        showFileError(this, tr("Load firmwar efile"),
+                      tr("An error occured while loading firmware file\n\"%1\"\n%2")
+                          .arg(path, chosen.stateDescription()),
+                      chosen.fault.description());
         return;
     }
 
@@ -547,14 +560,18 @@ void trvLoader::calcChecksum()
     const QStringList files = QFileDialog::getOpenFileNames(
         this, "Firmware files", QDir::currentPath(), "Firmware (*.hex)");
     for (const QString& file : files) {
-        HexReader::Err result = HexReader::sort(file);
+        FileFault fault;
+        HexReader::Err result = HexReader::sort(file, &fault);
         if (result == HexReader::FileOk) {
             HexReader stamped;
             result = stamped.read(file, true);
+            fault = stamped.fault;
         }
         if (result != HexReader::FileOk) {
-            QMessageBox::critical(this, "Firmware files", HexReader::stateDescription(result),
-                                  QMessageBox::Ok);
+            // The box does not name the file: its details do.
+            const QString cause = fault.isNone() ? QString() : "\n" + fault.description();
+            showFileError(this, "Firmware files", HexReader::stateDescription(result),
+                          QDir::toNativeSeparators(file) + cause);
             continue;
         }
         loadFirmware(file);
@@ -686,9 +703,11 @@ void trvLoader::nextUpdate()
 {
     if (sequence->isRunning()) {
         ui->startUpdate->setEnabled(false);
+        setFileLoadingEnabled(false);
         return;
     }
     ui->startUpdate->setEnabled(true);
+    setFileLoadingEnabled(true);
     QProgressBar* total = ui->totalProgress;
     total->setProperty("done", true);
     total->setProperty("error", false);
@@ -796,5 +815,15 @@ void trvLoader::updateCanceled(trvUpdater::Err err)
     repolish(total);
 
     ui->startUpdate->setEnabled(true);
+    setFileLoadingEnabled(true);
     askVersionsAgain();
+}
+
+void trvLoader::setFileLoadingEnabled(bool enabled)
+{
+    for (QToolButton* load : {ui->loadMainboard, ui->loadTerminal, ui->loadSensor}) {
+        load->setEnabled(enabled);
+    }
+    checksumShortcut->setEnabled(enabled);
+    checksumShortcutAlternative->setEnabled(enabled);
 }

@@ -143,6 +143,9 @@ private:
     void showWaiting();
     // The rows show what the boards run now, and the answered ones can be chosen again.
     void askVersionsAgain();
+    // The load buttons and the stamping tool's shortcuts: inactive while an
+    // update runs, so that the images it sends stay as they are.
+    void setFileLoadingEnabled(bool enabled);
 
     trvInterface* device;
     // The connection, the images and the plan of an update.

@@ -29,9 +29,32 @@ QString imageName(const HexReader& reader)
     return QStringLiteral("%1-%2.hex").arg(reader.part, reader.version);
 }
 
-// What the user can do about a file in this state, or an empty text.
-QString hintFor(HexReader::Err state, const QString& file)
+// The cause behind a refusal, for the JSON result: its kind, and its line where it has one.
+void insertFault(QJsonObject& object, const FileFault& fault)
 {
+    if (fault.isNone()) {
+        return;
+    }
+    object.insert("fault", fault.name());
+    object.insert("detail", fault.description());
+    if (fault.line() > 0) {
+        object.insert("line", fault.line());
+    }
+}
+
+// The error text followed by its cause on a line of its own, where the cause is known.
+QString withCause(const QString& error, const FileFault& fault)
+{
+    return fault.isNone() ? error : error + QLatin1Char('\n') + fault.description();
+}
+
+// What the user can do about a file in this state, or an empty text. A known
+// cause says it better than the state.
+QString hintFor(HexReader::Err state, const FileFault& fault, const QString& file)
+{
+    if (!fault.isNone()) {
+        return QString();
+    }
     switch (state) {
     case HexReader::InvalidOrder:
         return FileCommands::sortHint(file);
@@ -66,12 +89,16 @@ ExitCode::Code FileCommands::check(const QStringList& files, ReportWriter& repor
         const bool usable = state == HexReader::FileOk && fits;
         if (!usable) {
             code = ExitCode::FileRefused;
-            errors.append(QStringLiteral("%1: %2").arg(file, verdict));
+            errors.append(withCause(QStringLiteral("%1: %2").arg(file, verdict), reader.fault));
         }
 
         QJsonObject entry{
             {"file", file}, {"usable", usable}, {"state", stateName(state)}, {"verdict", verdict}};
+        insertFault(entry, reader.fault);
         report.line(QStringLiteral("%1: %2").arg(file, verdict));
+        if (!reader.fault.isNone()) {
+            report.line(QStringLiteral("  ") + reader.fault.description());
+        }
         if (identified) {
             const QString board =
                 fits ? QStringLiteral(" (%1)").arg(BoardTable::commandName(group)) : QString();
@@ -90,7 +117,7 @@ ExitCode::Code FileCommands::check(const QStringList& files, ReportWriter& repor
             entry.insert("size", size);
             entry.insert("checksum", checksumText(reader.checksum));
         }
-        const QString hint = hintFor(state, file);
+        const QString hint = hintFor(state, reader.fault, file);
         if (!hint.isEmpty()) {
             report.line(QStringLiteral("  ") + QString(hint).replace('\n', QStringLiteral("\n  ")));
         }
@@ -115,13 +142,15 @@ QString FileCommands::sortHint(const QString& fileName)
 
 ExitCode::Code FileCommands::sort(const QString& file, ReportWriter& report)
 {
-    const HexReader::Err state = HexReader::sort(file);
+    FileFault fault;
+    const HexReader::Err state = HexReader::sort(file, &fault);
     if (state != HexReader::FileOk) {
-        const QString error =
-            QStringLiteral("%1: %2").arg(file, HexReader::stateDescription(state));
+        const QString error = withCause(
+            QStringLiteral("%1: %2").arg(file, HexReader::stateDescription(state)), fault);
         report.error(error);
-        report.result(QStringLiteral("sort"), ExitCode::FileRefused, error,
-                      {{"file", file}, {"state", stateName(state)}});
+        QJsonObject result{{"file", file}, {"state", stateName(state)}};
+        insertFault(result, fault);
+        report.result(QStringLiteral("sort"), ExitCode::FileRefused, error, result);
         return ExitCode::FileRefused;
     }
     report.line(QObject::tr("%1: sorted. It has no checksum record now; stamp it next:\n"
@@ -144,15 +173,17 @@ ExitCode::Code FileCommands::stamp(const QString& file, ReportWriter& report)
     QString error;
     if (state != HexReader::FileOk) {
         code = ExitCode::FileRefused;
-        error = QStringLiteral("%1: %2").arg(file, reader.stateDescription());
+        error =
+            withCause(QStringLiteral("%1: %2").arg(file, reader.stateDescription()), reader.fault);
         if (stamped) {
             error += QLatin1Char('\n') + QObject::tr("The checksum record has been added.");
         }
-        const QString hint = hintFor(state, file);
+        const QString hint = hintFor(state, reader.fault, file);
         if (!hint.isEmpty()) {
             error += QLatin1Char('\n') + hint;
         }
         report.error(error);
+        insertFault(result, reader.fault);
     } else {
         report.line((stamped ? QObject::tr("%1: stamped, checksum %2. %3")
                              : QObject::tr("%1: already stamped, checksum %2. %3"))

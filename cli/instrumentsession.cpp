@@ -56,6 +56,9 @@ bool InstrumentSession::readImageFile(Group group, const QString& fileName, QStr
     const HexReader::Err state = file.read(fileName, false);
     if (state != HexReader::FileOk) {
         *error = QObject::tr("%1: %2").arg(fileName, file.stateDescription());
+        if (!file.fault.isNone()) {
+            *error += QLatin1Char('\n') + file.fault.description();
+        }
         if (state == HexReader::InvalidOrder) {
             *error += QLatin1Char('\n') + FileCommands::sortHint(fileName);
         }

@@ -42,6 +42,7 @@ public:
             return false;
         }
         start = end;
+        ++lines;
         const int lineFeed = text.indexOf('\n', start);
         end = lineFeed < 0 ? text.size() : lineFeed + 1;
         line = QByteArray::fromRawData(text.constData() + start, end - start);
@@ -49,17 +50,33 @@ public:
     }
     // Where the last line begins in the text.
     int lineStart() const { return start; }
+    // The number of the last line, counted from 1.
+    int lineNumber() const { return lines; }
 
 private:
     const QByteArray& text;
     int start = 0;
     int end = 0;
+    int lines = 0;
 };
 
 // Whether a line holds anything before its first zero byte.
 bool holdsText(const QByteArray& line)
 {
     return !line.isEmpty() && line.at(0) != '\0';
+}
+
+// Whether a text holds no line with anything in it: nothing to read or to sort.
+bool holdsNoText(const QByteArray& content)
+{
+    LineWalker lines(content);
+    QByteArray line;
+    while (lines.next(line)) {
+        if (holdsText(line)) {
+            return false;
+        }
+    }
+    return true;
 }
 
 // A data byte of a record; bytes the record does not have count as 0.
@@ -110,12 +127,13 @@ QByteArray extendedLinearAddressLine(quint16 segment)
 }
 
 // Reads the whole of a file, its size looked at first: FileAccessDenied if it
-// cannot be opened or read, FileTooLarge if it is larger than a firmware file
-// may be.
-HexReader::Err readFile(const QString& fileName, QByteArray& content)
+// cannot be opened or read (with the reason in fault), FileTooLarge if it is
+// larger than a firmware file may be.
+HexReader::Err readFile(const QString& fileName, QByteArray& content, FileFault& fault)
 {
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly)) {
+        fault = FileFault::ofUnreadable(fileName);
         return HexReader::FileAccessDenied;
     }
     if (file.size() > HexReader::maximumFileSize) {
@@ -124,6 +142,7 @@ HexReader::Err readFile(const QString& fileName, QByteArray& content)
     // A file that does not know its size (a pipe) is read no further than one byte past the limit.
     content = file.isSequential() ? file.read(HexReader::maximumFileSize + 1) : file.readAll();
     if (file.error() != QFileDevice::NoError) {
+        fault = FileFault::ofUnreadable(fileName);
         return HexReader::FileAccessDenied;
     }
     return content.size() > HexReader::maximumFileSize ? HexReader::FileTooLarge
@@ -151,13 +170,19 @@ HexReader::HexReader() : state(FileAccessDenied), checksum(0) {}
 HexReader::Err HexReader::read(const QString& fileName, bool writeChecksum)
 {
     state = FileAccessDenied;
+    fault = FileFault();
     QByteArray content;
-    const Err loaded = readFile(fileName, content);
+    const Err loaded = readFile(fileName, content, fault);
     if (loaded != FileOk) {
         return state = loaded;
     }
 
     startOver();
+    if (holdsNoText(content)) {
+        // Nothing to stamp either: a checksum record alone is no firmware.
+        fault = FileFault(FileFault::Empty);
+        return state = Corrupted;
+    }
     bool hasChecksumRecord = false;
     const Err decoded = decode(content, hasChecksumRecord);
     if (decoded != FileOk) {
@@ -165,6 +190,7 @@ HexReader::Err HexReader::read(const QString& fileName, bool writeChecksum)
     }
     if (writeChecksum && !hasChecksumRecord) {
         if (!stamp(fileName, content)) {
+            fault = FileFault::ofUnwritable(fileName);
             return state = WriteAccessDenied;
         }
         hasChecksumRecord = true;
@@ -198,6 +224,7 @@ HexReader::Err HexReader::decode(const QByteArray& content, bool& hasChecksumRec
             data.append(line.constData(), line.size());
         }
         if (!record.valid) {
+            fault = FileFault::ofInvalidLine(line, lines.lineNumber());
             return InvalidData;
         }
 
@@ -311,12 +338,19 @@ QString HexReader::stateDescription() const
     return stateDescription(state);
 }
 
-HexReader::Err HexReader::sort(const QString& fileName)
+HexReader::Err HexReader::sort(const QString& fileName, FileFault* faultFound)
 {
+    FileFault unasked;
+    FileFault& fault = faultFound ? *faultFound : unasked;
+    fault = FileFault();
     QByteArray content;
-    const Err loaded = readFile(fileName, content);
+    const Err loaded = readFile(fileName, content, fault);
     if (loaded != FileOk) {
         return loaded;
+    }
+    if (holdsNoText(content)) {
+        fault = FileFault(FileFault::Empty);
+        return Corrupted;
     }
 
     struct Entry
@@ -335,6 +369,7 @@ HexReader::Err HexReader::sort(const QString& fileName)
         }
         const HexLine record(line);
         if (!record.valid) {
+            fault = FileFault::ofInvalidLine(line, lines.lineNumber());
             return InvalidData;
         }
         if (record.type == dataRecord) {
@@ -371,7 +406,11 @@ HexReader::Err HexReader::sort(const QString& fileName)
     sorted.append(endOfFileLine);
     content.clear(); // its memory is not needed while the new text is written
 
-    return replaceFile(fileName, sorted) ? FileOk : FileAccessDenied;
+    if (!replaceFile(fileName, sorted)) {
+        fault = FileFault::ofUnwritable(fileName);
+        return FileAccessDenied;
+    }
+    return FileOk;
 }
 
 quint8 HexReader::imageChecksum(const QByteArray& text)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "filefault.h"
+
 #include <QByteArray>
 #include <QObject>
 #include <QString>
@@ -37,7 +39,9 @@ public:
     // cannot be opened leaves the other members as they were; a checksum
     // record that cannot be written whole leaves the file as it was
     // (WriteAccessDenied). A file larger than maximumFileSize is not read
-    // (FileTooLarge) and leaves the other members as they were too.
+    // (FileTooLarge) and leaves the other members as they were too. An empty
+    // file is Corrupted and is not stamped. What exactly went wrong is kept in
+    // fault.
     Err read(const QString& fileName, bool writeChecksum);
     // "PART-VERSION.hex (DATE)"
     QString fullName() const;
@@ -48,8 +52,10 @@ public:
     // segment behind its own extended linear address record, and one
     // end-of-file record; other records are dropped. The new text replaces the
     // file only once all of it is written: on any failure the file is left as
-    // it was. A file larger than maximumFileSize is not read (FileTooLarge).
-    static Err sort(const QString& fileName);
+    // it was. A file larger than maximumFileSize is not read (FileTooLarge); an
+    // empty file is not sorted (Corrupted). What exactly went wrong goes to
+    // faultFound, if given.
+    static Err sort(const QString& fileName, FileFault* faultFound = nullptr);
 
     // The 8-bit checksum over an image text that the checksum record carries.
     static quint8 imageChecksum(const QByteArray& text);
@@ -60,13 +66,17 @@ public:
     QString version; // e.g. v3.3
     QString date;    // e.g. Feb 12 2015 09:48:59
     quint8 checksum; // from the checksum record, or as written by stamping
+    // The cause behind a state other than FileOk, where the state does not say
+    // it all: which line is wrong and how, why the file cannot be read or
+    // written back, that it is empty. None otherwise.
+    FileFault fault;
 
 private:
     // The steps of read(), in their order.
     void startOver();
     // Takes the image text, the identification strings and the checksum record
-    // from the file's content; InvalidData or InvalidOrder stop at the record
-    // concerned, otherwise FileOk.
+    // from the file's content; InvalidData (with its fault) or InvalidOrder
+    // stop at the record concerned, otherwise FileOk.
     Err decode(const QByteArray& content, bool& hasChecksumRecord);
     // Appends the text of a data record to the identification string whose
     // block its address lies in, if any.

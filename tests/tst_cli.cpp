@@ -497,14 +497,16 @@ void tst_cli::refusedFile_data()
     outOfOrder.replace(first + second, second + first);
 
     QTest::newRow("invalid data") << "sensors" << changed
-                                  << HexReader::stateDescription(HexReader::InvalidData);
+                                  << HexReader::stateDescription(HexReader::InvalidData) +
+                                         "\nLine 2 is not an Intel HEX record.";
     QTest::newRow("checksum does not fit")
         << "terminal" << wrongSum << HexReader::stateDescription(HexReader::Corrupted);
     QTest::newRow("out of order") << "sensors" << TestImage::withChecksum(outOfOrder)
                                   << HexReader::stateDescription(HexReader::InvalidOrder) +
                                          "\nPut its records in address order first";
     QTest::newRow("no such file") << "mainboard" << QByteArray()
-                                  << HexReader::stateDescription(HexReader::FileAccessDenied);
+                                  << HexReader::stateDescription(HexReader::FileAccessDenied) +
+                                         "\nThere is no such file.";
     QTest::newRow("image for another board")
         << "sensors" << TestImage("KTERM", "v2.3").file()
         << "an image for terminal (part code KTERM) cannot go to sensors (part code KSENS)";

@@ -3,6 +3,7 @@
 
 #include "clitool.h"
 #include "hexreader.h"
+#include "lockedfolder.h"
 #include "testimage.h"
 
 #include <QBuffer>
@@ -154,6 +155,19 @@ void tst_cli_files::check_data()
            "  Its checksum record is missing or does not fit its text. For a file changed on "
            "purpose, sort it (which drops the old record) and stamp it:\n"
            "    trvloader-cli sort FILE && trvloader-cli stamp FILE\n";
+    // The cause in place of advice that does not fit it.
+    QTest::newRow("empty") << QByteArray() << 6
+                           << "FILE: Firmware file has been corrupted\n"
+                              "  The file is empty.\n";
+    QByteArray lineFeedAlone = TestImage("KTERM", "v2.3").file();
+    lineFeedAlone.replace(TestImage::endOfFileRecord(), ":00000001FF\n");
+    QTest::newRow("end-of-file record ended by LF alone")
+        << lineFeedAlone << 6
+        << "FILE: Firmware file contains invalid data\n"
+           "  Line " +
+               QString::number(
+                   lineFeedAlone.left(lineFeedAlone.indexOf(":00000001FF\n")).count('\n') + 1) +
+               " ends with LF alone; this record needs CR LF.\n";
 }
 
 // The verdict in the reader's words, what the file holds, and what to do about it.
@@ -174,9 +188,12 @@ void tst_cli_files::checkAsJson()
 {
     const QString good = writeFile("good.hex", TestImage("KTERM", "v2.3").file());
     const QString bad = writeFile("bad.hex", TestImage("KTERM", "v2.3").text());
-    const Run result = run({"check", "--json", good, bad});
+    const QString blank = writeFile("blank.hex", "\r\n" + TestImage("KTERM", "v2.3").file());
+    const Run result = run({"check", "--json", good, bad, blank});
     QCOMPARE(result.exitCode, 6);
-    QCOMPARE(result.errors, bad + ": Firmware file has been corrupted\n");
+    QCOMPARE(result.errors, bad + ": Firmware file has been corrupted\n" + blank +
+                                ": Firmware file contains invalid data\n"
+                                "Line 1 is blank; every line must hold a record.\n");
 
     const QList<QByteArray> lines = result.output.toUtf8().split('\n');
     QCOMPARE(lines.size(), 2);
@@ -186,7 +203,7 @@ void tst_cli_files::checkAsJson()
     QCOMPARE(object.value("result").toString(), QString("fileRefused"));
     QCOMPARE(object.value("exitCode").toInt(), 6);
     const QJsonArray files = object.value("files").toArray();
-    QCOMPARE(files.size(), 2);
+    QCOMPARE(files.size(), 3);
     const QJsonObject first = files.at(0).toObject();
     QCOMPARE(first.value("file").toString(), good);
     QCOMPARE(first.value("usable").toBool(), true);
@@ -196,6 +213,13 @@ void tst_cli_files::checkAsJson()
     QCOMPARE(second.value("usable").toBool(), false);
     QCOMPARE(second.value("state").toString(), QString("Corrupted"));
     QVERIFY(!second.contains("version"));
+    QVERIFY(!second.contains("fault"));
+    const QJsonObject third = files.at(2).toObject();
+    QCOMPARE(third.value("state").toString(), QString("InvalidData"));
+    QCOMPARE(third.value("fault").toString(), QString("BlankLine"));
+    QCOMPARE(third.value("line").toInt(), 1);
+    QCOMPARE(third.value("detail").toString(),
+             QString("Line 1 is blank; every line must hold a record."));
 }
 
 // A file out of order becomes usable through sort and stamp; a second stamp changes nothing.
@@ -234,6 +258,7 @@ void tst_cli_files::sortThenStamp()
 void tst_cli_files::refusedSortOrStamp_data()
 {
     QTest::addColumn<QString>("command");
+    QTest::addColumn<QString>("where"); // "file", "missing", "folder" or "locked folder"
     QTest::addColumn<QByteArray>("file");
     QTest::addColumn<QString>("reason");
 
@@ -242,19 +267,45 @@ void tst_cli_files::refusedSortOrStamp_data()
     QByteArray wrongSum = TestImage("KSENS", "v2.3").text();
     wrongSum += TestImage::checksumRecord(HexReader::imageChecksum(wrongSum) + 1);
 
+    const QString invalidData = HexReader::stateDescription(HexReader::InvalidData);
+    const QString accessDenied = HexReader::stateDescription(HexReader::FileAccessDenied);
+    const QString corrupted = HexReader::stateDescription(HexReader::Corrupted);
+    const QString folderNotWritable = "\nThe folder of the file cannot be written";
+
     QTest::newRow("sort, invalid line")
-        << "sort" << invalid << HexReader::stateDescription(HexReader::InvalidData);
+        << "sort"
+        << "file" << invalid << invalidData + "\nLine 2 is not an Intel HEX record.";
     QTest::newRow("sort, no such file")
-        << "sort" << QByteArray() << HexReader::stateDescription(HexReader::FileAccessDenied);
-    QTest::newRow("stamp, out of order") << "stamp" << outOfOrderText(TestImage("KSENS", "v2.3"))
+        << "sort"
+        << "missing" << QByteArray() << accessDenied + "\nThere is no such file.";
+    QTest::newRow("sort, empty file")
+        << "sort"
+        << "file" << QByteArray() << corrupted + "\nThe file is empty.";
+    QTest::newRow("sort, folder cannot be written")
+        << "sort"
+        << "locked folder" << outOfOrderText(TestImage("KSENS", "v2.3"))
+        << accessDenied + folderNotWritable;
+    QTest::newRow("stamp, a folder")
+        << "stamp"
+        << "folder" << QByteArray() << accessDenied + "\nIt is a folder, not a file.";
+    QTest::newRow("stamp, empty file")
+        << "stamp"
+        << "file" << QByteArray() << corrupted + "\nThe file is empty.";
+    QTest::newRow("stamp, folder cannot be written")
+        << "stamp"
+        << "locked folder" << TestImage("KSENS", "v2.3").text()
+        << HexReader::stateDescription(HexReader::WriteAccessDenied) + folderNotWritable;
+    QTest::newRow("stamp, out of order") << "stamp"
+                                         << "file" << outOfOrderText(TestImage("KSENS", "v2.3"))
                                          << HexReader::stateDescription(HexReader::InvalidOrder) +
                                                 "\nPut its records in address order first";
     QTest::newRow("stamp, wrong checksum record")
-        << "stamp" << wrongSum
-        << HexReader::stateDescription(HexReader::Corrupted) +
-               "\nIts checksum record is missing or does not fit its text.";
+        << "stamp"
+        << "file" << wrongSum
+        << corrupted + "\nIts checksum record is missing or does not fit its text.";
     QTest::newRow("stamp, no identification")
-        << "stamp" << TestImage("", "").text()
+        << "stamp"
+        << "file" << TestImage("", "").text()
         << HexReader::stateDescription(HexReader::NoValidFirmware) +
                "\nThe checksum record has been added.";
 }
@@ -264,16 +315,30 @@ void tst_cli_files::refusedSortOrStamp_data()
 void tst_cli_files::refusedSortOrStamp()
 {
     QFETCH(QString, command);
+    QFETCH(QString, where);
     QFETCH(QByteArray, file);
     QFETCH(QString, reason);
 
-    const QString path =
-        file.isEmpty() ? folder.filePath("missing.hex") : writeFile("refused.hex", file);
+    QString path = folder.filePath("missing.hex");
+    std::unique_ptr<LockedFolder> locked;
+    if (where == "file") {
+        path = writeFile("refused.hex", file);
+    } else if (where == "folder") {
+        path = folder.path();
+    } else if (where == "locked folder") {
+        QDir(folder.path()).mkdir("locked");
+        path = writeFile("locked/refused.hex", file);
+        locked = std::make_unique<LockedFolder>(folder.filePath("locked"));
+        if (!locked->isLocked()) {
+            QSKIP("cannot keep this user from writing a folder");
+        }
+    }
     const Run result = run({command, path});
     QCOMPARE(result.exitCode, 6);
     QVERIFY2(result.errors.startsWith(path + ": " + reason), qPrintable(result.errors));
     QVERIFY(result.output.isEmpty());
-    if (!file.isEmpty() && !reason.contains("has been added")) {
+    if (where != "missing" && where != "folder" && !reason.contains("has been added")) {
+        QVERIFY(QFileInfo::exists(path));
         QCOMPARE(contents(path), file);
     }
 }

@@ -1,4 +1,5 @@
 #include "hexreader.h"
+#include "lockedfolder.h"
 #include "testimage.h"
 
 #include <QFile>
@@ -51,6 +52,12 @@ QByteArray readFile(const QString& fileName)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(unreadable)");
 }
 
+// The number of the line of text that begins with the line given, counted from 1.
+int lineOf(const QByteArray& text, const QByteArray& line)
+{
+    return text.left(text.indexOf(line)).count('\n') + 1;
+}
+
 // The same line with its record checksum off by one.
 QByteArray withWrongChecksum(QByteArray line)
 {
@@ -88,6 +95,7 @@ private slots:
     void sort();
     void failedSortLeavesFile_data();
     void failedSortLeavesFile();
+    void lockedFolderIsNamed();
     void sortThenStampReadsOk();
     void builtInImageResorted_data();
     void builtInImageResorted();
@@ -167,63 +175,85 @@ void tst_HexReader::verdicts_data()
 {
     QTest::addColumn<QByteArray>("contents");
     QTest::addColumn<HexReader::Err>("state");
+    QTest::addColumn<FileFault::Kind>("fault");
+    QTest::addColumn<int>("faultLine");
 
     const QByteArray text = imageText();
     const quint8 checksum = HexReader::imageChecksum(text);
     const QByteArray image = TestImage::withChecksum(text);
 
-    QTest::newRow("whole image") << image << HexReader::FileOk;
+    QTest::newRow("whole image") << image << HexReader::FileOk << FileFault::None << 0;
     QTest::newRow("lines after the end-of-file record are checked, not summed")
-        << image + TestImage::dataRecord(0x0100) << HexReader::FileOk;
+        << image + TestImage::dataRecord(0x0100) << HexReader::FileOk << FileFault::None << 0;
     QTest::newRow("the last checksum record counts")
         << text + TestImage::checksumRecord(checksum + 1) + TestImage::checksumRecord(checksum)
-        << HexReader::FileOk;
+        << HexReader::FileOk << FileFault::None << 0;
     QTest::newRow("extended segment address ignored")
         << TestImage::withChecksum(TestImage::record(0x02, 0, QByteArray::fromHex("1000")) + text)
-        << HexReader::FileOk;
+        << HexReader::FileOk << FileFault::None << 0;
 
+    // Invalid data: the first line that is not a valid record, and what is wrong with it.
+    const int imageLines = image.count('\n');
     QTest::newRow("wrong record checksum")
         << QByteArray(image).replace(TestImage::dataRecord(0x08D0),
                                      withWrongChecksum(TestImage::dataRecord(0x08D0)))
-        << HexReader::InvalidData;
-    QTest::newRow("blank line after the checksum record") << image + "\r\n"
-                                                          << HexReader::InvalidData;
-    QTest::newRow("bad line after the end-of-file record") << image + ":0100000000\r\n"
-                                                           << HexReader::InvalidData;
+        << HexReader::InvalidData << FileFault::BadRecordChecksum
+        << lineOf(image, TestImage::dataRecord(0x08D0));
+    QTest::newRow("blank line after the checksum record")
+        << image + "\r\n"
+        << HexReader::InvalidData << FileFault::BlankLine << imageLines + 1;
+    QTest::newRow("bad line after the end-of-file record")
+        << image + ":0100000000\r\n"
+        << HexReader::InvalidData << FileFault::NotARecord << imageLines + 1;
+    QTest::newRow("text that is no record")
+        << "; built by hand\r\n" + image << HexReader::InvalidData << FileFault::NotARecord << 1;
+    QTest::newRow("record with a digit that is none")
+        << QByteArray(image).replace(":020000040000FA", ":0200000400X1FA") << HexReader::InvalidData
+        << FileFault::NotARecord << 1;
     QTest::newRow("end-of-file record with LF alone")
         << QByteArray(text).replace(endOfFile, ":00000001FF\n") +
                TestImage::checksumRecord(checksum)
-        << HexReader::InvalidData;
+        << HexReader::InvalidData << FileFault::LineFeedAlone << lineOf(text, endOfFile);
+    QTest::newRow("end-of-file record without line end")
+        << text.left(text.size() - 2) << HexReader::InvalidData << FileFault::NoLineEnd
+        << lineOf(text, endOfFile);
+    QTest::newRow("zero bytes skipped, yet counted as lines")
+        << QByteArray("\0\r\n", 3) + "x\r\n"
+        << HexReader::InvalidData << FileFault::NotARecord << 2;
 
-    QTest::newRow("no checksum record") << text << HexReader::Corrupted;
-    QTest::newRow("checksum does not match")
-        << text + TestImage::checksumRecord(checksum ^ 0x01) << HexReader::Corrupted;
+    QTest::newRow("no checksum record") << text << HexReader::Corrupted << FileFault::None << 0;
+    QTest::newRow("empty file") << QByteArray() << HexReader::Corrupted << FileFault::Empty << 0;
+    QTest::newRow("zero bytes only")
+        << QByteArray(8, '\0') << HexReader::Corrupted << FileFault::Empty << 0;
+    QTest::newRow("checksum does not match") << text + TestImage::checksumRecord(checksum ^ 0x01)
+                                             << HexReader::Corrupted << FileFault::None << 0;
     QTest::newRow("case of one hex letter changed")
-        << QByteArray(image).replace(":020000040000FA", ":020000040000fA") << HexReader::Corrupted;
+        << QByteArray(image).replace(":020000040000FA", ":020000040000fA") << HexReader::Corrupted
+        << FileFault::None << 0;
 
     QTest::newRow("overlapping records")
         << TestImage::withChecksum(TestImage::dataRecord(0x0000) +
                                    TestImage::record(0x00, 0x0008, "12345678") + endOfFile)
-        << HexReader::InvalidOrder;
+        << HexReader::InvalidOrder << FileFault::None << 0;
     QTest::newRow("descending records")
         << TestImage::withChecksum(TestImage::dataRecord(0x0100) + TestImage::dataRecord(0x0000) +
                                    endOfFile)
-        << HexReader::InvalidOrder;
+        << HexReader::InvalidOrder << FileFault::None << 0;
     QTest::newRow("lowered extended linear address")
         << TestImage::withChecksum(TestImage::extendedLinearAddressRecord(1) +
                                    TestImage::dataRecord(0x0000) +
                                    TestImage::extendedLinearAddressRecord(0) +
                                    TestImage::dataRecord(0x1000) + endOfFile)
-        << HexReader::InvalidOrder;
+        << HexReader::InvalidOrder << FileFault::None << 0;
 
-    QTest::newRow("no identification")
-        << TestImage::withChecksum(imageText(QByteArray())) << HexReader::NoValidFirmware;
+    QTest::newRow("no identification") << TestImage::withChecksum(imageText(QByteArray()))
+                                       << HexReader::NoValidFirmware << FileFault::None << 0;
     QTest::newRow("no date") << TestImage::withChecksum(imageText(identification(QByteArray())))
-                             << HexReader::NoValidFirmware;
+                             << HexReader::NoValidFirmware << FileFault::None << 0;
     QTest::newRow("identification above the first 64 KiB")
         << TestImage::withChecksum(TestImage::extendedLinearAddressRecord(1) + identification() +
                                    endOfFile)
-        << HexReader::NoValidFirmware;
+        << HexReader::NoValidFirmware << FileFault::None << 0;
 }
 
 void tst_HexReader::verdicts()
@@ -234,6 +264,8 @@ void tst_HexReader::verdicts()
     HexReader reader;
     QTEST(reader.read(fileName, false), "state");
     QTEST(reader.state, "state");
+    QTEST(reader.fault.kind(), "fault");
+    QTEST(reader.fault.line(), "faultLine");
     QCOMPARE(readFile(fileName), contents);
 }
 
@@ -252,9 +284,10 @@ void tst_HexReader::imageTextEndsWithEndOfFileRecord()
 void tst_HexReader::failedOpenKeepsPreviousImage_data()
 {
     QTest::addColumn<QString>("unreadable");
+    QTest::addColumn<FileFault::Kind>("fault");
 
-    QTest::newRow("missing file") << "missing.hex";
-    QTest::newRow("folder") << ".";
+    QTest::newRow("missing file") << "missing.hex" << FileFault::NoSuchFile;
+    QTest::newRow("folder") << "." << FileFault::Folder;
 }
 
 void tst_HexReader::failedOpenKeepsPreviousImage()
@@ -267,6 +300,7 @@ void tst_HexReader::failedOpenKeepsPreviousImage()
     QCOMPARE(reader.read(dir->filePath(unreadable), false), HexReader::FileAccessDenied);
 
     QCOMPARE(reader.state, HexReader::FileAccessDenied);
+    QTEST(reader.fault.kind(), "fault");
     QCOMPARE(reader.data, data);
     QCOMPARE(reader.fullName(), "KTERM-v2.1.hex (Jan 14 2015 17:26:03)");
     QCOMPARE(reader.checksum, quint8(0x1C));
@@ -356,6 +390,8 @@ void tst_HexReader::stamping_data()
     QTest::newRow("invalid data") << text + "\r\n"
                                   << QByteArray() << HexReader::InvalidData
                                   << HexReader::InvalidData;
+    QTest::newRow("empty file: no record to stamp")
+        << QByteArray() << QByteArray() << HexReader::Corrupted << HexReader::Corrupted;
     QTest::newRow("invalid order")
         << TestImage::dataRecord(0x0100) + TestImage::dataRecord(0x0000) + endOfFile << QByteArray()
         << HexReader::InvalidOrder << HexReader::InvalidOrder;
@@ -441,13 +477,18 @@ void tst_HexReader::failedSortLeavesFile_data()
     QTest::addColumn<bool>("replaceable");
     QTest::addColumn<QByteArray>("contents");
     QTest::addColumn<HexReader::Err>("result");
+    QTest::addColumn<FileFault::Kind>("fault");
+    QTest::addColumn<int>("faultLine");
 
     const QByteArray unordered =
         TestImage::dataRecord(0x0010) + TestImage::dataRecord(0x0000) + endOfFile;
     QTest::newRow("bad record checksum")
         << true << unordered + withWrongChecksum(TestImage::dataRecord(0x0020))
-        << HexReader::InvalidData;
-    QTest::newRow("file cannot be replaced") << false << unordered << HexReader::FileAccessDenied;
+        << HexReader::InvalidData << FileFault::BadRecordChecksum << 4;
+    QTest::newRow("empty file") << true << QByteArray() << HexReader::Corrupted << FileFault::Empty
+                                << 0;
+    QTest::newRow("file cannot be replaced")
+        << false << unordered << HexReader::FileAccessDenied << FileFault::NotWritten << 0;
 }
 
 void tst_HexReader::failedSortLeavesFile()
@@ -457,11 +498,37 @@ void tst_HexReader::failedSortLeavesFile()
     const QString file = replaceable ? fileName : unreplaceableFile();
     QVERIFY(writeFile(file, contents));
 
-    QTEST(HexReader::sort(file), "result");
+    FileFault fault;
+    QTEST(HexReader::sort(file, &fault), "result");
+    QTEST(fault.kind(), "fault");
+    QTEST(fault.line(), "faultLine");
 
     QCOMPARE(readFile(file), contents);
     QCOMPARE(QDir(dir->path()).entryList(QDir::Files).size(), 1);
-    QCOMPARE(HexReader::sort(dir->filePath("missing.hex")), HexReader::FileAccessDenied);
+    QCOMPARE(HexReader::sort(dir->filePath("missing.hex"), &fault), HexReader::FileAccessDenied);
+    QCOMPARE(fault.kind(), FileFault::NoSuchFile);
+}
+
+// A writable file in a folder that cannot be written: the folder is to blame.
+void tst_HexReader::lockedFolderIsNamed()
+{
+    QVERIFY(QDir(dir->path()).mkdir("locked"));
+    const QString file = dir->filePath("locked/image.hex");
+    const QByteArray text = imageText(); // to be sorted and stamped
+    QVERIFY(writeFile(file, text));
+    LockedFolder folder(dir->filePath("locked"));
+    if (!folder.isLocked()) {
+        QSKIP("cannot keep this user from writing a folder");
+    }
+    QVERIFY(QFileInfo(file).isWritable());
+
+    FileFault fault;
+    QCOMPARE(HexReader::sort(file, &fault), HexReader::FileAccessDenied);
+    QCOMPARE(fault.kind(), FileFault::FolderNotWritable);
+    HexReader reader;
+    QCOMPARE(reader.read(file, true), HexReader::WriteAccessDenied);
+    QCOMPARE(reader.fault.kind(), FileFault::FolderNotWritable);
+    QCOMPARE(readFile(file), text);
 }
 
 void tst_HexReader::sortThenStampReadsOk()

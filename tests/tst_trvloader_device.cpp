@@ -20,6 +20,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QToolButton>
 #include <QtTest>
 
@@ -74,6 +75,8 @@ private slots:
     void advancedModeUpdatesCheckedBoards();
     void nothingSelected();
     void failureStopsTheUpdate();
+    void noFileLoadingDuringTheUpdate_data();
+    void noFileLoadingDuringTheUpdate();
     void closeWhileUpdating();
     void questionBeforeUpdate_data();
     void questionBeforeUpdate();
@@ -524,6 +527,79 @@ void tst_trvloader_device::failureStopsTheUpdate()
     run(timing.requestTimeout * 3);
     QCOMPARE(sim::instrument().updateMessagesReceived(sim::Mainboard), 0);
     QCOMPARE(sim::instrument().version(sim::Mainboard), 10);
+}
+
+void tst_trvloader_device::noFileLoadingDuringTheUpdate_data()
+{
+    QTest::addColumn<bool>("fails");
+    QTest::newRow("update succeeds") << false;
+    QTest::newRow("update fails") << true;
+}
+
+// The images being sent cannot be changed: while the update runs, the main
+// board's restart included, the load buttons and the stamping tool's
+// shortcuts are inactive; once it has ended, well or not, they work again.
+void tst_trvloader_device::noFileLoadingDuringTheUpdate()
+{
+    QFETCH(bool, fails);
+    if (fails) {
+        sim::BoardFaults notReady;
+        notReady.notReady = true;
+        sim::instrument().setFaults(sim::Terminal, notReady);
+    }
+    connectWindow();
+    useSmallImages();
+    const QList<QWidget*> loadButtons = {widget("loadMainboard"), widget("loadTerminal"),
+                                         widget("loadSensor")};
+    const QList<Qt::KeyboardModifiers> shortcuts = {Qt::ControlModifier | Qt::AltModifier,
+                                                    Qt::ControlModifier | Qt::ShiftModifier};
+    auto openTool = [&](Qt::KeyboardModifiers modifiers, const QList<ModalAnswers::Step>& steps) {
+        window->activateWindow();
+        if (!QTest::qWaitForWindowActive(window.data())) {
+            return QStringList{"the window did not become active"};
+        }
+        return answerDialogs([&] { QTest::keyClick(window.data(), Qt::Key_F8, modifiers); }, steps);
+    };
+
+    int samples = 0;
+    QStringList activeDuringUpdate;
+    QTimer sampler;
+    connect(&sampler, &QTimer::timeout, [&] {
+        if (widget("startUpdate")->isEnabled()) {
+            return;
+        }
+        ++samples;
+        for (QWidget* load : loadButtons) {
+            if (load->isEnabled()) {
+                activeDuringUpdate << load->objectName() + ": " + bar("totalProgress")->format();
+            }
+        }
+    });
+    sampler.start(1);
+    QTest::mouseClick(widget("startUpdate"), Qt::LeftButton);
+    QVERIFY(!widget("startUpdate")->isEnabled());
+    clickAdvanced(); // where the load buttons are
+    for (Qt::KeyboardModifiers modifiers : shortcuts) {
+        QCOMPARE(openTool(modifiers, {}), QStringList());
+    }
+    QVERIFY(!widget("startUpdate")->isEnabled()); // the keys came while it ran
+    QVERIFY(waitUntil([&] { return widget("startUpdate")->isEnabled(); }, 60000));
+    sampler.stop();
+    QVERIFY(samples > 0);
+    QCOMPARE(activeDuringUpdate, QStringList());
+    QCOMPARE(bar("totalProgress")->property("error").toBool(), fails);
+
+    for (QWidget* load : loadButtons) {
+        QVERIFY2(load->isEnabled(), qPrintable(load->objectName()));
+    }
+    const ModalAnswers::Step cancel = [](QWidget* modal) {
+        const QString title = modal->windowTitle();
+        QMetaObject::invokeMethod(modal, "reject");
+        return title;
+    };
+    for (Qt::KeyboardModifiers modifiers : shortcuts) {
+        QCOMPARE(openTool(modifiers, {cancel}), QStringList{"Firmware files"});
+    }
 }
 
 void tst_trvloader_device::closeWhileUpdating()

@@ -56,6 +56,19 @@ QByteArray fileBytes(const QString& path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(unreadable)");
 }
 
+// Presses OK in the message box; shows "title | text | detailed text".
+QString pressOkShowingDetails(QWidget* modal)
+{
+    auto* box = qobject_cast<QMessageBox*>(modal);
+    if (!box || !box->button(QMessageBox::Ok)) {
+        QMetaObject::invokeMethod(modal, "reject");
+        return QString("no OK button in ") + modal->metaObject()->className();
+    }
+    const QString seen = box->windowTitle() + " | " + box->text() + " | " + box->detailedText();
+    box->button(QMessageBox::Ok)->click();
+    return seen;
+}
+
 QString label(QWidget& window, const QString& name)
 {
     return child<QLabel>(window, name)->text();
@@ -85,6 +98,8 @@ private slots:
     void threeFilesThreeQuestionsOneRefresh();
     void brokenFile_data();
     void brokenFile();
+    void unreadableFile_data();
+    void unreadableFile();
     void unknownPartCode();
     void fileChangedBeforeYes();
     void unusableImageOnConnect();
@@ -277,32 +292,73 @@ void tst_trvloader_files::brokenFile_data()
 {
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QString>("description");
+    QTest::addColumn<QString>("details"); // what exactly, behind "Show Details..."
 
     const QByteArray good = TestImage("KSENS", "v2.0").text();
-    QTest::newRow("no checksum record") << good << "Firmware file has been corrupted";
+    QTest::newRow("no checksum record") << good << "Firmware file has been corrupted"
+                                        << "";
     QByteArray badLine = TestImage::withChecksum(good);
     badLine.replace(firstCodeStart, invalidFirstCodeStart);
-    QTest::newRow("invalid record") << badLine << "Firmware file contains invalid data";
+    QTest::newRow("invalid record") << badLine << "Firmware file contains invalid data"
+                                    << "Line 2 is not an Intel HEX record.";
+    QByteArray lineFeedAlone = TestImage::withChecksum(good);
+    lineFeedAlone.replace(TestImage::endOfFileRecord(), ":00000001FF\n");
+    QTest::newRow("end-of-file record ended by LF alone")
+        << lineFeedAlone << "Firmware file contains invalid data"
+        << QString("Line %1 ends with LF alone; this record needs CR LF.").arg(good.count('\n'));
+    QTest::newRow("empty file") << QByteArray() << "Firmware file has been corrupted"
+                                << "The file is empty.";
     QTest::newRow("no identification")
-        << TestImage::withChecksum(unidentifiedImageText()) << "No valid firmware file";
+        << TestImage::withChecksum(unidentifiedImageText()) << "No valid firmware file"
+        << "";
 }
 
 void tst_trvloader_files::brokenFile()
 {
     QFETCH(QByteArray, bytes);
     QFETCH(QString, description);
+    QFETCH(QString, details);
 
     const QString path = folder.filePath("broken.hex");
     writeFile(path, bytes);
     Window window;
     openAdvanced(window);
     const QStringList seen =
-        load(window, {choose(folder.path(), {"broken.hex"}), press(QMessageBox::Ok)});
+        load(window, {choose(folder.path(), {"broken.hex"}), pressOkShowingDetails});
     QCOMPARE(seen.value(1), QString("Load firmwar efile | An error occured while loading firmware "
-                                    "file\n\"%1\"\n%2")
-                                .arg(path, description));
+                                    "file\n\"%1\"\n%2 | %3")
+                                .arg(path, description, details));
     QCOMPARE(seen.size(), 2);
     QCOMPARE(label(window, "fileStateSensor"), builtInSensor);
+}
+
+void tst_trvloader_files::unreadableFile_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("details");
+
+    QTest::newRow("no such file") << "gone.hex"
+                                  << "There is no such file.";
+    QTest::newRow("a folder") << ""
+                              << "It is a folder, not a file.";
+}
+
+// "File access denied" alone would not tell a missing file from a folder: the details do.
+void tst_trvloader_files::unreadableFile()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, details);
+
+    const QString path = name.isEmpty() ? folder.path() : folder.filePath(name);
+    Window window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    const QStringList seen = answerDialogs(
+        [&] { QMetaObject::invokeMethod(&window, "loadFirmware", Q_ARG(QString, path)); },
+        {pressOkShowingDetails});
+    QCOMPARE(seen, QStringList(QString("Load firmwar efile | An error occured while loading "
+                                       "firmware file\n\"%1\"\nFile access denied | %2")
+                                   .arg(path, details)));
 }
 
 void tst_trvloader_files::unknownPartCode()
@@ -468,19 +524,24 @@ void tst_trvloader_files::stampingToolTwiceGivesSameFile()
 void tst_trvloader_files::stampingToolFailures_data()
 {
     QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("message"); // "FILE" in its details stands for the file's path
     QTest::addColumn<bool>("stampedAfter");
 
     QByteArray overlapping = TestImage("KSENS", "v2.2").text();
     overlapping.replace(TestImage::dataRecord(0x0010), TestImage::dataRecord(0x0008));
     QTest::newRow("overlapping records")
-        << overlapping << "Firmware files | Firmware file is in an invalid order" << false;
+        << overlapping << "Firmware files | Firmware file is in an invalid order | FILE" << false;
     QByteArray invalid = TestImage("KSENS", "v2.2").text();
     invalid.replace(firstCodeStart, invalidFirstCodeStart);
-    QTest::newRow("invalid record")
-        << invalid << "Firmware files | Firmware file contains invalid data" << false;
+    QTest::newRow("invalid record") << invalid
+                                    << "Firmware files | Firmware file contains invalid data | "
+                                       "FILE\nLine 2 is not an Intel HEX record."
+                                    << false;
+    QTest::newRow("empty file")
+        << QByteArray()
+        << "Firmware files | Firmware file has been corrupted | FILE\nThe file is empty." << false;
     QTest::newRow("no identification")
-        << unidentifiedImageText() << "Firmware files | No valid firmware file" << true;
+        << unidentifiedImageText() << "Firmware files | No valid firmware file | FILE" << true;
 }
 
 // A failing file gets its error box and the tool goes on with the next file.
@@ -496,8 +557,8 @@ void tst_trvloader_files::stampingToolFailures()
     window.show();
     QVERIFY(QTest::qWaitForWindowActive(&window));
     const QStringList seen = stamp(window, {choose(folder.path(), {"a-failing.hex", "b-good.hex"}),
-                                            press(QMessageBox::Ok), press(QMessageBox::Yes)});
-    QCOMPARE(seen.value(1), message);
+                                            pressOkShowingDetails, press(QMessageBox::Yes)});
+    QCOMPARE(seen.value(1), QString(message).replace("FILE", folder.filePath("a-failing.hex")));
     QVERIFY2(seen.value(2).contains("\"KZENT-v4.2.hex"), qPrintable(seen.value(2)));
     QCOMPARE(seen.size(), 3);
     QCOMPARE(fileBytes(folder.filePath("a-failing.hex")).contains(":0200008000"), stampedAfter);
@@ -528,8 +589,9 @@ void tst_trvloader_files::stampingToolReadOnlyFile()
     window.show();
     QVERIFY(QTest::qWaitForWindowActive(&window));
     const QStringList seen =
-        stamp(window, {choose(folder.path(), {"locked.hex"}), press(QMessageBox::Ok)});
-    QCOMPARE(seen.value(1), QString("Firmware files | File access denied"));
+        stamp(window, {choose(folder.path(), {"locked.hex"}), pressOkShowingDetails});
+    QCOMPARE(seen.value(1), "Firmware files | File access denied | " + path +
+                                "\nThis user may not write the file.");
     QCOMPARE(seen.size(), 2);
     QCOMPARE(fileBytes(path), text);
 }

@@ -431,6 +431,54 @@ Exit-Codes: siehe trvloader-cli --help.
         <source>The update history %1 cannot be written: %2</source>
         <translation>Der Update-Verlauf %1 kann nicht geschrieben werden: %2</translation>
     </message>
+    <message>
+        <source>There is no such file.</source>
+        <translation>Diese Datei gibt es nicht.</translation>
+    </message>
+    <message>
+        <source>It is a folder, not a file.</source>
+        <translation>Das ist ein Ordner, keine Datei.</translation>
+    </message>
+    <message>
+        <source>This user may not read the file.</source>
+        <translation>Dieser Benutzer darf die Datei nicht lesen.</translation>
+    </message>
+    <message>
+        <source>The file is empty.</source>
+        <translation>Die Datei ist leer.</translation>
+    </message>
+    <message>
+        <source>Line %1 is blank; every line must hold a record.</source>
+        <translation>Zeile %1 ist leer; jede Zeile muss einen Datensatz enthalten.</translation>
+    </message>
+    <message>
+        <source>Line %1 is not an Intel HEX record.</source>
+        <translation>Zeile %1 ist kein Intel-HEX-Datensatz.</translation>
+    </message>
+    <message>
+        <source>Line %1: the record checksum is wrong.</source>
+        <translation>Zeile %1: Die Prüfsumme des Datensatzes ist falsch.</translation>
+    </message>
+    <message>
+        <source>Line %1 ends with LF alone; this record needs CR LF.</source>
+        <translation>Zeile %1 endet nur mit LF; dieser Datensatz braucht CR LF.</translation>
+    </message>
+    <message>
+        <source>Line %1 has no line end; this record needs CR LF.</source>
+        <translation>Zeile %1 hat kein Zeilenende; dieser Datensatz braucht CR LF.</translation>
+    </message>
+    <message>
+        <source>The folder of the file cannot be written: the new text is written to a new file in that folder first.</source>
+        <translation>In den Ordner der Datei kann nicht geschrieben werden: Der neue Text wird zuerst in eine neue Datei in diesem Ordner geschrieben.</translation>
+    </message>
+    <message>
+        <source>This user may not write the file.</source>
+        <translation>Dieser Benutzer darf die Datei nicht schreiben.</translation>
+    </message>
+    <message>
+        <source>The new text could not be written; is the disk full?</source>
+        <translation>Der neue Text konnte nicht geschrieben werden; ist der Datenträger voll?</translation>
+    </message>
 </context>
 <context>
     <name>UpdateCommand</name>
