@@ -46,6 +46,7 @@ SessionRecorder::SessionRecorder(trvSession* recorded, const QString& frontEndNa
     connect(sequence, &trvUpdateSequence::aborted, this, &SessionRecorder::updateAborted);
 }
 
+// The log is for support: its lines are in English, whatever the user's language.
 void SessionRecorder::log(const QString& what)
 {
     QString error;
@@ -56,7 +57,7 @@ void SessionRecorder::log(const QString& what)
 
 QString SessionRecorder::serialText(const QString& serialNumber)
 {
-    return serialNumber.isEmpty() ? tr("reports no serial number") : serialNumber;
+    return serialNumber.isEmpty() ? QStringLiteral("reports no serial number") : serialNumber;
 }
 
 QStringList SessionRecorder::rowNames(const HistoryRecord& record)
@@ -84,7 +85,7 @@ QString SessionRecorder::unfinishedText(const HistoryRecord& record)
 void SessionRecorder::connected()
 {
     const QString serial = session->device()->serialNumber();
-    log(tr("Connected to the instrument (serial number: %1)").arg(serialText(serial)));
+    log(QStringLiteral("Connected to the instrument (serial number: %1)").arg(serialText(serial)));
 
     HistoryRecord last;
     // The main board's return in the middle of its step is no new instrument.
@@ -93,7 +94,7 @@ void SessionRecorder::connected()
     }
     if (last.outcome == HistoryRecord::Interrupted || last.outcome == HistoryRecord::Canceled) {
         announced.insert(last.id);
-        log(tr("The last recorded update did not finish: %1 (%2)")
+        log(QStringLiteral("The last recorded update did not finish: %1 (%2)")
                 .arg(last.boards.join(QStringLiteral(", ")),
                      HistoryRecord::outcomeName(last.outcome)));
         emit unfinishedUpdate(last);
@@ -102,13 +103,13 @@ void SessionRecorder::connected()
 
 void SessionRecorder::disconnected()
 {
-    log(tr("Disconnected from the instrument"));
+    log(QStringLiteral("Disconnected from the instrument"));
 }
 
 void SessionRecorder::openRefusal(int errorNumber)
 {
     if (errorNumber != 0) {
-        log(tr("The instrument cannot be opened: %1").arg(UsbHid::refusalDescription(errorNumber)));
+        log(QStringLiteral("The instrument cannot be opened: %1").arg(UsbHid::refusalDescription(errorNumber)));
     }
 }
 
@@ -150,7 +151,7 @@ void SessionRecorder::stepStarted()
     if (!history->begin(step, &error)) {
         recordFailed(error);
     }
-    log(tr("Update of %1 started with the %2 image %3")
+    log(QStringLiteral("Update of %1 started with the %2 image %3")
             .arg(boardList(boards), step.image, step.imageVersion));
 }
 
@@ -164,7 +165,7 @@ void SessionRecorder::stepState(trvUpdater::State state, trvUpdater::Err error)
     if (error != trvUpdater::NoError) {
         text += QStringLiteral(" (%1)").arg(keyOf(error));
     }
-    log(tr("Update of %1: %2").arg(step.boards.join(QStringLiteral(", ")), text));
+    log(QStringLiteral("Update of %1: %2").arg(step.boards.join(QStringLiteral(", ")), text));
 }
 
 void SessionRecorder::stepDone()
@@ -212,7 +213,7 @@ void SessionRecorder::complete(HistoryRecord::Outcome outcome, trvUpdater::Err e
     if (!history->complete(step, &failure)) {
         recordFailed(failure);
     }
-    QString text = tr("Update of %1 ended: %2")
+    QString text = QStringLiteral("Update of %1 ended: %2")
                        .arg(step.boards.join(QStringLiteral(", ")),
                             HistoryRecord::outcomeName(outcome));
     if (outcome == HistoryRecord::Failed) {

@@ -43,36 +43,37 @@ QString outcomeText(const HistoryRecord& record)
 
 } // namespace
 
+// The report is for support: it is written in English, whatever the user's language.
 QString SupportReport::text(const Tool& tool, const trvSession& session,
                             const UpdateHistory& history, const ServiceLog& log,
                             const QString& instrumentNote)
 {
     QString report;
-    report += tr("Tarvo QX40 Firmware Update Tool: report for support") + QLatin1Char('\n');
-    report += tr("Made: %1").arg(QDateTime::currentDateTimeUtc().toString(Qt::ISODate)) +
+    report += QStringLiteral("Tarvo QX40 Firmware Update Tool: report for support") + QLatin1Char('\n');
+    report += QStringLiteral("Made: %1").arg(QDateTime::currentDateTimeUtc().toString(Qt::ISODate)) +
               QLatin1Char('\n');
-    report += tr("Tool: %1 %2").arg(tool.name, tool.version) + QLatin1Char('\n');
-    report += tr("Qt: %1 (built with %2)").arg(QString::fromLatin1(qVersion()), tool.qtBuildVersion) +
+    report += QStringLiteral("Tool: %1 %2").arg(tool.name, tool.version) + QLatin1Char('\n');
+    report += QStringLiteral("Qt: %1 (built with %2)").arg(QString::fromLatin1(qVersion()), tool.qtBuildVersion) +
               QLatin1Char('\n');
-    report += tr("hidapi: %1").arg(tool.hidapiVersion) + QLatin1Char('\n');
-    report += tr("System: %1, %2 %3, %4")
+    report += QStringLiteral("hidapi: %1").arg(tool.hidapiVersion) + QLatin1Char('\n');
+    report += QStringLiteral("System: %1, %2 %3, %4")
                   .arg(QSysInfo::prettyProductName(), QSysInfo::kernelType(),
                        QSysInfo::kernelVersion(), QSysInfo::currentCpuArchitecture()) +
               QLatin1Char('\n');
-    report += tr("Data folder: %1").arg(UpdateHistory::dataFolder()) + QLatin1String("\n\n");
+    report += QStringLiteral("Data folder: %1").arg(UpdateHistory::dataFolder()) + QLatin1String("\n\n");
 
-    report += tr("Instrument: %1")
+    report += QStringLiteral("Instrument: %1")
                   .arg(instrumentNote.isEmpty() ? instrumentState(session) : instrumentNote) +
               QLatin1Char('\n');
     if (session.isConnected()) {
         for (trvInterface::PartType board : BoardTable::boards()) {
             const QString installed = session.hasAnswered(board) ? session.reportedVersion(board)
-                                                                 : tr("did not answer");
+                                                                 : QStringLiteral("did not answer");
             report += QStringLiteral("  %1 %2 %3 %4\n")
                           .arg(BoardTable::commandName(board), -10)
                           .arg(BoardTable::rowName(board), -14)
                           .arg(installed, -16)
-                          .arg(tr("image %1").arg(session.imageFor(board).version));
+                          .arg(QStringLiteral("image %1").arg(session.imageFor(board).version));
         }
     }
 
@@ -80,19 +81,19 @@ QString SupportReport::text(const Tool& tool, const trvSession& session,
     QList<HistoryRecord> records = history.records(&skipped);
     std::reverse(records.begin(), records.end());
     report += QLatin1Char('\n') +
-              tr("Update history (%1, the last %2, newest first):")
+              QStringLiteral("Update history (%1, the last %2, newest first):")
                   .arg(history.fileName())
                   .arg(historyRecords) +
               QLatin1Char('\n');
     if (skipped > 0) {
-        report += tr("  (%n damaged line(s) skipped)", nullptr, skipped) + QLatin1Char('\n');
+        report += QStringLiteral("  (%1 damaged lines skipped)").arg(skipped) + QLatin1Char('\n');
     }
-    report += records.isEmpty() ? tr("  No update recorded.") + QLatin1Char('\n')
+    report += records.isEmpty() ? QStringLiteral("  No update recorded.") + QLatin1Char('\n')
                                 : historyTable(records.mid(0, historyRecords));
 
     const QString logTail = log.tail(logBytes);
-    report += QLatin1Char('\n') + tr("Log (%1, its end):").arg(log.fileName()) + QLatin1Char('\n');
-    report += logTail.isEmpty() ? tr("  Nothing logged.") + QLatin1Char('\n') : logTail;
+    report += QLatin1Char('\n') + QStringLiteral("Log (%1, its end):").arg(log.fileName()) + QLatin1Char('\n');
+    report += logTail.isEmpty() ? QStringLiteral("  Nothing logged.") + QLatin1Char('\n') : logTail;
     return report;
 }
 
@@ -100,7 +101,7 @@ QString SupportReport::instrumentState(const trvSession& session)
 {
     const UsbHid* link = session.device();
     if (session.isConnected()) {
-        return tr("connected, serial number %1")
+        return QStringLiteral("connected, serial number %1")
             .arg(SessionRecorder::serialText(link->serialNumber()));
     }
     if (link->openRefusal() != 0) {
@@ -108,18 +109,18 @@ QString SupportReport::instrumentState(const trvSession& session)
         return UsbHid::refusalDescription(link->openRefusal()) +
                (remedy.isEmpty() ? QString() : QLatin1Char(' ') + remedy);
     }
-    return tr("not found on USB");
+    return QStringLiteral("not found on USB");
 }
 
 QString SupportReport::historyTable(const QList<HistoryRecord>& records)
 {
     QString table = QStringLiteral("  %1 %2 %3 %4 %5 %6\n")
-                        .arg(tr("Started (UTC)"), -20)
-                        .arg(tr("Instrument"), -14)
-                        .arg(tr("Boards"), -24)
-                        .arg(tr("Versions"), -16)
-                        .arg(tr("Image"), -22)
-                        .arg(tr("Outcome"));
+                        .arg(QStringLiteral("Started (UTC)"), -20)
+                        .arg(QStringLiteral("Instrument"), -14)
+                        .arg(QStringLiteral("Boards"), -24)
+                        .arg(QStringLiteral("Versions"), -16)
+                        .arg(QStringLiteral("Image"), -22)
+                        .arg(QStringLiteral("Outcome"));
     for (const HistoryRecord& record : records) {
         table += QStringLiteral("  %1 %2 %3 %4 %5 %6\n")
                      .arg(record.started.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), -20)

@@ -2,7 +2,6 @@
 
 #include "updatehistory.h"
 
-#include <QCoreApplication>
 #include <QList>
 #include <QString>
 
@@ -13,11 +12,9 @@ class trvSession;
 // the window and the command line: the tool and the libraries it runs on, the
 // system, the instrument (there, or why it cannot be opened) with each board's
 // version, the last records of the update history and the end of the log.
-// It is only text: nothing leaves the machine.
+// It is only text, in English for support: nothing leaves the machine.
 class SupportReport
 {
-    Q_DECLARE_TR_FUNCTIONS(SupportReport)
-
 public:
     // Who makes the report.
     struct Tool

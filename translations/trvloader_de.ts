@@ -204,6 +204,61 @@ Exit-Codes: siehe trvloader-cli --help.
         <translation>Aufruf: trvloader-cli %1 [Optionen] %2
 </translation>
     </message>
+    <message>
+        <source>List the updates made on this computer</source>
+        <translation>Die auf diesem Computer gemachten Updates anzeigen</translation>
+    </message>
+    <message>
+        <source>Lists the update history, newest first: one record for each step of every update made by the window or the command line of this user, with the instrument&apos;s serial number, the boards, their versions before and after, the image and how it ended. A step that never ended (the program was stopped, the computer went off) reads interrupted.</source>
+        <translation>Zeigt den Update-Verlauf, das Neueste zuerst: einen Eintrag für jeden Schritt jedes Updates, das dieser Benutzer im Fenster oder auf der Kommandozeile gemacht hat, mit der Seriennummer des Instruments, den Platinen, ihren Versionen vorher und nachher, dem Image und wie der Schritt endete. Ein Schritt, der nie endete (das Programm wurde beendet, der Computer ging aus), steht als „interrupted“ da.</translation>
+    </message>
+    <message>
+        <source>Print a report for support</source>
+        <translation>Einen Bericht für den Support ausgeben</translation>
+    </message>
+    <message>
+        <source>Looks briefly for the instrument and prints a plain-text report to paste into a support request: the tool, Qt and hidapi versions, the system, whether the instrument is there or why it cannot be opened, each board&apos;s version, the last ten update records and the end of the log. Nothing is sent anywhere.</source>
+        <translation>Sucht kurz nach dem Instrument und gibt einen Textbericht aus, den Sie in eine Support-Anfrage einfügen können: die Versionen des Tools, von Qt und hidapi, das System, ob das Instrument da ist oder warum es sich nicht öffnen lässt, die Version jeder Platine, die letzten zehn Update-Einträge und das Ende des Protokolls. Es wird nichts verschickt.</translation>
+    </message>
+    <message>
+        <source>Lists only the updates of the instrument with this serial number.</source>
+        <translation>Zeigt nur die Updates des Instruments mit dieser Seriennummer.</translation>
+    </message>
+    <message>
+        <source>SERIAL</source>
+        <translation>SERIAL</translation>
+    </message>
+    <message>
+        <source>Lists at most N records.</source>
+        <translation>Zeigt höchstens N Einträge.</translation>
+    </message>
+    <message>
+        <source>N</source>
+        <translation>N</translation>
+    </message>
+    <message>
+        <source>&quot;history&quot; takes no arguments.</source>
+        <translation>„history“ nimmt keine Argumente.</translation>
+    </message>
+    <message>
+        <source>--limit takes a number of records from 1 on, not &quot;%1&quot;.</source>
+        <translation>--limit erwartet eine Anzahl von Einträgen ab 1, nicht „%1“.</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n damaged line(s) of %1 skipped.</source>
+        <translation>
+            <numerusform>%n beschädigte Zeile von %1 übersprungen.</numerusform>
+            <numerusform>%n beschädigte Zeilen von %1 übersprungen.</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>No update recorded in %1.</source>
+        <translation>Kein Update in %1 verzeichnet.</translation>
+    </message>
+    <message>
+        <source>&quot;report&quot; takes no arguments.</source>
+        <translation>„report“ nimmt keine Argumente.</translation>
+    </message>
 </context>
 <context>
     <name>InstanceLock</name>
@@ -234,6 +289,13 @@ Exit-Codes: siehe trvloader-cli --help.
     <message>
         <source>Only one copy at a time may talk to the instrument: two at once would break the update of a board. Use the copy that is running, or close it (or let its update finish) and start the tool again.</source>
         <translation>Es darf immer nur eine Kopie mit dem Instrument kommunizieren: Zwei gleichzeitig würden das Update einer Platine zerstören. Verwenden Sie die laufende Kopie, oder beenden Sie sie (oder lassen Sie ihr Update zu Ende laufen) und starten Sie das Tool dann erneut.</translation>
+    </message>
+</context>
+<context>
+    <name>InstrumentCommand</name>
+    <message>
+        <source>Warning: %1. The update history and log are not kept; the rest goes on.</source>
+        <translation>Warnung: %1. Update-Verlauf und Protokoll werden nicht geführt; alles andere geht weiter.</translation>
     </message>
 </context>
 <context>
@@ -478,6 +540,62 @@ Exit-Codes: siehe trvloader-cli --help.
     <message>
         <source>The new text could not be written; is the disk full?</source>
         <translation>Der neue Text konnte nicht geschrieben werden; ist der Datenträger voll?</translation>
+    </message>
+</context>
+<context>
+    <name>ReportCommand</name>
+    <message>
+        <source>Looking for the instrument (up to %1 s)...</source>
+        <translation>Suche das Instrument (bis zu %1 s)...</translation>
+    </message>
+</context>
+<context>
+    <name>SessionRecorder</name>
+    <message>
+        <source>The update of %1 begun %2 was canceled before it finished.</source>
+        <translation>Das Update von %1, begonnen %2, wurde abgebrochen, bevor es fertig war.</translation>
+    </message>
+    <message>
+        <source>The update of %1 begun %2 did not finish.</source>
+        <translation>Das Update von %1, begonnen %2, wurde nicht fertig.</translation>
+    </message>
+    <message>
+        <source>These boards may need a new update: running the update again brings them back.</source>
+        <translation>Diese Platinen brauchen womöglich ein neues Update: Führen Sie das Update noch einmal aus, dann laufen sie wieder.</translation>
+    </message>
+</context>
+<context>
+    <name>SupportReport</name>
+    <message>
+        <source>did not answer</source>
+        <translation type="obsolete">antwortet nicht</translation>
+    </message>
+    <message>
+        <source>Image</source>
+        <translation type="obsolete">Image</translation>
+    </message>
+</context>
+<context>
+    <name>SupportReportDialog</name>
+    <message>
+        <source>Report for Support</source>
+        <translation>Bericht für den Support</translation>
+    </message>
+    <message>
+        <source>Paste this report into your support request. It stays on this computer until you send it yourself.</source>
+        <translation>Fügen Sie diesen Bericht in Ihre Support-Anfrage ein. Er bleibt auf diesem Computer, bis Sie ihn selbst senden.</translation>
+    </message>
+    <message>
+        <source>Report for support</source>
+        <translation>Bericht für den Support</translation>
+    </message>
+    <message>
+        <source>&amp;Copy to Clipboard</source>
+        <translation>In die &amp;Zwischenablage kopieren</translation>
+    </message>
+    <message>
+        <source>Copied</source>
+        <translation>Kopiert</translation>
     </message>
 </context>
 <context>
@@ -862,6 +980,26 @@ passt zu keiner Platine dieses Instruments (Teilecode „%2“).</translation>
     <message>
         <source>Load a firmware file for %1</source>
         <translation>Firmware-Datei für %1 laden</translation>
+    </message>
+    <message>
+        <source>Report for Support...</source>
+        <translation>Bericht für den Support...</translation>
+    </message>
+    <message>
+        <source>Update did not finish</source>
+        <translation>Update nicht fertig geworden</translation>
+    </message>
+    <message>
+        <source>Update history not kept</source>
+        <translation>Update-Verlauf wird nicht geführt</translation>
+    </message>
+    <message>
+        <source>%1.
+
+The update history and the log are not kept; everything else works as before.</source>
+        <translation>%1.
+
+Update-Verlauf und Protokoll werden nicht geführt; alles andere funktioniert wie bisher.</translation>
     </message>
 </context>
 <context>
