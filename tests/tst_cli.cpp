@@ -129,6 +129,8 @@ private slots:
     void instrumentFoundAtOnceIsHeard();
     void versionList_data();
     void versionList();
+    void serviceRecord();
+    void unwritableRecordIsSaidOnce();
 
 private:
     // Starts the tool with these arguments; finished() is caught from here on.
@@ -209,6 +211,9 @@ void tst_cli::cleanup()
 
 void tst_cli::startTool(const QStringList& arguments, ReportWriter::Style style)
 {
+    // A case may run the tool more than once: each run's output on its own.
+    outputBuffer.close();
+    errorBuffer.close();
     outputBuffer.setData(QByteArray());
     errorBuffer.setData(QByteArray());
     outputBuffer.open(QIODevice::WriteOnly);
@@ -623,6 +628,14 @@ void tst_cli::interruptMidTransfer()
              qPrintable(errors()));
     QVERIFY(onlyAskedForVersion(sim::Terminal));
     QVERIFY(onlyAskedForVersion(sim::Mainboard));
+
+    // The next start names the boards the canceled step left behind.
+    QCOMPARE(runTool({"versions"}, 5000), 0);
+    QVERIFY2(output().startsWith("The update of Keys 12-20, Keys 21-42, Keys 43-64, Keys 65-86, "
+                                 "Keys 87-108 begun "),
+             qPrintable(output()));
+    QVERIFY(output().contains("was canceled before it finished. These boards may need a new "
+                              "update: running the update again brings them back.\n"));
 }
 
 // Ctrl-C while the tool waits for the instrument ends the wait at once.
@@ -746,6 +759,67 @@ void tst_cli::versionList()
     QCOMPARE(panel.value("installed").toString(), QString("v1.9"));
     QCOMPARE(panel.value("image").toString(), QString("v2.4"));
     QCOMPARE(panel.value("imageSource").toString(), folder.filePath("terminal.hex"));
+}
+
+// Each step of an update from the command line is recorded, also a failed
+// one with its reason; history lists them newest first, filtered and limited;
+// the report shows them with the instrument.
+void tst_cli::serviceRecord()
+{
+    QCOMPARE(runTool(QStringList{"update", "terminal"} + smallImages(), 10000), 0);
+    instrument().setFaults(sim::Mainboard,
+                           faultsWith([](sim::BoardFaults& f) { f.refuseEnd = true; }));
+    QVERIFY(runTool(QStringList{"update", "mainboard"} + smallImages(), 10000) != 0);
+
+    const QList<HistoryRecord> records = UpdateHistory().records();
+    QCOMPARE(records.size(), 2);
+    QCOMPARE(records[0].frontEnd, QString("command line"));
+    QCOMPARE(records[0].outcome, HistoryRecord::Updated);
+    QCOMPARE(records[0].image, QString("terminal.hex"));
+    QCOMPARE(records[0].versionsAfter.value("terminal"), QString("v2.4"));
+    QCOMPARE(records[1].outcome, HistoryRecord::Failed);
+    QCOMPARE(records[1].failureReason, QString("InvalidFirmware"));
+
+    QCOMPARE(runTool({"history", "--json"}, 3000), 0);
+    QList<QJsonObject> events = jsonLines();
+    QCOMPARE(events.size(), 3);
+    QCOMPARE(events[0].value("boards").toArray(), QJsonArray{"mainboard"});
+    QCOMPARE(events[0].value("outcome").toString(), QString("failed"));
+    QCOMPARE(events[0].value("failureReason").toString(), QString("InvalidFirmware"));
+    QCOMPARE(events[1].value("boards").toArray(), QJsonArray{"terminal"});
+    for (const char* field : {"started", "ended", "serialNumber", "tool", "toolVersion",
+                              "versionsBefore", "versionsAfter", "imageChecksum",
+                              "imageSha256", "durationMs"}) {
+        QVERIFY2(!events[1].value(field).isUndefined(), field);
+    }
+    QCOMPARE(events[2].value("records").toInt(), 2);
+
+    QCOMPARE(runTool({"history", "--json", "--limit", "1"}, 3000), 0);
+    QCOMPARE(jsonLines().size(), 2);
+    QCOMPARE(runTool({"history", "--json", "--instrument", "QX40-999"}, 3000), 0);
+    QCOMPARE(jsonLines().size(), 1);
+    QCOMPARE(runTool({"history"}, 3000), 0);
+    QVERIFY2(output().contains(QRegularExpression("terminal +v1\\.9 -> v2\\.4 +terminal\\.hex v2\\.4 +updated")),
+             qPrintable(output()));
+
+    instrument().unplug();
+    QCOMPARE(runTool({"report", "--wait", "0"}, 3000), 0);
+    QVERIFY2(output().contains("Instrument: No instrument found"), qPrintable(output()));
+    QVERIFY(output().contains("failed (" + trvUpdater::errorDescription(trvUpdater::InvalidFirmware)));
+}
+
+// A history and log that cannot be written are said once; the update goes on.
+void tst_cli::unwritableRecordIsSaidOnce()
+{
+    const QByteArray dataHome = qgetenv("XDG_DATA_HOME");
+    const QString blocker = writeFile("not-a-folder", "");
+    qputenv("XDG_DATA_HOME", QFile::encodeName(blocker));
+    const int exit = runTool(QStringList{"update", "terminal"} + smallImages(), 10000);
+    qputenv("XDG_DATA_HOME", dataHome);
+    QCOMPARE(exit, 0);
+    QCOMPARE(errors().count("Warning: "), 1);
+    QVERIFY2(errors().contains("not-a-folder"), qPrintable(errors()));
+    QCOMPARE(instrument().version(sim::Terminal), 24);
 }
 
 QTEST_GUILESS_MAIN(tst_cli)

@@ -8,6 +8,7 @@
 #include "hidrawinstrument.h"
 #include "instancelock.h"
 #include "testimage.h"
+#include "updatehistory.h"
 #include "usbhid.h"
 #include "waiting.h"
 
@@ -77,6 +78,7 @@ private slots:
     void copyOfAnotherUserFindsTheInstrumentBusy();
     void interruptMidTransfer();
     void userMayNotOpenTheInstrument();
+    void killedUpdateIsNamedAndReported();
 
 private:
     // Runs the event loop until the condition holds or the time is up.
@@ -348,4 +350,57 @@ void tst_clihidraw::userMayNotOpenTheInstrument()
 }
 
 QTEST_GUILESS_MAIN(tst_clihidraw)
+// The program killed in the middle of a step: the history reads it back as
+// interrupted, the next start names the step's boards, and the report for
+// support shows the instrument, its boards and that record.
+void tst_clihidraw::killedUpdateIsNamedAndReported()
+{
+    QFile::remove(UpdateHistory::defaultFileName());
+    ToolProcess tool;
+    startTool(tool, {"update"});
+    QVERIFY(waitFor([this] { return dataMessages() >= 100; }, 10000));
+    tool.kill();
+    QVERIFY(tool.waitForFinished(3000));
+
+    ToolProcess history;
+    startTool(history, {"history", "--json"});
+    QVERIFY(history.waitForFinished(5000));
+    QCOMPARE(history.exitCode(), 0);
+    const QList<QByteArray> lines = history.readAllStandardOutput().trimmed().split('\n');
+    QCOMPARE(lines.size(), 2); // the record and the result
+    const QJsonObject record = QJsonDocument::fromJson(lines.first()).object();
+    QCOMPARE(record.value("outcome").toString(), QString("interrupted"));
+    QCOMPARE(record.value("frontEnd").toString(), QString("command line"));
+    QCOMPARE(record.value("serialNumber").toString(), QString(sim::Instrument::defaultSerialNumber));
+    QCOMPARE(record.value("boards").toArray().size(), 5);
+    QCOMPARE(record.value("versionsBefore").toObject().value("sensor1").toString(),
+             QString("v1.1"));
+    QVERIFY(record.value("ended").isNull());
+
+    ToolProcess versions;
+    startTool(versions, {"versions", "--json"});
+    QVERIFY(versions.waitForFinished(15000));
+    QCOMPARE(versions.exitCode(), 0);
+    QJsonObject interrupted;
+    for (const QByteArray& line : versions.readAllStandardOutput().trimmed().split('\n')) {
+        const QJsonObject event = QJsonDocument::fromJson(line).object();
+        if (event.value("event").toString() == "interrupted") {
+            interrupted = event;
+        }
+    }
+    QCOMPARE(interrupted.value("boards").toArray(), record.value("boards").toArray());
+
+    ToolProcess report;
+    startTool(report, {"report"});
+    QVERIFY(report.waitForFinished(15000));
+    QCOMPARE(report.exitCode(), 0);
+    const QString text = QString::fromUtf8(report.readAllStandardOutput());
+    QVERIFY2(text.contains(QString("Instrument: connected, serial number %1")
+                               .arg(sim::Instrument::defaultSerialNumber)),
+             qPrintable(text));
+    QVERIFY(text.contains(QRegularExpression("mainboard +Main Board +v3\\.1 ")));
+    QVERIFY(text.contains(QRegularExpression("sensor5,sensor1,sensor2,sensor3,sensor4 .* interrupted")));
+    QVERIFY(text.contains("Update of sensor5, sensor1, sensor2, sensor3, sensor4: Transfer"));
+}
+
 #include "tst_clihidraw.moc"
