@@ -83,6 +83,7 @@ private slots:
     void confirmedDowngrade();
     void refusedOpenIsExplained();
     void supportReport();
+    void interruptedUpdateIsNamed();
 
 private:
     // Builds the window with the test's timing.
@@ -788,6 +789,30 @@ void tst_trvloader_device::supportReport()
     QVERIFY(shown.contains("Tool: trvloader"));
     QVERIFY(shown.contains(QRegularExpression("terminal +Control Panel +v1\\.0 +image v2\\.1")));
     QVERIFY(shown.contains("No update recorded."));
+}
+
+// A step whose record was started and never completed (the program was
+// killed) is named when its instrument connects.
+void tst_trvloader_device::interruptedUpdateIsNamed()
+{
+    HistoryRecord cutOff;
+    cutOff.id = QStringLiteral("cut-off");
+    cutOff.started = QDateTime::currentDateTimeUtc();
+    cutOff.serialNumber = QString(sim::Instrument::defaultSerialNumber);
+    cutOff.boards = QStringList{"mainboard"};
+    QVERIFY(UpdateHistory().begin(cutOff));
+
+    const QStringList told = answerDialogs(
+        [&] {
+            makeWindow();
+            window->show();
+            QVERIFY(waitUntil([&] { return enabledBoxes() == 7; }, 2000));
+        },
+        {press(QMessageBox::Ok)});
+    QCOMPARE(told.size(), 1);
+    QVERIFY2(told.first().startsWith("Update did not finish | The update of Main Board begun "),
+             qPrintable(told.first()));
+    QVERIFY(told.first().contains(" did not finish. These boards may need a new update"));
 }
 
 #include "tst_trvloader_device.moc"
