@@ -12,3 +12,10 @@ bool waitUntil(const std::function<bool()>& condition, int timeout);
 
 // Lets the event loop run for a while.
 void run(int ms);
+
+// As waitUntil, and calls tick at every pass of the event loop besides: a
+// test drives the link's poll ticks with it (tick calls its polling()) where
+// the pace of an update is not what it checks, so that a long image takes a
+// fraction of the 1 ms per line the link's own timer gives it.
+bool driveUntil(const std::function<void()>& tick, const std::function<bool()>& condition,
+                int timeout);
