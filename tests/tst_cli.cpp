@@ -683,16 +683,21 @@ void tst_cli::noInstrument()
     }
 }
 
-// A second copy of the tool does not open the instrument.
+// A second copy of the tool does not open the instrument, nor announce a wait for it.
 void tst_cli::alreadyRunning()
 {
     InstanceLock other;
     QVERIFY(other.acquire());
-    QCOMPARE(runTool({"update"}, 3000), 5);
+    QCOMPARE(runTool({"update", "--json"}, 3000), 5);
     QVERIFY2(
         errors().startsWith(InstanceLock::alreadyRunningText(QCoreApplication::applicationPid())),
         qPrintable(errors()));
     QVERIFY(instrument().messages().isEmpty());
+    // Not told to wait for an instrument it never looks for: the result alone.
+    const QList<QJsonObject> events = jsonLines();
+    QCOMPARE(events.size(), 1);
+    QCOMPARE(events.first().value("event").toString(), QString("result"));
+    QCOMPARE(events.first().value("command").toString(), QString("update"));
 }
 
 // Without any wait, an instrument found at the first look still has its

@@ -183,12 +183,18 @@ void tst_clihidraw::wholeUpdateWhileASecondCopyIsRefused()
     QVERIFY(waitFor([this] { return dataMessages() >= 10; }, 10000));
 
     ToolProcess second;
-    startTool(second, {"versions", "--wait", "1"});
+    startTool(second, {"update", "--wait", "1", "--json"});
     QVERIFY(second.waitForFinished(5000));
     QCOMPARE(second.exitCode(), 5);
-    QVERIFY2(QString::fromUtf8(second.readAllStandardError())
-                 .startsWith(InstanceLock::alreadyRunningText(tool.processId())),
-             qPrintable(second.readAllStandardError()));
+    const QString refusal = QString::fromUtf8(second.readAllStandardError());
+    QVERIFY2(refusal.startsWith(InstanceLock::alreadyRunningText(tool.processId())),
+             qPrintable(refusal));
+    // No word of a wait: the result alone, naming its command.
+    const QByteArray secondSaid = second.readAllStandardOutput();
+    QCOMPARE(secondSaid.count('\n'), 1);
+    const QJsonObject refused = QJsonDocument::fromJson(secondSaid).object();
+    QCOMPARE(refused.value("event").toString(), QString("result"));
+    QCOMPARE(refused.value("command").toString(), QString("update"));
 
     QVERIFY(waitFor([&tool] { return tool.state() == QProcess::NotRunning; }, 90000));
     const QByteArray errors = tool.readAllStandardError();
