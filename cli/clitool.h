@@ -77,10 +77,12 @@ private:
     ExitCode::Code supportReport(const QCommandLineParser& parser);
     // Reads --wait; false, with the reason in error, when it is no number of seconds.
     static bool waitOption(const QCommandLineParser& parser, int* milliseconds, QString* error);
-    // Makes the instrument with its images: the built-in ones and those of --firmware.
-    ExitCode::Code openInstrument(const QCommandLineParser& parser);
+    // Makes the instrument with its images: the built-in ones and those of
+    // --firmware. The command names the result of a refusal.
+    ExitCode::Code openInstrument(const QCommandLineParser& parser, const QString& command);
     // Runs the command on the instrument; it ends the tool when it ends.
     void runOnInstrument(InstrumentCommand* command);
+    // The command, when one is known, is named in the result and in the hint to its help.
     ExitCode::Code usageError(const QString& text, const QString& command = QString());
     void end(ExitCode::Code code);
 

@@ -91,9 +91,8 @@ void ReportWriter::result(const QString& command, ExitCode::Code code, const QSt
 {
     QJsonObject object = details;
     object.insert("event", "result");
-    if (!command.isEmpty()) {
-        object.insert("command", command);
-    }
+    object.insert("command",
+                  command.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(command));
     object.insert("result", ExitCode::name(code));
     object.insert("exitCode", int(code));
     object.insert("error", error);

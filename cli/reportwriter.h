@@ -40,9 +40,9 @@ public:
     void event(const QJsonObject& object);
     // An error or warning for people, in every style.
     void error(const QString& text);
-    // The final result object of every run (Json only): the command (left out
-    // when empty), the code by name and number, the error, and the command's
-    // own details.
+    // The final result object of every run (Json only): the command (null
+    // when none was given), the code by name and number, the error, and the
+    // command's own details.
     void result(const QString& command, ExitCode::Code code, const QString& error,
                 const QJsonObject& details = QJsonObject());
 

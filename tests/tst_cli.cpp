@@ -515,7 +515,7 @@ void tst_cli::refusedFile_data()
 }
 
 // A file that is not usable is refused with the reader's text before the
-// instrument is even opened.
+// instrument is even opened; the JSON result says so for the command.
 void tst_cli::refusedFile()
 {
     QFETCH(QString, kind);
@@ -524,11 +524,16 @@ void tst_cli::refusedFile()
 
     const QString path =
         contents.isEmpty() ? folder.filePath("missing.hex") : writeFile("refused.hex", contents);
-    QCOMPARE(runTool({"update", "--firmware", kind + "=" + path}, 5000), 6);
+    QCOMPARE(runTool({"update", "--json", "--firmware", kind + "=" + path}, 5000), 6);
     QVERIFY2(errors().startsWith(path + ": " + reason), qPrintable(errors()));
     QVERIFY(errors().contains("Nothing has been sent to the instrument."));
-    QVERIFY(output().isEmpty());
     QVERIFY(instrument().messages().isEmpty());
+    // The result alone, naming its command.
+    const QList<QJsonObject> events = jsonLines();
+    QCOMPARE(events.size(), 1);
+    QCOMPARE(events.first().value("event").toString(), QString("result"));
+    QCOMPARE(events.first().value("command").toString(), QString("update"));
+    QCOMPARE(events.first().value("exitCode").toInt(), 6);
 }
 
 // A board asked for that does not answer ends the update before it begins.
