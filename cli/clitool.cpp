@@ -360,7 +360,7 @@ ExitCode::Code CliTool::update(const QCommandLineParser& parser)
     }
     options.skipMissing = parser.isSet(skipMissingName);
     options.allowOlder = parser.isSet(allowOlderName);
-    const ExitCode::Code opened = openInstrument(parser, QStringLiteral("update"));
+    const ExitCode::Code opened = openInstrument(parser, QStringLiteral("update"), options.boards);
     if (opened != ExitCode::Success) {
         return opened;
     }
@@ -379,7 +379,8 @@ ExitCode::Code CliTool::versions(const QCommandLineParser& parser)
     if (!parser.positionalArguments().isEmpty()) {
         return usageError(tr("\"versions\" takes no arguments."), QStringLiteral("versions"));
     }
-    const ExitCode::Code opened = openInstrument(parser, QStringLiteral("versions"));
+    const ExitCode::Code opened =
+        openInstrument(parser, QStringLiteral("versions"), BoardTable::boards());
     if (opened != ExitCode::Success) {
         return opened;
     }
@@ -495,7 +496,8 @@ bool CliTool::waitOption(const QCommandLineParser& parser, int* milliseconds, QS
     return true;
 }
 
-ExitCode::Code CliTool::openInstrument(const QCommandLineParser& parser, const QString& command)
+ExitCode::Code CliTool::openInstrument(const QCommandLineParser& parser, const QString& command,
+                                       const QList<trvInterface::PartType>& boards)
 {
     instrument = new InstrumentSession(waits, this);
     QString error;
@@ -521,6 +523,14 @@ ExitCode::Code CliTool::openInstrument(const QCommandLineParser& parser, const Q
             if (earlier.first == group) {
                 return usageError(tr("--firmware is given twice for %1.").arg(kind), command);
             }
+        }
+        const QList<trvInterface::PartType> served = BoardTable::boardsOf(group);
+        if (std::none_of(served.cbegin(), served.cend(), [&boards](trvInterface::PartType board) {
+                return boards.contains(board);
+            })) {
+            return usageError(
+                tr("--firmware is given for %1, but no board of it is being updated.").arg(kind),
+                command);
         }
         files.append({group, file});
     }

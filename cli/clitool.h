@@ -2,8 +2,10 @@
 
 #include "exitcode.h"
 #include "reportwriter.h"
+#include "trvinterface.h"
 #include "trvtiming.h"
 
+#include <QList>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -78,8 +80,10 @@ private:
     // Reads --wait; false, with the reason in error, when it is no number of seconds.
     static bool waitOption(const QCommandLineParser& parser, int* milliseconds, QString* error);
     // Makes the instrument with its images: the built-in ones and those of
-    // --firmware. The command names the result of a refusal.
-    ExitCode::Code openInstrument(const QCommandLineParser& parser, const QString& command);
+    // --firmware, which must be for a group of the boards given. The command
+    // names the result of a refusal.
+    ExitCode::Code openInstrument(const QCommandLineParser& parser, const QString& command,
+                                  const QList<trvInterface::PartType>& boards);
     // Runs the command on the instrument; it ends the tool when it ends.
     void runOnInstrument(InstrumentCommand* command);
     // The command, when one is known, is named in the result and in the hint to its help.

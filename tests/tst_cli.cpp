@@ -145,8 +145,9 @@ private:
     QString errors() const { return QString::fromUtf8(errorBuffer.data()); }
     // Every line of the output as a JSON object; fails the test on any other line.
     QList<QJsonObject> jsonLines();
-    // The small images, one per kind, as --firmware options.
-    QStringList smallImages() const;
+    // The small images as --firmware options, one per kind of the boards
+    // named as on the command line (every kind when none is named).
+    QStringList smallImages(const QStringList& boards = QStringList()) const;
     // Writes a file into the test's folder; its path.
     QString writeFile(const QString& name, const QByteArray& contents) const;
     // Whether nothing more reaches the instrument for a while after the tool has ended.
@@ -248,11 +249,18 @@ QList<QJsonObject> tst_cli::jsonLines()
     return objects;
 }
 
-QStringList tst_cli::smallImages() const
+QStringList tst_cli::smallImages(const QStringList& boards) const
 {
-    return {"--firmware", "sensors=" + folder.filePath("sensors.hex"),
-            "--firmware", "terminal=" + folder.filePath("terminal.hex"),
-            "--firmware", "mainboard=" + folder.filePath("mainboard.hex")};
+    QStringList options;
+    for (const QString& kind : QStringList{"sensors", "terminal", "mainboard"}) {
+        const bool named = std::any_of(boards.cbegin(), boards.cend(), [&](const QString& board) {
+            return board.startsWith(kind.chopped(1)) || board == "all";
+        });
+        if (boards.isEmpty() || named) {
+            options << "--firmware" << kind + "=" + folder.filePath(kind + ".hex");
+        }
+    }
+    return options;
 }
 
 QString tst_cli::writeFile(const QString& name, const QByteArray& contents) const
@@ -348,8 +356,10 @@ void tst_cli::progressAsText_data()
 void tst_cli::progressAsText()
 {
     QFETCH(ReportWriter::Style, style);
-    QCOMPARE(runTool(QStringList{"update", "sensors", "terminal"} + smallImages(), 10000, style),
-             0);
+    QCOMPARE(
+        runTool(QStringList{"update", "sensors", "terminal"} + smallImages({"sensors", "terminal"}),
+                10000, style),
+        0);
     const QString text = output();
     QVERIFY2(text.contains("Step 1 of 2, Sensor Boards: Keys 12-20 (sensor5), Keys 21-42 "
                            "(sensor1), Keys 43-64 (sensor2), Keys 65-86 (sensor3), Keys 87-108 "
@@ -448,7 +458,7 @@ void tst_cli::engineFailure()
     QFETCH(QStringList, untouched);
 
     instrument().setFaults(faultyBoard, faults);
-    QCOMPARE(runTool(QStringList{"update"} + boards + smallImages(), 20000), expectedExit);
+    QCOMPARE(runTool(QStringList{"update"} + boards + smallImages(boards), 20000), expectedExit);
     const QString said = errors();
     QVERIFY2(said.startsWith(group + ": " + trvUpdater::errorDescription(error) + "\n"),
              qPrintable(said));
@@ -553,7 +563,7 @@ void tst_cli::skipMissing()
 {
     instrument().setFaults(sim::Sensor3, faultsWith([](sim::BoardFaults& f) { f.silent = true; }));
     QCOMPARE(runTool(QStringList{"update", "sensors", "terminal", "--skip-missing", "--json"} +
-                         smallImages(),
+                         smallImages({"sensors", "terminal"}),
                      10000),
              0);
     const QList<QJsonObject> events = jsonLines();
@@ -585,7 +595,8 @@ void tst_cli::olderImage()
 {
     QFETCH(bool, allowOlder);
     instrument().setVersion(sim::Terminal, 25);
-    QStringList arguments = QStringList{"update", "terminal", "sensor1"} + smallImages();
+    QStringList arguments =
+        QStringList{"update", "terminal", "sensor1"} + smallImages({"terminal", "sensor1"});
     if (allowOlder) {
         arguments << "--allow-older";
     }

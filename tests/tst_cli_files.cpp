@@ -376,6 +376,10 @@ void tst_cli_files::usageErrors_data()
         << QStringList{"update", "--firmware", "terminal=a.hex", "--firmware", "terminal=b.hex"}
         << "--firmware is given twice for terminal."
         << "update";
+    QTest::newRow("firmware for boards not updated")
+        << QStringList{"update", "sensor2", "terminal", "--firmware", "mainboard=a.hex"}
+        << "--firmware is given for mainboard, but no board of it is being updated."
+        << "update";
     QTest::newRow("versions with an argument")
         << QStringList{"versions", "all"} << "\"versions\" takes no arguments."
         << "versions";
