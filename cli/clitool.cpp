@@ -16,6 +16,7 @@
 #include <QStringList>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -104,6 +105,11 @@ CliTool::CliTool(QIODevice* output, QIODevice* errors, ReportWriter::Style style
 }
 
 CliTool::~CliTool() = default;
+
+void CliTool::setTerminalColumns(std::function<int()> columns)
+{
+    report.setTerminalColumns(std::move(columns));
+}
 
 const QList<CliTool::Command>& CliTool::commands()
 {

@@ -10,6 +10,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 class InstrumentCommand;
 class InstrumentSession;
 class InterruptWatcher;
@@ -30,6 +32,9 @@ public:
     CliTool(QIODevice* output, QIODevice* errors, ReportWriter::Style style,
             const trvTiming& timing = trvTiming(), QObject* parent = nullptr);
     ~CliTool() override;
+
+    // How wide the terminal is, for the Terminal style; see ReportWriter.
+    void setTerminalColumns(std::function<int()> columns);
 
     // Runs the command line (the arguments after the program's name). Ends
     // with finished(), at once for the commands that need no instrument.

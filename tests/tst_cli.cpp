@@ -113,6 +113,7 @@ private slots:
     void wholeUpdateAsJson();
     void progressAsText_data();
     void progressAsText();
+    void progressFitsTheTerminal();
     void engineFailure_data();
     void engineFailure();
     void refusedFile_data();
@@ -160,6 +161,7 @@ private:
     QBuffer outputBuffer;
     QBuffer errorBuffer;
     std::unique_ptr<CliTool> tool;
+    int terminalColumns = 0; // the width of the tool's terminal; 0: no limit
     int exitCode = -1;
     int messagesAtExit = 0;
 };
@@ -190,6 +192,7 @@ void tst_cli::init()
     timing.reconnectTimeout = 1000;
     timing.verifyTimeout = 100;
     timing.answerTime = 100;
+    terminalColumns = 0;
     instrument().reset();
     instrument().setMainboardRestartTime(timing.restartWait * 2);
     const QList<int> versions = {15, 11, 12, 13, 14, 19, 31};
@@ -216,6 +219,9 @@ void tst_cli::startTool(const QStringList& arguments, ReportWriter::Style style)
     errorBuffer.open(QIODevice::WriteOnly);
     exitCode = -1;
     tool = std::make_unique<CliTool>(&outputBuffer, &errorBuffer, style, timing);
+    if (terminalColumns > 0) {
+        tool->setTerminalColumns([this] { return terminalColumns; });
+    }
     connect(tool.get(), &CliTool::finished, this, [this](int code) {
         exitCode = code;
         messagesAtExit = instrument().messages().size();
@@ -390,6 +396,33 @@ void tst_cli::progressAsText()
         // Each step's line is redrawn in place and ended once.
         QCOMPARE(text.count(QRegularExpression("\\[1/2\\][^\\r]*\\n")), 1);
     }
+}
+
+// On a narrow terminal the redrawn line is cut to fit, ending in an
+// ellipsis, so that it never wraps into lines of its own; the other lines
+// stay whole.
+void tst_cli::progressFitsTheTerminal()
+{
+    terminalColumns = 30;
+    QCOMPARE(
+        runTool(QStringList{"update", "sensors", "terminal"} + smallImages({"sensors", "terminal"}),
+                10000, ReportWriter::Terminal),
+        0);
+    const QString text = output();
+    QVERIFY2(text.contains("Step 2 of 2: Control Panel (terminal)\n"), qPrintable(text));
+    const QRegularExpression redraw("\r([^\r\n]*)\x1b\\[K");
+    int redraws = 0;
+    for (auto match = redraw.globalMatch(text); match.hasNext(); ++redraws) {
+        const QString shown = match.next().captured(1);
+        QVERIFY2(shown.size() < terminalColumns, qPrintable(shown));
+    }
+    QVERIFY(redraws > 2);
+    const QString last =
+        "[2/2] Control Panel: " + trvUpdater::stateDesription(trvUpdater::Succeeded) +
+        " 100% (total 100%)";
+    QVERIFY(last.size() >= terminalColumns);
+    QVERIFY2(text.contains("\r" + last.left(terminalColumns - 2) + QChar(0x2026) + "\x1b[K\n"),
+             qPrintable(text));
 }
 
 void tst_cli::engineFailure_data()

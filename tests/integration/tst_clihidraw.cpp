@@ -28,7 +28,9 @@
 #include <memory>
 
 #include <fcntl.h>
+#include <pty.h>
 #include <pwd.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 namespace {
@@ -62,6 +64,61 @@ protected:
     }
 };
 
+// The program with its standard output on a terminal of the given width.
+class TerminalToolProcess : public ToolProcess
+{
+public:
+    explicit TerminalToolProcess(unsigned short columns)
+    {
+        winsize size = {};
+        size.ws_row = 24;
+        size.ws_col = columns;
+        if (openpty(&master, &slave, nullptr, nullptr, &size) == 0) {
+            for (int descriptor : {master, slave}) {
+                fcntl(descriptor, F_SETFD, FD_CLOEXEC);
+            }
+            fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
+        }
+    }
+    ~TerminalToolProcess() override
+    {
+        for (int descriptor : {master, slave}) {
+            if (descriptor >= 0) {
+                ::close(descriptor);
+            }
+        }
+    }
+    bool isValid() const { return master >= 0; }
+    // Once started: the terminal is the program's alone.
+    void releaseTerminal()
+    {
+        ::close(slave);
+        slave = -1;
+    }
+    // What the program has written to the terminal so far.
+    QByteArray readTerminal()
+    {
+        char buffer[4096];
+        ssize_t count = 0;
+        while ((count = ::read(master, buffer, sizeof buffer)) > 0) {
+            written.append(buffer, int(count));
+        }
+        return written;
+    }
+
+protected:
+    void setupChildProcess() override
+    {
+        ::dup2(slave, STDOUT_FILENO);
+        ToolProcess::setupChildProcess();
+    }
+
+private:
+    int master = -1;
+    int slave = -1;
+    QByteArray written;
+};
+
 } // namespace
 
 class tst_clihidraw : public QObject
@@ -77,6 +134,7 @@ private slots:
     void copyOfAnotherUserFindsTheInstrumentBusy();
     void interruptMidTransfer();
     void userMayNotOpenTheInstrument();
+    void progressFitsANarrowTerminal();
 
 private:
     // Runs the event loop until the condition holds or the time is up.
@@ -351,6 +409,37 @@ void tst_clihidraw::userMayNotOpenTheInstrument()
              qPrintable(errors));
     QVERIFY(front->withInstrument(
         [](sim::Instrument& instrument) { return instrument.messages().isEmpty(); }));
+}
+
+// On a terminal narrower than the progress line, the redrawn line is cut to
+// the terminal's width, so that it never wraps into lines of its own.
+void tst_clihidraw::progressFitsANarrowTerminal()
+{
+    const int columns = 40;
+    TerminalToolProcess tool(columns);
+    QVERIFY(tool.isValid());
+    startTool(tool, {"update", "terminal", "--firmware", "terminal=" + imageFile("KTERM")});
+    tool.releaseTerminal();
+    QVERIFY(waitFor(
+        [&tool] {
+            tool.readTerminal();
+            return tool.state() == QProcess::NotRunning;
+        },
+        60000));
+    QCOMPARE(tool.exitStatus(), QProcess::NormalExit);
+    QVERIFY2(tool.exitCode() == 0, tool.readAllStandardError().constData());
+
+    const QString shown = QString::fromUtf8(tool.readTerminal());
+    const QRegularExpression redraw("\r([^\r\n]*)\x1b\\[K");
+    int redraws = 0;
+    int cut = 0;
+    for (auto match = redraw.globalMatch(shown); match.hasNext(); ++redraws) {
+        const QString line = match.next().captured(1);
+        QVERIFY2(line.size() < columns, qPrintable(line));
+        cut += line.endsWith(QChar(0x2026)) ? 1 : 0;
+    }
+    QVERIFY2(redraws > 2, qPrintable(shown));
+    QVERIFY2(cut > 0, qPrintable(shown));
 }
 
 QTEST_GUILESS_MAIN(tst_clihidraw)
