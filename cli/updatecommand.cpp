@@ -125,6 +125,7 @@ void UpdateCommand::instrumentReady()
         report->line(tr("Left out, since they did not answer: %1.").arg(labels(plan.silent)));
     }
     chosen = plan.boards;
+    reinstalled = plan.current;
     if (chosen.isEmpty()) {
         finish(ExitCode::BoardMissing, tr("None of the boards asked for answered."));
         return;
@@ -150,11 +151,14 @@ void UpdateCommand::instrumentReady()
     report->line(tr("Boards to update:"));
     QJsonArray planned;
     for (PartType board : qAsConst(chosen)) {
+        const QString source = reinstalled.contains(board)
+                                   ? tr("%1, reinstalled").arg(imageSource(board))
+                                   : imageSource(board);
         report->line(QStringLiteral("  %1 %2 %3 -> %4  (%5)")
                          .arg(BoardTable::commandName(board), -10)
                          .arg(BoardTable::rowName(board), -14)
                          .arg(installed.value(board), 6)
-                         .arg(imageVersion(board), imageSource(board)));
+                         .arg(imageVersion(board), source));
         planned.append(boardEntry(board));
     }
 
@@ -252,11 +256,12 @@ void UpdateCommand::updateDone()
 {
     report->line(trvUpdater::stateDesription(trvUpdater::Succeeded));
     for (PartType board : qAsConst(chosen)) {
-        report->line(QStringLiteral("  %1 %2 %3 -> %4")
+        report->line(QStringLiteral("  %1 %2 %3 -> %4%5")
                          .arg(BoardTable::commandName(board), -10)
                          .arg(BoardTable::rowName(board), -14)
                          .arg(installed.value(board), 6)
-                         .arg(imageVersion(board)));
+                         .arg(imageVersion(board),
+                              reinstalled.contains(board) ? tr("  (reinstalled)") : QString()));
     }
     finish(ExitCode::Success, QString());
 }
@@ -304,6 +309,7 @@ QJsonObject UpdateCommand::boardEntry(PartType board) const
                                              : QJsonValue(QJsonValue::Null)},
         {"image", imageVersion(board)},
         {"imageSource", imageSource(board)},
+        {"reinstall", reinstalled.contains(board)},
         {"outcome", outcomeName(outcomes.value(board))},
     };
 }

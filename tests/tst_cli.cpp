@@ -122,6 +122,7 @@ private slots:
     void skipMissing();
     void olderImage_data();
     void olderImage();
+    void reinstalledBoardIsSaid();
     void interruptMidTransfer();
     void interruptWhileWaiting();
     void noInstrument_data();
@@ -336,6 +337,7 @@ void tst_cli::wholeUpdateAsJson()
         QCOMPARE(board.value("board").toString(), boardNames.at(i).second);
         QCOMPARE(board.value("outcome").toString(), QString("updated"));
         QCOMPARE(board.value("before").toString(), versionText(versionsBefore.at(i)));
+        QVERIFY(!board.value("reinstall").toBool());
 
         // The board holds its image, line for line, and runs its version.
         const QString file = which == sim::Mainboard  ? "mainboard.hex"
@@ -646,6 +648,28 @@ void tst_cli::olderImage()
         QVERIFY(onlyAskedForVersion(sim::Terminal));
         QVERIFY(onlyAskedForVersion(sim::Sensor1));
     }
+}
+
+// A board that already runs its image's version is updated all the same, and
+// said to be reinstalled, in the plan and in the summary.
+void tst_cli::reinstalledBoardIsSaid()
+{
+    instrument().setVersion(sim::Terminal, 24);
+    QCOMPARE(
+        runTool(QStringList{"update", "terminal", "sensor1"} + smallImages({"terminal", "sensor1"}),
+                10000),
+        0);
+    const QString text = output();
+    QVERIFY2(text.contains("  terminal   Control Panel    v2.4 -> v2.4  (" +
+                           folder.filePath("terminal.hex") + ", reinstalled)\n"),
+             qPrintable(text));
+    QVERIFY(text.contains("  sensor1    Keys 21-42       v1.1 -> v2.3  (" +
+                          folder.filePath("sensors.hex") + ")\n"));
+    QVERIFY2(text.endsWith("Firmware update successfull\n"
+                           "  sensor1    Keys 21-42       v1.1 -> v2.3\n"
+                           "  terminal   Control Panel    v2.4 -> v2.4  (reinstalled)\n"),
+             qPrintable(text));
+    QVERIFY(instrument().updateMessagesReceived(sim::Terminal) > 0);
 }
 
 // Ctrl-C in the middle of a transfer stops sending at once and names the boards it leaves.
