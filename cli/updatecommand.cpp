@@ -301,6 +301,15 @@ QJsonObject UpdateCommand::stepEvent(const QString& name) const
 
 QJsonObject UpdateCommand::boardEntry(PartType board) const
 {
+    const Outcome outcome = outcomes.value(board);
+    // What the board runs now, as far as known: the verified image, or what
+    // it ran before when nothing was sent to it; unknown after a failed step.
+    QJsonValue after(QJsonValue::Null);
+    if (outcome == Updated) {
+        after = imageVersion(board);
+    } else if (outcome != Failed && outcome != Interrupted && installed.contains(board)) {
+        after = installed.value(board);
+    }
     return QJsonObject{
         {"board", BoardTable::commandName(board)},
         {"name", BoardTable::rowName(board)},
@@ -310,7 +319,8 @@ QJsonObject UpdateCommand::boardEntry(PartType board) const
         {"image", imageVersion(board)},
         {"imageSource", imageSource(board)},
         {"reinstall", reinstalled.contains(board)},
-        {"outcome", outcomeName(outcomes.value(board))},
+        {"outcome", outcomeName(outcome)},
+        {"after", after},
     };
 }
 

@@ -123,6 +123,7 @@ private slots:
     void olderImage_data();
     void olderImage();
     void reinstalledBoardIsSaid();
+    void versionsAfterTheUpdate();
     void interruptMidTransfer();
     void interruptWhileWaiting();
     void noInstrument_data();
@@ -350,6 +351,7 @@ void tst_cli::wholeUpdateAsJson()
         QCOMPARE(board.value("image").toString(), QString(image.version));
         QVERIFY2(instrument().storedText(which) == image.text(), qPrintable(file));
         QCOMPARE(versionText(instrument().version(which)), QString(image.version));
+        QCOMPARE(board.value("after").toString(), QString(image.version));
     }
 }
 
@@ -670,6 +672,32 @@ void tst_cli::reinstalledBoardIsSaid()
                            "  terminal   Control Panel    v2.4 -> v2.4  (reinstalled)\n"),
              qPrintable(text));
     QVERIFY(instrument().updateMessagesReceived(sim::Terminal) > 0);
+}
+
+// The result gives each board's version after the update, as far as it is
+// known: the image's for an updated board, the old one for a board that was
+// not reached, none for the board whose step failed.
+void tst_cli::versionsAfterTheUpdate()
+{
+    instrument().setVersion(sim::Terminal, 24);
+    instrument().setFaults(sim::Terminal,
+                           faultsWith([](sim::BoardFaults& f) { f.zeroAckAtLine = 2; }));
+    QCOMPARE(runTool(QStringList{"update", "--json"} + smallImages(), 20000), 12);
+    const QList<QJsonObject> events = jsonLines();
+    QVERIFY(!events.isEmpty());
+    QMap<QString, QJsonObject> boards;
+    for (const QJsonValue& board : events.last().value("boards").toArray()) {
+        boards[board.toObject().value("board").toString()] = board.toObject();
+    }
+    QCOMPARE(boards.size(), 7);
+    QCOMPARE(boards["sensor3"].value("outcome").toString(), QString("updated"));
+    QCOMPARE(boards["sensor3"].value("after"), QJsonValue("v2.3"));
+    QCOMPARE(boards["sensor3"].value("reinstall"), QJsonValue(false));
+    QCOMPARE(boards["terminal"].value("outcome").toString(), QString("failed"));
+    QCOMPARE(boards["terminal"].value("after"), QJsonValue(QJsonValue::Null));
+    QCOMPARE(boards["terminal"].value("reinstall"), QJsonValue(true));
+    QCOMPARE(boards["mainboard"].value("outcome").toString(), QString("notStarted"));
+    QCOMPARE(boards["mainboard"].value("after"), QJsonValue("v3.1"));
 }
 
 // Ctrl-C in the middle of a transfer stops sending at once and names the boards it leaves.
