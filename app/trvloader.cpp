@@ -714,6 +714,15 @@ QStringList trvLoader::updateConcerns(const trvSession::Plan& plan)
     if (simpleMode && plan.allCurrent) {
         concerns << tr("Every board that answered already runs the firmware that the update "
                        "would install. The update would install it again.");
+    } else if (!concerns.isEmpty() && !plan.current.isEmpty()) {
+        // Where the boards are listed anyway, those installed again are named too.
+        QStringList current;
+        for (PartType board : plan.current) {
+            current << name(board);
+        }
+        concerns << tr("These boards already run the firmware that the update would install; "
+                       "it will be reinstalled:") +
+                        "\n" + current.join("\n");
     }
     return concerns;
 }

@@ -669,6 +669,14 @@ void tst_trvloader_device::questionBeforeUpdate_data()
         << "These boards run newer firmware than the update would install:\n"
            "KTERM (Control Panel): installed v3.0, image v2.1 is older\n"
            "\"Update the Others\" keeps these boards as they are.";
+    QTest::newRow("simple, a newer control panel, a current main board")
+        << false
+        << "These boards run newer firmware than the update would install:\n"
+           "KTERM (Control Panel): installed v3.0, image v2.1 is older\n"
+           "\"Update the Others\" keeps these boards as they are.\n\n"
+           "These boards already run the firmware that the update would install; it will be "
+           "reinstalled:\n"
+           "KZENT (Main Board)";
     QTest::newRow("advanced, a newer control panel alone")
         << true
         << "These boards run newer firmware than the update would install:\n"
@@ -694,6 +702,9 @@ void tst_trvloader_device::questionBeforeUpdate()
     }
     if (row.contains("newer")) {
         sim::instrument().setVersion(sim::Terminal, 30);
+    }
+    if (row.contains("current main board")) {
+        sim::instrument().setVersion(sim::Mainboard, 33);
     }
     if (row.contains("all current")) {
         sim::instrument().setVersion(sim::Mainboard, 33);
