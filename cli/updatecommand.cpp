@@ -159,7 +159,9 @@ void UpdateCommand::instrumentReady()
                          .arg(BoardTable::rowName(board), -14)
                          .arg(installed.value(board), 6)
                          .arg(imageVersion(board), source));
-        planned.append(boardEntry(board));
+        QJsonObject entry = boardEntry(board);
+        entry.remove(QStringLiteral("after")); // not yet known
+        planned.append(entry);
     }
 
     sequence = session->sequence();

@@ -698,6 +698,14 @@ void tst_cli::versionsAfterTheUpdate()
     QCOMPARE(boards["terminal"].value("reinstall"), QJsonValue(true));
     QCOMPARE(boards["mainboard"].value("outcome").toString(), QString("notStarted"));
     QCOMPARE(boards["mainboard"].value("after"), QJsonValue("v3.1"));
+    // Before the update there is no after.
+    for (const QJsonObject& event : events) {
+        if (event.value("event").toString() == "plan") {
+            for (const QJsonValue& board : event.value("boards").toArray()) {
+                QVERIFY(!board.toObject().contains("after"));
+            }
+        }
+    }
 }
 
 // Ctrl-C in the middle of a transfer stops sending at once and names the boards it leaves.
