@@ -1,3 +1,4 @@
+#include "displaycheck.h"
 #include "instancelock.h"
 #include "servicelog.h"
 #include "stylesheet.h"
@@ -77,6 +78,18 @@ void answerHelpOrVersion(int argc, char* argv[])
     }
 }
 
+// Without a display the window's application object cannot be made: one line
+// says why, in the user's language, and where to turn instead.
+void sayNoDisplay(int argc, char* argv[])
+{
+    QCoreApplication application(argc, argv);
+    Translations::install(&application);
+    std::fprintf(stderr, "%s: %s\n", qPrintable(QCoreApplication::applicationName()),
+                 qPrintable(QCoreApplication::translate(
+                     "main", "No display found. The tool shows a window and needs a desktop "
+                             "session; from a terminal, use trvloader-cli.")));
+}
+
 QIcon applicationIcon()
 {
     QIcon icon;
@@ -96,6 +109,10 @@ int main(int argc, char* argv[])
     QCoreApplication::setAttribute(Qt::AA_UseHighDpiPixmaps);
     nameApplication();
     answerHelpOrVersion(argc, argv);
+    if (!DisplayCheck::displayAvailable(argc, argv)) {
+        sayNoDisplay(argc, argv);
+        return 1;
+    }
 
     QApplication application(argc, argv);
     Translations::install(&application);

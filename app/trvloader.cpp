@@ -6,6 +6,7 @@
 #include "supportreportdialog.h"
 #include "ui_trvloader.h"
 
+#include <QAbstractButton>
 #include <QAccessible>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -626,16 +627,25 @@ void trvLoader::startUpdate()
             asked << part;
         }
     }
-    const trvSession::Plan plan = session->plan(asked);
+    trvSession::Plan plan = session->plan(asked);
 
     const QStringList concerns = updateConcerns(plan);
     if (!concerns.isEmpty()) {
+        QMessageBox question(QMessageBox::Question, tr("Start firmware update"),
+                             concerns.join("\n\n") + "\n\n" +
+                                 tr("Do you want to start the update anyway?"),
+                             QMessageBox::Yes | QMessageBox::No, this);
+        QAbstractButton* updateOthers = nullptr;
+        if (canKeepOlder(plan)) {
+            updateOthers = question.addButton(tr("Update the Others"), QMessageBox::AcceptRole);
+        }
         // The default keeps everything as it was: nothing is sent.
-        const QMessageBox::StandardButton answer = QMessageBox::question(
-            this, tr("Start firmware update"),
-            concerns.join("\n\n") + "\n\n" + tr("Do you want to start the update anyway?"),
-            QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
-        if (answer != QMessageBox::Yes) {
+        question.setDefaultButton(QMessageBox::No);
+        question.setEscapeButton(QMessageBox::No);
+        question.exec();
+        if (updateOthers && question.clickedButton() == updateOthers) {
+            plan = session->withoutOlder(plan);
+        } else if (question.clickedButton() != question.button(QMessageBox::Yes)) {
             return;
         }
     }
@@ -662,6 +672,11 @@ void trvLoader::startUpdate()
     session->start(plan);
 }
 
+bool trvLoader::canKeepOlder(const trvSession::Plan& plan)
+{
+    return !plan.older.isEmpty() && plan.older.size() < plan.boards.size();
+}
+
 QStringList trvLoader::updateConcerns(const trvSession::Plan& plan)
 {
     QStringList concerns;
@@ -679,7 +694,7 @@ QStringList trvLoader::updateConcerns(const trvSession::Plan& plan)
     }
     QStringList newer;
     for (PartType board : plan.older) {
-        newer << tr("%1: installed %2, new %3")
+        newer << tr("%1: installed %2, image %3 is older")
                      .arg(name(board), session->reportedVersion(board),
                           session->imageFor(board).version);
     }
@@ -689,12 +704,25 @@ QStringList trvLoader::updateConcerns(const trvSession::Plan& plan)
                         silent.join("\n");
     }
     if (!newer.isEmpty()) {
-        concerns << tr("These boards run newer firmware than the update would install:") + "\n" +
-                        newer.join("\n");
+        QString older = tr("These boards run newer firmware than the update would install:") +
+                        "\n" + newer.join("\n");
+        if (canKeepOlder(plan)) {
+            older += "\n" + tr("\"Update the Others\" keeps these boards as they are.");
+        }
+        concerns << older;
     }
     if (simpleMode && plan.allCurrent) {
         concerns << tr("Every board that answered already runs the firmware that the update "
                        "would install. The update would install it again.");
+    } else if (!concerns.isEmpty() && !plan.current.isEmpty()) {
+        // Where the boards are listed anyway, those installed again are named too.
+        QStringList current;
+        for (PartType board : plan.current) {
+            current << name(board);
+        }
+        concerns << tr("These boards already run the firmware that the update would install; "
+                       "it will be reinstalled:") +
+                        "\n" + current.join("\n");
     }
     return concerns;
 }

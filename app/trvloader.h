@@ -135,6 +135,9 @@ private:
     // The reasons to think twice before the planned update, one line each;
     // empty when the update may start at once.
     QStringList updateConcerns(const trvSession::Plan& plan);
+    // Whether the question before the update offers to update the other
+    // boards and keep those with an older image as they are.
+    static bool canKeepOlder(const trvSession::Plan& plan);
     // Whether the update is in the main board's restart, when the instrument
     // is away from USB on purpose.
     bool mainboardRestarting() const;

@@ -16,6 +16,7 @@
 #include <QStringList>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -104,6 +105,11 @@ CliTool::CliTool(QIODevice* output, QIODevice* errors, ReportWriter::Style style
 }
 
 CliTool::~CliTool() = default;
+
+void CliTool::setTerminalColumns(std::function<int()> columns)
+{
+    report.setTerminalColumns(std::move(columns));
+}
 
 const QList<CliTool::Command>& CliTool::commands()
 {
@@ -226,12 +232,14 @@ void CliTool::start(const QStringList& arguments)
     const QCommandLineOption json = jsonOption();
     parser.addOptions({help, version, json});
     parser.addPositionalArgument("command", QString());
-    if (!parser.parse(QStringList(QStringLiteral("trvloader-cli")) + arguments)) {
-        end(usageError(parser.errorText()));
-        return;
-    }
+    const bool parsed = parser.parse(QStringList(QStringLiteral("trvloader-cli")) + arguments);
+    // Asked for, JSON it is, for a usage error too.
     if (parser.isSet(json)) {
         report.setStyle(ReportWriter::Json);
+    }
+    if (!parsed) {
+        end(usageError(parser.errorText()));
+        return;
     }
     if (parser.isSet(help)) {
         report.text(programHelp());
@@ -314,11 +322,12 @@ ExitCode::Code CliTool::runCommand(const QString& command, const QStringList& ar
     parser.addOptions({help, json});
     info->addOptions(parser);
 
-    if (!parser.parse(QStringList(QStringLiteral("trvloader-cli")) + arguments)) {
-        return usageError(parser.errorText(), command);
-    }
+    const bool parsed = parser.parse(QStringList(QStringLiteral("trvloader-cli")) + arguments);
     if (parser.isSet(json)) {
         report.setStyle(ReportWriter::Json);
+    }
+    if (!parsed) {
+        return usageError(parser.errorText(), command);
     }
     if (parser.isSet(help)) {
         // The parser's own usage line names the program as started; ours names the command.
@@ -357,7 +366,7 @@ ExitCode::Code CliTool::update(const QCommandLineParser& parser)
     }
     options.skipMissing = parser.isSet(skipMissingName);
     options.allowOlder = parser.isSet(allowOlderName);
-    const ExitCode::Code opened = openInstrument(parser);
+    const ExitCode::Code opened = openInstrument(parser, QStringLiteral("update"), options.boards);
     if (opened != ExitCode::Success) {
         return opened;
     }
@@ -376,7 +385,8 @@ ExitCode::Code CliTool::versions(const QCommandLineParser& parser)
     if (!parser.positionalArguments().isEmpty()) {
         return usageError(tr("\"versions\" takes no arguments."), QStringLiteral("versions"));
     }
-    const ExitCode::Code opened = openInstrument(parser);
+    const ExitCode::Code opened =
+        openInstrument(parser, QStringLiteral("versions"), BoardTable::boards());
     if (opened != ExitCode::Success) {
         return opened;
     }
@@ -492,13 +502,14 @@ bool CliTool::waitOption(const QCommandLineParser& parser, int* milliseconds, QS
     return true;
 }
 
-ExitCode::Code CliTool::openInstrument(const QCommandLineParser& parser)
+ExitCode::Code CliTool::openInstrument(const QCommandLineParser& parser, const QString& command,
+                                       const QList<trvInterface::PartType>& boards)
 {
     instrument = new InstrumentSession(waits, this);
     QString error;
     if (!instrument->readBuiltInImages(&error)) {
         report.error(error);
-        report.result(QString(), ExitCode::InternalError, error);
+        report.result(command, ExitCode::InternalError, error);
         return ExitCode::InternalError;
     }
     // Every value is checked before any file is read.
@@ -511,12 +522,21 @@ ExitCode::Code CliTool::openInstrument(const QCommandLineParser& parser)
         if (equals < 0 || file.isEmpty() || !BoardTable::groupOfName(kind, &group)) {
             return usageError(tr("--firmware takes KIND=FILE with KIND sensors, terminal or "
                                  "mainboard, not \"%1\".")
-                                  .arg(value));
+                                  .arg(value),
+                              command);
         }
         for (const auto& earlier : qAsConst(files)) {
             if (earlier.first == group) {
-                return usageError(tr("--firmware is given twice for %1.").arg(kind));
+                return usageError(tr("--firmware is given twice for %1.").arg(kind), command);
             }
+        }
+        const QList<trvInterface::PartType> served = BoardTable::boardsOf(group);
+        if (std::none_of(served.cbegin(), served.cend(), [&boards](trvInterface::PartType board) {
+                return boards.contains(board);
+            })) {
+            return usageError(
+                tr("--firmware is given for %1, but no board of it is being updated.").arg(kind),
+                command);
         }
         files.append({group, file});
     }
@@ -524,7 +544,7 @@ ExitCode::Code CliTool::openInstrument(const QCommandLineParser& parser)
         if (!instrument->readImageFile(file.first, file.second, &error)) {
             error += QLatin1Char('\n') + tr("Nothing has been sent to the instrument.");
             report.error(error);
-            report.result(QString(), ExitCode::FileRefused, error);
+            report.result(command, ExitCode::FileRefused, error);
             return ExitCode::FileRefused;
         }
     }
@@ -547,7 +567,7 @@ ExitCode::Code CliTool::usageError(const QString& text, const QString& command)
         (command.isEmpty() ? tr("Run \"trvloader-cli --help\" for help.")
                            : tr("Run \"trvloader-cli %1 --help\" for help.").arg(command));
     report.error(error);
-    report.result(QString(), ExitCode::UsageError, error);
+    report.result(command, ExitCode::UsageError, error);
     return ExitCode::UsageError;
 }
 

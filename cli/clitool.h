@@ -2,11 +2,15 @@
 
 #include "exitcode.h"
 #include "reportwriter.h"
+#include "trvinterface.h"
 #include "trvtiming.h"
 
+#include <QList>
 #include <QObject>
 #include <QString>
 #include <QStringList>
+
+#include <functional>
 
 class InstrumentCommand;
 class InstrumentSession;
@@ -28,6 +32,9 @@ public:
     CliTool(QIODevice* output, QIODevice* errors, ReportWriter::Style style,
             const trvTiming& timing = trvTiming(), QObject* parent = nullptr);
     ~CliTool() override;
+
+    // How wide the terminal is, for the Terminal style; see ReportWriter.
+    void setTerminalColumns(std::function<int()> columns);
 
     // Runs the command line (the arguments after the program's name). Ends
     // with finished(), at once for the commands that need no instrument.
@@ -77,10 +84,14 @@ private:
     ExitCode::Code supportReport(const QCommandLineParser& parser);
     // Reads --wait; false, with the reason in error, when it is no number of seconds.
     static bool waitOption(const QCommandLineParser& parser, int* milliseconds, QString* error);
-    // Makes the instrument with its images: the built-in ones and those of --firmware.
-    ExitCode::Code openInstrument(const QCommandLineParser& parser);
+    // Makes the instrument with its images: the built-in ones and those of
+    // --firmware, which must be for a group of the boards given. The command
+    // names the result of a refusal.
+    ExitCode::Code openInstrument(const QCommandLineParser& parser, const QString& command,
+                                  const QList<trvInterface::PartType>& boards);
     // Runs the command on the instrument; it ends the tool when it ends.
     void runOnInstrument(InstrumentCommand* command);
+    // The command, when one is known, is named in the result and in the hint to its help.
     ExitCode::Code usageError(const QString& text, const QString& command = QString());
     void end(ExitCode::Code code);
 

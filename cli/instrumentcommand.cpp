@@ -49,6 +49,10 @@ void InstrumentCommand::tellRecordUnavailable(const QString& text)
 
 void InstrumentCommand::start()
 {
+    // A copy that holds the instrument ends this one before any word of a wait.
+    if (!instrument->takeLock()) {
+        return;
+    }
     announceWait();
     instrument->start(waitTime);
 }

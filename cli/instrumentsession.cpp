@@ -86,11 +86,20 @@ QString InstrumentSession::imageSource(Group group) const
     return file.isEmpty() ? QObject::tr("built-in") : file;
 }
 
-void InstrumentSession::start(int waitMilliseconds)
+bool InstrumentSession::takeLock()
 {
+    // Held already: acquire() says so.
     if (!lock.acquire()) {
         record->log(lock.failureText());
         emit failed(ExitCode::AlreadyRunning, lock.failureText());
+        return false;
+    }
+    return true;
+}
+
+void InstrumentSession::start(int waitMilliseconds)
+{
+    if (!takeLock()) {
         return;
     }
     waitTime = waitMilliseconds;

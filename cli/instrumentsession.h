@@ -41,6 +41,9 @@ public:
     // Where the group's image came from: "built-in" or the file's name.
     QString imageSource(Group group) const;
 
+    // Takes the tool's one lock, if not yet held; false, with failed() emitted
+    // at once, when another copy holds it.
+    bool takeLock();
     // Takes the lock and looks for the instrument for at most waitMilliseconds;
     // an instrument found in that time has answerTime from its connect for its
     // boards to answer. Ends in ready() or failed(); a lock held by another

@@ -33,6 +33,7 @@ int main(int argc, char* argv[])
     CliTool tool(&output, &errors,
                  TerminalDetection::standardOutputIsTerminal() ? ReportWriter::Terminal
                                                                : ReportWriter::Lines);
+    tool.setTerminalColumns(&TerminalDetection::standardOutputColumns);
     QObject::connect(&tool, &CliTool::finished, &QCoreApplication::exit);
     QTimer::singleShot(0, &tool,
                        [&tool, &application] { tool.start(application.arguments().mid(1)); });

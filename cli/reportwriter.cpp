@@ -4,6 +4,8 @@
 #include <QIODevice>
 #include <QJsonDocument>
 
+#include <utility>
+
 ReportWriter::ReportWriter(QIODevice* outputDevice, QIODevice* errorDevice, Style style)
     : output(outputDevice), errors(errorDevice), currentStyle(style)
 {
@@ -18,6 +20,11 @@ void ReportWriter::setStyle(Style style)
 {
     endProgress();
     currentStyle = style;
+}
+
+void ReportWriter::setTerminalColumns(std::function<int()> columns)
+{
+    terminalColumns = std::move(columns);
 }
 
 bool ReportWriter::isJson() const
@@ -42,16 +49,28 @@ void ReportWriter::line(const QString& text)
 
 void ReportWriter::progress(const QString& text)
 {
-    if (isJson() || text == lastProgress) {
+    if (isJson()) {
         return;
     }
-    lastProgress = text;
+    QString shown = text;
+    if (currentStyle == Terminal) {
+        // One character short of the width, so that the cursor never wraps
+        // to a line of its own, which the next redraw would leave behind.
+        const int room = terminalColumns ? terminalColumns() - 1 : 0;
+        if (room > 0 && shown.size() > room) {
+            shown = shown.left(room - 1) + QChar(0x2026);
+        }
+    }
+    if (shown == lastProgress) {
+        return;
+    }
+    lastProgress = shown;
     if (currentStyle == Terminal) {
         // Back to the line's start, the new text, and the rest of the old one erased.
-        write(output, QLatin1Char('\r') + text + QStringLiteral("\x1b[K"));
+        write(output, QLatin1Char('\r') + shown + QStringLiteral("\x1b[K"));
         progressOpen = true;
     } else {
-        write(output, text + QLatin1Char('\n'));
+        write(output, shown + QLatin1Char('\n'));
     }
 }
 
@@ -91,9 +110,8 @@ void ReportWriter::result(const QString& command, ExitCode::Code code, const QSt
 {
     QJsonObject object = details;
     object.insert("event", "result");
-    if (!command.isEmpty()) {
-        object.insert("command", command);
-    }
+    object.insert("command",
+                  command.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(command));
     object.insert("result", ExitCode::name(code));
     object.insert("exitCode", int(code));
     object.insert("error", error);

@@ -5,6 +5,8 @@
 #include <QJsonObject>
 #include <QString>
 
+#include <functional>
+
 class QIODevice;
 
 // Where trvloader-cli says what happens. Texts for people go to the output in
@@ -26,6 +28,10 @@ public:
     Style style() const;
     void setStyle(Style style);
     bool isJson() const;
+    // How many characters a line of the terminal holds (0: no limit), asked
+    // before each redraw, since the terminal may change its width: a
+    // redrawn progress line longer than that ends in an ellipsis.
+    void setTerminalColumns(std::function<int()> columns);
 
     // Text for people in every style, as it stands (help and version).
     void text(const QString& text);
@@ -40,9 +46,9 @@ public:
     void event(const QJsonObject& object);
     // An error or warning for people, in every style.
     void error(const QString& text);
-    // The final result object of every run (Json only): the command (left out
-    // when empty), the code by name and number, the error, and the command's
-    // own details.
+    // The final result object of every run (Json only): the command (null
+    // when none was given), the code by name and number, the error, and the
+    // command's own details.
     void result(const QString& command, ExitCode::Code code, const QString& error,
                 const QJsonObject& details = QJsonObject());
 
@@ -52,6 +58,7 @@ private:
     QIODevice* output;
     QIODevice* errors;
     Style currentStyle;
+    std::function<int()> terminalColumns;
     QString lastProgress;
     bool progressOpen = false; // a terminal progress line waits for its end
 };

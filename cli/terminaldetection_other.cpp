@@ -7,3 +7,8 @@ bool TerminalDetection::standardOutputIsTerminal()
 {
     return false;
 }
+
+int TerminalDetection::standardOutputColumns()
+{
+    return 0;
+}

@@ -125,6 +125,7 @@ void UpdateCommand::instrumentReady()
         report->line(tr("Left out, since they did not answer: %1.").arg(labels(plan.silent)));
     }
     chosen = plan.boards;
+    reinstalled = plan.current;
     if (chosen.isEmpty()) {
         finish(ExitCode::BoardMissing, tr("None of the boards asked for answered."));
         return;
@@ -150,12 +151,17 @@ void UpdateCommand::instrumentReady()
     report->line(tr("Boards to update:"));
     QJsonArray planned;
     for (PartType board : qAsConst(chosen)) {
+        const QString source = reinstalled.contains(board)
+                                   ? tr("%1, reinstalled").arg(imageSource(board))
+                                   : imageSource(board);
         report->line(QStringLiteral("  %1 %2 %3 -> %4  (%5)")
                          .arg(BoardTable::commandName(board), -10)
                          .arg(BoardTable::rowName(board), -14)
                          .arg(installed.value(board), 6)
-                         .arg(imageVersion(board), imageSource(board)));
-        planned.append(boardEntry(board));
+                         .arg(imageVersion(board), source));
+        QJsonObject entry = boardEntry(board);
+        entry.remove(QStringLiteral("after")); // not yet known
+        planned.append(entry);
     }
 
     sequence = session->sequence();
@@ -252,11 +258,12 @@ void UpdateCommand::updateDone()
 {
     report->line(trvUpdater::stateDesription(trvUpdater::Succeeded));
     for (PartType board : qAsConst(chosen)) {
-        report->line(QStringLiteral("  %1 %2 %3 -> %4")
+        report->line(QStringLiteral("  %1 %2 %3 -> %4%5")
                          .arg(BoardTable::commandName(board), -10)
                          .arg(BoardTable::rowName(board), -14)
                          .arg(installed.value(board), 6)
-                         .arg(imageVersion(board)));
+                         .arg(imageVersion(board),
+                              reinstalled.contains(board) ? tr("  (reinstalled)") : QString()));
     }
     finish(ExitCode::Success, QString());
 }
@@ -296,6 +303,15 @@ QJsonObject UpdateCommand::stepEvent(const QString& name) const
 
 QJsonObject UpdateCommand::boardEntry(PartType board) const
 {
+    const Outcome outcome = outcomes.value(board);
+    // What the board runs now, as far as known: the verified image, or what
+    // it ran before when nothing was sent to it; unknown after a failed step.
+    QJsonValue after(QJsonValue::Null);
+    if (outcome == Updated) {
+        after = imageVersion(board);
+    } else if (outcome != Failed && outcome != Interrupted && installed.contains(board)) {
+        after = installed.value(board);
+    }
     return QJsonObject{
         {"board", BoardTable::commandName(board)},
         {"name", BoardTable::rowName(board)},
@@ -304,7 +320,9 @@ QJsonObject UpdateCommand::boardEntry(PartType board) const
                                              : QJsonValue(QJsonValue::Null)},
         {"image", imageVersion(board)},
         {"imageSource", imageSource(board)},
-        {"outcome", outcomeName(outcomes.value(board))},
+        {"reinstall", reinstalled.contains(board)},
+        {"outcome", outcomeName(outcome)},
+        {"after", after},
     };
 }
 

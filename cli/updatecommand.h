@@ -82,6 +82,7 @@ private:
     QMap<PartType, Outcome> outcomes;      // for every board asked for
     QMap<PartType, QString> installed;     // what each board reported before the update
     QList<PartType> chosen;                // the boards being updated
+    QList<PartType> reinstalled;           // those of them that run their image's version
     trvUpdater::State state = trvUpdater::Connecting;
     int stepNumber = 0;
     int stepMaximum = 0; // bytes of the running step's image

@@ -113,6 +113,7 @@ private slots:
     void wholeUpdateAsJson();
     void progressAsText_data();
     void progressAsText();
+    void progressFitsTheTerminal();
     void engineFailure_data();
     void engineFailure();
     void refusedFile_data();
@@ -121,6 +122,8 @@ private slots:
     void skipMissing();
     void olderImage_data();
     void olderImage();
+    void reinstalledBoardIsSaid();
+    void versionsAfterTheUpdate();
     void interruptMidTransfer();
     void interruptWhileWaiting();
     void noInstrument_data();
@@ -147,8 +150,9 @@ private:
     QString errors() const { return QString::fromUtf8(errorBuffer.data()); }
     // Every line of the output as a JSON object; fails the test on any other line.
     QList<QJsonObject> jsonLines();
-    // The small images, one per kind, as --firmware options.
-    QStringList smallImages() const;
+    // The small images as --firmware options, one per kind of the boards
+    // named as on the command line (every kind when none is named).
+    QStringList smallImages(const QStringList& boards = QStringList()) const;
     // Writes a file into the test's folder; its path.
     QString writeFile(const QString& name, const QByteArray& contents) const;
     // Whether nothing more reaches the instrument for a while after the tool has ended.
@@ -161,6 +165,7 @@ private:
     QBuffer outputBuffer;
     QBuffer errorBuffer;
     std::unique_ptr<CliTool> tool;
+    int terminalColumns = 0; // the width of the tool's terminal; 0: no limit
     int exitCode = -1;
     int messagesAtExit = 0;
 };
@@ -191,6 +196,7 @@ void tst_cli::init()
     timing.reconnectTimeout = 1000;
     timing.verifyTimeout = 100;
     timing.answerTime = 100;
+    terminalColumns = 0;
     instrument().reset();
     instrument().setMainboardRestartTime(timing.restartWait * 2);
     const QList<int> versions = {15, 11, 12, 13, 14, 19, 31};
@@ -220,6 +226,9 @@ void tst_cli::startTool(const QStringList& arguments, ReportWriter::Style style)
     errorBuffer.open(QIODevice::WriteOnly);
     exitCode = -1;
     tool = std::make_unique<CliTool>(&outputBuffer, &errorBuffer, style, timing);
+    if (terminalColumns > 0) {
+        tool->setTerminalColumns([this] { return terminalColumns; });
+    }
     connect(tool.get(), &CliTool::finished, this, [this](int code) {
         exitCode = code;
         messagesAtExit = instrument().messages().size();
@@ -253,11 +262,18 @@ QList<QJsonObject> tst_cli::jsonLines()
     return objects;
 }
 
-QStringList tst_cli::smallImages() const
+QStringList tst_cli::smallImages(const QStringList& boards) const
 {
-    return {"--firmware", "sensors=" + folder.filePath("sensors.hex"),
-            "--firmware", "terminal=" + folder.filePath("terminal.hex"),
-            "--firmware", "mainboard=" + folder.filePath("mainboard.hex")};
+    QStringList options;
+    for (const QString& kind : QStringList{"sensors", "terminal", "mainboard"}) {
+        const bool named = std::any_of(boards.cbegin(), boards.cend(), [&](const QString& board) {
+            return board.startsWith(kind.chopped(1)) || board == "all";
+        });
+        if (boards.isEmpty() || named) {
+            options << "--firmware" << kind + "=" + folder.filePath(kind + ".hex");
+        }
+    }
+    return options;
 }
 
 QString tst_cli::writeFile(const QString& name, const QByteArray& contents) const
@@ -327,6 +343,7 @@ void tst_cli::wholeUpdateAsJson()
         QCOMPARE(board.value("board").toString(), boardNames.at(i).second);
         QCOMPARE(board.value("outcome").toString(), QString("updated"));
         QCOMPARE(board.value("before").toString(), versionText(versionsBefore.at(i)));
+        QVERIFY(!board.value("reinstall").toBool());
 
         // The board holds its image, line for line, and runs its version.
         const QString file = which == sim::Mainboard  ? "mainboard.hex"
@@ -339,6 +356,7 @@ void tst_cli::wholeUpdateAsJson()
         QCOMPARE(board.value("image").toString(), QString(image.version));
         QVERIFY2(instrument().storedText(which) == image.text(), qPrintable(file));
         QCOMPARE(versionText(instrument().version(which)), QString(image.version));
+        QCOMPARE(board.value("after").toString(), QString(image.version));
     }
 }
 
@@ -353,8 +371,10 @@ void tst_cli::progressAsText_data()
 void tst_cli::progressAsText()
 {
     QFETCH(ReportWriter::Style, style);
-    QCOMPARE(runTool(QStringList{"update", "sensors", "terminal"} + smallImages(), 10000, style),
-             0);
+    QCOMPARE(
+        runTool(QStringList{"update", "sensors", "terminal"} + smallImages({"sensors", "terminal"}),
+                10000, style),
+        0);
     const QString text = output();
     QVERIFY2(text.contains("Step 1 of 2, Sensor Boards: Keys 12-20 (sensor5), Keys 21-42 "
                            "(sensor1), Keys 43-64 (sensor2), Keys 65-86 (sensor3), Keys 87-108 "
@@ -385,6 +405,33 @@ void tst_cli::progressAsText()
         // Each step's line is redrawn in place and ended once.
         QCOMPARE(text.count(QRegularExpression("\\[1/2\\][^\\r]*\\n")), 1);
     }
+}
+
+// On a narrow terminal the redrawn line is cut to fit, ending in an
+// ellipsis, so that it never wraps into lines of its own; the other lines
+// stay whole.
+void tst_cli::progressFitsTheTerminal()
+{
+    terminalColumns = 30;
+    QCOMPARE(
+        runTool(QStringList{"update", "sensors", "terminal"} + smallImages({"sensors", "terminal"}),
+                10000, ReportWriter::Terminal),
+        0);
+    const QString text = output();
+    QVERIFY2(text.contains("Step 2 of 2: Control Panel (terminal)\n"), qPrintable(text));
+    const QRegularExpression redraw("\r([^\r\n]*)\x1b\\[K");
+    int redraws = 0;
+    for (auto match = redraw.globalMatch(text); match.hasNext(); ++redraws) {
+        const QString shown = match.next().captured(1);
+        QVERIFY2(shown.size() < terminalColumns, qPrintable(shown));
+    }
+    QVERIFY(redraws > 2);
+    const QString last =
+        "[2/2] Control Panel: " + trvUpdater::stateDesription(trvUpdater::Succeeded) +
+        " 100% (total 100%)";
+    QVERIFY(last.size() >= terminalColumns);
+    QVERIFY2(text.contains("\r" + last.left(terminalColumns - 2) + QChar(0x2026) + "\x1b[K\n"),
+             qPrintable(text));
 }
 
 void tst_cli::engineFailure_data()
@@ -453,7 +500,7 @@ void tst_cli::engineFailure()
     QFETCH(QStringList, untouched);
 
     instrument().setFaults(faultyBoard, faults);
-    QCOMPARE(runTool(QStringList{"update"} + boards + smallImages(), 20000), expectedExit);
+    QCOMPARE(runTool(QStringList{"update"} + boards + smallImages(boards), 20000), expectedExit);
     const QString said = errors();
     QVERIFY2(said.startsWith(group + ": " + trvUpdater::errorDescription(error) + "\n"),
              qPrintable(said));
@@ -520,7 +567,7 @@ void tst_cli::refusedFile_data()
 }
 
 // A file that is not usable is refused with the reader's text before the
-// instrument is even opened.
+// instrument is even opened; the JSON result says so for the command.
 void tst_cli::refusedFile()
 {
     QFETCH(QString, kind);
@@ -529,11 +576,16 @@ void tst_cli::refusedFile()
 
     const QString path =
         contents.isEmpty() ? folder.filePath("missing.hex") : writeFile("refused.hex", contents);
-    QCOMPARE(runTool({"update", "--firmware", kind + "=" + path}, 5000), 6);
+    QCOMPARE(runTool({"update", "--json", "--firmware", kind + "=" + path}, 5000), 6);
     QVERIFY2(errors().startsWith(path + ": " + reason), qPrintable(errors()));
     QVERIFY(errors().contains("Nothing has been sent to the instrument."));
-    QVERIFY(output().isEmpty());
     QVERIFY(instrument().messages().isEmpty());
+    // The result alone, naming its command.
+    const QList<QJsonObject> events = jsonLines();
+    QCOMPARE(events.size(), 1);
+    QCOMPARE(events.first().value("event").toString(), QString("result"));
+    QCOMPARE(events.first().value("command").toString(), QString("update"));
+    QCOMPARE(events.first().value("exitCode").toInt(), 6);
 }
 
 // A board asked for that does not answer ends the update before it begins.
@@ -553,7 +605,7 @@ void tst_cli::skipMissing()
 {
     instrument().setFaults(sim::Sensor3, faultsWith([](sim::BoardFaults& f) { f.silent = true; }));
     QCOMPARE(runTool(QStringList{"update", "sensors", "terminal", "--skip-missing", "--json"} +
-                         smallImages(),
+                         smallImages({"sensors", "terminal"}),
                      10000),
              0);
     const QList<QJsonObject> events = jsonLines();
@@ -585,7 +637,8 @@ void tst_cli::olderImage()
 {
     QFETCH(bool, allowOlder);
     instrument().setVersion(sim::Terminal, 25);
-    QStringList arguments = QStringList{"update", "terminal", "sensor1"} + smallImages();
+    QStringList arguments =
+        QStringList{"update", "terminal", "sensor1"} + smallImages({"terminal", "sensor1"});
     if (allowOlder) {
         arguments << "--allow-older";
     }
@@ -601,6 +654,62 @@ void tst_cli::olderImage()
                  qPrintable(errors()));
         QVERIFY(onlyAskedForVersion(sim::Terminal));
         QVERIFY(onlyAskedForVersion(sim::Sensor1));
+    }
+}
+
+// A board that already runs its image's version is updated all the same, and
+// said to be reinstalled, in the plan and in the summary.
+void tst_cli::reinstalledBoardIsSaid()
+{
+    instrument().setVersion(sim::Terminal, 24);
+    QCOMPARE(
+        runTool(QStringList{"update", "terminal", "sensor1"} + smallImages({"terminal", "sensor1"}),
+                10000),
+        0);
+    const QString text = output();
+    QVERIFY2(text.contains("  terminal   Control Panel    v2.4 -> v2.4  (" +
+                           folder.filePath("terminal.hex") + ", reinstalled)\n"),
+             qPrintable(text));
+    QVERIFY(text.contains("  sensor1    Keys 21-42       v1.1 -> v2.3  (" +
+                          folder.filePath("sensors.hex") + ")\n"));
+    QVERIFY2(text.endsWith("Firmware update successfull\n"
+                           "  sensor1    Keys 21-42       v1.1 -> v2.3\n"
+                           "  terminal   Control Panel    v2.4 -> v2.4  (reinstalled)\n"),
+             qPrintable(text));
+    QVERIFY(instrument().updateMessagesReceived(sim::Terminal) > 0);
+}
+
+// The result gives each board's version after the update, as far as it is
+// known: the image's for an updated board, the old one for a board that was
+// not reached, none for the board whose step failed.
+void tst_cli::versionsAfterTheUpdate()
+{
+    instrument().setVersion(sim::Terminal, 24);
+    instrument().setFaults(sim::Terminal,
+                           faultsWith([](sim::BoardFaults& f) { f.zeroAckAtLine = 2; }));
+    QCOMPARE(runTool(QStringList{"update", "--json"} + smallImages(), 20000), 12);
+    const QList<QJsonObject> events = jsonLines();
+    QVERIFY(!events.isEmpty());
+    QMap<QString, QJsonObject> boards;
+    for (const QJsonValue& board : events.last().value("boards").toArray()) {
+        boards[board.toObject().value("board").toString()] = board.toObject();
+    }
+    QCOMPARE(boards.size(), 7);
+    QCOMPARE(boards["sensor3"].value("outcome").toString(), QString("updated"));
+    QCOMPARE(boards["sensor3"].value("after"), QJsonValue("v2.3"));
+    QCOMPARE(boards["sensor3"].value("reinstall"), QJsonValue(false));
+    QCOMPARE(boards["terminal"].value("outcome").toString(), QString("failed"));
+    QCOMPARE(boards["terminal"].value("after"), QJsonValue(QJsonValue::Null));
+    QCOMPARE(boards["terminal"].value("reinstall"), QJsonValue(true));
+    QCOMPARE(boards["mainboard"].value("outcome").toString(), QString("notStarted"));
+    QCOMPARE(boards["mainboard"].value("after"), QJsonValue("v3.1"));
+    // Before the update there is no after.
+    for (const QJsonObject& event : events) {
+        if (event.value("event").toString() == "plan") {
+            for (const QJsonValue& board : event.value("boards").toArray()) {
+                QVERIFY(!board.toObject().contains("after"));
+            }
+        }
     }
 }
 
@@ -696,16 +805,21 @@ void tst_cli::noInstrument()
     }
 }
 
-// A second copy of the tool does not open the instrument.
+// A second copy of the tool does not open the instrument, nor announce a wait for it.
 void tst_cli::alreadyRunning()
 {
     InstanceLock other;
     QVERIFY(other.acquire());
-    QCOMPARE(runTool({"update"}, 3000), 5);
+    QCOMPARE(runTool({"update", "--json"}, 3000), 5);
     QVERIFY2(
         errors().startsWith(InstanceLock::alreadyRunningText(QCoreApplication::applicationPid())),
         qPrintable(errors()));
     QVERIFY(instrument().messages().isEmpty());
+    // Not told to wait for an instrument it never looks for: the result alone.
+    const QList<QJsonObject> events = jsonLines();
+    QCOMPARE(events.size(), 1);
+    QCOMPARE(events.first().value("event").toString(), QString("result"));
+    QCOMPARE(events.first().value("command").toString(), QString("update"));
 }
 
 // Without any wait, an instrument found at the first look still has its

@@ -347,44 +347,74 @@ void tst_cli_files::usageErrors_data()
 {
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QString>("reason");
+    QTest::addColumn<QString>("command"); // as the JSON result names it; empty: null
 
-    QTest::newRow("nothing") << QStringList() << "No command given.";
-    QTest::newRow("unknown command") << QStringList{"flash"} << "Unknown command \"flash\".";
-    QTest::newRow("unknown option") << QStringList{"--loud"} << "Unknown option 'loud'.";
+    QTest::newRow("nothing") << QStringList() << "No command given." << QString();
+    QTest::newRow("unknown command")
+        << QStringList{"flash"} << "Unknown command \"flash\"." << QString();
+    QTest::newRow("unknown option")
+        << QStringList{"--loud"} << "Unknown option 'loud'." << QString();
     QTest::newRow("unknown option of a command")
-        << QStringList{"check", "--wait", "3", "a.hex"} << "Unknown option 'wait'.";
+        << QStringList{"check", "--wait", "3", "a.hex"} << "Unknown option 'wait'."
+        << "check";
     QTest::newRow("unknown board")
-        << QStringList{"update", "sensor6"} << "Unknown board \"sensor6\"; use all, sensors";
+        << QStringList{"update", "sensor6"} << "Unknown board \"sensor6\"; use all, sensors"
+        << "update";
     QTest::newRow("wait not a number")
-        << QStringList{"update", "--wait", "soon"} << "--wait takes a number of seconds";
+        << QStringList{"update", "--wait", "soon"} << "--wait takes a number of seconds"
+        << "update";
     QTest::newRow("negative wait")
-        << QStringList{"versions", "--wait", "-1"} << "--wait takes a number of seconds";
+        << QStringList{"versions", "--wait", "-1"} << "--wait takes a number of seconds"
+        << "versions";
     QTest::newRow("firmware without kind")
-        << QStringList{"update", "--firmware", "a.hex"} << "--firmware takes KIND=FILE";
+        << QStringList{"update", "--firmware", "a.hex"} << "--firmware takes KIND=FILE"
+        << "update";
     QTest::newRow("firmware for an unknown kind")
-        << QStringList{"update", "--firmware", "keys=a.hex"} << "--firmware takes KIND=FILE";
+        << QStringList{"update", "--firmware", "keys=a.hex"} << "--firmware takes KIND=FILE"
+        << "update";
     QTest::newRow("firmware twice for a kind")
         << QStringList{"update", "--firmware", "terminal=a.hex", "--firmware", "terminal=b.hex"}
-        << "--firmware is given twice for terminal.";
+        << "--firmware is given twice for terminal."
+        << "update";
+    QTest::newRow("firmware for boards not updated")
+        << QStringList{"update", "sensor2", "terminal", "--firmware", "mainboard=a.hex"}
+        << "--firmware is given for mainboard, but no board of it is being updated."
+        << "update";
     QTest::newRow("versions with an argument")
-        << QStringList{"versions", "all"} << "\"versions\" takes no arguments.";
-    QTest::newRow("check without file") << QStringList{"check"} << "No file given.";
+        << QStringList{"versions", "all"} << "\"versions\" takes no arguments."
+        << "versions";
+    QTest::newRow("check without file") << QStringList{"check"} << "No file given."
+                                        << "check";
     QTest::newRow("sort of two files")
-        << QStringList{"sort", "a.hex", "b.hex"} << "Give exactly one file.";
-    QTest::newRow("stamp without file") << QStringList{"stamp"} << "Give exactly one file.";
+        << QStringList{"sort", "a.hex", "b.hex"} << "Give exactly one file."
+        << "sort";
+    QTest::newRow("stamp without file") << QStringList{"stamp"} << "Give exactly one file."
+                                        << "stamp";
 }
 
-// A command line that makes no sense ends with the usage error and where to find help.
+// A command line that makes no sense ends with the usage error and where to
+// find help; as JSON, with a result that names the command.
 void tst_cli_files::usageErrors()
 {
     QFETCH(QStringList, arguments);
     QFETCH(QString, reason);
+    QFETCH(QString, command);
 
     const Run result = run(arguments);
     QCOMPARE(result.exitCode, 2);
     QVERIFY2(result.errors.startsWith(reason), qPrintable(result.errors));
     QVERIFY(result.errors.contains("--help\" for help.\n"));
     QVERIFY(result.output.isEmpty());
+
+    const Run json = run(QStringList{"--json"} + arguments);
+    QCOMPARE(json.exitCode, 2);
+    QCOMPARE(json.errors, result.errors);
+    const QJsonObject object = QJsonDocument::fromJson(json.output.toUtf8()).object();
+    QCOMPARE(json.output.count('\n'), 1);
+    QCOMPARE(object.value("event").toString(), QString("result"));
+    QCOMPARE(object.value("exitCode").toInt(), 2);
+    QCOMPARE(object.value("command"),
+             command.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(command));
 }
 
 void tst_cli_files::helpAndVersion_data()

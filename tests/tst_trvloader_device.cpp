@@ -81,6 +81,7 @@ private slots:
     void questionBeforeUpdate_data();
     void questionBeforeUpdate();
     void confirmedDowngrade();
+    void olderBoardKeptAsItIs();
     void refusedOpenIsExplained();
     void supportReport();
     void interruptedUpdateIsNamed();
@@ -679,11 +680,20 @@ void tst_trvloader_device::questionBeforeUpdate_data()
     QTest::newRow("simple, a newer control panel")
         << false
         << "These boards run newer firmware than the update would install:\n"
-           "KTERM (Control Panel): installed v3.0, new v2.1";
-    QTest::newRow("advanced, a newer control panel")
+           "KTERM (Control Panel): installed v3.0, image v2.1 is older\n"
+           "\"Update the Others\" keeps these boards as they are.";
+    QTest::newRow("simple, a newer control panel, a current main board")
+        << false
+        << "These boards run newer firmware than the update would install:\n"
+           "KTERM (Control Panel): installed v3.0, image v2.1 is older\n"
+           "\"Update the Others\" keeps these boards as they are.\n\n"
+           "These boards already run the firmware that the update would install; it will be "
+           "reinstalled:\n"
+           "KZENT (Main Board)";
+    QTest::newRow("advanced, a newer control panel alone")
         << true
         << "These boards run newer firmware than the update would install:\n"
-           "KTERM (Control Panel): installed v3.0, new v2.1";
+           "KTERM (Control Panel): installed v3.0, image v2.1 is older";
     QTest::newRow("simple, all current")
         << false
         << "Every board that answered already runs the firmware that the update would "
@@ -705,6 +715,9 @@ void tst_trvloader_device::questionBeforeUpdate()
     }
     if (row.contains("newer")) {
         sim::instrument().setVersion(sim::Terminal, 30);
+    }
+    if (row.contains("current main board")) {
+        sim::instrument().setVersion(sim::Mainboard, 33);
     }
     if (row.contains("all current")) {
         sim::instrument().setVersion(sim::Mainboard, 33);
@@ -746,9 +759,31 @@ void tst_trvloader_device::confirmedDowngrade()
     const QStringList seen =
         answerDialogs([&] { ended = runUpdate(30000); }, {press(QMessageBox::Yes)});
     QCOMPARE(seen.size(), 1);
-    QVERIFY2(seen.first().contains("installed v3.0, new v2.1"), qPrintable(seen.first()));
+    QVERIFY2(seen.first().contains("installed v3.0, image v2.1 is older"),
+             qPrintable(seen.first()));
     QCOMPARE(ended, QString("Firmware update successfull"));
     QCOMPARE(sim::instrument().version(sim::Terminal), 21);
+}
+
+// Asked whether to go back to an older version, the user has the other
+// boards updated and keeps that one as it is: nothing reaches it.
+void tst_trvloader_device::olderBoardKeptAsItIs()
+{
+    sim::instrument().setVersion(sim::Terminal, 30);
+    connectWindow();
+    useSmallImages();
+
+    QString ended;
+    const QStringList seen =
+        answerDialogs([&] { ended = runUpdate(30000); }, {pressButton("Update the Others")});
+    QCOMPARE(seen.size(), 1);
+    QVERIFY2(seen.first().contains("installed v3.0, image v2.1 is older"),
+             qPrintable(seen.first()));
+    QCOMPARE(ended, QString("Firmware update successfull"));
+    QCOMPARE(sim::instrument().updateMessagesReceived(sim::Terminal), 0);
+    QCOMPARE(sim::instrument().version(sim::Terminal), 30);
+    QCOMPARE(sim::instrument().version(sim::Mainboard), 33);
+    QCOMPARE(sim::instrument().version(sim::Sensor2), 19);
 }
 
 // The instrument is there, but this user may not open it: the window says so

@@ -289,6 +289,7 @@ void tst_trvSession::plan_data()
     QTest::addColumn<QList<PartList>>("steps");
     QTest::addColumn<PartList>("silent");
     QTest::addColumn<PartList>("older");
+    QTest::addColumn<PartList>("current");
     QTest::addColumn<bool>("allCurrent");
 
     const PartList all = BoardTable::boards();
@@ -296,36 +297,51 @@ void tst_trvSession::plan_data()
     const QList<PartList> threeSteps = {sensors, {trvInterface::Terminal},
                                         {trvInterface::Mainboard}};
 
-    QTest::newRow("all boards, all older") << VersionMap() << QByteArray("v1.1") << all << all
-                                           << threeSteps << PartList() << PartList() << false;
+    QTest::newRow("all boards, all older")
+        << VersionMap() << QByteArray("v1.1") << all << all << threeSteps << PartList()
+        << PartList() << PartList() << false;
     QTest::newRow("all boards current")
         << VersionMap{{trvInterface::Terminal, 11}, {trvInterface::Mainboard, 11}}
-        << QByteArray("v1.0") << all << all << threeSteps << PartList() << PartList() << true;
+        << QByteArray("v1.0") << all << all << threeSteps << PartList() << PartList() << all
+        << true;
     QTest::newRow("one board runs newer firmware")
-        << VersionMap{{trvInterface::Sensor2, 20}} << QByteArray("v1.1") << all << all
-        << threeSteps << PartList() << PartList{trvInterface::Sensor2} << false;
+        << VersionMap{{trvInterface::Sensor2, 20}} << QByteArray("v1.1") << all << all << threeSteps
+        << PartList() << PartList{trvInterface::Sensor2} << PartList() << false;
+    QTest::newRow("a newer control panel, a silent sensor board, a current main board")
+        << VersionMap{{trvInterface::Terminal, 20},
+                      {trvInterface::Sensor4, -1},
+                      {trvInterface::Mainboard, 11}}
+        << QByteArray("v1.1") << all
+        << PartList{trvInterface::Sensor5, trvInterface::Sensor1,  trvInterface::Sensor2,
+                    trvInterface::Sensor3, trvInterface::Terminal, trvInterface::Mainboard}
+        << QList<PartList>{{trvInterface::Sensor5, trvInterface::Sensor1, trvInterface::Sensor2,
+                            trvInterface::Sensor3},
+                           {trvInterface::Terminal},
+                           {trvInterface::Mainboard}}
+        << PartList{trvInterface::Sensor4} << PartList{trvInterface::Terminal}
+        << PartList{trvInterface::Mainboard} << false;
     QTest::newRow("a silent board is left out")
         << VersionMap{{trvInterface::Sensor4, -1}} << QByteArray("v1.1")
         << PartList{trvInterface::Mainboard, trvInterface::Sensor4, trvInterface::Sensor5}
         << PartList{trvInterface::Sensor5, trvInterface::Mainboard}
         << QList<PartList>{{trvInterface::Sensor5}, {trvInterface::Mainboard}}
-        << PartList{trvInterface::Sensor4} << PartList() << false;
+        << PartList{trvInterface::Sensor4} << PartList() << PartList() << false;
     QTest::newRow("only silent boards asked for")
         << VersionMap{{trvInterface::Terminal, -1}} << QByteArray("v1.1")
         << PartList{trvInterface::Terminal} << PartList() << QList<PartList>()
-        << PartList{trvInterface::Terminal} << PartList() << false;
-    QTest::newRow("nothing asked for") << VersionMap() << QByteArray("v1.0") << PartList()
-                                       << PartList() << QList<PartList>() << PartList()
-                                       << PartList() << false;
+        << PartList{trvInterface::Terminal} << PartList() << PartList() << false;
+    QTest::newRow("nothing asked for")
+        << VersionMap() << QByteArray("v1.0") << PartList() << PartList() << QList<PartList>()
+        << PartList() << PartList() << PartList() << false;
     QTest::newRow("current only where asked")
         << VersionMap{{trvInterface::Sensor1, 11}} << QByteArray("v1.0")
         << PartList{trvInterface::Sensor3, trvInterface::Sensor5}
         << PartList{trvInterface::Sensor5, trvInterface::Sensor3}
         << QList<PartList>{{trvInterface::Sensor5, trvInterface::Sensor3}} << PartList()
-        << PartList() << true;
+        << PartList() << PartList{trvInterface::Sensor5, trvInterface::Sensor3} << true;
     QTest::newRow("unreadable version is not current")
         << VersionMap() << QByteArray("1.0") << sensors << sensors << QList<PartList>{sensors}
-        << PartList() << PartList() << false;
+        << PartList() << PartList() << PartList() << false;
 }
 
 void tst_trvSession::plan()
@@ -337,6 +353,7 @@ void tst_trvSession::plan()
     QFETCH(QList<PartList>, steps);
     QFETCH(PartList, silent);
     QFETCH(PartList, older);
+    QFETCH(PartList, current);
     QFETCH(bool, allCurrent);
 
     for (auto it = installed.cbegin(); it != installed.cend(); ++it) {
@@ -359,7 +376,22 @@ void tst_trvSession::plan()
     QCOMPARE(plan.steps.size(), trvUpdateSequence::stepsFor(boards));
     QCOMPARE(plan.silent, silent);
     QCOMPARE(plan.older, older);
+    QCOMPARE(plan.current, current);
     QCOMPARE(plan.allCurrent, allCurrent);
+    QCOMPARE(plan.kept, PartList());
+
+    // Kept as they are, the older boards leave the rest of the plan as it was.
+    PartList rest = boards;
+    for (trvInterface::PartType board : older) {
+        rest.removeAll(board);
+    }
+    const trvSession::Plan keeping = session->withoutOlder(plan);
+    QCOMPARE(keeping.boards, rest);
+    QCOMPARE(keeping.steps.size(), trvUpdateSequence::stepsFor(rest));
+    QCOMPARE(keeping.silent, silent);
+    QCOMPARE(keeping.older, PartList());
+    QCOMPARE(keeping.kept, older);
+    QCOMPARE(keeping.current, current);
 }
 
 // The plan's boards are what the update installs, with the session's timing.

@@ -77,6 +77,24 @@ ModalAnswers::Step press(QMessageBox::StandardButton button, std::function<void(
     };
 }
 
+ModalAnswers::Step pressButton(const QString& text)
+{
+    return [text](QWidget* modal) -> QString {
+        auto* box = qobject_cast<QMessageBox*>(modal);
+        QAbstractButton* chosen = nullptr;
+        for (QAbstractButton* button : box ? box->buttons() : QList<QAbstractButton*>()) {
+            chosen = button->text() == text ? button : chosen;
+        }
+        if (!chosen) {
+            QMetaObject::invokeMethod(modal, "reject");
+            return "no button \"" + text + "\" in " + modal->metaObject()->className();
+        }
+        const QString seen = box->windowTitle() + " | " + box->text();
+        chosen->click();
+        return seen;
+    };
+}
+
 ModalAnswers::Step typeKey(Qt::Key key)
 {
     return [key](QWidget* modal) -> QString {

@@ -63,6 +63,9 @@ private:
 // Presses a button of the message box, after running `before` if given; shows "title | text".
 ModalAnswers::Step press(QMessageBox::StandardButton button, std::function<void()> before = {});
 
+// Presses the message box's button that reads text; shows "title | text".
+ModalAnswers::Step pressButton(const QString& text);
+
 // Types a key into the message box, as a user who presses Return at a
 // question takes its default button; shows "title | text".
 ModalAnswers::Step typeKey(Qt::Key key);

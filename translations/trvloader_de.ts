@@ -259,6 +259,10 @@ Exit-Codes: siehe trvloader-cli --help.
         <source>&quot;report&quot; takes no arguments.</source>
         <translation>„report“ nimmt keine Argumente.</translation>
     </message>
+    <message>
+        <source>--firmware is given for %1, but no board of it is being updated.</source>
+        <translation>--firmware ist für %1 angegeben, aber keine Platine davon wird aktualisiert.</translation>
+    </message>
 </context>
 <context>
     <name>InstanceLock</name>
@@ -672,6 +676,14 @@ Mit --allow-older wird es trotzdem installiert.</translation>
         <source>Updated: %1.</source>
         <translation>Aktualisiert: %1.</translation>
     </message>
+    <message>
+        <source>%1, reinstalled</source>
+        <translation>%1, neu installiert</translation>
+    </message>
+    <message>
+        <source>  (reinstalled)</source>
+        <translation>  (neu installiert)</translation>
+    </message>
 </context>
 <context>
     <name>UsbHid</name>
@@ -744,6 +756,10 @@ Mit --allow-older wird es trotzdem installiert.</translation>
     <message>
         <source>Unexpected argument &apos;%1&apos;.</source>
         <translation>Unerwartetes Argument „%1“.</translation>
+    </message>
+    <message>
+        <source>No display found. The tool shows a window and needs a desktop session; from a terminal, use trvloader-cli.</source>
+        <translation>Keine Anzeige gefunden. Das Programm zeigt ein Fenster und braucht eine Desktop-Sitzung; im Terminal verwenden Sie trvloader-cli.</translation>
     </message>
 </context>
 <context>
@@ -939,7 +955,7 @@ passt zu keiner Platine dieses Instruments (Teilecode „%2“).</translation>
     </message>
     <message>
         <source>%1: installed %2, new %3</source>
-        <translation>%1: installiert %2, neu %3</translation>
+        <translation type="vanished">%1: installiert %2, neu %3</translation>
     </message>
     <message>
         <source>These boards have not answered and will not be updated:</source>
@@ -1000,6 +1016,22 @@ The update history and the log are not kept; everything else works as before.</s
         <translation>%1.
 
 Update-Verlauf und Protokoll werden nicht geführt; alles andere funktioniert wie bisher.</translation>
+    </message>
+    <message>
+        <source>Update the Others</source>
+        <translation>Die anderen aktualisieren</translation>
+    </message>
+    <message>
+        <source>%1: installed %2, image %3 is older</source>
+        <translation>%1: installiert %2, das Image %3 ist älter</translation>
+    </message>
+    <message>
+        <source>&quot;Update the Others&quot; keeps these boards as they are.</source>
+        <translation>„Die anderen aktualisieren“ lässt diese Platinen, wie sie sind.</translation>
+    </message>
+    <message>
+        <source>These boards already run the firmware that the update would install; it will be reinstalled:</source>
+        <translation>Auf diesen Platinen läuft schon die Firmware, die das Update installieren würde; sie wird neu installiert:</translation>
     </message>
 </context>
 <context>

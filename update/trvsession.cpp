@@ -209,7 +209,9 @@ trvSession::Plan trvSession::plan(const QList<PartType>& asked) const
     for (PartType board : qAsConst(result.boards)) {
         const int order =
             FirmwareVersion::compare(reportedVersion(board), imageFor(board).version);
-        if (order != FirmwareVersion::Equal) {
+        if (order == FirmwareVersion::Equal) {
+            result.current.append(board);
+        } else {
             result.allCurrent = false;
         }
         if (order == FirmwareVersion::Newer) {
@@ -226,6 +228,23 @@ trvSession::Plan trvSession::plan(const QList<PartType>& asked) const
         }
         if (!step.isEmpty()) {
             result.steps.append(step);
+        }
+    }
+    return result;
+}
+
+trvSession::Plan trvSession::withoutOlder(const Plan& planned) const
+{
+    QList<PartType> asked;
+    for (PartType board : planned.boards + planned.silent) {
+        if (!planned.older.contains(board)) {
+            asked.append(board);
+        }
+    }
+    Plan result = plan(asked);
+    for (PartType board : BoardTable::boards()) {
+        if (planned.kept.contains(board) || planned.older.contains(board)) {
+            result.kept.append(board);
         }
     }
     return result;

@@ -41,6 +41,12 @@ public:
         QList<PartType> silent;
         // Boards of the update that run newer firmware than their image.
         QList<PartType> older;
+        // Boards of the update that already run their image's version: the
+        // update installs it again.
+        QList<PartType> current;
+        // Boards asked for that are kept as they are, since their image is
+        // older than what they run (see withoutOlder()).
+        QList<PartType> kept;
         // Every board of the update already runs its image's version (false
         // when the update has no board).
         bool allCurrent = false;
@@ -88,6 +94,9 @@ public:
 
     // --- The update
     Plan plan(const QList<PartType>& asked) const;
+    // The plan with its older boards kept as they are: the others are
+    // updated as the plan says.
+    Plan withoutOlder(const Plan& plan) const;
     // Starts the update of the plan's boards; false, doing nothing, while an
     // update runs or when the plan has no board.
     bool start(const Plan& plan);

@@ -29,7 +29,9 @@
 #include <memory>
 
 #include <fcntl.h>
+#include <pty.h>
 #include <pwd.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 namespace {
@@ -63,6 +65,61 @@ protected:
     }
 };
 
+// The program with its standard output on a terminal of the given width.
+class TerminalToolProcess : public ToolProcess
+{
+public:
+    explicit TerminalToolProcess(unsigned short columns)
+    {
+        winsize size = {};
+        size.ws_row = 24;
+        size.ws_col = columns;
+        if (openpty(&master, &slave, nullptr, nullptr, &size) == 0) {
+            for (int descriptor : {master, slave}) {
+                fcntl(descriptor, F_SETFD, FD_CLOEXEC);
+            }
+            fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
+        }
+    }
+    ~TerminalToolProcess() override
+    {
+        for (int descriptor : {master, slave}) {
+            if (descriptor >= 0) {
+                ::close(descriptor);
+            }
+        }
+    }
+    bool isValid() const { return master >= 0; }
+    // Once started: the terminal is the program's alone.
+    void releaseTerminal()
+    {
+        ::close(slave);
+        slave = -1;
+    }
+    // What the program has written to the terminal so far.
+    QByteArray readTerminal()
+    {
+        char buffer[4096];
+        ssize_t count = 0;
+        while ((count = ::read(master, buffer, sizeof buffer)) > 0) {
+            written.append(buffer, int(count));
+        }
+        return written;
+    }
+
+protected:
+    void setupChildProcess() override
+    {
+        ::dup2(slave, STDOUT_FILENO);
+        ToolProcess::setupChildProcess();
+    }
+
+private:
+    int master = -1;
+    int slave = -1;
+    QByteArray written;
+};
+
 } // namespace
 
 class tst_clihidraw : public QObject
@@ -79,6 +136,7 @@ private slots:
     void interruptMidTransfer();
     void userMayNotOpenTheInstrument();
     void killedUpdateIsNamedAndReported();
+    void progressFitsANarrowTerminal();
 
 private:
     // Runs the event loop until the condition holds or the time is up.
@@ -185,12 +243,18 @@ void tst_clihidraw::wholeUpdateWhileASecondCopyIsRefused()
     QVERIFY(waitFor([this] { return dataMessages() >= 10; }, 10000));
 
     ToolProcess second;
-    startTool(second, {"versions", "--wait", "1"});
+    startTool(second, {"update", "--wait", "1", "--json"});
     QVERIFY(second.waitForFinished(5000));
     QCOMPARE(second.exitCode(), 5);
-    QVERIFY2(QString::fromUtf8(second.readAllStandardError())
-                 .startsWith(InstanceLock::alreadyRunningText(tool.processId())),
-             qPrintable(second.readAllStandardError()));
+    const QString refusal = QString::fromUtf8(second.readAllStandardError());
+    QVERIFY2(refusal.startsWith(InstanceLock::alreadyRunningText(tool.processId())),
+             qPrintable(refusal));
+    // No word of a wait: the result alone, naming its command.
+    const QByteArray secondSaid = second.readAllStandardOutput();
+    QCOMPARE(secondSaid.count('\n'), 1);
+    const QJsonObject refused = QJsonDocument::fromJson(secondSaid).object();
+    QCOMPARE(refused.value("event").toString(), QString("result"));
+    QCOMPARE(refused.value("command").toString(), QString("update"));
 
     QVERIFY(waitFor([&tool] { return tool.state() == QProcess::NotRunning; }, 90000));
     const QByteArray errors = tool.readAllStandardError();
@@ -349,7 +413,37 @@ void tst_clihidraw::userMayNotOpenTheInstrument()
         [](sim::Instrument& instrument) { return instrument.messages().isEmpty(); }));
 }
 
-QTEST_GUILESS_MAIN(tst_clihidraw)
+// On a terminal narrower than the progress line, the redrawn line is cut to
+// the terminal's width, so that it never wraps into lines of its own.
+void tst_clihidraw::progressFitsANarrowTerminal()
+{
+    const int columns = 40;
+    TerminalToolProcess tool(columns);
+    QVERIFY(tool.isValid());
+    startTool(tool, {"update", "terminal", "--firmware", "terminal=" + imageFile("KTERM")});
+    tool.releaseTerminal();
+    QVERIFY(waitFor(
+        [&tool] {
+            tool.readTerminal();
+            return tool.state() == QProcess::NotRunning;
+        },
+        60000));
+    QCOMPARE(tool.exitStatus(), QProcess::NormalExit);
+    QVERIFY2(tool.exitCode() == 0, tool.readAllStandardError().constData());
+
+    const QString shown = QString::fromUtf8(tool.readTerminal());
+    const QRegularExpression redraw("\r([^\r\n]*)\x1b\\[K");
+    int redraws = 0;
+    int cut = 0;
+    for (auto match = redraw.globalMatch(shown); match.hasNext(); ++redraws) {
+        const QString line = match.next().captured(1);
+        QVERIFY2(line.size() < columns, qPrintable(line));
+        cut += line.endsWith(QChar(0x2026)) ? 1 : 0;
+    }
+    QVERIFY2(redraws > 2, qPrintable(shown));
+    QVERIFY2(cut > 0, qPrintable(shown));
+}
+
 // The program killed in the middle of a step: the history reads it back as
 // interrupted, the next start names the step's boards, and the report for
 // support shows the instrument, its boards and that record.
@@ -403,4 +497,5 @@ void tst_clihidraw::killedUpdateIsNamedAndReported()
     QVERIFY(text.contains("Update of sensor5, sensor1, sensor2, sensor3, sensor4: Transfer"));
 }
 
+QTEST_GUILESS_MAIN(tst_clihidraw)
 #include "tst_clihidraw.moc"

@@ -20,6 +20,8 @@ private slots:
     void answersWithoutDisplay();
     void refusesWrongArguments_data();
     void refusesWrongArguments();
+    void saysWhenNoDisplay_data();
+    void saysWhenNoDisplay();
     void secondCopyEndsWithoutDevice();
 
 private:
@@ -145,6 +147,39 @@ void tst_startup::refusesWrongArguments()
     QCOMPARE(program.exitCode(), 1);
     QVERIFY2(said.contains(complaint), qPrintable(said));
     QVERIFY2(!said.contains("[watcher]"), qPrintable(said));
+}
+
+void tst_startup::saysWhenNoDisplay_data()
+{
+    QTest::addColumn<QString>("platform"); // QT_QPA_PLATFORM; empty: not set
+    QTest::addColumn<QStringList>("arguments");
+
+    QTest::newRow("the default window system") << QString() << QStringList();
+    QTest::newRow("X11 from the environment") << "xcb" << QStringList();
+    QTest::newRow("X11 as argument") << "offscreen" << QStringList{"-platform", "xcb"};
+}
+
+// Started from a terminal without a desktop session, the window's program
+// says in one line what it needs and ends with a failure, not with an abort.
+void tst_startup::saysWhenNoDisplay()
+{
+    QFETCH(QString, platform);
+    QFETCH(QStringList, arguments);
+
+    QProcessEnvironment noDisplay = environment(false, false);
+    if (!platform.isEmpty()) {
+        noDisplay.insert("QT_QPA_PLATFORM", platform);
+    }
+    QProcess program;
+    program.setProcessEnvironment(noDisplay);
+    program.start(TRV_LOADER, arguments);
+    QVERIFY(program.waitForFinished(20000));
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), 1);
+    QCOMPARE(QString::fromLocal8Bit(program.readAllStandardError()),
+             QString("trvloader: No display found. The tool shows a window and needs a desktop "
+                     "session; from a terminal, use trvloader-cli.\n"));
+    QCOMPARE(program.readAllStandardOutput(), QByteArray());
 }
 
 // While one copy runs, a second one shows the box that says so, ends with a
