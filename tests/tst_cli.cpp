@@ -880,10 +880,10 @@ void tst_cli::versionList()
 // the report shows them with the instrument.
 void tst_cli::serviceRecord()
 {
-    QCOMPARE(runTool(QStringList{"update", "terminal"} + smallImages(), 10000), 0);
+    QCOMPARE(runTool(QStringList{"update", "terminal"} + smallImages({"terminal"}), 10000), 0);
     instrument().setFaults(sim::Mainboard,
                            faultsWith([](sim::BoardFaults& f) { f.refuseEnd = true; }));
-    QVERIFY(runTool(QStringList{"update", "mainboard"} + smallImages(), 10000) != 0);
+    QVERIFY(runTool(QStringList{"update", "mainboard"} + smallImages({"mainboard"}), 10000) != 0);
 
     const QList<HistoryRecord> records = UpdateHistory().records();
     QCOMPARE(records.size(), 2);
@@ -928,7 +928,7 @@ void tst_cli::unwritableRecordIsSaidOnce()
     const QByteArray dataHome = qgetenv("XDG_DATA_HOME");
     const QString blocker = writeFile("not-a-folder", "");
     qputenv("XDG_DATA_HOME", QFile::encodeName(blocker));
-    const int exit = runTool(QStringList{"update", "terminal"} + smallImages(), 10000);
+    const int exit = runTool(QStringList{"update", "terminal"} + smallImages({"terminal"}), 10000);
     qputenv("XDG_DATA_HOME", dataHome);
     QCOMPARE(exit, 0);
     QCOMPARE(errors().count("Warning: "), 1);
