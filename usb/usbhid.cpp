@@ -93,6 +93,22 @@ int UsbHid::openRefusal() const
     return refusal;
 }
 
+QString UsbHid::refusalRemedy(int errorNumber)
+{
+    switch (errorNumber) {
+    case 0:
+        return QString();
+    case EACCES:
+    case EPERM:
+        return permissionRemedy();
+    case EBUSY:
+        return tr("Close the other program that uses the instrument; the connection is then "
+                  "made by itself.");
+    default:
+        return tr("Unplug the instrument and plug it in again.");
+    }
+}
+
 QString UsbHid::refusalDescription(int errorNumber)
 {
     switch (errorNumber) {

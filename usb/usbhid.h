@@ -87,6 +87,8 @@ private:
     // (0 when none was found).
     hid_device_* openFound(int* refusal, QString* serialNumber);
     void setOpenRefusal(int errorNumber);
+    // What lets this user open the device, on this system.
+    static QString permissionRemedy();
     // Takes the exclusive lock on the device node at path, through a
     // descriptor of its own; false when another (program or link) holds it. Where the
     // system has no such lock, or the node cannot be locked, there is nothing

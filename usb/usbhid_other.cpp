@@ -4,23 +4,10 @@
 
 #include "usbhid.h"
 
-#include <cerrno>
-
-QString UsbHid::refusalRemedy(int errorNumber)
+QString UsbHid::permissionRemedy()
 {
-    switch (errorNumber) {
-    case 0:
-        return QString();
-    case EACCES:
-    case EPERM:
-        return tr("Ask the computer's administrator to let this user use USB devices. Then "
-                  "unplug the instrument and plug it in again.");
-    case EBUSY:
-        return tr("Close the other program that uses the instrument; the connection is then "
-                  "made by itself.");
-    default:
-        return tr("Unplug the instrument and plug it in again.");
-    }
+    return tr("Ask the computer's administrator to let this user use USB devices. Then "
+              "unplug the instrument and plug it in again.");
 }
 
 bool UsbHid::lockNode(const char*)
