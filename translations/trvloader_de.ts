@@ -204,6 +204,61 @@ Exit-Codes: siehe trvloader-cli --help.
         <translation>Aufruf: trvloader-cli %1 [Optionen] %2
 </translation>
     </message>
+    <message>
+        <source>List the updates made on this computer</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Lists the update history, newest first: one record for each step of every update made by the window or the command line of this user, with the instrument&apos;s serial number, the boards, their versions before and after, the image and how it ended. A step that never ended (the program was stopped, the computer went off) reads interrupted.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Print a report for support</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Looks briefly for the instrument and prints a plain-text report to paste into a support request: the tool, Qt and hidapi versions, the system, whether the instrument is there or why it cannot be opened, each board&apos;s version, the last ten update records and the end of the log. Nothing is sent anywhere.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Lists only the updates of the instrument with this serial number.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>SERIAL</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Lists at most N records.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>N</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&quot;history&quot; takes no arguments.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>--limit takes a number of records from 1 on, not &quot;%1&quot;.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message numerus="yes">
+        <source>%n damaged line(s) of %1 skipped.</source>
+        <translation type="unfinished">
+            <numerusform></numerusform>
+            <numerusform></numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>No update recorded in %1.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&quot;report&quot; takes no arguments.</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>InstanceLock</name>
@@ -234,6 +289,13 @@ Exit-Codes: siehe trvloader-cli --help.
     <message>
         <source>Only one copy at a time may talk to the instrument: two at once would break the update of a board. Use the copy that is running, or close it (or let its update finish) and start the tool again.</source>
         <translation>Es darf immer nur eine Kopie mit dem Instrument kommunizieren: Zwei gleichzeitig würden das Update einer Platine zerstören. Verwenden Sie die laufende Kopie, oder beenden Sie sie (oder lassen Sie ihr Update zu Ende laufen) und starten Sie das Tool dann erneut.</translation>
+    </message>
+</context>
+<context>
+    <name>InstrumentCommand</name>
+    <message>
+        <source>Warning: %1. The update history and log are not kept; the rest goes on.</source>
+        <translation type="unfinished"></translation>
     </message>
 </context>
 <context>
@@ -481,6 +543,185 @@ Exit-Codes: siehe trvloader-cli --help.
     </message>
 </context>
 <context>
+    <name>ReportCommand</name>
+    <message>
+        <source>Looking for the instrument (up to %1 s)...</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>SessionRecorder</name>
+    <message>
+        <source>reports no serial number</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The update of %1 begun %2 was canceled before it finished.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The update of %1 begun %2 did not finish.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>These boards may need a new update: running the update again brings them back.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Connected to the instrument (serial number: %1)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The last recorded update did not finish: %1 (%2)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Disconnected from the instrument</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The instrument cannot be opened: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Update of %1 started with the %2 image %3</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Update of %1: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Update of %1: the main board is not back yet; listening for it</source>
+        <translation>Update von %1: Die Hauptplatine ist noch nicht zurück; es wird weiter auf sie gewartet</translation>
+    </message>
+    <message>
+        <source>Update of %1 ended: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>SupportReport</name>
+    <message>
+        <source>Tarvo QX40 Firmware Update Tool: report for support</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Made: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Tool: %1 %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Qt: %1 (built with %2)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>hidapi: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>System: %1, %2 %3, %4</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Data folder: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Instrument: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>did not answer</source>
+        <translation type="unfinished">antwortet nicht</translation>
+    </message>
+    <message>
+        <source>image %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Update history (%1, the last %2, newest first):</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message numerus="yes">
+        <source>  (%n damaged line(s) skipped)</source>
+        <translation type="unfinished">
+            <numerusform></numerusform>
+            <numerusform></numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>  No update recorded.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Log (%1, its end):</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>  Nothing logged.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>connected, serial number %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>not found on USB</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Started (UTC)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Instrument</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Boards</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Versions</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Image</source>
+        <translation type="unfinished">Image</translation>
+    </message>
+    <message>
+        <source>Outcome</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>SupportReportDialog</name>
+    <message>
+        <source>Report for Support</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Paste this report into your support request. It stays on this computer until you send it yourself.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Report for support</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Copy to Clipboard</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Copied</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>UpdateCommand</name>
     <message>
         <source>Waiting for the instrument (up to %1 s)...</source>
@@ -553,6 +794,10 @@ Mit --allow-older wird es trotzdem installiert.</translation>
     <message>
         <source>Updated: %1.</source>
         <translation>Aktualisiert: %1.</translation>
+    </message>
+    <message>
+        <source>not updated: did not answer</source>
+        <translation>nicht aktualisiert: keine Antwort</translation>
     </message>
 </context>
 <context>
@@ -862,6 +1107,51 @@ passt zu keiner Platine dieses Instruments (Teilecode „%2“).</translation>
     <message>
         <source>Load a firmware file for %1</source>
         <translation>Firmware-Datei für %1 laden</translation>
+    </message>
+    <message>
+        <source>Report for Support...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Update did not finish</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Update history not kept</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1.
+
+The update history and the log are not kept; everything else works as before.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>trvSession</name>
+    <message>
+        <source>The instrument was disconnected during the update of %1.</source>
+        <translation>Das Instrument wurde während des Updates von %1 getrennt.</translation>
+    </message>
+    <message>
+        <source>Plug the instrument in and start the update again.</source>
+        <translation>Schließen Sie das Instrument wieder an und starten Sie das Update erneut.</translation>
+    </message>
+    <message>
+        <source>Running the update again brings the boards back.</source>
+        <translation>Ein erneutes Update bringt die Platinen wieder in Ordnung.</translation>
+    </message>
+    <message>
+        <source>Not updated, since they did not answer: %1.</source>
+        <translation>Nicht aktualisiert, da sie nicht geantwortet haben: %1.</translation>
+    </message>
+    <message>
+        <source>%1 came back late, with %2.</source>
+        <translation>%1 hat sich verspätet zurückgemeldet, mit %2.</translation>
+    </message>
+    <message>
+        <source>%1: not back yet, waiting up to %2 s more</source>
+        <translation>%1: noch nicht zurück, weiteres Warten bis zu %2 s</translation>
     </message>
 </context>
 <context>
