@@ -869,16 +869,8 @@ void trvLoader::updateFailed()
     const trvSession::Failure failure = session->failure();
     const QString text = trvUpdater::errorDescription(failure.error);
     for (PartType part : failure.boards) {
-        if (QProgressBar* bar = partBar(part)) {
-            // A busy bar (the main board awaited late) stood for a transfer complete.
-            if (bar->maximum() == 0) {
-                bar->setRange(0, 1);
-                bar->setValue(1);
-            }
-            bar->setProperty("pending", false);
-            bar->setProperty("error", true);
-            repolish(bar);
-        }
+        // Also after the wait for a late main board, whose row was busy meanwhile.
+        showState(part, trvUpdater::Failed, failure.error);
         showState(part, text);
     }
 
