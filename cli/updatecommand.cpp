@@ -249,10 +249,8 @@ void UpdateCommand::updateFailed()
                                     ? QJsonValue(QJsonValue::Null)
                                     : QJsonValue(BoardTable::commandName(failure.refusing));
     const QJsonObject details{
-        {"error", errorName(failure.error)},
-        {"text", trvSession::failureText(failure)},
-        {"boards", boardNames(failure.boards)},
-        {"refusedBy", refusing},
+        {"error", errorName(failure.error)},    {"text", trvSession::failureText(failure)},
+        {"boards", boardNames(failure.boards)}, {"refusedBy", refusing},
         {"disconnected", failure.disconnected},
     };
     finish(ExitCode::ofEngineError(failure.error),
@@ -412,7 +410,7 @@ void UpdateCommand::finish(ExitCode::Code code, const QString& error, const QJso
     QJsonObject details = extra;
     details.insert("steps", sequence ? sequence->stepCount() : 0);
     // A main board back late has done its step, though the engine gave up on it.
-    details.insert("stepsDone", !sequence                 ? 0
+    details.insert("stepsDone", !sequence                   ? 0
                                 : code == ExitCode::Success ? sequence->stepCount()
                                                             : sequence->stepsDone());
     details.insert("boards", boards);

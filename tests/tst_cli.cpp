@@ -394,7 +394,7 @@ void tst_cli::engineFailure_data()
     QTest::addColumn<sim::BoardFaults>("faults");
     QTest::addColumn<int>("expectedExit");
     QTest::addColumn<trvUpdater::Err>("error");
-    QTest::addColumn<QString>("named"); // the refusing board, else the step's group
+    QTest::addColumn<QString>("named");      // the refusing board, else the step's group
     QTest::addColumn<char>("lastMessage");   // the code of the last message sent
     QTest::addColumn<QStringList>("unsure"); // boards that may need a new update
     QTest::addColumn<QStringList>("untouched");
@@ -608,8 +608,8 @@ void tst_cli::failureInTheResult_data()
     QTest::addColumn<QString>("said"); // the error output's first lines
 
     QTest::newRow("a sensor board refuses a line")
-        << "sensors" << sim::Sensor2
-        << faultsWith([](sim::BoardFaults& f) { f.zeroAckAtLine = 2; }) << 12 << "sensor2" << false
+        << "sensors" << sim::Sensor2 << faultsWith([](sim::BoardFaults& f) { f.zeroAckAtLine = 2; })
+        << 12 << "sensor2" << false
         << "Keys 43-64 (sensor2): Errors while transfering data\n"
            "Running the update again brings the boards back.\n";
     QTest::newRow("the control panel is not ready")
@@ -643,9 +643,9 @@ void tst_cli::failureInTheResult()
     } else {
         instrument().setFaults(faultyBoard, faults);
     }
-    QCOMPARE(runTool(QStringList{"update", boards, "--json"} + smallImages(), 10000,
-                     ReportWriter::Json),
-             expectedExit);
+    QCOMPARE(
+        runTool(QStringList{"update", boards, "--json"} + smallImages(), 10000, ReportWriter::Json),
+        expectedExit);
     QVERIFY2(errors().startsWith(said), qPrintable(errors()));
 
     const QList<QJsonObject> events = jsonLines();
@@ -677,8 +677,9 @@ void tst_cli::lateMainboard()
     timing.lateReturnTimeout = timing.reconnectTimeout * 2;
     instrument().setMainboardRestartTime(timing.restartWait + timing.reconnectTimeout +
                                          timing.lateReturnTimeout / 2);
-    instrument().setFaults(sim::Mainboard,
-                           faultsWith([&](sim::BoardFaults& f) { f.versionAfterUpdate = versionAfter; }));
+    instrument().setFaults(sim::Mainboard, faultsWith([&](sim::BoardFaults& f) {
+                               f.versionAfterUpdate = versionAfter;
+                           }));
     QCOMPARE(runTool(QStringList{"update", "mainboard"} + smallImages(),
                      timing.reconnectTimeout + timing.lateReturnTimeout * 3),
              expectedExit);
@@ -690,7 +691,8 @@ void tst_cli::lateMainboard()
                                    "Main Board came back late, with v3.5.\n"),
                  qPrintable(output()));
     } else {
-        QVERIFY2(errors().startsWith("Main Board: No response from device\n"), qPrintable(errors()));
+        QVERIFY2(errors().startsWith("Main Board: No response from device\n"),
+                 qPrintable(errors()));
     }
 }
 

@@ -112,9 +112,9 @@ void tst_SessionRecorder::runUpdate(const QList<PartType>& boards)
     QSignalSpy done(session->sequence(), &trvUpdateSequence::done);
     QSignalSpy canceled(session->sequence(), &trvUpdateSequence::canceled);
     QVERIFY(session->start(session->plan(boards)));
-    QTRY_VERIFY_WITH_TIMEOUT(!session->isUpdating(),
-                             timing.reconnectTimeout * 10 + timing.requestTimeout * 100 +
-                                 timing.lateReturnTimeout);
+    QTRY_VERIFY_WITH_TIMEOUT(!session->isUpdating(), timing.reconnectTimeout * 10 +
+                                                         timing.requestTimeout * 100 +
+                                                         timing.lateReturnTimeout);
 }
 
 // Each step adds a record with the instrument, the boards, the versions before
@@ -201,9 +201,9 @@ void tst_SessionRecorder::lateMainboard()
     timing.lateReturnTimeout = timing.reconnectTimeout;
     makeSession(history->fileName(), log->fileName());
     const int engineWait = timing.restartWait + timing.reconnectTimeout;
-    sim::instrument().setMainboardRestartTime(
-        comesBack ? engineWait + timing.lateReturnTimeout / 2
-                  : engineWait + timing.lateReturnTimeout * 3);
+    sim::instrument().setMainboardRestartTime(comesBack
+                                                  ? engineWait + timing.lateReturnTimeout / 2
+                                                  : engineWait + timing.lateReturnTimeout * 3);
     connectInstrument();
     useSmallImages("v2.4");
     runUpdate({trvInterface::Mainboard});

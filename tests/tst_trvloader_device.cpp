@@ -787,9 +787,9 @@ void tst_trvloader_device::failureNamesTheRefusingBoard_data()
     notReady.notReady = true;
     sim::BoardFaults refuseEnd;
     refuseEnd.refuseEnd = true;
-    QTest::newRow("a line refused") << int(sim::Sensor2) << zeroAck
-                                    << "Keys 43-64 (sensor2): Errors while transfering data"
-                                    << false;
+    QTest::newRow("a line refused")
+        << int(sim::Sensor2) << zeroAck << "Keys 43-64 (sensor2): Errors while transfering data"
+        << false;
     QTest::newRow("not ready") << int(sim::Sensor4) << notReady
                                << "Keys 87-108 (sensor4): Firmware update mode could not be startet"
                                << false;
@@ -826,9 +826,9 @@ void tst_trvloader_device::failureStaysShown_data()
     QTest::addColumn<bool>("unplugged"); // else a sensor board refuses a line
     QTest::addColumn<QString>("total");
     QTest::addColumn<QString>("note");
-    QTest::newRow("a line refused") << false
-                                    << "Keys 43-64 (sensor2): Errors while transfering data"
-                                    << "Running the update again brings the boards back.";
+    QTest::newRow("a line refused")
+        << false << "Keys 43-64 (sensor2): Errors while transfering data"
+        << "Running the update again brings the boards back.";
     QTest::newRow("unplugged during the sensor step")
         << true << "The instrument was disconnected during the update of Sensor Boards."
         << "Plug the instrument in and start the update again.";
@@ -902,7 +902,8 @@ void tst_trvloader_device::leftOutBoardsNamedAfterSuccess()
     QCOMPARE(ended, QString("Firmware update successfull"));
     QLabel* note = child<QLabel>(*window, "updateNote");
     QVERIFY(note->isVisible());
-    QCOMPARE(note->text(), QString("Not updated, since they did not answer: Keys 65-86 (sensor3)."));
+    QCOMPARE(note->text(),
+             QString("Not updated, since they did not answer: Keys 65-86 (sensor3)."));
     QCOMPARE(sim::instrument().version(sim::Sensor3), 10);
     QCOMPARE(sim::instrument().version(sim::Sensor4), 19);
 }

@@ -406,9 +406,10 @@ void tst_trvSession::failureNamesBoardAndCause_data()
     refuseEnd.refuseEnd = true;
     sim::BoardFaults dropsReply;
     dropsReply.dropReplyAt = 3; // the engine's version request and the start come back
-    QTest::newRow("a line refused") << sensors << int(sim::Sensor2) << zeroAck << 0
-                                    << trvUpdater::TransferFailed << int(trvInterface::Sensor2)
-                                    << false << "Keys 43-64 (sensor2): Errors while transfering data";
+    QTest::newRow("a line refused")
+        << sensors << int(sim::Sensor2) << zeroAck << 0 << trvUpdater::TransferFailed
+        << int(trvInterface::Sensor2) << false
+        << "Keys 43-64 (sensor2): Errors while transfering data";
     QTest::newRow("not ready") << PartList{trvInterface::Terminal} << int(sim::Terminal) << notReady
                                << 0 << trvUpdater::StartFailed << int(trvInterface::Terminal)
                                << false
@@ -419,7 +420,8 @@ void tst_trvSession::failureNamesBoardAndCause_data()
                                  << trvUpdater::InvalidFirmware << int(trvInterface::Sensor4)
                                  << false << "Keys 87-108 (sensor4): Invalid firmware file";
     QTest::newRow("no answer") << PartList{trvInterface::Terminal} << int(sim::Terminal)
-                               << dropsReply << 0 << trvUpdater::NoResponse << int(trvInterface::NoPart) << false
+                               << dropsReply << 0 << trvUpdater::NoResponse
+                               << int(trvInterface::NoPart) << false
                                << "Control Panel: No response from device";
     QTest::newRow("unplugged") << sensors << int(sim::NoPart) << sim::BoardFaults() << 3
                                << trvUpdater::NoResponse << int(trvInterface::NoPart) << true
@@ -498,9 +500,9 @@ void tst_trvSession::lateMainboard()
     // Away longer than the engine looks for it: back half way through the late wait,
     // or only well after it.
     const int engineWait = timing.restartWait + timing.reconnectTimeout;
-    sim::instrument().setMainboardRestartTime(
-        comesBack ? engineWait + timing.lateReturnTimeout / 2
-                  : engineWait + timing.lateReturnTimeout * 3);
+    sim::instrument().setMainboardRestartTime(comesBack
+                                                  ? engineWait + timing.lateReturnTimeout / 2
+                                                  : engineWait + timing.lateReturnTimeout * 3);
 
     QSignalSpy waiting(session.get(), &trvSession::waitingForLateReturn);
     QSignalSpy failed(session.get(), &trvSession::updateFailed);

@@ -90,8 +90,8 @@ bool trvSession::mainboardRestarting() const
 {
     return lateReturn->isActive() ||
            (updates->isRunning() && updates->currentPart() == trvInterface::Mainboard &&
-           (updates->state() == trvUpdater::Restarting ||
-            updates->state() == trvUpdater::WaitForReconnect));
+            (updates->state() == trvUpdater::Restarting ||
+             updates->state() == trvUpdater::WaitForReconnect));
 }
 
 void trvSession::linkConnected()
@@ -303,9 +303,9 @@ void trvSession::stepState(trvUpdater::State state, trvUpdater::Err)
 
 void trvSession::sequenceCanceled(trvUpdater::Err error)
 {
-    const bool restarting = updates->currentPart() == trvInterface::Mainboard &&
-                            (lastStepState == trvUpdater::Restarting ||
-                             lastStepState == trvUpdater::WaitForReconnect);
+    const bool restarting =
+        updates->currentPart() == trvInterface::Mainboard &&
+        (lastStepState == trvUpdater::Restarting || lastStepState == trvUpdater::WaitForReconnect);
     lastFailure = Failure();
     lastFailure.error = error;
     lastFailure.boards = updates->stepBoards();
@@ -402,7 +402,8 @@ QString trvSession::leftOutText(const QList<PartType>& boards)
 QString trvSession::lateReturnText() const
 {
     return tr("%1 came back late, with %2.")
-        .arg(BoardTable::groupName(BoardTable::Mainboard), reportedVersion(trvInterface::Mainboard));
+        .arg(BoardTable::groupName(BoardTable::Mainboard),
+             reportedVersion(trvInterface::Mainboard));
 }
 
 QString trvSession::lateWaitText() const

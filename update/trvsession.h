@@ -170,7 +170,7 @@ private:
     QString imageFiles[3]; // by Group; empty: built-in
     trvUpdateSequence* updates;
     QTimer* watchdog;
-    QTimer* lateReturn; // runs while the session listens for a late main board
+    QTimer* lateReturn;               // runs while the session listens for a late main board
     QMap<PartType, QString> versions; // boards that answered since the last connect
     bool linked = false;
     bool versionReceived = false; // any answer since the last connect, of any part

@@ -427,8 +427,7 @@ void tst_realhidapi::unplugDuringTransfer()
 
     QTest::mouseClick(widget<QPushButton>("startUpdate"), Qt::LeftButton);
     // Said as an unplug, with what to do, not as a board that fell silent.
-    const QString unplugged =
-        "The instrument was disconnected during the update of Sensor Boards.";
+    const QString unplugged = "The instrument was disconnected during the update of Sensor Boards.";
     QVERIFY2(waitFor([&] { return totalBar()->format() == unplugged; }, 10000),
              qPrintable(totalBar()->format()));
     QCOMPARE(widget<QLabel>("updateNote")->text(),
