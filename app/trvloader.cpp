@@ -25,7 +25,7 @@
 trvLoader::trvLoader(QWidget* parent, const trvTiming& timing)
     : QDialog(parent), device(nullptr), session(nullptr), sequence(nullptr), recorder(nullptr),
       checksumShortcut(nullptr), checksumShortcutAlternative(nullptr), explainedRefusal(0),
-      ui(new Ui_trvLoader)
+      failureShown(false), ui(new Ui_trvLoader)
 {
     parts = BoardTable::boards();
 
@@ -52,6 +52,7 @@ trvLoader::trvLoader(QWidget* parent, const trvTiming& timing)
         nameForAssistiveTechnology(board);
     }
     ui->totalProgress->setAccessibleName(tr("Total progress"));
+    ui->updateNote->hide();
     setKeyboardOrder();
 
     trvDisconnected();
@@ -71,6 +72,9 @@ trvLoader::trvLoader(QWidget* parent, const trvTiming& timing)
     connect(ui->loadTerminal, SIGNAL(clicked()), this, SLOT(openFirmware()));
     connect(ui->loadSensor, SIGNAL(clicked()), this, SLOT(openFirmware()));
     connect(ui->advanced, SIGNAL(clicked()), this, SLOT(advancedClicked()));
+    for (const Row& board : qAsConst(rows)) {
+        connect(board.checkbox, SIGNAL(clicked()), this, SLOT(selectionChanged()));
+    }
     connect(ui->supportReport, &QPushButton::clicked, this, &trvLoader::showSupportReport);
 
     recorder = new SessionRecorder(session, QStringLiteral("window"), &history, &serviceLog, this);
@@ -88,12 +92,12 @@ trvLoader::trvLoader(QWidget* parent, const trvTiming& timing)
     connect(checksumShortcutAlternative, SIGNAL(activated()), this, SLOT(calcChecksum()));
 
     connect(sequence, SIGNAL(stepStarted()), this, SLOT(nextUpdate()));
-    connect(sequence, SIGNAL(done()), this, SLOT(nextUpdate()));
+    connect(session, SIGNAL(updateSucceeded()), this, SLOT(updateSucceeded()));
+    connect(session, SIGNAL(updateFailed()), this, SLOT(updateFailed()));
+    connect(session, SIGNAL(waitingForLateReturn()), this, SLOT(lateReturnAwaited()));
     connect(sequence, SIGNAL(stepDone()), this, SLOT(updateDone()));
     connect(sequence, SIGNAL(range(int, int)), this, SLOT(updateRange(int, int)));
     connect(sequence, SIGNAL(process(int)), this, SLOT(updatePosition(int)));
-    connect(sequence, SIGNAL(canceled(trvUpdater::Err)), this,
-            SLOT(updateCanceled(trvUpdater::Err)));
     connect(sequence, SIGNAL(currentState(trvUpdater::State, trvUpdater::Err)), this,
             SLOT(updateState(trvUpdater::State, trvUpdater::Err)));
     connect(ui->startUpdate, SIGNAL(clicked()), this, SLOT(startUpdate()));
@@ -135,7 +139,7 @@ void trvLoader::keyPressEvent(QKeyEvent* event)
 
 void trvLoader::closeEvent(QCloseEvent* event)
 {
-    if (!sequence->isRunning()) {
+    if (!session->isUpdating()) {
         event->accept();
         return;
     }
@@ -147,7 +151,7 @@ void trvLoader::closeEvent(QCloseEvent* event)
         event->ignore();
     } else {
         // Nothing more is sent, and the record says the step was canceled.
-        sequence->abort();
+        session->abort();
         event->accept();
     }
 }
@@ -269,6 +273,12 @@ void trvLoader::setTotalText(const QString& format)
     announce(ui->totalProgress);
 }
 
+void trvLoader::setNote(const QString& text)
+{
+    ui->updateNote->setText(text);
+    ui->updateNote->setVisible(!text.isEmpty());
+}
+
 void trvLoader::announce(QProgressBar* bar)
 {
     bar->setAccessibleDescription(bar->text());
@@ -353,6 +363,9 @@ void trvLoader::trvDisconnected()
 void trvLoader::showWaiting()
 {
     const int refusal = device ? device->openRefusal() : 0;
+    if (refusal == 0 && failureShown) {
+        return; // the failure says what to do, also while the instrument is away
+    }
     setTotalText(refusal != 0 ? UsbHid::refusalDescription(refusal)
                               : QString("Waiting for USB connection"));
 }
@@ -368,7 +381,10 @@ void trvLoader::trvConnected()
         board.checkbox->setEnabled(false);
     }
 
-    if (!sequence->isRunning()) {
+    if (failureShown) {
+        showFailure();
+    } else if (!session->isUpdating()) {
+        setNote(QString());
         setTotalText(session->imagesUsable() ? tr("Ready to start firmware update")
                                              : tr("One or more firmware files are missing"));
         ui->totalProgress->setValue(0);
@@ -378,7 +394,7 @@ void trvLoader::trvConnected()
 void trvLoader::trvFirmwareVersion(trvInterface::PartType part, QString)
 {
     if (Row* board = row(part)) {
-        if (!sequence->isRunning()) {
+        if (!session->isUpdating()) {
             board->checkbox->setEnabled(true);
         }
     }
@@ -729,10 +745,17 @@ QStringList trvLoader::updateConcerns(const trvSession::Plan& plan)
 
 void trvLoader::nextUpdate()
 {
-    if (sequence->isRunning()) {
-        ui->startUpdate->setEnabled(false);
-        setFileLoadingEnabled(false);
-        return;
+    // A new start: the last update's failure has had its time.
+    failureShown = false;
+    setNote(QString());
+    ui->startUpdate->setEnabled(false);
+    setFileLoadingEnabled(false);
+}
+
+void trvLoader::updateSucceeded()
+{
+    if (session->cameBackLate()) {
+        showState(trvInterface::Mainboard, trvUpdater::Succeeded, trvUpdater::NoError);
     }
     ui->startUpdate->setEnabled(true);
     setFileLoadingEnabled(true);
@@ -742,7 +765,45 @@ void trvLoader::nextUpdate()
     total->setProperty("working", false);
     setTotalText(tr("Firmware update successfull"));
     repolish(total);
+    QStringList notes;
+    if (session->cameBackLate()) {
+        notes << session->lateReturnText();
+    }
+    const QString leftOut = trvSession::leftOutText(session->leftOut());
+    if (!leftOut.isEmpty()) {
+        notes << leftOut;
+    }
+    setNote(notes.join("\n"));
     askVersionsAgain();
+}
+
+void trvLoader::lateReturnAwaited()
+{
+    showState(trvInterface::Mainboard, trvUpdater::WaitForReconnect, trvUpdater::NoError);
+    QProgressBar* total = ui->totalProgress;
+    total->setProperty("working", true);
+    total->setProperty("error", false);
+    repolish(total);
+    setTotalText(session->lateWaitText());
+}
+
+void trvLoader::selectionChanged()
+{
+    if (!failureShown || session->isUpdating()) {
+        return;
+    }
+    failureShown = false;
+    setNote(QString());
+    QProgressBar* total = ui->totalProgress;
+    total->setProperty("error", false);
+    repolish(total);
+    total->setValue(0);
+    if (ui->mainControl->isEnabled()) {
+        setTotalText(session->imagesUsable() ? tr("Ready to start firmware update")
+                                             : tr("One or more firmware files are missing"));
+    } else {
+        showWaiting();
+    }
 }
 
 void trvLoader::askVersionsAgain()
@@ -774,8 +835,11 @@ void trvLoader::showState(PartType part, trvUpdater::State state, trvUpdater::Er
         break;
     case trvUpdater::Failed:
         bar->setProperty("error", true);
-        bar->setRange(0, 1);
-        bar->setValue(1);
+        // Where the transfer stopped; a busy bar stood for a transfer complete.
+        if (bar->maximum() == 0) {
+            bar->setRange(0, 1);
+            bar->setValue(1);
+        }
         bar->setFormat(trvUpdater::errorDescription(error));
         break;
     case trvUpdater::Succeeded:
@@ -828,23 +892,34 @@ void trvLoader::updateDone()
     }
 }
 
-void trvLoader::updateCanceled(trvUpdater::Err err)
+void trvLoader::updateFailed()
 {
-    const QString text = trvUpdater::errorDescription(err);
-    for (PartType part : sequence->stepBoards()) {
+    const trvSession::Failure failure = session->failure();
+    const QString text = trvUpdater::errorDescription(failure.error);
+    for (PartType part : failure.boards) {
+        // Also after the wait for a late main board, whose row was busy meanwhile.
+        showState(part, trvUpdater::Failed, failure.error);
         showState(part, text);
     }
 
-    QProgressBar* total = ui->totalProgress;
-    setTotalText(partName(sequence->currentPart()) + ": " + text);
-    total->setProperty("working", false);
-    total->setProperty("error", true);
-    total->setValue(total->maximum());
-    repolish(total);
-
+    failureShown = true;
+    showFailure();
     ui->startUpdate->setEnabled(true);
     setFileLoadingEnabled(true);
     askVersionsAgain();
+}
+
+void trvLoader::showFailure()
+{
+    const trvSession::Failure failure = session->failure();
+    QProgressBar* total = ui->totalProgress;
+    setTotalText(trvSession::failureText(failure));
+    setNote(trvSession::failureAdvice(failure));
+    total->setProperty("working", false);
+    total->setProperty("done", false);
+    total->setProperty("error", true);
+    total->setValue(total->maximum());
+    repolish(total);
 }
 
 void trvLoader::setFileLoadingEnabled(bool enabled)

@@ -56,14 +56,21 @@ protected slots:
     // The hidden tool that sorts and stamps firmware files (Ctrl+Alt+F8).
     void calcChecksum();
     void startUpdate();
-    // Follows the update from step to step; once every step has succeeded,
-    // shows the success look.
+    // Follows the update from step to step.
     void nextUpdate();
     void updateRange(int min, int max);
     void updatePosition(int now);
-    void updateCanceled(trvUpdater::Err err);
+    // The update has failed: the failure stays shown until the next start or
+    // a change of the selection, also across a reconnect.
+    void updateFailed();
+    // Every step has succeeded: the success look, and the boards left out.
+    void updateSucceeded();
+    // The main board is late: the update goes on listening for it.
+    void lateReturnAwaited();
     void updateState(trvUpdater::State state, trvUpdater::Err error);
     void updateDone();
+    // The user has changed which boards to update: a failure shown gives way.
+    void selectionChanged();
     void advancedClicked();
     // Says once per cause why the instrument cannot be opened, and how to fix it.
     void explainOpenRefusal();
@@ -128,6 +135,10 @@ private:
     void setKeyboardOrder();
     // Sets the total bar's text and tells assistive technology.
     void setTotalText(const QString& format);
+    // The line under the total bar; an empty text hides it.
+    void setNote(const QString& text);
+    // The total bar's look after a failure: its text and the note what to do.
+    void showFailure();
     // Tells assistive technology that the bar's text has changed: it becomes
     // the bar's description, and a description change is announced.
     static void announce(QProgressBar* bar);
@@ -171,6 +182,7 @@ private:
     QList<PartType> parts; // all seven boards in the order of the rows
     QList<Row> rows;       // in the order of parts
     int explainedRefusal;  // the open refusal last explained in a message box; 0: none
+    bool failureShown;     // the last update's failure stands in the total bar
     Ui_trvLoader* ui;
 };
 

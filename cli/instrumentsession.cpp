@@ -123,7 +123,7 @@ void InstrumentSession::stop()
         opened = false;
         shared->disconnect(this);
         link->disconnect(this);
-        shared->sequence()->abort();
+        shared->abort();
         link->setAutoconnect(false);
         link->close();
     }

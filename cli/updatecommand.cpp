@@ -89,12 +89,12 @@ void UpdateCommand::interrupt()
     if (isOver()) {
         return;
     }
-    if (sequence && sequence->isRunning()) {
+    if (sequence && instrument->session()->isUpdating()) {
         for (PartType board : sequence->stepBoards()) {
             outcomes[board] = Interrupted;
         }
         // No engine, and (in finish) no link: nothing more leaves.
-        sequence->abort();
+        instrument->session()->abort();
         finish(ExitCode::Canceled,
                tr("Canceled: sending stopped at once.") + QLatin1Char('\n') + leftBehind());
     } else {
@@ -170,8 +170,9 @@ void UpdateCommand::instrumentReady()
     connect(sequence, &trvUpdateSequence::range, this, &UpdateCommand::rangeChanged);
     connect(sequence, &trvUpdateSequence::process, this, &UpdateCommand::processed);
     connect(sequence, &trvUpdateSequence::stepDone, this, &UpdateCommand::stepDone);
-    connect(sequence, &trvUpdateSequence::canceled, this, &UpdateCommand::updateCanceled);
-    connect(sequence, &trvUpdateSequence::done, this, &UpdateCommand::updateDone);
+    connect(session, &trvSession::updateFailed, this, &UpdateCommand::updateFailed);
+    connect(session, &trvSession::updateSucceeded, this, &UpdateCommand::updateDone);
+    connect(session, &trvSession::waitingForLateReturn, this, &UpdateCommand::lateReturnAwaited);
     report->event(
         QJsonObject{{"event", "plan"}, {"steps", int(plan.steps.size())}, {"boards", planned}});
     if (!session->start(plan)) {
@@ -244,18 +245,33 @@ void UpdateCommand::stepDone()
     report->event(stepEvent(QStringLiteral("stepDone")));
 }
 
-void UpdateCommand::updateCanceled(trvUpdater::Err error)
+void UpdateCommand::updateFailed()
 {
-    for (PartType board : sequence->stepBoards()) {
+    const trvSession::Failure failure = instrument->session()->failure();
+    for (PartType board : failure.boards) {
         outcomes[board] = Failed;
     }
-    const QString text = QStringLiteral("%1: %2").arg(
-        BoardTable::groupName(sequence->currentPart()), trvUpdater::errorDescription(error));
-    finish(ExitCode::ofEngineError(error), text + QLatin1Char('\n') + leftBehind());
+    const QJsonValue refusing = failure.refusing == trvInterface::NoPart
+                                    ? QJsonValue(QJsonValue::Null)
+                                    : QJsonValue(BoardTable::commandName(failure.refusing));
+    const QJsonObject details{
+        {"error", errorName(failure.error)},    {"text", trvSession::failureText(failure)},
+        {"boards", boardNames(failure.boards)}, {"refusedBy", refusing},
+        {"disconnected", failure.disconnected},
+    };
+    finish(ExitCode::ofEngineError(failure.error),
+           trvSession::failureText(failure) + QLatin1Char('\n') +
+               trvSession::failureAdvice(failure) + QLatin1Char('\n') + leftBehind(),
+           {{"failure", details}});
 }
 
 void UpdateCommand::updateDone()
 {
+    trvSession* session = instrument->session();
+    for (PartType board : qAsConst(chosen)) {
+        outcomes[board] = Updated; // the main board's also when it came back late
+    }
+    report->endProgress();
     report->line(trvUpdater::stateDesription(trvUpdater::Succeeded));
     for (PartType board : qAsConst(chosen)) {
         report->line(QStringLiteral("  %1 %2 %3 -> %4%5")
@@ -265,7 +281,26 @@ void UpdateCommand::updateDone()
                          .arg(imageVersion(board),
                               reinstalled.contains(board) ? tr("  (reinstalled)") : QString()));
     }
-    finish(ExitCode::Success, QString());
+    for (PartType board : session->leftOut()) {
+        report->line(QStringLiteral("  %1 %2 %3")
+                         .arg(BoardTable::commandName(board), -10)
+                         .arg(BoardTable::rowName(board), -14)
+                         .arg(tr("not updated: did not answer")));
+    }
+    if (session->cameBackLate()) {
+        report->line(session->lateReturnText());
+    }
+    finish(ExitCode::Success, QString(), {{"cameBackLate", session->cameBackLate()}});
+}
+
+void UpdateCommand::lateReturnAwaited()
+{
+    report->endProgress();
+    const QString text = instrument->session()->lateWaitText();
+    report->line(text + QStringLiteral("..."));
+    QJsonObject event = stepEvent(QStringLiteral("waitingForLateReturn"));
+    event.insert("seconds", instrument->session()->timing().lateReturnTimeout / 1000.0);
+    report->event(event);
 }
 
 QString UpdateCommand::stepLine(bool withPercent) const
@@ -379,7 +414,7 @@ QString UpdateCommand::leftBehind() const
     return lines.join(QLatin1Char('\n'));
 }
 
-void UpdateCommand::finish(ExitCode::Code code, const QString& error)
+void UpdateCommand::finish(ExitCode::Code code, const QString& error, const QJsonObject& extra)
 {
     if (isOver()) {
         return;
@@ -390,10 +425,14 @@ void UpdateCommand::finish(ExitCode::Code code, const QString& error)
             boards.append(boardEntry(board));
         }
     }
-    end(code, error,
-        {{"steps", sequence ? sequence->stepCount() : 0},
-         {"stepsDone", sequence ? sequence->stepsDone() : 0},
-         {"boards", boards}});
+    QJsonObject details = extra;
+    details.insert("steps", sequence ? sequence->stepCount() : 0);
+    // A main board back late has done its step, though the engine gave up on it.
+    details.insert("stepsDone", !sequence                   ? 0
+                                : code == ExitCode::Success ? sequence->stepCount()
+                                                            : sequence->stepsDone());
+    details.insert("boards", boards);
+    end(code, error, details);
 }
 
 QString UpdateCommand::imageVersion(PartType board) const

@@ -48,8 +48,9 @@ private slots:
     void rangeChanged(int min, int max);
     void processed(int now);
     void stepDone();
-    void updateCanceled(trvUpdater::Err error);
+    void updateFailed();
     void updateDone();
+    void lateReturnAwaited();
 
 private:
     // How the update ended for one board.
@@ -73,7 +74,9 @@ private:
     QList<PartType> boardsWith(Outcome outcome) const;
     // The texts that name the boards a failure or a cancel leaves behind.
     QString leftBehind() const;
-    void finish(ExitCode::Code code, const QString& error);
+    // Ends the command; extra goes into the result beside the boards' outcomes.
+    void finish(ExitCode::Code code, const QString& error,
+                const QJsonObject& extra = QJsonObject());
     QString imageVersion(PartType board) const;
     QString imageSource(PartType board) const;
 

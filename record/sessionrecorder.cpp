@@ -44,6 +44,8 @@ SessionRecorder::SessionRecorder(trvSession* recorded, const QString& frontEndNa
     connect(sequence, &trvUpdateSequence::stepDone, this, &SessionRecorder::stepDone);
     connect(sequence, &trvUpdateSequence::canceled, this, &SessionRecorder::stepFailed);
     connect(sequence, &trvUpdateSequence::aborted, this, &SessionRecorder::updateAborted);
+    connect(session, &trvSession::updateSucceeded, this, &SessionRecorder::lateReturnDecided);
+    connect(session, &trvSession::updateFailed, this, &SessionRecorder::lateReturnDecided);
 }
 
 // The log is for support: its lines are in English, whatever the user's language.
@@ -175,7 +177,23 @@ void SessionRecorder::stepDone()
 
 void SessionRecorder::stepFailed(trvUpdater::Err error)
 {
+    if (session->isUpdating()) {
+        // The session listens for a late main board: its return decides.
+        log(QStringLiteral("Update of %1: the main board is not back yet; listening for it")
+                .arg(step.boards.join(QStringLiteral(", "))));
+        return;
+    }
     complete(HistoryRecord::Failed, error);
+}
+
+void SessionRecorder::lateReturnDecided()
+{
+    // Only a step left open for a late main board is still open here.
+    if (session->failure().error == trvUpdater::NoError) {
+        complete(HistoryRecord::Updated);
+    } else {
+        complete(HistoryRecord::Failed, session->failure().error);
+    }
 }
 
 void SessionRecorder::updateAborted()

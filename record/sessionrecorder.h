@@ -16,7 +16,8 @@ class trvSession;
 // Keeps the service record of a session, the same for the window and the
 // command line: each step of an update adds its start to the history before
 // its first message and its completion when it ends (updated, failed with the
-// engine's reason, or canceled when the update is aborted); connects,
+// engine's reason, or canceled when the update is aborted; a main board the
+// engine gave up on, once the session has heard it back or not); connects,
 // disconnects, refusals and each step's states go to the log. On a connect it
 // looks up the instrument's last recorded step and says, once per record, when
 // that one did not finish. A history or log that cannot be written is said
@@ -59,6 +60,8 @@ private slots:
     void stepDone();
     void stepFailed(trvUpdater::Err error);
     void updateAborted();
+    // The session's end of an update, after a late main board perhaps.
+    void lateReturnDecided();
 
 private:
     // Completes the running step's record with the outcome.

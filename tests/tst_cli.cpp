@@ -116,9 +116,14 @@ private slots:
     void progressFitsTheTerminal();
     void engineFailure_data();
     void engineFailure();
+    void failureInTheResult_data();
+    void failureInTheResult();
+    void lateMainboard_data();
+    void lateMainboard();
     void refusedFile_data();
     void refusedFile();
     void missingBoard();
+    void skipMissing_data();
     void skipMissing();
     void olderImage_data();
     void olderImage();
@@ -441,7 +446,7 @@ void tst_cli::engineFailure_data()
     QTest::addColumn<sim::BoardFaults>("faults");
     QTest::addColumn<int>("expectedExit");
     QTest::addColumn<trvUpdater::Err>("error");
-    QTest::addColumn<QString>("group");
+    QTest::addColumn<QString>("named");      // the refusing board, else the step's group
     QTest::addColumn<char>("lastMessage");   // the code of the last message sent
     QTest::addColumn<QStringList>("unsure"); // boards that may need a new update
     QTest::addColumn<QStringList>("untouched");
@@ -449,12 +454,13 @@ void tst_cli::engineFailure_data()
     QTest::newRow("a sensor board not ready")
         << QStringList{"sensors"} << sim::Sensor3
         << faultsWith([](sim::BoardFaults& f) { f.notReady = true; }) << 11
-        << trvUpdater::StartFailed << "Sensor Boards" << '\x02' << allSensors << QStringList();
+        << trvUpdater::StartFailed << "Keys 65-86 (sensor3)" << '\x02' << allSensors
+        << QStringList();
     QTest::newRow("the control panel refuses a line")
         << QStringList{"terminal"} << sim::Terminal
         << faultsWith([](sim::BoardFaults& f) { f.zeroAckAtLine = 3; }) << 12
-        << trvUpdater::TransferFailed << "Control Panel" << '\x03' << QStringList{"terminal"}
-        << QStringList();
+        << trvUpdater::TransferFailed << "Control Panel (terminal)" << '\x03'
+        << QStringList{"terminal"} << QStringList();
     QTest::newRow("the control panel stops answering")
         << QStringList{"terminal"}
         << sim::Terminal
@@ -466,23 +472,23 @@ void tst_cli::engineFailure_data()
     QTest::newRow("a sensor board refuses the end")
         << QStringList{"sensor2", "sensor4"} << sim::Sensor2
         << faultsWith([](sim::BoardFaults& f) { f.refuseEnd = true; }) << 13
-        << trvUpdater::InvalidFirmware << "Sensor Boards" << '\x04'
+        << trvUpdater::InvalidFirmware << "Keys 43-64 (sensor2)" << '\x04'
         << QStringList{"sensor2", "sensor4"} << QStringList();
     QTest::newRow("the control panel runs another version")
         << QStringList{"terminal"} << sim::Terminal
         << faultsWith([](sim::BoardFaults& f) { f.versionAfterUpdate = 9; }) << 14
-        << trvUpdater::FinishFailed << "Control Panel" << '\x01' << QStringList{"terminal"}
-        << QStringList();
+        << trvUpdater::FinishFailed << "Control Panel (terminal)" << '\x01'
+        << QStringList{"terminal"} << QStringList();
     QTest::newRow("the main board runs another version after its restart")
         << QStringList{"mainboard"} << sim::Mainboard
         << faultsWith([](sim::BoardFaults& f) { f.versionAfterUpdate = 30; }) << 14
-        << trvUpdater::FinishFailed << "Main Board" << '\x01' << QStringList{"mainboard"}
-        << QStringList();
+        << trvUpdater::FinishFailed << "Main Board (mainboard)" << '\x01'
+        << QStringList{"mainboard"} << QStringList();
     QTest::newRow("the second of three steps fails")
         << QStringList{"all"} << sim::Terminal
         << faultsWith([](sim::BoardFaults& f) { f.zeroAckAtLine = 2; }) << 12
-        << trvUpdater::TransferFailed << "Control Panel" << '\x03' << QStringList{"terminal"}
-        << QStringList{"mainboard"};
+        << trvUpdater::TransferFailed << "Control Panel (terminal)" << '\x03'
+        << QStringList{"terminal"} << QStringList{"mainboard"};
 }
 
 // The failure's own exit code and the engine's text; nothing is sent after it;
@@ -494,7 +500,7 @@ void tst_cli::engineFailure()
     QFETCH(sim::BoardFaults, faults);
     QFETCH(int, expectedExit);
     QFETCH(trvUpdater::Err, error);
-    QFETCH(QString, group);
+    QFETCH(QString, named);
     QFETCH(char, lastMessage);
     QFETCH(QStringList, unsure);
     QFETCH(QStringList, untouched);
@@ -502,7 +508,8 @@ void tst_cli::engineFailure()
     instrument().setFaults(faultyBoard, faults);
     QCOMPARE(runTool(QStringList{"update"} + boards + smallImages(boards), 20000), expectedExit);
     const QString said = errors();
-    QVERIFY2(said.startsWith(group + ": " + trvUpdater::errorDescription(error) + "\n"),
+    QVERIFY2(said.startsWith(named + ": " + trvUpdater::errorDescription(error) + "\n" +
+                             "Running the update again brings the boards back.\n"),
              qPrintable(said));
     QVERIFY(nothingMoreSent());
     QCOMPARE(instrument().messages().last().at(0), lastMessage);
@@ -600,14 +607,36 @@ void tst_cli::missingBoard()
     }
 }
 
-// With --skip-missing the others are updated, the silent one left alone.
+void tst_cli::skipMissing_data()
+{
+    QTest::addColumn<ReportWriter::Style>("style");
+    QTest::newRow("text") << ReportWriter::Lines;
+    QTest::newRow("json") << ReportWriter::Json;
+}
+
+// With --skip-missing the others are updated, the silent one left alone and
+// named as not updated in the final summary, and with an outcome of its own.
 void tst_cli::skipMissing()
 {
+    QFETCH(ReportWriter::Style, style);
     instrument().setFaults(sim::Sensor3, faultsWith([](sim::BoardFaults& f) { f.silent = true; }));
-    QCOMPARE(runTool(QStringList{"update", "sensors", "terminal", "--skip-missing", "--json"} +
-                         smallImages({"sensors", "terminal"}),
-                     10000),
-             0);
+    QStringList arguments{"update", "sensors", "terminal", "--skip-missing"};
+    if (style == ReportWriter::Json) {
+        arguments << "--json";
+    }
+    QCOMPARE(runTool(arguments + smallImages({"sensors", "terminal"}), 10000, style), 0);
+    QCOMPARE(instrument().version(sim::Sensor3), 13);
+    if (style == ReportWriter::Lines) {
+        QVERIFY2(output().endsWith("Firmware update successfull\n"
+                                   "  sensor5    Keys 12-20       v1.5 -> v2.3\n"
+                                   "  sensor1    Keys 21-42       v1.1 -> v2.3\n"
+                                   "  sensor2    Keys 43-64       v1.2 -> v2.3\n"
+                                   "  sensor4    Keys 87-108      v1.4 -> v2.3\n"
+                                   "  terminal   Control Panel    v1.9 -> v2.4\n"
+                                   "  sensor3    Keys 65-86     not updated: did not answer\n"),
+                 qPrintable(output()));
+        return;
+    }
     const QList<QJsonObject> events = jsonLines();
     QVERIFY(!events.isEmpty());
     QMap<QString, QString> outcomes;
@@ -623,6 +652,105 @@ void tst_cli::skipMissing()
     QCOMPARE(instrument().version(sim::Sensor3), 13);
     QCOMPARE(instrument().version(sim::Sensor4), 23);
     QVERIFY(onlyAskedForVersion(sim::Mainboard));
+}
+
+void tst_cli::failureInTheResult_data()
+{
+    QTest::addColumn<QString>("boards");
+    QTest::addColumn<sim::Board>("faultyBoard");
+    QTest::addColumn<sim::BoardFaults>("faults");
+    QTest::addColumn<int>("expectedExit");
+    QTest::addColumn<QString>("refusedBy"); // empty: none
+    QTest::addColumn<bool>("disconnected");
+    QTest::addColumn<QString>("said"); // the error output's first lines
+
+    QTest::newRow("a sensor board refuses a line")
+        << "sensors" << sim::Sensor2 << faultsWith([](sim::BoardFaults& f) { f.zeroAckAtLine = 2; })
+        << 12 << "sensor2" << false
+        << "Keys 43-64 (sensor2): Errors while transfering data\n"
+           "Running the update again brings the boards back.\n";
+    QTest::newRow("the control panel is not ready")
+        << "terminal" << sim::Terminal << faultsWith([](sim::BoardFaults& f) { f.notReady = true; })
+        << 11 << "terminal" << false
+        << "Control Panel (terminal): Firmware update mode could not be startet\n";
+    QTest::newRow("a sensor board refuses the end")
+        << "sensors" << sim::Sensor4 << faultsWith([](sim::BoardFaults& f) { f.refuseEnd = true; })
+        << 13 << "sensor4" << false << "Keys 87-108 (sensor4): Invalid firmware file\n";
+    QTest::newRow("unplugged during the sensor step")
+        << "sensors" << sim::NoPart << sim::BoardFaults() << 10 << QString() << true
+        << "The instrument was disconnected during the update of Sensor Boards.\n"
+           "Plug the instrument in and start the update again.\n"
+           "These boards may now need a new update: Keys 12-20 (sensor5), Keys 21-42 (sensor1), "
+           "Keys 43-64 (sensor2), Keys 65-86 (sensor3), Keys 87-108 (sensor4).\n";
+}
+
+// The board that refused, or the unplug, in the text and in the result.
+void tst_cli::failureInTheResult()
+{
+    QFETCH(QString, boards);
+    QFETCH(sim::Board, faultyBoard);
+    QFETCH(sim::BoardFaults, faults);
+    QFETCH(int, expectedExit);
+    QFETCH(QString, refusedBy);
+    QFETCH(bool, disconnected);
+    QFETCH(QString, said);
+
+    if (faultyBoard == sim::NoPart) {
+        instrument().unplugAtDataMessage(2);
+    } else {
+        instrument().setFaults(faultyBoard, faults);
+    }
+    QCOMPARE(
+        runTool(QStringList{"update", boards, "--json"} + smallImages(), 10000, ReportWriter::Json),
+        expectedExit);
+    QVERIFY2(errors().startsWith(said), qPrintable(errors()));
+
+    const QList<QJsonObject> events = jsonLines();
+    QVERIFY(!events.isEmpty());
+    const QJsonObject result = events.last();
+    QCOMPARE(result.value("exitCode").toInt(), expectedExit);
+    QVERIFY(result.value("error").toString().startsWith(said.section('\n', 0, 0)));
+    const QJsonObject failure = result.value("failure").toObject();
+    QCOMPARE(failure.value("refusedBy").toString(), refusedBy);
+    QCOMPARE(failure.value("refusedBy").isNull(), refusedBy.isEmpty());
+    QCOMPARE(failure.value("disconnected").toBool(), disconnected);
+    QCOMPARE(failure.value("text").toString(), said.section('\n', 0, 0));
+}
+
+void tst_cli::lateMainboard_data()
+{
+    QTest::addColumn<int>("versionAfter"); // tenths; -1: the image's
+    QTest::addColumn<int>("expectedExit");
+    QTest::newRow("back late with the new version") << -1 << 0;
+    QTest::newRow("back late with another version") << 34 << 10;
+}
+
+// A main board back after the engine's wait: its version decides, and the
+// text says it came late.
+void tst_cli::lateMainboard()
+{
+    QFETCH(int, versionAfter);
+    QFETCH(int, expectedExit);
+    timing.lateReturnTimeout = timing.reconnectTimeout * 2;
+    instrument().setMainboardRestartTime(timing.restartWait + timing.reconnectTimeout +
+                                         timing.lateReturnTimeout / 2);
+    instrument().setFaults(sim::Mainboard, faultsWith([&](sim::BoardFaults& f) {
+                               f.versionAfterUpdate = versionAfter;
+                           }));
+    QCOMPARE(runTool(QStringList{"update", "mainboard"} + smallImages(),
+                     timing.reconnectTimeout + timing.lateReturnTimeout * 3),
+             expectedExit);
+    QVERIFY2(output().contains(QString("Main Board: not back yet, waiting up to %1 s more...\n")
+                                   .arg(timing.lateReturnTimeout / 1000.0)),
+             qPrintable(output()));
+    if (expectedExit == 0) {
+        QVERIFY2(output().endsWith("  mainboard  Main Board       v3.1 -> v3.5\n"
+                                   "Main Board came back late, with v3.5.\n"),
+                 qPrintable(output()));
+    } else {
+        QVERIFY2(errors().startsWith("Main Board: No response from device\n"),
+                 qPrintable(errors()));
+    }
 }
 
 void tst_cli::olderImage_data()

@@ -34,6 +34,8 @@ private slots:
 
     void recordForEachStep();
     void failedStepCarriesItsReason();
+    void lateMainboard_data();
+    void lateMainboard();
     void abortedStepIsCanceledAndNamedOnce();
     void unfinishedStepOfWhichInstrument_data();
     void unfinishedStepOfWhichInstrument();
@@ -110,8 +112,9 @@ void tst_SessionRecorder::runUpdate(const QList<PartType>& boards)
     QSignalSpy done(session->sequence(), &trvUpdateSequence::done);
     QSignalSpy canceled(session->sequence(), &trvUpdateSequence::canceled);
     QVERIFY(session->start(session->plan(boards)));
-    QTRY_VERIFY_WITH_TIMEOUT(!session->sequence()->isRunning(),
-                             timing.reconnectTimeout * 10 + timing.requestTimeout * 100);
+    QTRY_VERIFY_WITH_TIMEOUT(!session->isUpdating(), timing.reconnectTimeout * 10 +
+                                                         timing.requestTimeout * 100 +
+                                                         timing.lateReturnTimeout);
 }
 
 // Each step adds a record with the instrument, the boards, the versions before
@@ -181,6 +184,37 @@ void tst_SessionRecorder::failedStepCarriesItsReason()
     QCOMPARE(records[0].failureText, trvUpdater::errorDescription(trvUpdater::TransferFailed));
     QCOMPARE(records[0].versionsAfter.value("terminal"), QString("v1.0"));
     QVERIFY(log->tail(1 << 20).contains("Update of terminal ended: failed (TransferFailed"));
+}
+
+void tst_SessionRecorder::lateMainboard_data()
+{
+    QTest::addColumn<bool>("comesBack");
+    QTest::newRow("back late") << true;
+    QTest::newRow("not back") << false;
+}
+
+// A main board the engine gave up on is recorded by what the session heard
+// of it later: updated when it came back with the new version.
+void tst_SessionRecorder::lateMainboard()
+{
+    QFETCH(bool, comesBack);
+    timing.lateReturnTimeout = timing.reconnectTimeout;
+    makeSession(history->fileName(), log->fileName());
+    const int engineWait = timing.restartWait + timing.reconnectTimeout;
+    sim::instrument().setMainboardRestartTime(comesBack
+                                                  ? engineWait + timing.lateReturnTimeout / 2
+                                                  : engineWait + timing.lateReturnTimeout * 3);
+    connectInstrument();
+    useSmallImages("v2.4");
+    runUpdate({trvInterface::Mainboard});
+
+    const QList<HistoryRecord> records = history->records();
+    QCOMPARE(records.size(), 1);
+    QCOMPARE(records[0].outcome, comesBack ? HistoryRecord::Updated : HistoryRecord::Failed);
+    QCOMPARE(records[0].failureReason, comesBack ? QString() : QString("NoResponse"));
+    if (comesBack) {
+        QCOMPARE(records[0].versionsAfter.value("mainboard"), QString("v2.4"));
+    }
 }
 
 // An update aborted in its step is recorded as canceled; the next session on

@@ -149,7 +149,7 @@ void tst_trvloader_accessibility::statesAreDescribed()
     QVERIFY(waitUntil([&] { return total->format().endsWith(failure); }, 5000));
 
     // What the bars show is what a screen reader is told, the board included.
-    QCOMPARE(accessibleDescription(total), "Control Panel: " + failure);
+    QCOMPARE(accessibleDescription(total), "Control Panel (terminal): " + failure);
     QProgressBar* row = widget<QProgressBar>("progressTerminal");
     QCOMPARE(accessibleDescription(row), row->text());
     QVERIFY2(row->text().startsWith(failure), qPrintable(row->text()));

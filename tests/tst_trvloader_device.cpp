@@ -3,6 +3,7 @@
 // waits throughout; small images wherever the built-in images' size is not
 // the point, and one whole update of the built-in images.
 
+#include "boardtable.h"
 #include "instrument.h"
 #include "testimage.h"
 #include "trvloader.h"
@@ -25,6 +26,8 @@
 #include <QtTest>
 
 #include <cerrno>
+
+Q_DECLARE_METATYPE(sim::BoardFaults)
 
 namespace {
 
@@ -75,6 +78,12 @@ private slots:
     void advancedModeUpdatesCheckedBoards();
     void nothingSelected();
     void failureStopsTheUpdate();
+    void failureNamesTheRefusingBoard_data();
+    void failureNamesTheRefusingBoard();
+    void failureStaysShown_data();
+    void failureStaysShown();
+    void leftOutBoardsNamedAfterSuccess();
+    void lateMainboard();
     void noFileLoadingDuringTheUpdate_data();
     void noFileLoadingDuringTheUpdate();
     void closeWhileUpdating();
@@ -149,6 +158,7 @@ void tst_trvloader_device::init()
     // Each case starts with no update recorded.
     QFile::remove(UpdateHistory::defaultFileName());
     sim::instrument().reset();
+    timing.lateReturnTimeout = trvTiming().lateReturnTimeout;
     // Back within the engine's short wait for its return.
     sim::instrument().setMainboardRestartTime(timing.restartWait * 2);
 }
@@ -526,7 +536,7 @@ void tst_trvloader_device::failureStopsTheUpdate()
     useSmallImages();
 
     const QString failure = "Firmware update mode could not be startet";
-    QCOMPARE(runUpdate(60000), "Control Panel: " + failure);
+    QCOMPARE(runUpdate(60000), "Control Panel (terminal): " + failure);
     auto* total = bar("totalProgress");
     QCOMPARE(total->value(), 3000);
     QCOMPARE(total->maximum(), 3000);
@@ -810,6 +820,173 @@ void tst_trvloader_device::refusedOpenIsExplained()
     sim::instrument().setOpenRefusal(0);
     QVERIFY(waitUntil([&] { return enabledBoxes() == 7; }, 2000));
     QCOMPARE(bar("totalProgress")->format(), QString("Ready to start firmware update"));
+}
+
+void tst_trvloader_device::failureNamesTheRefusingBoard_data()
+{
+    QTest::addColumn<int>("board");
+    QTest::addColumn<sim::BoardFaults>("faults");
+    QTest::addColumn<QString>("total");
+    QTest::addColumn<bool>("transferComplete"); // where the failed rows stop
+
+    sim::BoardFaults zeroAck;
+    zeroAck.zeroAckAtLine = 2;
+    sim::BoardFaults notReady;
+    notReady.notReady = true;
+    sim::BoardFaults refuseEnd;
+    refuseEnd.refuseEnd = true;
+    QTest::newRow("a line refused")
+        << int(sim::Sensor2) << zeroAck << "Keys 43-64 (sensor2): Errors while transfering data"
+        << false;
+    QTest::newRow("not ready") << int(sim::Sensor4) << notReady
+                               << "Keys 87-108 (sensor4): Firmware update mode could not be startet"
+                               << false;
+    QTest::newRow("end refused") << int(sim::Sensor5) << refuseEnd
+                                 << "Keys 12-20 (sensor5): Invalid firmware file" << true;
+}
+
+// The total bar names the board that refused, and the step's rows show where
+// the transfer stopped.
+void tst_trvloader_device::failureNamesTheRefusingBoard()
+{
+    QFETCH(int, board);
+    QFETCH(sim::BoardFaults, faults);
+    QFETCH(QString, total);
+    QFETCH(bool, transferComplete);
+
+    sim::instrument().setFaults(sim::Board(board), faults);
+    connectWindow();
+    useSmallImages();
+    QCOMPARE(runUpdate(60000), total);
+    QCOMPARE(child<QLabel>(*window, "updateNote")->text(),
+             QString("Running the update again brings the boards back."));
+    for (trvInterface::PartType sensor : BoardTable::boardsOf(BoardTable::Sensors)) {
+        QProgressBar* row = bar("progress" + boardSuffix(sensor));
+        QVERIFY(row->property("error").toBool());
+        QCOMPARE(row->value() == row->maximum(), transferComplete);
+        QVERIFY2(row->text().endsWith("(100%)") == transferComplete, qPrintable(row->text()));
+    }
+    QCOMPARE(sim::instrument().updateMessagesReceived(sim::Terminal), 0);
+}
+
+void tst_trvloader_device::failureStaysShown_data()
+{
+    QTest::addColumn<bool>("unplugged"); // else a sensor board refuses a line
+    QTest::addColumn<QString>("total");
+    QTest::addColumn<QString>("note");
+    QTest::newRow("a line refused")
+        << false << "Keys 43-64 (sensor2): Errors while transfering data"
+        << "Running the update again brings the boards back.";
+    QTest::newRow("unplugged during the sensor step")
+        << true << "The instrument was disconnected during the update of Sensor Boards."
+        << "Plug the instrument in and start the update again.";
+}
+
+// A failure is not taken back by a reconnect: the total bar keeps it, and the
+// note what to do, until the selection changes.
+void tst_trvloader_device::failureStaysShown()
+{
+    QFETCH(bool, unplugged);
+    QFETCH(QString, total);
+    QFETCH(QString, note);
+
+    connectWindow();
+    useSmallImages();
+    if (unplugged) {
+        sim::instrument().unplugAtDataMessage(2);
+    } else {
+        sim::BoardFaults zeroAck;
+        zeroAck.zeroAckAtLine = 2;
+        sim::instrument().setFaults(sim::Sensor2, zeroAck);
+    }
+    QProgressBar* totalBar = bar("totalProgress");
+    QLabel* noteLabel = child<QLabel>(*window, "updateNote");
+    auto failureShown = [&] {
+        return totalBar->format() == total && totalBar->property("error").toBool() &&
+               noteLabel->isVisible() && noteLabel->text() == note;
+    };
+    // Unplugged, the update area stays disabled: the failure is what ends the wait.
+    QTest::mouseClick(widget("startUpdate"), Qt::LeftButton);
+    QVERIFY(waitUntil(failureShown, 10000));
+    QCOMPARE(widget("mainControl")->isEnabled(), !unplugged);
+    QVERIFY(!window->findChild<trvSession*>()->isUpdating());
+
+    if (!unplugged) {
+        sim::instrument().unplug();
+        QVERIFY(waitUntil([&] { return !widget("mainControl")->isEnabled(); }, 2000));
+        QVERIFY2(failureShown(), qPrintable(totalBar->format()));
+    }
+    sim::instrument().setFaults(sim::Sensor2, sim::BoardFaults());
+    sim::instrument().plug();
+    QVERIFY(waitUntil([&] { return enabledBoxes() == 7; }, 2000));
+    QVERIFY2(failureShown(), qPrintable(totalBar->format()));
+
+    // Advanced mode, to look at the rows, keeps it; a change of the boards
+    // chosen makes ready for the next start.
+    clickAdvanced();
+    QVERIFY(failureShown());
+    QTest::mouseClick(box(trvInterface::Sensor2), Qt::LeftButton);
+    QCOMPARE(totalBar->format(), QString("Ready to start firmware update"));
+    QVERIFY(!totalBar->property("error").toBool());
+    QVERIFY(noteLabel->isHidden());
+
+    // The next start brings the boards back.
+    QCOMPARE(runUpdate(60000), QString("Firmware update successfull"));
+    QCOMPARE(sim::instrument().version(sim::Sensor2), 19);
+}
+
+// Boards left out since they did not answer are named beside the success.
+void tst_trvloader_device::leftOutBoardsNamedAfterSuccess()
+{
+    sim::BoardFaults absent;
+    absent.absent = true;
+    sim::instrument().setFaults(sim::Sensor3, absent);
+    connectWindow(6);
+    useSmallImages();
+    QString ended;
+    const QStringList asked =
+        answerDialogs([&] { ended = runUpdate(60000); }, {press(QMessageBox::Yes)});
+    QCOMPARE(asked.size(), 1);
+    QCOMPARE(ended, QString("Firmware update successfull"));
+    QLabel* note = child<QLabel>(*window, "updateNote");
+    QVERIFY(note->isVisible());
+    QCOMPARE(note->text(),
+             QString("Not updated, since they did not answer: Keys 65-86 (sensor3)."));
+    QCOMPARE(sim::instrument().version(sim::Sensor3), 10);
+    QCOMPARE(sim::instrument().version(sim::Sensor4), 19);
+}
+
+// A main board back after the engine's wait, with the new version: a success,
+// said to have come late.
+void tst_trvloader_device::lateMainboard()
+{
+    timing.lateReturnTimeout = timing.reconnectTimeout * 2;
+    sim::instrument().setMainboardRestartTime(timing.restartWait + timing.reconnectTimeout +
+                                              timing.lateReturnTimeout / 2);
+    connectWindow();
+    useSmallImages();
+    clickAdvanced();
+    QTest::mouseClick(box(trvInterface::Mainboard), Qt::LeftButton);
+
+    QStringList totalTexts;
+    QTimer sampler;
+    connect(&sampler, &QTimer::timeout, [&] {
+        const QString text = bar("totalProgress")->format();
+        if (totalTexts.isEmpty() || totalTexts.last() != text) {
+            totalTexts << text;
+        }
+    });
+    sampler.start(1);
+    QCOMPARE(runUpdate(timing.reconnectTimeout + timing.lateReturnTimeout * 3),
+             QString("Firmware update successfull"));
+    sampler.stop();
+    const QString waiting = QString("Main Board: not back yet, waiting up to %1 s more")
+                                .arg(timing.lateReturnTimeout / 1000.0);
+    QVERIFY2(totalTexts.contains(waiting), qPrintable(totalTexts.join(", ")));
+    QCOMPARE(child<QLabel>(*window, "updateNote")->text(),
+             QString("Main Board came back late, with v3.3."));
+    QCOMPARE(bar("progressMainboard")->format(), QString("Firmware update successfull"));
+    QVERIFY(!bar("totalProgress")->property("error").toBool());
 }
 
 QTEST_MAIN(tst_trvloader_device)

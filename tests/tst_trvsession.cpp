@@ -23,6 +23,7 @@ using PartList = QList<trvInterface::PartType>;
 using VersionMap = QMap<int, int>; // board: version in tenths, -1: silent
 
 Q_DECLARE_METATYPE(VersionMap)
+Q_DECLARE_METATYPE(sim::BoardFaults)
 
 class tst_trvSession : public QObject
 {
@@ -43,6 +44,10 @@ private slots:
     void plan_data();
     void plan();
     void planStartsTheUpdate();
+    void failureNamesBoardAndCause_data();
+    void failureNamesBoardAndCause();
+    void lateMainboard_data();
+    void lateMainboard();
 
 private:
     // Opens the emulated instrument and waits until its answering boards have answered.
@@ -411,6 +416,150 @@ void tst_trvSession::planStartsTheUpdate()
     QCOMPARE(sim::instrument().version(sim::Terminal), 13);
     QCOMPARE(sim::instrument().version(sim::Sensor2), 14);
     QCOMPARE(sim::instrument().version(sim::Sensor1), 10);
+}
+
+void tst_trvSession::failureNamesBoardAndCause_data()
+{
+    QTest::addColumn<PartList>("boards");
+    QTest::addColumn<int>("faulty");
+    QTest::addColumn<sim::BoardFaults>("faults");
+    QTest::addColumn<int>("unplugAtLine"); // 0: stays plugged in
+    QTest::addColumn<trvUpdater::Err>("error");
+    QTest::addColumn<int>("refusing");
+    QTest::addColumn<bool>("disconnected");
+    QTest::addColumn<QString>("text");
+
+    const PartList sensors = BoardTable::boardsOf(BoardTable::Sensors);
+    sim::BoardFaults zeroAck;
+    zeroAck.zeroAckAtLine = 2;
+    sim::BoardFaults notReady;
+    notReady.notReady = true;
+    sim::BoardFaults refuseEnd;
+    refuseEnd.refuseEnd = true;
+    sim::BoardFaults dropsReply;
+    dropsReply.dropReplyAt = 3; // the engine's version request and the start come back
+    QTest::newRow("a line refused")
+        << sensors << int(sim::Sensor2) << zeroAck << 0 << trvUpdater::TransferFailed
+        << int(trvInterface::Sensor2) << false
+        << "Keys 43-64 (sensor2): Errors while transfering data";
+    QTest::newRow("not ready") << PartList{trvInterface::Terminal} << int(sim::Terminal) << notReady
+                               << 0 << trvUpdater::StartFailed << int(trvInterface::Terminal)
+                               << false
+                               << "Control Panel (terminal): Firmware update mode could not be "
+                                  "startet";
+    QTest::newRow("end refused") << PartList{trvInterface::Sensor1, trvInterface::Sensor4}
+                                 << int(sim::Sensor4) << refuseEnd << 0
+                                 << trvUpdater::InvalidFirmware << int(trvInterface::Sensor4)
+                                 << false << "Keys 87-108 (sensor4): Invalid firmware file";
+    QTest::newRow("no answer") << PartList{trvInterface::Terminal} << int(sim::Terminal)
+                               << dropsReply << 0 << trvUpdater::NoResponse
+                               << int(trvInterface::NoPart) << false
+                               << "Control Panel: No response from device";
+    QTest::newRow("unplugged") << sensors << int(sim::NoPart) << sim::BoardFaults() << 3
+                               << trvUpdater::NoResponse << int(trvInterface::NoPart) << true
+                               << "The instrument was disconnected during the update of Sensor "
+                                  "Boards.";
+    QTest::newRow("unplugged, two of the group")
+        << PartList{trvInterface::Sensor2, trvInterface::Sensor4} << int(sim::NoPart)
+        << sim::BoardFaults() << 3 << trvUpdater::NoResponse << int(trvInterface::NoPart) << true
+        << "The instrument was disconnected during the update of Keys 43-64 (sensor2), "
+           "Keys 87-108 (sensor4).";
+}
+
+// A failed update tells the board whose reply failed it, or that the
+// instrument went away, in the words both front ends use.
+void tst_trvSession::failureNamesBoardAndCause()
+{
+    QFETCH(PartList, boards);
+    QFETCH(int, faulty);
+    QFETCH(sim::BoardFaults, faults);
+    QFETCH(int, unplugAtLine);
+    QFETCH(trvUpdater::Err, error);
+    QFETCH(int, refusing);
+    QFETCH(bool, disconnected);
+    QFETCH(QString, text);
+
+    QVERIFY(session->useImage(testImage("KTERM", "v1.3"), "terminal.hex"));
+    QVERIFY(session->useImage(testImage("KSENS", "v1.4"), "sensors.hex"));
+    connectInstrument();
+    if (faulty != sim::NoPart) {
+        sim::instrument().setFaults(sim::Board(faulty), faults);
+    }
+    if (unplugAtLine > 0) {
+        sim::instrument().unplugAtDataMessage(unplugAtLine);
+    }
+    QSignalSpy failed(session.get(), &trvSession::updateFailed);
+    QVERIFY(session->start(session->plan(boards)));
+    QVERIFY(failed.wait(timing.requestTimeout * 30));
+    QVERIFY(!session->isUpdating());
+
+    const trvSession::Failure failure = session->failure();
+    QCOMPARE(failure.error, error);
+    QCOMPARE(failure.boards, boards);
+    QCOMPARE(int(failure.refusing), refusing);
+    QCOMPARE(failure.disconnected, disconnected);
+    QCOMPARE(trvSession::failureText(failure), text);
+    QCOMPARE(trvSession::failureAdvice(failure),
+             disconnected ? QString("Plug the instrument in and start the update again.")
+                          : QString("Running the update again brings the boards back."));
+}
+
+void tst_trvSession::lateMainboard_data()
+{
+    QTest::addColumn<int>("versionAfter"); // tenths; -1: the image's
+    QTest::addColumn<bool>("comesBack");
+    QTest::addColumn<bool>("succeeds");
+    QTest::newRow("back late with the new version") << -1 << true << true;
+    QTest::newRow("back late with another version") << 12 << true << false;
+    QTest::newRow("not back at all") << -1 << false << false;
+}
+
+// A main board back after the engine's wait, within the session's late one:
+// its version decides; the engine's own failure stands otherwise.
+void tst_trvSession::lateMainboard()
+{
+    QFETCH(int, versionAfter);
+    QFETCH(bool, comesBack);
+    QFETCH(bool, succeeds);
+
+    timing.lateReturnTimeout = timing.reconnectTimeout * 2;
+    session->setTiming(timing);
+    QVERIFY(session->useImage(testImage("KZENT", "v3.4"), "mainboard.hex"));
+    connectInstrument();
+    sim::BoardFaults faults;
+    faults.versionAfterUpdate = versionAfter;
+    sim::instrument().setFaults(sim::Mainboard, faults);
+    // Away longer than the engine looks for it: back half way through the late wait,
+    // or only well after it.
+    const int engineWait = timing.restartWait + timing.reconnectTimeout;
+    sim::instrument().setMainboardRestartTime(comesBack
+                                                  ? engineWait + timing.lateReturnTimeout / 2
+                                                  : engineWait + timing.lateReturnTimeout * 3);
+
+    QSignalSpy waiting(session.get(), &trvSession::waitingForLateReturn);
+    QSignalSpy failed(session.get(), &trvSession::updateFailed);
+    QSignalSpy succeeded(session.get(), &trvSession::updateSucceeded);
+    QVERIFY(session->start(session->plan({trvInterface::Mainboard})));
+    QVERIFY(waiting.wait(engineWait * 3));
+    QVERIFY(!session->sequence()->isRunning());
+    QVERIFY(session->isUpdating());
+    QVERIFY(session->mainboardRestarting());
+    QCOMPARE(failed.count() + succeeded.count(), 0);
+
+    QVERIFY(waitUntil([&] { return failed.count() + succeeded.count() > 0; },
+                      timing.lateReturnTimeout * 3));
+    QCOMPARE(succeeded.count(), succeeds ? 1 : 0);
+    QCOMPARE(failed.count(), succeeds ? 0 : 1);
+    QCOMPARE(session->cameBackLate(), succeeds);
+    QVERIFY(!session->isUpdating());
+    if (succeeds) {
+        QCOMPARE(session->lateReturnText(), QString("Main Board came back late, with v3.4."));
+    } else {
+        QCOMPARE(session->failure().error, trvUpdater::NoResponse);
+        QVERIFY(!session->failure().disconnected);
+        QCOMPARE(trvSession::failureText(session->failure()),
+                 QString("Main Board: No response from device"));
+    }
 }
 
 QTEST_GUILESS_MAIN(tst_trvSession)

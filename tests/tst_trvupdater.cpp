@@ -489,6 +489,7 @@ void tst_trvUpdater::failures_data()
     QTest::addColumn<trvUpdater::State>("failedIn");
     QTest::addColumn<trvUpdater::Err>("error");
     QTest::addColumn<QString>("text");
+    QTest::addColumn<PartType>("refusedBy"); // the board whose reply failed the step
 
     const PartList group{trvInterface::Sensor1, trvInterface::Sensor2, trvInterface::Sensor3};
     sim::BoardFaults silent;
@@ -504,31 +505,37 @@ void tst_trvUpdater::failures_data()
 
     QTest::newRow("silent board") << trvInterface::Terminal << PartList() << trvInterface::Terminal
                                   << silent << false << trvUpdater::CheckCompatibility
-                                  << trvUpdater::NoResponse << "No response from device";
+                                  << trvUpdater::NoResponse << "No response from device"
+                                  << trvInterface::NoPart;
     QTest::newRow("not ready") << trvInterface::Terminal << PartList() << trvInterface::Terminal
                                << notReady << false << trvUpdater::StartUpdateMode
                                << trvUpdater::StartFailed
-                               << "Firmware update mode could not be startet";
+                               << "Firmware update mode could not be startet"
+                               << trvInterface::Terminal;
     QTest::newRow("one of a group not ready")
         << trvInterface::NoPart << group << trvInterface::Sensor2 << notReady << false
         << trvUpdater::StartUpdateMode << trvUpdater::StartFailed
-        << "Firmware update mode could not be startet";
+        << "Firmware update mode could not be startet" << trvInterface::Sensor2;
     QTest::newRow("zero ack") << trvInterface::Terminal << PartList() << trvInterface::Terminal
                               << zeroAck << false << trvUpdater::Transfer
-                              << trvUpdater::TransferFailed << "Errors while transfering data";
+                              << trvUpdater::TransferFailed << "Errors while transfering data"
+                              << trvInterface::Terminal;
     QTest::newRow("refused end") << trvInterface::NoPart << group << trvInterface::Sensor3
                                  << refuseEnd << false << trvUpdater::FinishTransfer
-                                 << trvUpdater::InvalidFirmware << "Invalid firmware file";
+                                 << trvUpdater::InvalidFirmware << "Invalid firmware file"
+                                 << trvInterface::Sensor3;
     QTest::newRow("wrong version")
         << trvInterface::Terminal << PartList() << trvInterface::Terminal << wrongVersion << false
-        << trvUpdater::WaitForDevice << trvUpdater::FinishFailed << "Update could not be finished";
+        << trvUpdater::WaitForDevice << trvUpdater::FinishFailed << "Update could not be finished"
+        << trvInterface::Terminal;
     QTest::newRow("main board wrong version")
         << trvInterface::Mainboard << PartList() << trvInterface::Mainboard << wrongVersion << false
-        << trvUpdater::VerifyVersion << trvUpdater::FinishFailed << "Update could not be finished";
+        << trvUpdater::VerifyVersion << trvUpdater::FinishFailed << "Update could not be finished"
+        << trvInterface::Mainboard;
     QTest::newRow("main board not back")
         << trvInterface::Mainboard << PartList() << trvInterface::Mainboard << sim::BoardFaults()
         << true << trvUpdater::WaitForReconnect << trvUpdater::NoResponse
-        << "No response from device";
+        << "No response from device" << trvInterface::NoPart;
 }
 
 void tst_trvUpdater::failures()
@@ -541,6 +548,7 @@ void tst_trvUpdater::failures()
     QFETCH(trvUpdater::State, failedIn);
     QFETCH(trvUpdater::Err, error);
     QFETCH(QString, text);
+    QFETCH(PartType, refusedBy);
 
     readImage(imageFor(part).file());
     instrument().setFaults(board(faulty), faults);
@@ -575,6 +583,7 @@ void tst_trvUpdater::failures()
     QCOMPARE(seen.last(), trvUpdater::Failed);
     QCOMPARE(currentState.last().at(1).value<trvUpdater::Err>(), error);
     QCOMPARE(seen.at(seen.size() - 2), failedIn);
+    QCOMPARE(engine->failedPart(), refusedBy);
     if (faults.zeroAckAtLine > 0) {
         int dataMessages = 0;
         for (const QByteArray& sent : instrument().messages()) {

@@ -27,7 +27,9 @@ if [ -n "${TRV_SCREENSHOTS_INNER:-}" ]; then
 
     # Starts the tool with launcher options; sets window, width and height.
     start() {
-        "$launcher" "$@" >/dev/null 2>&1 &
+        # A history of its own each time: the update the last picture cut
+        # short would otherwise be named in a box at the start.
+        XDG_DATA_HOME="$(mktemp -d)" "$launcher" "$@" >/dev/null 2>&1 &
         tool=$!
         window=""
         for _ in $(seq 100); do
@@ -51,6 +53,9 @@ if [ -n "${TRV_SCREENSHOTS_INNER:-}" ]; then
     # at its left, "Start Update" at its right. Showing the board table below
     # it leaves the row where it is, but may widen the window.
     click_advanced() {
+        # A note under the total bar (after a failure) makes the window taller.
+        eval "$(xdotool getwindowgeometry --shell "$window")"
+        row=$((HEIGHT / scale - 22))
         xdotool mousemove --window "$window" $(at 30 "$row") click 1
         sleep 0.5
         eval "$(xdotool getwindowgeometry --shell "$window")"

@@ -684,6 +684,10 @@ Mit --allow-older wird es trotzdem installiert.</translation>
         <source>  (reinstalled)</source>
         <translation>  (neu installiert)</translation>
     </message>
+    <message>
+        <source>not updated: did not answer</source>
+        <translation>nicht aktualisiert: keine Antwort</translation>
+    </message>
 </context>
 <context>
     <name>UsbHid</name>
@@ -954,10 +958,6 @@ passt zu keiner Platine dieses Instruments (Teilecode „%2“).</translation>
         <translation>Es wurde keine Platine für das Firmware-Update ausgewählt. Bitte wählen Sie die Platinen aus, die Sie aktualisieren möchten.</translation>
     </message>
     <message>
-        <source>%1: installed %2, new %3</source>
-        <translation type="vanished">%1: installiert %2, neu %3</translation>
-    </message>
-    <message>
         <source>These boards have not answered and will not be updated:</source>
         <translation>Diese Platinen haben nicht geantwortet und werden nicht aktualisiert:</translation>
     </message>
@@ -1032,6 +1032,33 @@ Update-Verlauf und Protokoll werden nicht geführt; alles andere funktioniert wi
     <message>
         <source>These boards already run the firmware that the update would install; it will be reinstalled:</source>
         <translation>Auf diesen Platinen läuft schon die Firmware, die das Update installieren würde; sie wird neu installiert:</translation>
+    </message>
+</context>
+<context>
+    <name>trvSession</name>
+    <message>
+        <source>The instrument was disconnected during the update of %1.</source>
+        <translation>Das Instrument wurde während des Updates von %1 getrennt.</translation>
+    </message>
+    <message>
+        <source>Plug the instrument in and start the update again.</source>
+        <translation>Schließen Sie das Instrument wieder an und starten Sie das Update erneut.</translation>
+    </message>
+    <message>
+        <source>Running the update again brings the boards back.</source>
+        <translation>Ein erneutes Update bringt die Platinen wieder in Ordnung.</translation>
+    </message>
+    <message>
+        <source>Not updated, since they did not answer: %1.</source>
+        <translation>Nicht aktualisiert, da sie nicht geantwortet haben: %1.</translation>
+    </message>
+    <message>
+        <source>%1 came back late, with %2.</source>
+        <translation>%1 hat sich verspätet zurückgemeldet, mit %2.</translation>
+    </message>
+    <message>
+        <source>%1: not back yet, waiting up to %2 s more</source>
+        <translation>%1: noch nicht zurück, weiteres Warten bis zu %2 s</translation>
     </message>
 </context>
 <context>

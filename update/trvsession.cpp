@@ -3,10 +3,12 @@
 #include "firmwareversion.h"
 #include "trvupdatesequence.h"
 
+#include <QStringList>
 #include <QTimer>
 
 trvSession::trvSession(trvInterface* device, const trvTiming& timing, QObject* parent)
-    : QObject(parent), link(device), waits(timing), updates(nullptr), watchdog(new QTimer(this))
+    : QObject(parent), link(device), waits(timing), updates(nullptr), watchdog(new QTimer(this)),
+      lateReturn(new QTimer(this))
 {
     trvUpdateSequence::Images readers;
     readers.sensors = &images[BoardTable::Sensors];
@@ -20,6 +22,14 @@ trvSession::trvSession(trvInterface* device, const trvTiming& timing, QObject* p
     watchdog->setTimerType(Qt::PreciseTimer);
     watchdog->setInterval(waits.watchdogTimeout);
     connect(watchdog, &QTimer::timeout, this, &trvSession::watchdogExpired);
+    lateReturn->setSingleShot(true);
+    connect(lateReturn, &QTimer::timeout, this, &trvSession::lateReturnOver);
+
+    // Before any front end's connection: the failure is known when they hear of it.
+    connect(updates, &trvUpdateSequence::stepStarted, this, &trvSession::stepStarted);
+    connect(updates, &trvUpdateSequence::currentState, this, &trvSession::stepState);
+    connect(updates, &trvUpdateSequence::canceled, this, &trvSession::sequenceCanceled);
+    connect(updates, &trvUpdateSequence::done, this, &trvSession::updateSucceeded);
 
     connect(link, &trvInterface::connected, this, &trvSession::linkConnected);
     connect(link, &trvInterface::disconnected, this, &trvSession::linkDisconnected);
@@ -78,9 +88,10 @@ void trvSession::askVersions()
 
 bool trvSession::mainboardRestarting() const
 {
-    return updates->isRunning() && updates->currentPart() == trvInterface::Mainboard &&
-           (updates->state() == trvUpdater::Restarting ||
-            updates->state() == trvUpdater::WaitForReconnect);
+    return lateReturn->isActive() ||
+           (updates->isRunning() && updates->currentPart() == trvInterface::Mainboard &&
+            (updates->state() == trvUpdater::Restarting ||
+             updates->state() == trvUpdater::WaitForReconnect));
 }
 
 void trvSession::linkConnected()
@@ -99,6 +110,9 @@ void trvSession::linkDisconnected()
     // The link also says so after a failed attempt, when it was not connected.
     const bool was = linked;
     linked = false;
+    if (was && updates->isRunning() && !mainboardRestarting()) {
+        lostDuringStep = true;
+    }
     if (was) {
         emit disconnected();
     }
@@ -113,6 +127,10 @@ void trvSession::firmwareVersion(trvInterface::PartType part, QString version)
     const bool wasComplete = versions.size() == BoardTable::boards().size();
     versions.insert(part, version);
     emit versionReported(part, version);
+    if (part == trvInterface::Mainboard && lateReturn->isActive()) {
+        lateReturn->stop();
+        lateReturnDecided(version == images[BoardTable::Mainboard].version);
+    }
     if (!wasComplete && versions.size() == BoardTable::boards().size()) {
         emit allAnswered();
     }
@@ -252,5 +270,164 @@ trvSession::Plan trvSession::withoutOlder(const Plan& planned) const
 
 bool trvSession::start(const Plan& plan)
 {
-    return updates->start(plan.boards);
+    if (isUpdating() || !updates->start(plan.boards)) {
+        return false;
+    }
+    leftOutBoards = plan.silent;
+    return true;
+}
+
+bool trvSession::isUpdating() const
+{
+    return updates->isRunning() || lateReturn->isActive();
+}
+
+void trvSession::abort()
+{
+    lateReturn->stop();
+    updates->abort();
+}
+
+trvSession::Failure trvSession::failure() const
+{
+    return lastFailure;
+}
+
+QList<trvSession::PartType> trvSession::leftOut() const
+{
+    return leftOutBoards;
+}
+
+bool trvSession::cameBackLate() const
+{
+    return late;
+}
+
+void trvSession::stepStarted()
+{
+    if (updates->stepsDone() == 0) {
+        lastFailure = Failure();
+        late = false;
+    }
+    lastStepState = trvUpdater::Connecting;
+    lostDuringStep = false;
+}
+
+void trvSession::stepState(trvUpdater::State state, trvUpdater::Err)
+{
+    if (state != trvUpdater::Failed) {
+        lastStepState = state;
+    }
+}
+
+void trvSession::sequenceCanceled(trvUpdater::Err error)
+{
+    const bool restarting =
+        updates->currentPart() == trvInterface::Mainboard &&
+        (lastStepState == trvUpdater::Restarting || lastStepState == trvUpdater::WaitForReconnect);
+    lastFailure = Failure();
+    lastFailure.error = error;
+    lastFailure.boards = updates->stepBoards();
+    lastFailure.refusing = updates->failedPart();
+    // The link may hear of a lost instrument only after the engine's time-out.
+    lastFailure.disconnected = !restarting && (lostDuringStep || !linked);
+
+    if (restarting && error == trvUpdater::NoResponse && waits.lateReturnTimeout > 0) {
+        lateReturn->start(waits.lateReturnTimeout);
+        emit waitingForLateReturn();
+        if (linked) {
+            // Back, but before the engine looked for it: its version tells.
+            link->requestFirmwareVersion(trvInterface::Mainboard);
+        }
+        return;
+    }
+    emit updateFailed();
+}
+
+void trvSession::lateReturnOver()
+{
+    lateReturnDecided(false);
+}
+
+void trvSession::lateReturnDecided(bool succeeded)
+{
+    if (succeeded) {
+        late = true;
+        lastFailure = Failure();
+        emit updateSucceeded();
+    } else {
+        emit updateFailed();
+    }
+}
+
+// --- The words
+
+namespace {
+
+// "Keys 43-64 (sensor2)"
+QString label(trvInterface::PartType board)
+{
+    return QStringLiteral("%1 (%2)").arg(BoardTable::rowName(board),
+                                         BoardTable::commandName(board));
+}
+
+QString labels(const QList<trvInterface::PartType>& boards)
+{
+    QStringList names;
+    for (trvInterface::PartType board : boards) {
+        names.append(label(board));
+    }
+    return names.join(QStringLiteral(", "));
+}
+
+// A whole group by its name, else each board.
+QString stepName(const QList<trvInterface::PartType>& boards)
+{
+    if (boards.isEmpty()) {
+        return QString();
+    }
+    const BoardTable::Group group = BoardTable::groupOf(boards.first());
+    return boards == BoardTable::boardsOf(group) ? BoardTable::groupName(group) : labels(boards);
+}
+
+} // namespace
+
+QString trvSession::failureText(const Failure& failure)
+{
+    if (failure.disconnected) {
+        return tr("The instrument was disconnected during the update of %1.")
+            .arg(stepName(failure.boards));
+    }
+    const QString where = failure.refusing != trvInterface::NoPart
+                              ? label(failure.refusing)
+                              : BoardTable::groupName(failure.boards.value(0));
+    return QStringLiteral("%1: %2").arg(where, trvUpdater::errorDescription(failure.error));
+}
+
+QString trvSession::failureAdvice(const Failure& failure)
+{
+    return failure.disconnected ? tr("Plug the instrument in and start the update again.")
+                                : tr("Running the update again brings the boards back.");
+}
+
+QString trvSession::leftOutText(const QList<PartType>& boards)
+{
+    if (boards.isEmpty()) {
+        return QString();
+    }
+    return tr("Not updated, since they did not answer: %1.").arg(labels(boards));
+}
+
+QString trvSession::lateReturnText() const
+{
+    return tr("%1 came back late, with %2.")
+        .arg(BoardTable::groupName(BoardTable::Mainboard),
+             reportedVersion(trvInterface::Mainboard));
+}
+
+QString trvSession::lateWaitText() const
+{
+    return tr("%1: not back yet, waiting up to %2 s more")
+        .arg(BoardTable::groupName(BoardTable::Mainboard))
+        .arg(waits.lateReturnTimeout / 1000.0);
 }

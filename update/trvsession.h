@@ -4,6 +4,7 @@
 #include "hexreader.h"
 #include "trvinterface.h"
 #include "trvtiming.h"
+#include "trvupdater.h"
 
 #include <QList>
 #include <QMap>
@@ -50,6 +51,20 @@ public:
         // Every board of the update already runs its image's version (false
         // when the update has no board).
         bool allCurrent = false;
+    };
+
+    // How the last update failed.
+    struct Failure
+    {
+        // The engine's reason; NoError when the last update has not failed.
+        trvUpdater::Err error = trvUpdater::NoError;
+        // The failed step's boards, in the order of the rows.
+        QList<PartType> boards;
+        // The board whose reply failed the step; NoPart when none did.
+        PartType refusing = trvInterface::NoPart;
+        // The instrument left USB during the step, other than for the main
+        // board's own restart.
+        bool disconnected = false;
     };
 
     // The protocol object is borrowed and must outlive the session.
@@ -100,6 +115,31 @@ public:
     // Starts the update of the plan's boards; false, doing nothing, while an
     // update runs or when the plan has no board.
     bool start(const Plan& plan);
+    // Whether an update runs, the wait for a late main board included.
+    bool isUpdating() const;
+    // Ends a running update at once (trvUpdateSequence::abort), or the wait
+    // for a late main board, without a word.
+    void abort();
+    // How the last update failed, once updateFailed() has said so.
+    Failure failure() const;
+    // The boards the last update left out, since they had not answered.
+    QList<PartType> leftOut() const;
+    // Whether the last update's main board came back with the new version
+    // only after the engine had given up on it.
+    bool cameBackLate() const;
+
+    // --- The words for it, the same in the window and the command line
+    // Which boards failed and why, e.g. "Keys 43-64 (sensor2): Errors while
+    // transfering data".
+    static QString failureText(const Failure& failure);
+    // What the user can do about the failure.
+    static QString failureAdvice(const Failure& failure);
+    // The boards an update left out and why; empty for none.
+    static QString leftOutText(const QList<PartType>& boards);
+    // That the main board came back late, with the version it runs now.
+    QString lateReturnText() const;
+    // That the main board is not back yet and how long the session listens for it.
+    QString lateWaitText() const;
 
 signals:
     // A connect: the versions of the last one are forgotten, and all seven
@@ -111,21 +151,41 @@ signals:
     void versionReported(trvInterface::PartType board, const QString& version);
     // All seven boards have answered since the last connect.
     void allAnswered();
+    // Every step of the update has succeeded (the main board's perhaps late).
+    void updateSucceeded();
+    // The update has failed for good; failure() tells how.
+    void updateFailed();
+    // The main board has not come back within the engine's wait: the session
+    // listens for it for the timing's lateReturnTimeout more.
+    void waitingForLateReturn();
 
 private slots:
     void linkConnected();
     void linkDisconnected();
     void firmwareVersion(trvInterface::PartType part, QString version);
     void watchdogExpired();
+    void stepStarted();
+    void stepState(trvUpdater::State state, trvUpdater::Err error);
+    void sequenceCanceled(trvUpdater::Err error);
+    void lateReturnOver();
 
 private:
+    // The update's end, once the main board has come back or not.
+    void lateReturnDecided(bool succeeded);
+
     trvInterface* link;
     trvTiming waits;
     HexReader images[3];   // by Group
     QString imageFiles[3]; // by Group; empty: built-in
     trvUpdateSequence* updates;
     QTimer* watchdog;
+    QTimer* lateReturn;               // runs while the session listens for a late main board
     QMap<PartType, QString> versions; // boards that answered since the last connect
     bool linked = false;
     bool versionReceived = false; // any answer since the last connect, of any part
+    Failure lastFailure;
+    QList<PartType> leftOutBoards;
+    bool late = false;
+    trvUpdater::State lastStepState = trvUpdater::Connecting; // before a failure
+    bool lostDuringStep = false; // the link went away in the running step
 };

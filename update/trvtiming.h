@@ -21,4 +21,7 @@ struct trvTiming
     int watchdogTimeout = 300;
     // How long after a connect the command line waits for all seven boards.
     int answerTime = 1000;
+    // After the engine has given up on the main board's return: how much
+    // longer the session listens for it to come back with the new version.
+    int lateReturnTimeout = 30000;
 };

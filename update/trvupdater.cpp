@@ -195,7 +195,7 @@ void trvUpdater::version(trvInterface::PartType p, QString text)
             return;
         }
         if (text != imageVersion) {
-            setState(Failed, FinishFailed);
+            refusedBy(p, FinishFailed);
             return;
         }
         if (ackDone()) {
@@ -213,7 +213,7 @@ void trvUpdater::startAck(trvInterface::PartType p, bool ready)
         return;
     }
     if (!ready) {
-        setState(Failed, StartFailed);
+        refusedBy(p, StartFailed);
         return;
     }
     if (!ackDone()) {
@@ -232,7 +232,7 @@ void trvUpdater::dataAck(trvInterface::PartType p, int ok)
         return;
     }
     if (ok == 0) {
-        setState(Failed, TransferFailed);
+        refusedBy(p, TransferFailed);
         return;
     }
     if (ackDone()) {
@@ -246,7 +246,7 @@ void trvUpdater::endAck(trvInterface::PartType p, bool ok)
         return;
     }
     if (!ok) {
-        setState(Failed, InvalidFirmware);
+        refusedBy(p, InvalidFirmware);
         return;
     }
     if (!ackDone()) {
@@ -291,6 +291,17 @@ void trvUpdater::stop()
 bool trvUpdater::isStopped() const
 {
     return stopped;
+}
+
+trvInterface::PartType trvUpdater::failedPart() const
+{
+    return refusing;
+}
+
+void trvUpdater::refusedBy(trvInterface::PartType p, trvUpdater::Err e)
+{
+    refusing = p;
+    setState(Failed, e);
 }
 
 void trvUpdater::setTimeout(int ms)

@@ -75,6 +75,12 @@ public:
     void stop();
     bool isStopped() const;
 
+    // The board whose reply failed the step: it refused the update mode, a
+    // line or the end, or reported another version than the image's. NoPart
+    // while the step has not failed, and when no reply failed it (a time-out,
+    // an image that cannot be sent).
+    trvInterface::PartType failedPart() const;
+
     static QString stateDesription(trvUpdater::State state);
     static QString errorDescription(trvUpdater::Err error);
 
@@ -100,6 +106,8 @@ private:
     // Takes the state and reports it; false when the engine has been stopped,
     // also by a receiver of these reports.
     bool setState(trvUpdater::State s, trvUpdater::Err e = NoError);
+    // Fails the step for the reply of the board p.
+    void refusedBy(trvInterface::PartType p, trvUpdater::Err e);
     // Awaits a reply from every board of the step to the request about to be queued.
     void buildAckWaiter();
     // Whether a reply from p counts; if so, p is no longer awaited.
@@ -124,6 +132,7 @@ private:
     // from these reports came before it left.
     quint64 reportsBeforeRequest;
     QList<trvInterface::PartType> sensors;
+    trvInterface::PartType refusing = trvInterface::NoPart;
     // The image's version and checksum, taken by start() together with data.
     QString imageVersion;
     quint8 imageChecksum;

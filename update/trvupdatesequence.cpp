@@ -57,6 +57,7 @@ bool trvUpdateSequence::start(const QList<trvInterface::PartType>& chosen)
     boards.clear();
     current = trvInterface::NoPart;
     lastState = trvUpdater::Connecting;
+    refusing = trvInterface::NoPart;
     finishedSteps = 0;
     stepRange = 0;
     total = 0;
@@ -140,6 +141,11 @@ int trvUpdateSequence::totalValue() const
 int trvUpdateSequence::totalMaximum() const
 {
     return steps * unitsPerStep;
+}
+
+trvInterface::PartType trvUpdateSequence::failedPart() const
+{
+    return refusing;
 }
 
 trvUpdater* trvUpdateSequence::engine() const
@@ -241,6 +247,7 @@ void trvUpdateSequence::engineDone()
 
 void trvUpdateSequence::engineCanceled(trvUpdater::Err error)
 {
+    refusing = updater ? updater->failedPart() : trvInterface::NoPart;
     release();
     queue.clear();
     running = false;

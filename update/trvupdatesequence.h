@@ -66,6 +66,9 @@ public:
     trvInterface::PartType currentPart() const;
     // The running step's last state (Connecting before its first report).
     trvUpdater::State state() const;
+    // After canceled(): the board whose reply failed the step (see
+    // trvUpdater::failedPart), or NoPart.
+    trvInterface::PartType failedPart() const;
     int stepCount() const;
     int stepsDone() const;
     // Total progress, 0 to totalMaximum() (stepCount() * unitsPerStep).
@@ -115,6 +118,7 @@ private:
     QList<trvInterface::PartType> boards; // the running or last step's boards
     trvInterface::PartType current = trvInterface::NoPart;
     trvUpdater::State lastState = trvUpdater::Connecting;
+    trvInterface::PartType refusing = trvInterface::NoPart;
     bool running = false;
     int steps = 0;
     int finishedSteps = 0;

@@ -134,6 +134,8 @@ private slots:
     void wholeUpdateWhileASecondCopyIsRefused();
     void copyOfAnotherUserFindsTheInstrumentBusy();
     void interruptMidTransfer();
+    void failureNamed_data();
+    void failureNamed();
     void userMayNotOpenTheInstrument();
     void killedUpdateIsNamedAndReported();
     void progressFitsANarrowTerminal();
@@ -356,6 +358,59 @@ void tst_clihidraw::interruptMidTransfer()
     QVERIFY(dataMessages() < 200);
     QVERIFY(onlyAskedForVersion(sim::Terminal));
     QVERIFY(onlyAskedForVersion(sim::Mainboard));
+}
+
+void tst_clihidraw::failureNamed_data()
+{
+    QTest::addColumn<bool>("unplugged"); // else Keys 43-64 refuses a line
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("said");
+    QTest::addColumn<QString>("refusedBy");
+
+    QTest::newRow("unplugged during the sensor step")
+        << true << 10
+        << "The instrument was disconnected during the update of Sensor Boards.\n"
+           "Plug the instrument in and start the update again.\n"
+        << QString();
+    QTest::newRow("a sensor board refuses a line")
+        << false << 12
+        << "Keys 43-64 (sensor2): Errors while transfering data\n"
+           "Running the update again brings the boards back.\n"
+        << "sensor2";
+}
+
+// An unplug in the middle of a step is said as such, and a refusing board by
+// its names, in the text and in the result, with the engine's exit code.
+void tst_clihidraw::failureNamed()
+{
+    QFETCH(bool, unplugged);
+    QFETCH(int, exitCode);
+    QFETCH(QString, said);
+    QFETCH(QString, refusedBy);
+
+    front->withInstrument([unplugged](sim::Instrument& instrument) {
+        if (unplugged) {
+            instrument.unplugAtDataMessage(20);
+        } else {
+            sim::BoardFaults faults;
+            faults.zeroAckAtLine = 20;
+            instrument.setFaults(sim::Sensor2, faults);
+        }
+    });
+    ToolProcess tool;
+    startTool(tool, {"update", "sensors", "--json", "--firmware", "sensors=" + imageFile("KSENS")});
+    QVERIFY(waitFor([&tool] { return tool.state() == QProcess::NotRunning; }, 20000));
+    const QString errors = QString::fromUtf8(tool.readAllStandardError());
+    QCOMPARE(tool.exitStatus(), QProcess::NormalExit);
+    QVERIFY2(tool.exitCode() == exitCode, qPrintable(errors));
+    QVERIFY2(errors.startsWith(said), qPrintable(errors));
+
+    const QList<QByteArray> lines = tool.readAllStandardOutput().trimmed().split('\n');
+    const QJsonObject failure =
+        QJsonDocument::fromJson(lines.last()).object().value("failure").toObject();
+    QCOMPARE(failure.value("disconnected").toBool(), unplugged);
+    QCOMPARE(failure.value("refusedBy").toString(), refusedBy);
+    QCOMPARE(failure.value("text").toString(), said.section('\n', 0, 0));
 }
 
 // Run by a user who may not open the instrument's node, the program says so

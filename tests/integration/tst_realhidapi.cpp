@@ -426,9 +426,13 @@ void tst_realhidapi::unplugDuringTransfer()
     });
 
     QTest::mouseClick(widget<QPushButton>("startUpdate"), Qt::LeftButton);
-    const QString failure = trvUpdater::errorDescription(trvUpdater::NoResponse);
-    QVERIFY2(waitFor([&] { return totalBar()->format().endsWith(failure); }, 10000),
+    // Said as an unplug, with what to do, not as a board that fell silent.
+    const QString unplugged = "The instrument was disconnected during the update of Sensor Boards.";
+    QVERIFY2(waitFor([&] { return totalBar()->format() == unplugged; }, 10000),
              qPrintable(totalBar()->format()));
+    QCOMPARE(widget<QLabel>("updateNote")->text(),
+             QString("Plug the instrument in and start the update again."));
+    const QString failure = trvUpdater::errorDescription(trvUpdater::NoResponse);
     QCOMPARE(lookWhileAway, QString("Waiting for USB connection"));
     QVERIFY(!controlsWhileAway);
     QVERIFY(front->deviceNode().isEmpty());
@@ -443,12 +447,12 @@ void tst_realhidapi::unplugDuringTransfer()
     }),
              1);
 
-    // Plugged in again, the instrument is found and listed as before.
+    // Plugged in again, the instrument is found and listed as before; the
+    // failure stays shown until the next start.
     front->withInstrument([](sim::Instrument& instrument) { instrument.plug(); });
-    QVERIFY(
-        waitFor([this] { return totalBar()->format() == "Ready to start firmware update"; }, 3000));
+    QVERIFY(waitFor([this] { return widget<QPushButton>("startUpdate")->isEnabled(); }, 3000));
     QVERIFY(waitForVersions(installedVersions(), 3000));
-    QVERIFY(widget<QPushButton>("startUpdate")->isEnabled());
+    QCOMPARE(totalBar()->format(), unplugged);
 }
 
 void tst_realhidapi::silentInstrumentCyclesThroughWatchdog()
