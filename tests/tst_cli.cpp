@@ -701,7 +701,7 @@ void tst_cli::failureInTheResult()
         instrument().setFaults(faultyBoard, faults);
     }
     QCOMPARE(
-        runTool(QStringList{"update", boards, "--json"} + smallImages(), 10000, ReportWriter::Json),
+        runTool(QStringList{"update", boards, "--json"} + smallImages({boards}), 10000, ReportWriter::Json),
         expectedExit);
     QVERIFY2(errors().startsWith(said), qPrintable(errors()));
 
@@ -737,7 +737,7 @@ void tst_cli::lateMainboard()
     instrument().setFaults(sim::Mainboard, faultsWith([&](sim::BoardFaults& f) {
                                f.versionAfterUpdate = versionAfter;
                            }));
-    QCOMPARE(runTool(QStringList{"update", "mainboard"} + smallImages(),
+    QCOMPARE(runTool(QStringList{"update", "mainboard"} + smallImages({"mainboard"}),
                      timing.reconnectTimeout + timing.lateReturnTimeout * 3),
              expectedExit);
     QVERIFY2(output().contains(QString("Main Board: not back yet, waiting up to %1 s more...\n")
