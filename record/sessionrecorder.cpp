@@ -43,7 +43,7 @@ SessionRecorder::SessionRecorder(trvSession* recorded, const QString& frontEndNa
     connect(sequence, &trvUpdateSequence::currentState, this, &SessionRecorder::stepState);
     connect(sequence, &trvUpdateSequence::stepDone, this, &SessionRecorder::stepDone);
     connect(sequence, &trvUpdateSequence::canceled, this, &SessionRecorder::stepFailed);
-    connect(sequence, &trvUpdateSequence::aborted, this, &SessionRecorder::updateAborted);
+    connect(session, &trvSession::aborted, this, &SessionRecorder::updateAborted);
     connect(session, &trvSession::updateSucceeded, this, &SessionRecorder::lateReturnDecided);
     connect(session, &trvSession::updateFailed, this, &SessionRecorder::lateReturnDecided);
 }

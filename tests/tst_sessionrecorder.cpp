@@ -189,8 +189,10 @@ void tst_SessionRecorder::failedStepCarriesItsReason()
 void tst_SessionRecorder::lateMainboard_data()
 {
     QTest::addColumn<bool>("comesBack");
-    QTest::newRow("back late") << true;
-    QTest::newRow("not back") << false;
+    QTest::addColumn<bool>("abortWhileListening");
+    QTest::newRow("back late") << true << false;
+    QTest::newRow("not back") << false << false;
+    QTest::newRow("aborted while listening") << false << true;
 }
 
 // A main board the engine gave up on is recorded by what the session heard
@@ -198,6 +200,7 @@ void tst_SessionRecorder::lateMainboard_data()
 void tst_SessionRecorder::lateMainboard()
 {
     QFETCH(bool, comesBack);
+    QFETCH(bool, abortWhileListening);
     timing.lateReturnTimeout = timing.reconnectTimeout;
     makeSession(history->fileName(), log->fileName());
     const int engineWait = timing.restartWait + timing.reconnectTimeout;
@@ -206,6 +209,14 @@ void tst_SessionRecorder::lateMainboard()
                                                   : engineWait + timing.lateReturnTimeout * 3);
     connectInstrument();
     useSmallImages("v2.4");
+    if (abortWhileListening) {
+        QSignalSpy listening(session.get(), &trvSession::waitingForLateReturn);
+        QVERIFY(session->start(session->plan({trvInterface::Mainboard})));
+        QVERIFY(listening.wait(engineWait * 10));
+        session->abort();
+        QCOMPARE(history->records().value(0).outcome, HistoryRecord::Canceled);
+        return;
+    }
     runUpdate({trvInterface::Mainboard});
 
     const QList<HistoryRecord> records = history->records();
@@ -226,7 +237,7 @@ void tst_SessionRecorder::abortedStepIsCanceledAndNamedOnce()
     QSignalSpy range(session->sequence(), &trvUpdateSequence::range);
     QVERIFY(session->start(session->plan({trvInterface::Terminal})));
     QVERIFY(range.wait(timing.requestTimeout * 10));
-    session->sequence()->abort();
+    session->abort();
     QCOMPARE(history->records().value(0).outcome, HistoryRecord::Canceled);
 
     makeSession(history->fileName(), log->fileName());

@@ -284,8 +284,12 @@ bool trvSession::isUpdating() const
 
 void trvSession::abort()
 {
+    const bool wasUpdating = isUpdating();
     lateReturn->stop();
     updates->abort();
+    if (wasUpdating) {
+        emit aborted();
+    }
 }
 
 trvSession::Failure trvSession::failure() const

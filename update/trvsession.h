@@ -118,7 +118,7 @@ public:
     // Whether an update runs, the wait for a late main board included.
     bool isUpdating() const;
     // Ends a running update at once (trvUpdateSequence::abort), or the wait
-    // for a late main board, without a word.
+    // for a late main board; aborted() tells so.
     void abort();
     // How the last update failed, once updateFailed() has said so.
     Failure failure() const;
@@ -158,6 +158,8 @@ signals:
     // The main board has not come back within the engine's wait: the session
     // listens for it for the timing's lateReturnTimeout more.
     void waitingForLateReturn();
+    // abort() has ended an update, or the wait for its late main board.
+    void aborted();
 
 private slots:
     void linkConnected();
