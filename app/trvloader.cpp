@@ -769,9 +769,11 @@ void trvLoader::updateSucceeded()
     if (session->cameBackLate()) {
         notes << session->lateReturnText();
     }
-    const QString leftOut = trvSession::leftOutText(session->leftOut());
-    if (!leftOut.isEmpty()) {
-        notes << leftOut;
+    for (const QString& note : {trvSession::leftOutText(session->leftOut()),
+                                trvSession::reinstalledText(session->reinstalled())}) {
+        if (!note.isEmpty()) {
+            notes << note;
+        }
     }
     setNote(notes.join("\n"));
     askVersionsAgain();

@@ -1060,6 +1060,10 @@ Update-Verlauf und Protokoll werden nicht geführt; alles andere funktioniert wi
         <source>%1: not back yet, waiting up to %2 s more</source>
         <translation>%1: noch nicht zurück, weiteres Warten bis zu %2 s</translation>
     </message>
+    <message>
+        <source>Reinstalled the version they already ran: %1.</source>
+        <translation>Neu installiert mit der Version, die schon lief: %1.</translation>
+    </message>
 </context>
 <context>
     <name>trvUpdater</name>

@@ -274,6 +274,7 @@ bool trvSession::start(const Plan& plan)
         return false;
     }
     leftOutBoards = plan.silent;
+    reinstalledBoards = plan.current;
     return true;
 }
 
@@ -300,6 +301,11 @@ trvSession::Failure trvSession::failure() const
 QList<trvSession::PartType> trvSession::leftOut() const
 {
     return leftOutBoards;
+}
+
+QList<trvSession::PartType> trvSession::reinstalled() const
+{
+    return reinstalledBoards;
 }
 
 bool trvSession::cameBackLate() const
@@ -420,6 +426,14 @@ QString trvSession::leftOutText(const QList<PartType>& boards)
         return QString();
     }
     return tr("Not updated, since they did not answer: %1.").arg(labels(boards));
+}
+
+QString trvSession::reinstalledText(const QList<PartType>& boards)
+{
+    if (boards.isEmpty()) {
+        return QString();
+    }
+    return tr("Reinstalled the version they already ran: %1.").arg(labels(boards));
 }
 
 QString trvSession::lateReturnText() const

@@ -124,6 +124,8 @@ public:
     Failure failure() const;
     // The boards the last update left out, since they had not answered.
     QList<PartType> leftOut() const;
+    // The boards of the last update that already ran their image's version.
+    QList<PartType> reinstalled() const;
     // Whether the last update's main board came back with the new version
     // only after the engine had given up on it.
     bool cameBackLate() const;
@@ -136,6 +138,8 @@ public:
     static QString failureAdvice(const Failure& failure);
     // The boards an update left out and why; empty for none.
     static QString leftOutText(const QList<PartType>& boards);
+    // The boards an update installed again at the version they ran; empty for none.
+    static QString reinstalledText(const QList<PartType>& boards);
     // That the main board came back late, with the version it runs now.
     QString lateReturnText() const;
     // That the main board is not back yet and how long the session listens for it.
@@ -187,6 +191,7 @@ private:
     bool versionReceived = false; // any answer since the last connect, of any part
     Failure lastFailure;
     QList<PartType> leftOutBoards;
+    QList<PartType> reinstalledBoards;
     bool late = false;
     trvUpdater::State lastStepState = trvUpdater::Connecting; // before a failure
     bool lostDuringStep = false; // the link went away in the running step
