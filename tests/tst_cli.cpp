@@ -731,6 +731,8 @@ void tst_cli::lateMainboard()
 {
     QFETCH(int, versionAfter);
     QFETCH(int, expectedExit);
+    // Short, but each wait well apart from the others.
+    timing.reconnectTimeout = 400;
     timing.lateReturnTimeout = timing.reconnectTimeout * 2;
     instrument().setMainboardRestartTime(timing.restartWait + timing.reconnectTimeout +
                                          timing.lateReturnTimeout / 2);

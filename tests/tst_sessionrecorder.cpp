@@ -201,7 +201,9 @@ void tst_SessionRecorder::lateMainboard()
 {
     QFETCH(bool, comesBack);
     QFETCH(bool, abortWhileListening);
-    timing.lateReturnTimeout = timing.reconnectTimeout;
+    // Short, but each wait well apart from the others.
+    timing.reconnectTimeout = 400;
+    timing.lateReturnTimeout = timing.reconnectTimeout * 2;
     makeSession(history->fileName(), log->fileName());
     const int engineWait = timing.restartWait + timing.reconnectTimeout;
     sim::instrument().setMainboardRestartTime(comesBack

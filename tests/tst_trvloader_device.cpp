@@ -145,12 +145,6 @@ void tst_trvloader_device::initTestCase()
         QVERIFY(file.open(QIODevice::WriteOnly));
         QVERIFY(file.write(TestImage(image.first, image.second).file()) > 0);
     }
-
-    timing.watchdogTimeout = 40;
-    timing.requestTimeout = 100;
-    timing.restartWait = 20;
-    timing.reconnectTimeout = 1000;
-    timing.verifyTimeout = 100;
 }
 
 void tst_trvloader_device::init()
@@ -158,7 +152,13 @@ void tst_trvloader_device::init()
     // Each case starts with no update recorded.
     QFile::remove(UpdateHistory::defaultFileName());
     sim::instrument().reset();
-    timing.lateReturnTimeout = trvTiming().lateReturnTimeout;
+    // Short waits, where their length is not what a case checks.
+    timing = trvTiming();
+    timing.watchdogTimeout = 40;
+    timing.requestTimeout = 100;
+    timing.restartWait = 20;
+    timing.reconnectTimeout = 1000;
+    timing.verifyTimeout = 100;
     // Back within the engine's short wait for its return.
     sim::instrument().setMainboardRestartTime(timing.restartWait * 2);
 }
@@ -963,6 +963,8 @@ void tst_trvloader_device::leftOutBoardsNamedAfterSuccess()
 // said to have come late.
 void tst_trvloader_device::lateMainboard()
 {
+    // Short, but each wait well apart from the others.
+    timing.reconnectTimeout = 400;
     timing.lateReturnTimeout = timing.reconnectTimeout * 2;
     sim::instrument().setMainboardRestartTime(timing.restartWait + timing.reconnectTimeout +
                                               timing.lateReturnTimeout / 2);

@@ -522,6 +522,8 @@ void tst_trvSession::lateMainboard()
     QFETCH(bool, comesBack);
     QFETCH(bool, succeeds);
 
+    // Short, but each wait well apart from the others.
+    timing.reconnectTimeout = 300;
     timing.lateReturnTimeout = timing.reconnectTimeout * 2;
     session->setTiming(timing);
     QVERIFY(session->useImage(testImage("KZENT", "v3.4"), "mainboard.hex"));

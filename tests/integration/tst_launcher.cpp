@@ -197,13 +197,13 @@ void tst_launcher::runsProgramOnInstrument_data()
                                     << 0 << "";
     QTest::newRow("plugged in later")
         << QStringList{"--plug-after",
-                       "500",
+                       "300",
                        "--program",
                        "/bin/sh",
                        "--",
                        "-c",
-                       "test ! -e /sys/class/hidraw/hidraw0 && sleep 1.5 && "
-                       "test -e /sys/class/hidraw/hidraw0"}
+                       "test ! -e /sys/class/hidraw/hidraw0 || exit 1; for look in $(seq 100); "
+                       "do test -e /sys/class/hidraw/hidraw0 && exit 0; sleep 0.05; done; exit 1"}
         << 0 << "";
     // Holding no descriptor of the launcher's, the program sees the node go.
     QTest::newRow("main board restart")
@@ -214,10 +214,10 @@ void tst_launcher::runsProgramOnInstrument_data()
         << QStringList{"--silent", "keyboard", "--program", "/bin/true"} << 2 << "unknown board";
     // The looks of an instrument that cannot be opened, as trvloader-cli says them.
     QTest::newRow("refused open") << QStringList{"--refuse-open", "--program", TRV_CLI, "--",
-                                                 "versions",      "--wait",    "1"}
+                                                 "versions",      "--wait",    "0.5"}
                                   << 4 << UsbHid::refusalDescription(EACCES);
     QTest::newRow("in use") << QStringList{"--in-use", "--program", TRV_CLI, "--",
-                                           "versions", "--wait",    "1"}
+                                           "versions", "--wait",    "0.5"}
                             << 4 << UsbHid::refusalDescription(EBUSY);
     QTest::newRow("missing program")
         << QStringList{"--program", "/nonexistent/trvloader"} << 1 << "no trvloader to run";
