@@ -314,7 +314,7 @@ void tst_clihidraw::copyOfAnotherUserFindsTheInstrumentBusy()
     environment.insert("TMPDIR", otherTemporary.path());
     ToolProcess other;
     other.setProcessEnvironment(environment);
-    other.start(TRV_CLI, {"versions", "--wait", "1"});
+    other.start(TRV_CLI, {"versions", "--wait", "0.5"});
     QVERIFY(waitFor([&other] { return other.state() == QProcess::NotRunning; }, 10000));
     const QString errors = QString::fromUtf8(other.readAllStandardError());
     QVERIFY2(other.exitCode() == 4, qPrintable(errors));
@@ -457,7 +457,7 @@ void tst_clihidraw::userMayNotOpenTheInstrument()
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("XDG_RUNTIME_DIR", nobodyRuntime);
     tool.setProcessEnvironment(environment);
-    tool.start(runuser, {"-u", "nobody", "--", program, "versions", "--wait", "2"});
+    tool.start(runuser, {"-u", "nobody", "--", program, "versions", "--wait", "0.5"});
     QVERIFY(waitFor([&tool] { return tool.state() == QProcess::NotRunning; }, 10000));
     const QString errors = QString::fromUtf8(tool.readAllStandardError());
     QVERIFY2(tool.exitCode() == 4, qPrintable(errors));

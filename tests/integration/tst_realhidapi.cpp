@@ -243,6 +243,7 @@ void tst_realhidapi::initTestCase()
 
 void tst_realhidapi::init()
 {
+    timing.watchdogTimeout = trvTiming().watchdogTimeout;
     // Boards on older firmware than the images, each its own, so that a
     // version shown in the wrong row is noticed. Fast boards keep the suite
     // short; the main board stays away past the wait before it is looked for.
@@ -464,11 +465,13 @@ void tst_realhidapi::silentInstrumentCyclesThroughWatchdog()
             instrument.setFaults(row.board, silent);
         }
     });
+    // A short watchdog: how long it waits is not what this case checks.
+    timing.watchdogTimeout = 100;
     createWindow();
     QSignalSpy connects(device, SIGNAL(connected()));
     QSignalSpy disconnects(device, SIGNAL(disconnected()));
-    // Each connect is dropped after 300 ms without an answer and made again.
-    QVERIFY(waitFor([&] { return connects.count() >= 4; }, 4000));
+    // Each connect is dropped after the watchdog's time without an answer and made again.
+    QVERIFY(waitFor([&] { return connects.count() >= 4; }, timing.watchdogTimeout * 40));
     QVERIFY(disconnects.count() >= 3);
     for (const BoardRow& row : rows) {
         QVERIFY2(!widget<QCheckBox>(QStringLiteral("check") + row.name)->isEnabled(), row.name);
@@ -482,7 +485,8 @@ void tst_realhidapi::silentInstrumentCyclesThroughWatchdog()
     });
     QVERIFY(waitForVersions(installedVersions(), 3000));
     const int settled = connects.count();
-    QTest::qWait(700);
+    // Longer than two watchdog times: a dropped connect would have shown.
+    QTest::qWait(timing.watchdogTimeout * 3);
     QCOMPARE(connects.count(), settled);
     QVERIFY(front->isNodeOpen());
 }
