@@ -13,22 +13,6 @@
 
 namespace {
 
-// "Keys 65-86 (sensor3)": what the user reads wherever one board is named.
-QString label(trvInterface::PartType board)
-{
-    return QStringLiteral("%1 (%2)").arg(BoardTable::rowName(board),
-                                         BoardTable::commandName(board));
-}
-
-QString labels(const QList<trvInterface::PartType>& boards)
-{
-    QStringList names;
-    for (trvInterface::PartType board : boards) {
-        names.append(label(board));
-    }
-    return names.join(QStringLiteral(", "));
-}
-
 QJsonArray boardNames(const QList<trvInterface::PartType>& boards)
 {
     QJsonArray names;
@@ -118,11 +102,12 @@ void UpdateCommand::instrumentReady()
         finish(ExitCode::BoardMissing,
                tr("These boards did not answer: %1.\nCheck the instrument's cables, or leave "
                   "them out with --skip-missing.")
-                   .arg(labels(plan.silent)));
+                   .arg(BoardTable::labels(plan.silent)));
         return;
     }
     if (!plan.silent.isEmpty()) {
-        report->line(tr("Left out, since they did not answer: %1.").arg(labels(plan.silent)));
+        report->line(
+            tr("Left out, since they did not answer: %1.").arg(BoardTable::labels(plan.silent)));
     }
     chosen = plan.boards;
     reinstalled = plan.current;
@@ -133,8 +118,9 @@ void UpdateCommand::instrumentReady()
 
     QStringList older;
     for (PartType board : plan.older) {
-        older.append(tr("%1 runs %2, the image is %3")
-                         .arg(label(board), installed.value(board), imageVersion(board)));
+        older.append(
+            tr("%1 runs %2, the image is %3")
+                .arg(BoardTable::label(board), installed.value(board), imageVersion(board)));
     }
     if (!older.isEmpty() && !options.allowOlder) {
         finish(ExitCode::OlderImage,
@@ -191,9 +177,9 @@ void UpdateCommand::stepStarted()
     const QString group = BoardTable::groupName(sequence->currentPart());
     const QString step = tr("Step %1 of %2").arg(stepNumber).arg(sequence->stepCount());
     if (boards.size() == 1 && BoardTable::rowName(boards.first()) == group) {
-        report->line(QStringLiteral("%1: %2").arg(step, label(boards.first())));
+        report->line(QStringLiteral("%1: %2").arg(step, BoardTable::label(boards.first())));
     } else {
-        report->line(QStringLiteral("%1, %2: %3").arg(step, group, labels(boards)));
+        report->line(QStringLiteral("%1, %2: %3").arg(step, group, BoardTable::labels(boards)));
     }
     report->event(stepEvent(QStringLiteral("step")));
 }
@@ -396,7 +382,8 @@ QString UpdateCommand::leftBehind() const
     QStringList lines;
     const QList<PartType> unsure = boardsWith(Failed) + boardsWith(Interrupted);
     if (!unsure.isEmpty()) {
-        lines.append(tr("These boards may now need a new update: %1.").arg(labels(unsure)));
+        lines.append(
+            tr("These boards may now need a new update: %1.").arg(BoardTable::labels(unsure)));
     }
     QList<PartType> untouched;
     for (PartType board : qAsConst(chosen)) {
@@ -405,11 +392,12 @@ QString UpdateCommand::leftBehind() const
         }
     }
     if (!untouched.isEmpty()) {
-        lines.append(tr("Not updated, still on their old firmware: %1.").arg(labels(untouched)));
+        lines.append(
+            tr("Not updated, still on their old firmware: %1.").arg(BoardTable::labels(untouched)));
     }
     const QList<PartType> updated = boardsWith(Updated);
     if (!updated.isEmpty()) {
-        lines.append(tr("Updated: %1.").arg(labels(updated)));
+        lines.append(tr("Updated: %1.").arg(BoardTable::labels(updated)));
     }
     return lines.join(QLatin1Char('\n'));
 }

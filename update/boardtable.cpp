@@ -1,6 +1,7 @@
 #include "boardtable.h"
 
 #include <QCoreApplication>
+#include <QStringList>
 
 namespace {
 
@@ -165,4 +166,18 @@ bool BoardTable::groupOfPartCode(const QString& partCode, Group* group)
 QString BoardTable::builtInImage(Group group)
 {
     return QString::fromLatin1(entryOf(group).builtInImage);
+}
+
+QString BoardTable::label(PartType board)
+{
+    return QStringLiteral("%1 (%2)").arg(rowName(board), commandName(board));
+}
+
+QString BoardTable::labels(const QList<PartType>& boards)
+{
+    QStringList names;
+    for (PartType board : boards) {
+        names.append(label(board));
+    }
+    return names.join(QStringLiteral(", "));
 }

@@ -32,6 +32,11 @@ public:
     // The row's name in the window: "Keys 12-20" to "Keys 87-108", "Control Panel",
     // "Main Board"; empty for any other value.
     static QString rowName(PartType board);
+    // The board as the user reads it wherever one board is named: its row
+    // name and its command-line name, "Keys 43-64 (sensor2)".
+    static QString label(PartType board);
+    // Boards so, joined by ", ".
+    static QString labels(const QList<PartType>& boards);
     // The board's group name: "Sensor Boards", "Control Panel" or "Main Board".
     static QString groupName(PartType board);
     static QString groupName(Group group);

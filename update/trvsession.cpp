@@ -152,9 +152,9 @@ bool trvSession::readBuiltInImages(Group* failed)
     for (Group group : BoardTable::groups()) {
         HexReader& reader = images[group];
         imageFiles[group].clear();
-        const bool usable = reader.read(BoardTable::builtInImage(group), false) ==
-                                HexReader::FileOk &&
-                            reader.part == BoardTable::partCode(group);
+        const bool usable =
+            reader.read(BoardTable::builtInImage(group), false) == HexReader::FileOk &&
+            reader.part == BoardTable::partCode(group);
         if (!usable && allRead) {
             allRead = false;
             if (failed) {
@@ -225,8 +225,7 @@ trvSession::Plan trvSession::plan(const QList<PartType>& asked) const
 
     result.allCurrent = !result.boards.isEmpty();
     for (PartType board : qAsConst(result.boards)) {
-        const int order =
-            FirmwareVersion::compare(reportedVersion(board), imageFor(board).version);
+        const int order = FirmwareVersion::compare(reportedVersion(board), imageFor(board).version);
         if (order == FirmwareVersion::Equal) {
             result.current.append(board);
         } else {
@@ -374,22 +373,6 @@ void trvSession::lateReturnDecided(bool succeeded)
 
 namespace {
 
-// "Keys 43-64 (sensor2)"
-QString label(trvInterface::PartType board)
-{
-    return QStringLiteral("%1 (%2)").arg(BoardTable::rowName(board),
-                                         BoardTable::commandName(board));
-}
-
-QString labels(const QList<trvInterface::PartType>& boards)
-{
-    QStringList names;
-    for (trvInterface::PartType board : boards) {
-        names.append(label(board));
-    }
-    return names.join(QStringLiteral(", "));
-}
-
 // A whole group by its name, else each board.
 QString stepName(const QList<trvInterface::PartType>& boards)
 {
@@ -397,7 +380,8 @@ QString stepName(const QList<trvInterface::PartType>& boards)
         return QString();
     }
     const BoardTable::Group group = BoardTable::groupOf(boards.first());
-    return boards == BoardTable::boardsOf(group) ? BoardTable::groupName(group) : labels(boards);
+    return boards == BoardTable::boardsOf(group) ? BoardTable::groupName(group)
+                                                 : BoardTable::labels(boards);
 }
 
 } // namespace
@@ -409,7 +393,7 @@ QString trvSession::failureText(const Failure& failure)
             .arg(stepName(failure.boards));
     }
     const QString where = failure.refusing != trvInterface::NoPart
-                              ? label(failure.refusing)
+                              ? BoardTable::label(failure.refusing)
                               : BoardTable::groupName(failure.boards.value(0));
     return QStringLiteral("%1: %2").arg(where, trvUpdater::errorDescription(failure.error));
 }
@@ -425,7 +409,7 @@ QString trvSession::leftOutText(const QList<PartType>& boards)
     if (boards.isEmpty()) {
         return QString();
     }
-    return tr("Not updated, since they did not answer: %1.").arg(labels(boards));
+    return tr("Not updated, since they did not answer: %1.").arg(BoardTable::labels(boards));
 }
 
 QString trvSession::reinstalledText(const QList<PartType>& boards)
@@ -433,7 +417,7 @@ QString trvSession::reinstalledText(const QList<PartType>& boards)
     if (boards.isEmpty()) {
         return QString();
     }
-    return tr("Reinstalled the version they already ran: %1.").arg(labels(boards));
+    return tr("Reinstalled the version they already ran: %1.").arg(BoardTable::labels(boards));
 }
 
 QString trvSession::lateReturnText() const
