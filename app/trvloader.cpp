@@ -79,8 +79,7 @@ trvLoader::trvLoader(QWidget* parent, const trvTiming& timing)
 
     recorder = new SessionRecorder(session, QStringLiteral("window"), &history, &serviceLog, this);
     connect(recorder, &SessionRecorder::unfinishedUpdate, this, &trvLoader::showUnfinishedUpdate);
-    connect(recorder, &SessionRecorder::recordUnavailable, this,
-            &trvLoader::showRecordUnavailable);
+    connect(recorder, &SessionRecorder::recordUnavailable, this, &trvLoader::showRecordUnavailable);
 
     checksumShortcut =
         new QShortcut(QKeySequence::fromString("Ctrl+Alt+F8", QKeySequence::NativeText), this);
@@ -226,9 +225,9 @@ void trvLoader::nameForAssistiveTechnology(const Row& board)
     const QString groupName = BoardTable::groupName(board.part);
     board.checkbox->setAccessibleName(rowName);
     const QString version = board.versionLabel->text();
-    board.versionLabel->setAccessibleName(version.isEmpty()
-                                              ? tr("%1 installed version: unknown").arg(rowName)
-                                              : tr("%1 installed version: %2").arg(rowName, version));
+    board.versionLabel->setAccessibleName(
+        version.isEmpty() ? tr("%1 installed version: unknown").arg(rowName)
+                          : tr("%1 installed version: %2").arg(rowName, version));
     board.bar->setAccessibleName(tr("%1 progress").arg(rowName));
     board.fileStateLabel->setAccessibleName(
         tr("%1 firmware file: %2").arg(groupName, board.fileStateLabel->text()));
@@ -449,8 +448,7 @@ void trvLoader::updateFileState()
     }
 }
 
-void trvLoader::setFileState(const QString& reportedVersion, const HexReader& reader,
-                             PartType part)
+void trvLoader::setFileState(const QString& reportedVersion, const HexReader& reader, PartType part)
 {
     QString name;
     QString date;

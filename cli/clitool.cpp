@@ -6,8 +6,8 @@
 #include "interruptwatcher.h"
 #include "reportcommand.h"
 #include "supportreport.h"
-#include "updatehistory.h"
 #include "updatecommand.h"
+#include "updatehistory.h"
 #include "versionscommand.h"
 
 #include <QCommandLineParser>
@@ -433,10 +433,9 @@ ExitCode::Code CliTool::history(const QCommandLineParser& parser)
         bool number = false;
         limit = parser.value(limitName).toInt(&number);
         if (!number || limit < 1) {
-            return usageError(
-                tr("--limit takes a number of records from 1 on, not \"%1\".")
-                    .arg(parser.value(limitName)),
-                command);
+            return usageError(tr("--limit takes a number of records from 1 on, not \"%1\".")
+                                  .arg(parser.value(limitName)),
+                              command);
         }
     }
     const QString serial = parser.value(instrumentName);
@@ -456,7 +455,8 @@ ExitCode::Code CliTool::history(const QCommandLineParser& parser)
                          .arg(QDir::toNativeSeparators(history.fileName())));
     }
     if (records.isEmpty()) {
-        report.line(tr("No update recorded in %1.").arg(QDir::toNativeSeparators(history.fileName())));
+        report.line(
+            tr("No update recorded in %1.").arg(QDir::toNativeSeparators(history.fileName())));
     } else if (!report.isJson()) {
         report.text(SupportReport::historyTable(records));
     }
@@ -465,9 +465,9 @@ ExitCode::Code CliTool::history(const QCommandLineParser& parser)
         event.insert("event", "record");
         report.event(event);
     }
-    report.result(command, ExitCode::Success, QString(),
-                  {{"records", records.size()}, {"skippedLines", skipped},
-                   {"file", history.fileName()}});
+    report.result(
+        command, ExitCode::Success, QString(),
+        {{"records", records.size()}, {"skippedLines", skipped}, {"file", history.fileName()}});
     return ExitCode::Success;
 }
 

@@ -42,8 +42,8 @@ void InstrumentCommand::tellUnfinished(const HistoryRecord& record)
 void InstrumentCommand::tellRecordUnavailable(const QString& text)
 {
     report->endProgress();
-    report->error(tr("Warning: %1. The update history and log are not kept; the rest goes on.")
-                      .arg(text));
+    report->error(
+        tr("Warning: %1. The update history and log are not kept; the rest goes on.").arg(text));
     report->event(QJsonObject{{"event", "warning"}, {"text", text}});
 }
 

@@ -4,8 +4,8 @@
 #include "reportwriter.h"
 #include "supportreport.h"
 
-ReportCommand::ReportCommand(ReportWriter* writer, InstrumentSession* session,
-                             int waitMilliseconds, QObject* parent)
+ReportCommand::ReportCommand(ReportWriter* writer, InstrumentSession* session, int waitMilliseconds,
+                             QObject* parent)
     : InstrumentCommand(QStringLiteral("report"), writer, session, waitMilliseconds, parent)
 {
 }

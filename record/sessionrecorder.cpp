@@ -111,7 +111,8 @@ void SessionRecorder::disconnected()
 void SessionRecorder::openRefusal(int errorNumber)
 {
     if (errorNumber != 0) {
-        log(QStringLiteral("The instrument cannot be opened: %1").arg(UsbHid::refusalDescription(errorNumber)));
+        log(QStringLiteral("The instrument cannot be opened: %1")
+                .arg(UsbHid::refusalDescription(errorNumber)));
     }
 }
 
@@ -143,8 +144,8 @@ void SessionRecorder::stepStarted()
     step.image = file.isEmpty() ? QStringLiteral("built-in") : QFileInfo(file).fileName();
     step.imageVersion = image.version;
     step.imageChecksum = image.checksum;
-    step.imageSha256 =
-        QString::fromLatin1(QCryptographicHash::hash(image.data, QCryptographicHash::Sha256).toHex());
+    step.imageSha256 = QString::fromLatin1(
+        QCryptographicHash::hash(image.data, QCryptographicHash::Sha256).toHex());
     stepClock.start();
     lastState = trvUpdater::Connecting;
 
@@ -231,9 +232,9 @@ void SessionRecorder::complete(HistoryRecord::Outcome outcome, trvUpdater::Err e
     if (!history->complete(step, &failure)) {
         recordFailed(failure);
     }
-    QString text = QStringLiteral("Update of %1 ended: %2")
-                       .arg(step.boards.join(QStringLiteral(", ")),
-                            HistoryRecord::outcomeName(outcome));
+    QString text =
+        QStringLiteral("Update of %1 ended: %2")
+            .arg(step.boards.join(QStringLiteral(", ")), HistoryRecord::outcomeName(outcome));
     if (outcome == HistoryRecord::Failed) {
         text += QStringLiteral(" (%1: %2)").arg(step.failureReason, step.failureText);
     }

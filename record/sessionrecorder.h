@@ -72,10 +72,10 @@ private:
     UpdateHistory* history;
     ServiceLog* serviceLog;
     QString frontEnd;
-    HistoryRecord step;          // the running step's record
-    bool stepOpen = false;       // its start is written, its completion not
+    HistoryRecord step;    // the running step's record
+    bool stepOpen = false; // its start is written, its completion not
     QElapsedTimer stepClock;
     trvUpdater::State lastState = trvUpdater::Connecting;
-    QSet<QString> announced;     // unfinished records already said
+    QSet<QString> announced; // unfinished records already said
     bool unavailableSaid = false;
 };

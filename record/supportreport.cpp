@@ -28,8 +28,8 @@ QString versionChange(const HistoryRecord& record)
             after.append(is);
         }
     }
-    return QStringLiteral("%1 -> %2").arg(before.join(QStringLiteral(", ")),
-                                         after.join(QStringLiteral(", ")));
+    return QStringLiteral("%1 -> %2")
+        .arg(before.join(QStringLiteral(", ")), after.join(QStringLiteral(", ")));
 }
 
 QString outcomeText(const HistoryRecord& record)
@@ -49,18 +49,22 @@ QString SupportReport::text(const Tool& tool, const trvSession& session,
                             const QString& instrumentNote)
 {
     QString report;
-    report += QStringLiteral("Tarvo QX40 Firmware Update Tool: report for support") + QLatin1Char('\n');
-    report += QStringLiteral("Made: %1").arg(QDateTime::currentDateTimeUtc().toString(Qt::ISODate)) +
-              QLatin1Char('\n');
+    report +=
+        QStringLiteral("Tarvo QX40 Firmware Update Tool: report for support") + QLatin1Char('\n');
+    report +=
+        QStringLiteral("Made: %1").arg(QDateTime::currentDateTimeUtc().toString(Qt::ISODate)) +
+        QLatin1Char('\n');
     report += QStringLiteral("Tool: %1 %2").arg(tool.name, tool.version) + QLatin1Char('\n');
-    report += QStringLiteral("Qt: %1 (built with %2)").arg(QString::fromLatin1(qVersion()), tool.qtBuildVersion) +
+    report += QStringLiteral("Qt: %1 (built with %2)")
+                  .arg(QString::fromLatin1(qVersion()), tool.qtBuildVersion) +
               QLatin1Char('\n');
     report += QStringLiteral("hidapi: %1").arg(tool.hidapiVersion) + QLatin1Char('\n');
     report += QStringLiteral("System: %1, %2 %3, %4")
                   .arg(QSysInfo::prettyProductName(), QSysInfo::kernelType(),
                        QSysInfo::kernelVersion(), QSysInfo::currentCpuArchitecture()) +
               QLatin1Char('\n');
-    report += QStringLiteral("Data folder: %1").arg(UpdateHistory::dataFolder()) + QLatin1String("\n\n");
+    report +=
+        QStringLiteral("Data folder: %1").arg(UpdateHistory::dataFolder()) + QLatin1String("\n\n");
 
     report += QStringLiteral("Instrument: %1")
                   .arg(instrumentNote.isEmpty() ? instrumentState(session) : instrumentNote) +
@@ -92,7 +96,8 @@ QString SupportReport::text(const Tool& tool, const trvSession& session,
                                 : historyTable(records.mid(0, historyRecords));
 
     const QString logTail = log.tail(logBytes);
-    report += QLatin1Char('\n') + QStringLiteral("Log (%1, its end):").arg(log.fileName()) + QLatin1Char('\n');
+    report += QLatin1Char('\n') + QStringLiteral("Log (%1, its end):").arg(log.fileName()) +
+              QLatin1Char('\n');
     report += logTail.isEmpty() ? QStringLiteral("  Nothing logged.") + QLatin1Char('\n') : logTail;
     return report;
 }
@@ -122,15 +127,14 @@ QString SupportReport::historyTable(const QList<HistoryRecord>& records)
                         .arg(QStringLiteral("Image"), -22)
                         .arg(QStringLiteral("Outcome"));
     for (const HistoryRecord& record : records) {
-        table += QStringLiteral("  %1 %2 %3 %4 %5 %6\n")
-                     .arg(record.started.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), -20)
-                     .arg(record.serialNumber.isEmpty() ? QStringLiteral("-")
-                                                        : record.serialNumber,
-                          -14)
-                     .arg(record.boards.join(QLatin1Char(',')), -24)
-                     .arg(versionChange(record), -16)
-                     .arg(QStringLiteral("%1 %2").arg(record.image, record.imageVersion), -22)
-                     .arg(outcomeText(record));
+        table +=
+            QStringLiteral("  %1 %2 %3 %4 %5 %6\n")
+                .arg(record.started.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), -20)
+                .arg(record.serialNumber.isEmpty() ? QStringLiteral("-") : record.serialNumber, -14)
+                .arg(record.boards.join(QLatin1Char(',')), -24)
+                .arg(versionChange(record), -16)
+                .arg(QStringLiteral("%1 %2").arg(record.image, record.imageVersion), -22)
+                .arg(outcomeText(record));
     }
     return table;
 }

@@ -19,7 +19,7 @@ public:
     // Who makes the report.
     struct Tool
     {
-        QString name;    // "trvloader", "trvloader-cli"
+        QString name; // "trvloader", "trvloader-cli"
         QString version;
         QString hidapiVersion;
         QString qtBuildVersion;
@@ -30,9 +30,8 @@ public:
 
     // The report. instrumentNote, when given, says why the instrument was not
     // reached in place of what the session knows (another copy holds it).
-    static QString text(const Tool& tool, const trvSession& session,
-                        const UpdateHistory& history, const ServiceLog& log,
-                        const QString& instrumentNote = QString());
+    static QString text(const Tool& tool, const trvSession& session, const UpdateHistory& history,
+                        const ServiceLog& log, const QString& instrumentNote = QString());
 
     // The instrument as the session knows it: connected (with its serial
     // number), there but refused (why, and the remedy), or not found.

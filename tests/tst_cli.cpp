@@ -700,9 +700,9 @@ void tst_cli::failureInTheResult()
     } else {
         instrument().setFaults(faultyBoard, faults);
     }
-    QCOMPARE(
-        runTool(QStringList{"update", boards, "--json"} + smallImages({boards}), 10000, ReportWriter::Json),
-        expectedExit);
+    QCOMPARE(runTool(QStringList{"update", boards, "--json"} + smallImages({boards}), 10000,
+                     ReportWriter::Json),
+             expectedExit);
     QVERIFY2(errors().startsWith(said), qPrintable(errors()));
 
     const QList<QJsonObject> events = jsonLines();
@@ -1031,9 +1031,9 @@ void tst_cli::serviceRecord()
     QCOMPARE(events[0].value("outcome").toString(), QString("failed"));
     QCOMPARE(events[0].value("failureReason").toString(), QString("InvalidFirmware"));
     QCOMPARE(events[1].value("boards").toArray(), QJsonArray{"terminal"});
-    for (const char* field : {"started", "ended", "serialNumber", "tool", "toolVersion",
-                              "versionsBefore", "versionsAfter", "imageChecksum",
-                              "imageSha256", "durationMs"}) {
+    for (const char* field :
+         {"started", "ended", "serialNumber", "tool", "toolVersion", "versionsBefore",
+          "versionsAfter", "imageChecksum", "imageSha256", "durationMs"}) {
         QVERIFY2(!events[1].value(field).isUndefined(), field);
     }
     QCOMPARE(events[2].value("records").toInt(), 2);
@@ -1043,13 +1043,15 @@ void tst_cli::serviceRecord()
     QCOMPARE(runTool({"history", "--json", "--instrument", "QX40-999"}, 3000), 0);
     QCOMPARE(jsonLines().size(), 1);
     QCOMPARE(runTool({"history"}, 3000), 0);
-    QVERIFY2(output().contains(QRegularExpression("terminal +v1\\.9 -> v2\\.4 +terminal\\.hex v2\\.4 +updated")),
+    QVERIFY2(output().contains(
+                 QRegularExpression("terminal +v1\\.9 -> v2\\.4 +terminal\\.hex v2\\.4 +updated")),
              qPrintable(output()));
 
     instrument().unplug();
     QCOMPARE(runTool({"report", "--wait", "0"}, 3000), 0);
     QVERIFY2(output().contains("Instrument: No instrument found"), qPrintable(output()));
-    QVERIFY(output().contains("failed (" + trvUpdater::errorDescription(trvUpdater::InvalidFirmware)));
+    QVERIFY(
+        output().contains("failed (" + trvUpdater::errorDescription(trvUpdater::InvalidFirmware)));
 }
 
 // A history and log that cannot be written are said once; the update goes on.

@@ -147,9 +147,9 @@ void tst_SessionRecorder::recordForEachStep()
         QCOMPARE(record.imageVersion, QString("v2.4"));
         const TestImage image(parts[index], "v2.4");
         QCOMPARE(record.imageChecksum, int(HexReader::imageChecksum(image.text())));
-        QCOMPARE(record.imageSha256,
-                 QString(QCryptographicHash::hash(image.text(), QCryptographicHash::Sha256)
-                             .toHex()));
+        QCOMPARE(
+            record.imageSha256,
+            QString(QCryptographicHash::hash(image.text(), QCryptographicHash::Sha256).toHex()));
         for (const QString& board : boards[index]) {
             QCOMPARE(record.versionsBefore.value(board), QString("v1.0"));
             QCOMPARE(record.versionsAfter.value(board), QString("v2.4"));
@@ -266,10 +266,14 @@ void tst_SessionRecorder::unfinishedStepOfWhichInstrument_data()
     QTest::addColumn<QString>("instrument");
     QTest::addColumn<bool>("named");
 
-    QTest::newRow("same instrument") << "QX40-1" << "QX40-1" << true;
-    QTest::newRow("another instrument") << "QX40-1" << "QX40-2" << false;
-    QTest::newRow("instrument reports none") << "QX40-1" << "" << true;
-    QTest::newRow("record has none") << "" << "QX40-2" << true;
+    QTest::newRow("same instrument") << "QX40-1"
+                                     << "QX40-1" << true;
+    QTest::newRow("another instrument") << "QX40-1"
+                                        << "QX40-2" << false;
+    QTest::newRow("instrument reports none") << "QX40-1"
+                                             << "" << true;
+    QTest::newRow("record has none") << ""
+                                     << "QX40-2" << true;
 }
 
 void tst_SessionRecorder::unfinishedStepOfWhichInstrument()

@@ -174,10 +174,10 @@ void tst_trvloader_device::useSmallImages()
     if (!advanced) {
         clickAdvanced();
     }
-    const QStringList seen = answerDialogs(
-        [&] { QTest::mouseClick(widget("loadSensor"), Qt::LeftButton); },
-        {choose(folder.path(), {"KZENT.hex", "KTERM.hex", "KSENS.hex"}),
-         press(QMessageBox::Yes), press(QMessageBox::Yes), press(QMessageBox::Yes)});
+    const QStringList seen =
+        answerDialogs([&] { QTest::mouseClick(widget("loadSensor"), Qt::LeftButton); },
+                      {choose(folder.path(), {"KZENT.hex", "KTERM.hex", "KSENS.hex"}),
+                       press(QMessageBox::Yes), press(QMessageBox::Yes), press(QMessageBox::Yes)});
     QCOMPARE(seen.size(), 4);
     QVERIFY2(child<QLabel>(*window, "fileStateSensor")->text().contains("Byte"),
              qPrintable(child<QLabel>(*window, "fileStateSensor")->text()));
@@ -1003,8 +1003,7 @@ void tst_trvloader_device::supportReport()
     clickAdvanced();
     QString shown;
     const QStringList seen = answerDialogs(
-        [&] { QTest::mouseClick(widget("supportReport"), Qt::LeftButton); },
-        {[&](QWidget* dialog) {
+        [&] { QTest::mouseClick(widget("supportReport"), Qt::LeftButton); }, {[&](QWidget* dialog) {
             shown = child<QPlainTextEdit>(*dialog, "reportText")->toPlainText();
             QTest::mouseClick(child<QWidget>(*dialog, "copyReport"), Qt::LeftButton);
             QTest::keyClick(dialog, Qt::Key_Escape);

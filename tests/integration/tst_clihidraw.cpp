@@ -38,8 +38,8 @@ namespace {
 
 // Each board and the part code of its image.
 const QList<std::pair<sim::Board, const char*>> boards = {
-    {sim::Sensor5, "KSENS"}, {sim::Sensor1, "KSENS"},  {sim::Sensor2, "KSENS"},
-    {sim::Sensor3, "KSENS"}, {sim::Sensor4, "KSENS"},  {sim::Terminal, "KTERM"},
+    {sim::Sensor5, "KSENS"},   {sim::Sensor1, "KSENS"}, {sim::Sensor2, "KSENS"},
+    {sim::Sensor3, "KSENS"},   {sim::Sensor4, "KSENS"}, {sim::Terminal, "KTERM"},
     {sim::Mainboard, "KZENT"},
 };
 // Small images at the built-in images' versions, newer than what the boards run.
@@ -239,9 +239,9 @@ bool tst_clihidraw::onlyAskedForVersion(sim::Board board)
 void tst_clihidraw::wholeUpdateWhileASecondCopyIsRefused()
 {
     ToolProcess tool;
-    startTool(tool, {"update", "--json", "--firmware", "sensors=" + imageFile("KSENS"),
-                     "--firmware", "terminal=" + imageFile("KTERM"), "--firmware",
-                     "mainboard=" + imageFile("KZENT")});
+    startTool(tool,
+              {"update", "--json", "--firmware", "sensors=" + imageFile("KSENS"), "--firmware",
+               "terminal=" + imageFile("KTERM"), "--firmware", "mainboard=" + imageFile("KZENT")});
     QVERIFY(waitFor([this] { return dataMessages() >= 10; }, 10000));
 
     ToolProcess second;
@@ -520,7 +520,8 @@ void tst_clihidraw::killedUpdateIsNamedAndReported()
     const QJsonObject record = QJsonDocument::fromJson(lines.first()).object();
     QCOMPARE(record.value("outcome").toString(), QString("interrupted"));
     QCOMPARE(record.value("frontEnd").toString(), QString("command line"));
-    QCOMPARE(record.value("serialNumber").toString(), QString(sim::Instrument::defaultSerialNumber));
+    QCOMPARE(record.value("serialNumber").toString(),
+             QString(sim::Instrument::defaultSerialNumber));
     QCOMPARE(record.value("boards").toArray().size(), 5);
     QCOMPARE(record.value("versionsBefore").toObject().value("sensor1").toString(),
              QString("v1.1"));
@@ -548,7 +549,8 @@ void tst_clihidraw::killedUpdateIsNamedAndReported()
                                .arg(sim::Instrument::defaultSerialNumber)),
              qPrintable(text));
     QVERIFY(text.contains(QRegularExpression("mainboard +Main Board +v3\\.1 ")));
-    QVERIFY(text.contains(QRegularExpression("sensor5,sensor1,sensor2,sensor3,sensor4 .* interrupted")));
+    QVERIFY(text.contains(
+        QRegularExpression("sensor5,sensor1,sensor2,sensor3,sensor4 .* interrupted")));
     QVERIFY(text.contains("Update of sensor5, sensor1, sensor2, sensor3, sensor4: Transfer"));
 }
 

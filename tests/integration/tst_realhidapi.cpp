@@ -288,10 +288,10 @@ void tst_realhidapi::useSmallImages()
     if (!wasAdvanced) {
         QTest::mouseClick(advanced, Qt::LeftButton);
     }
-    const QStringList seen = answerDialogs(
-        [this] { QTest::mouseClick(widget<QWidget>("loadSensor"), Qt::LeftButton); },
-        {choose(imageFolder.path(), {"KZENT.hex", "KTERM.hex", "KSENS.hex"}),
-         press(QMessageBox::Yes), press(QMessageBox::Yes), press(QMessageBox::Yes)});
+    const QStringList seen =
+        answerDialogs([this] { QTest::mouseClick(widget<QWidget>("loadSensor"), Qt::LeftButton); },
+                      {choose(imageFolder.path(), {"KZENT.hex", "KTERM.hex", "KSENS.hex"}),
+                       press(QMessageBox::Yes), press(QMessageBox::Yes), press(QMessageBox::Yes)});
     QCOMPARE(seen.size(), 4);
     QVERIFY2(widget<QLabel>("fileStateSensor")->text().contains("Byte"),
              qPrintable(widget<QLabel>("fileStateSensor")->text()));
