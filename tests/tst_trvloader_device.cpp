@@ -100,6 +100,9 @@ private:
     void makeWindow();
     // Builds and shows the window and waits until every answering board is enabled.
     void connectWindow(int answeringBoards = 7);
+    // The same, with the steps ready for the dialogs it opens meanwhile; what
+    // each showed.
+    QStringList openWindowAnswering(const QList<ModalAnswers::Step>& steps);
     // Loads small images, at the built-in images' versions, through the load
     // buttons of advanced mode; leaves the mode as it was.
     void useSmallImages();
@@ -199,6 +202,17 @@ void tst_trvloader_device::connectWindow(int answeringBoards)
     window->show();
     QVERIFY(QTest::qWaitForWindowActive(window.data()));
     QVERIFY(waitUntil([&] { return enabledBoxes() == answeringBoards; }, 2000));
+}
+
+QStringList tst_trvloader_device::openWindowAnswering(const QList<ModalAnswers::Step>& steps)
+{
+    return answerDialogs(
+        [&] {
+            makeWindow();
+            window->show();
+            QVERIFY(waitUntil([&] { return enabledBoxes() == 7; }, 2000));
+        },
+        steps);
 }
 
 QString tst_trvloader_device::runUpdate(int timeout)
@@ -652,13 +666,7 @@ void tst_trvloader_device::closeWhileUpdating()
 
     // The next start names the step's boards, and only once.
     window.reset();
-    const QStringList told = answerDialogs(
-        [&] {
-            makeWindow();
-            window->show();
-            QVERIFY(waitUntil([&] { return enabledBoxes() == 7; }, 2000));
-        },
-        {press(QMessageBox::Ok)});
+    const QStringList told = openWindowAnswering({press(QMessageBox::Ok)});
     QCOMPARE(told.size(), 1);
     QVERIFY2(told.first().startsWith("Update did not finish | The update of Keys 12-20, "
                                      "Keys 21-42, Keys 43-64, Keys 65-86, Keys 87-108 begun"),
@@ -1030,13 +1038,7 @@ void tst_trvloader_device::interruptedUpdateIsNamed()
     cutOff.boards = QStringList{"mainboard"};
     QVERIFY(UpdateHistory().begin(cutOff));
 
-    const QStringList told = answerDialogs(
-        [&] {
-            makeWindow();
-            window->show();
-            QVERIFY(waitUntil([&] { return enabledBoxes() == 7; }, 2000));
-        },
-        {press(QMessageBox::Ok)});
+    const QStringList told = openWindowAnswering({press(QMessageBox::Ok)});
     QCOMPARE(told.size(), 1);
     QVERIFY2(told.first().startsWith("Update did not finish | The update of Main Board begun "),
              qPrintable(told.first()));
