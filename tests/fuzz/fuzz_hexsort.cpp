@@ -54,11 +54,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size)
     // What the file holds: data lines by full address, the later one winning.
     QMap<quint32, QByteArray> expected;
     bool allValid = true;
+    bool anyText = false;
     quint16 upper = 0;
     for (const QByteArray& line : lines(content)) {
         if (!holdsText(line)) {
             continue;
         }
+        anyText = true;
         const HexLine record(line);
         if (!record.valid) {
             allValid = false;
@@ -72,6 +74,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size)
     }
 
     const HexReader::Err result = HexReader::sort(file.path());
+    if (!anyText) {
+        // An empty file is refused and left as it is.
+        FUZZ_CHECK(result == HexReader::Corrupted);
+        FUZZ_CHECK(file.content() == content);
+        return 0;
+    }
     if (!allValid) {
         FUZZ_CHECK(result == HexReader::InvalidData);
         FUZZ_CHECK(file.content() == content);
