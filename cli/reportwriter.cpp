@@ -49,29 +49,26 @@ void ReportWriter::line(const QString& text)
 
 void ReportWriter::progress(const QString& text)
 {
-    if (isJson()) {
+    // Called for every line sent: nothing is asked of the terminal unless
+    // there is something new to show.
+    if (isJson() || text == lastProgress) {
         return;
     }
+    lastProgress = text;
+    if (currentStyle != Terminal) {
+        write(output, text + QLatin1Char('\n'));
+        return;
+    }
+    // One character short of the width, so that the cursor never wraps to a
+    // line of its own, which the next redraw would leave behind.
     QString shown = text;
-    if (currentStyle == Terminal) {
-        // One character short of the width, so that the cursor never wraps
-        // to a line of its own, which the next redraw would leave behind.
-        const int room = terminalColumns ? terminalColumns() - 1 : 0;
-        if (room > 0 && shown.size() > room) {
-            shown = shown.left(room - 1) + QChar(0x2026);
-        }
+    const int room = terminalColumns ? terminalColumns() - 1 : 0;
+    if (room > 0 && shown.size() > room) {
+        shown = shown.left(room - 1) + QChar(0x2026);
     }
-    if (shown == lastProgress) {
-        return;
-    }
-    lastProgress = shown;
-    if (currentStyle == Terminal) {
-        // Back to the line's start, the new text, and the rest of the old one erased.
-        write(output, QLatin1Char('\r') + shown + QStringLiteral("\x1b[K"));
-        progressOpen = true;
-    } else {
-        write(output, shown + QLatin1Char('\n'));
-    }
+    // Back to the line's start, the new text, and the rest of the old one erased.
+    write(output, QLatin1Char('\r') + shown + QStringLiteral("\x1b[K"));
+    progressOpen = true;
 }
 
 void ReportWriter::endProgress()
