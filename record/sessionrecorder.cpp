@@ -13,15 +13,6 @@
 
 namespace {
 
-QString boardList(const QList<trvInterface::PartType>& boards)
-{
-    QStringList names;
-    for (trvInterface::PartType board : boards) {
-        names.append(BoardTable::commandName(board));
-    }
-    return names.join(QStringLiteral(", "));
-}
-
 template <typename Enum> QString keyOf(Enum value)
 {
     return QString::fromLatin1(QMetaEnum::fromType<Enum>().valueToKey(value));
@@ -155,7 +146,7 @@ void SessionRecorder::stepStarted()
         recordFailed(error);
     }
     log(QStringLiteral("Update of %1 started with the %2 image %3")
-            .arg(boardList(boards), step.image, step.imageVersion));
+            .arg(stepBoardNames(), step.image, step.imageVersion));
 }
 
 void SessionRecorder::stepState(trvUpdater::State state, trvUpdater::Err error)
@@ -168,7 +159,7 @@ void SessionRecorder::stepState(trvUpdater::State state, trvUpdater::Err error)
     if (error != trvUpdater::NoError) {
         text += QStringLiteral(" (%1)").arg(keyOf(error));
     }
-    log(QStringLiteral("Update of %1: %2").arg(step.boards.join(QStringLiteral(", ")), text));
+    log(QStringLiteral("Update of %1: %2").arg(stepBoardNames(), text));
 }
 
 void SessionRecorder::stepDone()
@@ -181,7 +172,7 @@ void SessionRecorder::stepFailed(trvUpdater::Err error)
     if (session->isUpdating()) {
         // The session listens for a late main board: its return decides.
         log(QStringLiteral("Update of %1: the main board is not back yet; listening for it")
-                .arg(step.boards.join(QStringLiteral(", "))));
+                .arg(stepBoardNames()));
         return;
     }
     complete(HistoryRecord::Failed, error);
@@ -232,13 +223,17 @@ void SessionRecorder::complete(HistoryRecord::Outcome outcome, trvUpdater::Err e
     if (!history->complete(step, &failure)) {
         recordFailed(failure);
     }
-    QString text =
-        QStringLiteral("Update of %1 ended: %2")
-            .arg(step.boards.join(QStringLiteral(", ")), HistoryRecord::outcomeName(outcome));
+    QString text = QStringLiteral("Update of %1 ended: %2")
+                       .arg(stepBoardNames(), HistoryRecord::outcomeName(outcome));
     if (outcome == HistoryRecord::Failed) {
         text += QStringLiteral(" (%1: %2)").arg(step.failureReason, step.failureText);
     }
     log(text);
+}
+
+QString SessionRecorder::stepBoardNames() const
+{
+    return step.boards.join(QStringLiteral(", "));
 }
 
 void SessionRecorder::recordFailed(const QString& text)

@@ -67,6 +67,8 @@ private:
     // Completes the running step's record with the outcome.
     void complete(HistoryRecord::Outcome outcome, trvUpdater::Err error = trvUpdater::NoError);
     void recordFailed(const QString& text);
+    // The running step's boards by their command-line names, for the log.
+    QString stepBoardNames() const;
 
     trvSession* session;
     UpdateHistory* history;
