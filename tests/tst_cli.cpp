@@ -7,6 +7,7 @@
 #include "instancelock.h"
 #include "instrument.h"
 #include "testimage.h"
+#include "testtiming.h"
 #include "trvtiming.h"
 #include "trvupdater.h"
 #include "updatehistory.h"
@@ -194,13 +195,7 @@ void tst_cli::init()
 {
     // Each case starts with no update recorded.
     QFile::remove(UpdateHistory::defaultFileName());
-    timing = trvTiming();
-    timing.watchdogTimeout = 40;
-    timing.requestTimeout = 100;
-    timing.restartWait = 20;
-    timing.reconnectTimeout = 1000;
-    timing.verifyTimeout = 100;
-    timing.answerTime = 100;
+    timing = TestTiming::inProcess();
     terminalColumns = 0;
     instrument().reset();
     instrument().setMainboardRestartTime(timing.restartWait * 2);
@@ -731,11 +726,8 @@ void tst_cli::lateMainboard()
 {
     QFETCH(int, versionAfter);
     QFETCH(int, expectedExit);
-    // Short, but each wait well apart from the others.
-    timing.reconnectTimeout = 400;
-    timing.lateReturnTimeout = timing.reconnectTimeout * 2;
-    instrument().setMainboardRestartTime(timing.restartWait + timing.reconnectTimeout +
-                                         timing.lateReturnTimeout / 2);
+    TestTiming::shortenLateReturn(timing);
+    instrument().setMainboardRestartTime(TestTiming::lateMainboardRestartTime(timing));
     instrument().setFaults(sim::Mainboard, faultsWith([&](sim::BoardFaults& f) {
                                f.versionAfterUpdate = versionAfter;
                            }));

@@ -201,13 +201,11 @@ void tst_SessionRecorder::lateMainboard()
 {
     QFETCH(bool, comesBack);
     QFETCH(bool, abortWhileListening);
-    // Short, but each wait well apart from the others.
-    timing.reconnectTimeout = 400;
-    timing.lateReturnTimeout = timing.reconnectTimeout * 2;
+    TestTiming::shortenLateReturn(timing);
     makeSession(history->fileName(), log->fileName());
     const int engineWait = timing.restartWait + timing.reconnectTimeout;
     sim::instrument().setMainboardRestartTime(comesBack
-                                                  ? engineWait + timing.lateReturnTimeout / 2
+                                                  ? TestTiming::lateMainboardRestartTime(timing)
                                                   : engineWait + timing.lateReturnTimeout * 3);
     connectInstrument();
     useSmallImages("v2.4");

@@ -6,6 +6,7 @@
 #include "boardtable.h"
 #include "instrument.h"
 #include "testimage.h"
+#include "testtiming.h"
 #include "trvloader.h"
 #include "trvtiming.h"
 #include "updatehistory.h"
@@ -156,12 +157,7 @@ void tst_trvloader_device::init()
     QFile::remove(UpdateHistory::defaultFileName());
     sim::instrument().reset();
     // Short waits, where their length is not what a case checks.
-    timing = trvTiming();
-    timing.watchdogTimeout = 40;
-    timing.requestTimeout = 100;
-    timing.restartWait = 20;
-    timing.reconnectTimeout = 1000;
-    timing.verifyTimeout = 100;
+    timing = TestTiming::inProcess();
     // Back within the engine's short wait for its return.
     sim::instrument().setMainboardRestartTime(timing.restartWait * 2);
 }
@@ -971,11 +967,8 @@ void tst_trvloader_device::leftOutBoardsNamedAfterSuccess()
 // said to have come late.
 void tst_trvloader_device::lateMainboard()
 {
-    // Short, but each wait well apart from the others.
-    timing.reconnectTimeout = 400;
-    timing.lateReturnTimeout = timing.reconnectTimeout * 2;
-    sim::instrument().setMainboardRestartTime(timing.restartWait + timing.reconnectTimeout +
-                                              timing.lateReturnTimeout / 2);
+    TestTiming::shortenLateReturn(timing);
+    sim::instrument().setMainboardRestartTime(TestTiming::lateMainboardRestartTime(timing));
     connectWindow();
     useSmallImages();
     clickAdvanced();

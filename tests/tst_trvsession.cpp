@@ -5,6 +5,7 @@
 #include "hexreader.h"
 #include "instrument.h"
 #include "testimage.h"
+#include "testtiming.h"
 #include "trvinterface.h"
 #include "trvsession.h"
 #include "trvupdatesequence.h"
@@ -66,12 +67,9 @@ void tst_trvSession::init()
     sim::instrument().reset();
     sim::instrument().setBoardRestartTime(0);
     sim::instrument().setMainboardRestartTime(0);
-    timing = trvTiming();
-    timing.watchdogTimeout = 40;
-    timing.requestTimeout = 100;
+    timing = TestTiming::inProcess();
     timing.restartWait = 10;
     timing.reconnectTimeout = 500;
-    timing.verifyTimeout = 100;
     device = std::make_unique<trvInterface>();
     session = std::make_unique<trvSession>(device.get(), timing);
 }
@@ -126,8 +124,8 @@ void tst_trvSession::boardTable()
         QVERIFY(BoardTable::boardsOf(BoardTable::groupOf(board)).contains(board));
         QCOMPARE(BoardTable::groupName(board), BoardTable::groupName(BoardTable::groupOf(board)));
     }
-    QCOMPARE(names, QStringList({"sensor5", "sensor1", "sensor2", "sensor3", "sensor4",
-                                 "terminal", "mainboard"}));
+    QCOMPARE(names, QStringList({"sensor5", "sensor1", "sensor2", "sensor3", "sensor4", "terminal",
+                                 "mainboard"}));
     QCOMPARE(BoardTable::rowName(trvInterface::Sensor5), QString("Keys 12-20"));
     QCOMPARE(BoardTable::rowName(trvInterface::Mainboard), QString("Main Board"));
     QVERIFY(BoardTable::commandName(trvInterface::NoPart).isEmpty());
@@ -299,8 +297,8 @@ void tst_trvSession::plan_data()
 
     const PartList all = BoardTable::boards();
     const PartList sensors = BoardTable::boardsOf(BoardTable::Sensors);
-    const QList<PartList> threeSteps = {sensors, {trvInterface::Terminal},
-                                        {trvInterface::Mainboard}};
+    const QList<PartList> threeSteps = {
+        sensors, {trvInterface::Terminal}, {trvInterface::Mainboard}};
 
     QTest::newRow("all boards, all older")
         << VersionMap() << QByteArray("v1.1") << all << all << threeSteps << PartList()
