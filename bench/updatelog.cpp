@@ -1,7 +1,7 @@
 #include "updatelog.h"
 
 #include "hexreader.h"
-#include <QTimer>
+#include "pollclock.h"
 
 UpdateLog::UpdateLog(trvUpdateSequence* watched, trvInterface* device,
                      const trvUpdateSequence::Images& stepImages, QObject* parent)
@@ -15,9 +15,8 @@ UpdateLog::UpdateLog(trvUpdateSequence* watched, trvInterface* device,
     connect(sequence, SIGNAL(done()), this, SLOT(updateDone()));
     connect(sequence, SIGNAL(canceled(trvUpdater::Err)), this,
             SLOT(updateCanceled(trvUpdater::Err)));
-    // The link's only timer is its poll timer.
-    if (QTimer* poll = device->findChild<QTimer*>()) {
-        connect(poll, &QTimer::timeout, this, [this] { ++tickCount; });
+    if (PollClock* poll = device->findChild<PollClock*>()) {
+        connect(poll, &PollClock::tick, this, [this] { ++tickCount; });
     }
 }
 

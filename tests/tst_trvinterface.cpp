@@ -2,6 +2,7 @@
 // encoding of the requests, as they leave in output reports.
 
 #include "instrument.h"
+#include "pollclock.h"
 #include "trvinterface.h"
 
 #include <QSignalSpy>
@@ -196,9 +197,10 @@ void tst_trvInterface::refusesABlockTooLongForOneReport()
 void tst_trvInterface::startsPollingEveryMillisecondWithoutConnecting()
 {
     trvInterface protocol;
-    auto* timer = protocol.findChild<QTimer*>();
-    QVERIFY(timer);
-    QCOMPARE(timer->interval(), 1);
+    auto* clock = protocol.findChild<PollClock*>();
+    QVERIFY(clock);
+    QCOMPARE(clock->interval(), 1);
+    QVERIFY(clock->isActive());
     QSignalSpy connected(&protocol, SIGNAL(connected()));
     runFor(20);
     QCOMPARE(connected.count(), 0);

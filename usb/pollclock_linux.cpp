@@ -1,0 +1,65 @@
+// The kernel timer of Linux: a timerfd on the monotonic clock, whose
+// descriptor the event loop watches. It becomes readable at the expiry
+// itself, without the whole-millisecond rounding of Qt's timer waits.
+
+#include "pollclock.h"
+
+#include <QSocketNotifier>
+#include <QTimer>
+
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+#include <sys/timerfd.h>
+#include <unistd.h>
+
+PollClock::PollClock(QObject* parent) : QObject(parent)
+{
+    kernelTimer = timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
+    if (kernelTimer >= 0) {
+        expiry = new QSocketNotifier(kernelTimer, QSocketNotifier::Read, this);
+        connect(expiry, &QSocketNotifier::activated, this, &PollClock::kernelTimerExpired);
+    } else {
+        // Out of descriptors, most likely: late ticks are better than none.
+        qWarning("PollClock: no kernel timer (%s); ticks may come up to a millisecond late",
+                 std::strerror(errno));
+        fallback = new QTimer(this);
+        fallback->setTimerType(Qt::PreciseTimer);
+        connect(fallback, &QTimer::timeout, this, &PollClock::tick);
+    }
+}
+
+PollClock::~PollClock()
+{
+    if (kernelTimer >= 0) {
+        delete expiry;
+        ::close(kernelTimer);
+    }
+}
+
+bool PollClock::armKernelTimer(bool running)
+{
+    if (kernelTimer < 0) {
+        return false;
+    }
+    itimerspec period = {};
+    if (running) {
+        period.it_interval.tv_sec = milliseconds / 1000;
+        period.it_interval.tv_nsec = long(milliseconds % 1000) * 1000000L;
+        period.it_value = period.it_interval;
+    }
+    // Relative to now; a zero value disarms it. Cannot fail with a valid
+    // descriptor and a valid period.
+    timerfd_settime(kernelTimer, 0, &period, nullptr);
+    return true;
+}
+
+void PollClock::kernelTimerExpired()
+{
+    // How many expiries have passed since the last read: one tick for all.
+    std::uint64_t expiries = 0;
+    if (::read(kernelTimer, &expiries, sizeof expiries) != sizeof expiries || !active) {
+        return; // none after all (stopped or started over in between)
+    }
+    emit tick();
+}
