@@ -6,16 +6,16 @@
 //   bench_update [--latency MS] [--repeat N]
 //
 // With a latency of up to 1 ms a line leaves in one tick, and the next tick
-// reads its acknowledgement and sends the next line. The whole update's floor is every line at one per
-// millisecond plus the waits the protocol prescribes: the second the engine
-// waits after the main board's restart message before it looks for the board
-// again (the emulated main board is back 1 ms after that second).
+// reads its acknowledgement and sends the next line. The whole update's floor is every line at one
+// per millisecond plus the waits the protocol prescribes: the second the engine waits after the
+// main board's restart message before it looks for the board again, and the few milliseconds after
+// that second in which the emulated main board comes back.
 
+#include "eventwait.h"
 #include "hexreader.h"
 #include "instrument.h"
 #include "trvinterface.h"
 #include "trvupdatesequence.h"
-#include "eventwait.h"
 #include "updatelog.h"
 
 #include <QCoreApplication>
@@ -27,6 +27,10 @@
 namespace {
 
 constexpr int prescribedRestartWait = 1000; // Restarting: the engine waits this long
+// The emulated main board is back this long after that second. A board back
+// while the engine still waits is not seen, and the engine's timer and the
+// link's tick may each come up to a millisecond late: at 1 ms the two raced.
+constexpr int restartMargin = 5;
 
 const QList<trvInterface::PartType> allBoards = {
     trvInterface::Sensor1, trvInterface::Sensor2,  trvInterface::Sensor3,  trvInterface::Sensor4,
@@ -102,7 +106,7 @@ int main(int argc, char* argv[])
     instrument.reset();
     instrument.setReplyLatency(latency, latency);
     instrument.setBoardRestartTime(0);
-    instrument.setMainboardRestartTime(prescribedRestartWait + 1);
+    instrument.setMainboardRestartTime(prescribedRestartWait + restartMargin);
 
     trvInterface interface;
     trvUpdateSequence::Images images;
@@ -154,7 +158,7 @@ int main(int argc, char* argv[])
         for (const UpdateLog::Step& step : run.steps()) {
             printStep(step, &totals);
         }
-        const qint64 floor = totals.lines + prescribedRestartWait;
+        const qint64 floor = totals.lines + prescribedRestartWait + restartMargin;
         std::printf("  transfer: %d lines in %lld ms and %lld ticks: %.3f lines/tick, %.3f "
                     "lines/ms (targets >= 0.95 lines/tick, >= 0.9 lines/ms; with 1 ms latency "
                     "<= 2.05 ticks/line: %.2f)\n",
@@ -163,8 +167,8 @@ int main(int argc, char* argv[])
                     double(totals.lines) / double(totals.transferMs),
                     double(totals.ticks) / double(totals.lines));
         std::printf("  whole update: %lld ms; floor %lld ms (%d lines at 1 ms + %d ms restart "
-                    "wait): %.3f x the floor (target <= 1.05)\n",
-                    total, floor, totals.lines, prescribedRestartWait,
+                    "wait + %d ms until the board is back): %.3f x the floor (target <= 1.05)\n",
+                    total, floor, totals.lines, prescribedRestartWait, restartMargin,
                     double(total) / double(floor));
         settle(20);
     }
