@@ -12,11 +12,12 @@
 // each device call of the program's thread (a real device has no such cost).
 // --other-devices adds that many other HID devices (keyboards and mice, each
 // a HID device with its hidraw node), which every look for the instrument
-// enumerates. Beside them, a bare 1 ms Qt timer with an empty
-// slot is measured in the same run, as the floor of a 1 ms poll.
+// enumerates. Beside them, a bare 1 ms PollTimer (the link's) with an empty
+// slot is measured in the same run, as the floor of a 1 ms poll, and a bare
+// 1 ms QTimer for comparison.
 
 #include "hidrawinstrument.h"
-#include "pollclock.h"
+#include "polltimer.h"
 #include "trvinterface.h"
 #include "trvloader.h"
 #include "trvupdater.h"
@@ -69,7 +70,7 @@ struct Figure
 };
 
 // Runs the event loop for the given time and measures; ticks counts the
-// source's signal (a poll clock's ticks, a timer's timeouts).
+// source's signal (timeouts).
 template <typename Source, typename Signal> Figure measure(int ms, Source* ticking, Signal signal)
 {
     int ticks = 0;
@@ -148,21 +149,21 @@ int main(int argc, char* argv[])
     const Figure bareQt = measure(seconds * 1000, &bareTimer, &QTimer::timeout);
     bareTimer.stop();
     print("bare 1 ms QTimer, empty slot", bareQt, "(for comparison)");
-    // The link ticks on a PollClock: a bare one is the floor of its 1 ms poll.
-    PollClock bareClock;
-    bareClock.setInterval(1);
-    QObject::connect(&bareClock, &PollClock::tick, [] {});
-    bareClock.start();
+    // The link ticks on a PollTimer: a bare one is the floor of its 1 ms poll.
+    PollTimer bareTimerOfTheLink;
+    bareTimerOfTheLink.setInterval(1);
+    QObject::connect(&bareTimerOfTheLink, &PollTimer::timeout, [] {});
+    bareTimerOfTheLink.start();
     waitFor([] { return false; }, 300);
-    const Figure bare = measure(seconds * 1000, &bareClock, &PollClock::tick);
-    bareClock.stop();
-    print("bare 1 ms PollClock, empty slot", bare, "(the floor)");
+    const Figure bare = measure(seconds * 1000, &bareTimerOfTheLink, &PollTimer::timeout);
+    bareTimerOfTheLink.stop();
+    print("bare 1 ms PollTimer, empty slot", bare, "(the floor)");
 
     auto window = std::make_unique<trvLoader>();
     window->show();
     auto* device = window->findChild<trvInterface*>();
-    PollClock* pollClock = device ? device->findChild<PollClock*>() : nullptr;
-    if (!pollClock) {
+    PollTimer* pollTimer = device ? device->findChild<PollTimer*>() : nullptr;
+    if (!pollTimer) {
         std::fprintf(stderr, "the window has no link\n");
         return 1;
     }
@@ -171,10 +172,10 @@ int main(int argc, char* argv[])
     QObject::connect(device, &trvInterface::disconnected, [&connected] { connected = false; });
 
     waitFor([] { return false; }, 500);
-    const Figure waiting = measure(seconds * 1000, pollClock, &PollClock::tick);
+    const Figure waiting = measure(seconds * 1000, pollTimer, &PollTimer::timeout);
     char ratio[96];
     std::snprintf(ratio, sizeof ratio,
-                  "(%.1f times the bare clock, %.1f the bare QTimer; target at most 2)",
+                  "(%.1f times the bare poll timer, %.1f the bare QTimer; target at most 2)",
                   bare.thread > 0 ? waiting.thread / bare.thread : 0.0,
                   bareQt.thread > 0 ? waiting.thread / bareQt.thread : 0.0);
     print("waiting for the instrument", waiting, ratio);
@@ -185,7 +186,7 @@ int main(int argc, char* argv[])
         return 1;
     }
     waitFor([] { return false; }, 1000); // versions, watchdog
-    const Figure idle = measure(seconds * 1000, pollClock, &PollClock::tick);
+    const Figure idle = measure(seconds * 1000, pollTimer, &PollTimer::timeout);
     print("connected and idle", idle, "(target < 3 %)");
 
     auto* start = window->findChild<QPushButton*>("startUpdate");
@@ -199,7 +200,7 @@ int main(int argc, char* argv[])
         return 1;
     }
     waitFor([] { return false; }, 300); // past the version check and the start
-    const Figure transferring = measure(seconds * 1000, pollClock, &PollClock::tick);
+    const Figure transferring = measure(seconds * 1000, pollTimer, &PollTimer::timeout);
     print("transferring (sensor boards)", transferring, "(target < 15 %)");
 
     std::printf("repeat with: umockdev-wrapper %s --seconds %d --other-devices %d\n", argv[0],

@@ -1,7 +1,7 @@
 #include "updatelog.h"
 
 #include "hexreader.h"
-#include "pollclock.h"
+#include "polltimer.h"
 
 UpdateLog::UpdateLog(trvUpdateSequence* watched, trvInterface* device,
                      const trvUpdateSequence::Images& stepImages, QObject* parent)
@@ -15,8 +15,8 @@ UpdateLog::UpdateLog(trvUpdateSequence* watched, trvInterface* device,
     connect(sequence, SIGNAL(done()), this, SLOT(updateDone()));
     connect(sequence, SIGNAL(canceled(trvUpdater::Err)), this,
             SLOT(updateCanceled(trvUpdater::Err)));
-    if (PollClock* poll = device->findChild<PollClock*>()) {
-        connect(poll, &PollClock::tick, this, [this] { ++tickCount; });
+    if (PollTimer* poll = device->findChild<PollTimer*>()) {
+        connect(poll, &PollTimer::timeout, this, [this] { ++tickCount; });
     }
 }
 

@@ -2,7 +2,7 @@
 // encoding of the requests, as they leave in output reports.
 
 #include "instrument.h"
-#include "pollclock.h"
+#include "polltimer.h"
 #include "trvinterface.h"
 
 #include <QSignalSpy>
@@ -197,10 +197,10 @@ void tst_trvInterface::refusesABlockTooLongForOneReport()
 void tst_trvInterface::startsPollingEveryMillisecondWithoutConnecting()
 {
     trvInterface protocol;
-    auto* clock = protocol.findChild<PollClock*>();
-    QVERIFY(clock);
-    QCOMPARE(clock->interval(), 1);
-    QVERIFY(clock->isActive());
+    auto* timer = protocol.findChild<PollTimer*>();
+    QVERIFY(timer);
+    QCOMPARE(timer->interval(), 1);
+    QVERIFY(timer->isActive());
     QSignalSpy connected(&protocol, SIGNAL(connected()));
     runFor(20);
     QCOMPARE(connected.count(), 0);

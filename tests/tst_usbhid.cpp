@@ -3,7 +3,7 @@
 // device does to the link, and a device that is there but refuses to open.
 
 #include "instrument.h"
-#include "pollclock.h"
+#include "polltimer.h"
 #include "usbhid.h"
 
 #include <QSignalSpy>
@@ -385,15 +385,15 @@ void tst_UsbHid::changedIdReconnects()
 void tst_UsbHid::timebaseIgnoresZeroAndNegative()
 {
     UsbHid link(vendor, product);
-    auto* clock = link.findChild<PollClock*>();
-    QVERIFY(clock);
-    QCOMPARE(clock->interval(), 15);
-    QVERIFY(clock->isActive());
+    auto* timer = link.findChild<PollTimer*>();
+    QVERIFY(timer);
+    QCOMPARE(timer->interval(), 15);
+    QVERIFY(timer->isActive());
     link.setTimebase(0);
     link.setTimebase(-5);
-    QCOMPARE(clock->interval(), 15);
+    QCOMPARE(timer->interval(), 15);
     link.setTimebase(3);
-    QCOMPARE(clock->interval(), 3);
+    QCOMPARE(timer->interval(), 3);
 }
 
 void tst_UsbHid::tellsARefusedOpenFromAnAbsentDevice_data()

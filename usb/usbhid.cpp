@@ -4,7 +4,7 @@
 
 #include <hidapi.h>
 
-#include "pollclock.h"
+#include "polltimer.h"
 
 #include <cerrno>
 #include <cstring>
@@ -26,13 +26,13 @@ int errorNumberOf(const wchar_t* text)
 
 UsbHid::UsbHid(const unsigned short& vendorId, const unsigned short& productId, QObject* parent)
     : QObject(parent), opened(false), autoconnect(false), vendor(vendorId), product(productId),
-      timebase(15), handle(nullptr), pollClock(new PollClock(this)), refusal(0)
+      timebase(15), handle(nullptr), pollTimer(new PollTimer(this)), refusal(0)
 {
     std::memset(buffer, 0, sizeof buffer);
-    // During an update every late tick delays a line: the clock keeps time.
-    connect(pollClock, &PollClock::tick, this, &UsbHid::polling);
-    pollClock->setInterval(timebase);
-    pollClock->start();
+    // During an update every late tick delays a line: this timer keeps time.
+    connect(pollTimer, &PollTimer::timeout, this, &UsbHid::polling);
+    pollTimer->setInterval(timebase);
+    pollTimer->start();
     hid_init();
     // Watching before the first look, so that no device added after it goes unseen.
     watch = std::make_unique<HotplugWatch>();
@@ -78,7 +78,7 @@ void UsbHid::setTimebase(const int& milliseconds)
         return;
     }
     timebase = milliseconds;
-    pollClock->setInterval(timebase);
+    pollTimer->setInterval(timebase);
 }
 
 void UsbHid::setAutoconnect(const bool& on)

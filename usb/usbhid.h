@@ -8,11 +8,11 @@
 #include <memory>
 
 class HotplugWatch;
-class PollClock;
+class PollTimer;
 struct hid_device_;
 
 // One USB HID device, chosen by vendor and product ID: opened (by itself when
-// autoconnect is on), polled on a PollClock, with a queue of outgoing messages
+// autoconnect is on), polled on a PollTimer, with a queue of outgoing messages
 // packed whole into 65-byte output reports. An open tick writes at most one
 // report. It reads the input reports that wait, up to the first that makes a
 // receiver queue a message, and then writes: an answer leaves in the tick
@@ -103,7 +103,7 @@ private:
     unsigned short product;
     int timebase;
     hid_device_* handle;
-    PollClock* pollClock;
+    PollTimer* pollTimer;
     unsigned char buffer[reportSize];
     QList<QByteArray> sendQueue; // oldest first; kept when a report could not be written
     std::unique_ptr<HotplugWatch> watch;

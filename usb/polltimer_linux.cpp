@@ -2,7 +2,7 @@
 // descriptor the event loop watches. It becomes readable at the expiry
 // itself, without the whole-millisecond rounding of Qt's timer waits.
 
-#include "pollclock.h"
+#include "polltimer.h"
 
 #include <QSocketNotifier>
 #include <QTimer>
@@ -13,23 +13,23 @@
 #include <sys/timerfd.h>
 #include <unistd.h>
 
-PollClock::PollClock(QObject* parent) : QObject(parent)
+PollTimer::PollTimer(QObject* parent) : QObject(parent)
 {
     kernelTimer = timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
     if (kernelTimer >= 0) {
         expiry = new QSocketNotifier(kernelTimer, QSocketNotifier::Read, this);
-        connect(expiry, &QSocketNotifier::activated, this, &PollClock::kernelTimerExpired);
+        connect(expiry, &QSocketNotifier::activated, this, &PollTimer::kernelTimerExpired);
     } else {
         // Out of descriptors, most likely: late ticks are better than none.
-        qWarning("PollClock: no kernel timer (%s); ticks may come up to a millisecond late",
+        qWarning("PollTimer: no kernel timer (%s); ticks may come up to a millisecond late",
                  std::strerror(errno));
         fallback = new QTimer(this);
         fallback->setTimerType(Qt::PreciseTimer);
-        connect(fallback, &QTimer::timeout, this, &PollClock::tick);
+        connect(fallback, &QTimer::timeout, this, &PollTimer::timeout);
     }
 }
 
-PollClock::~PollClock()
+PollTimer::~PollTimer()
 {
     if (kernelTimer >= 0) {
         delete expiry;
@@ -37,7 +37,7 @@ PollClock::~PollClock()
     }
 }
 
-bool PollClock::armKernelTimer(bool running)
+bool PollTimer::armKernelTimer(bool running)
 {
     if (kernelTimer < 0) {
         return false;
@@ -54,12 +54,12 @@ bool PollClock::armKernelTimer(bool running)
     return true;
 }
 
-void PollClock::kernelTimerExpired()
+void PollTimer::kernelTimerExpired()
 {
     // How many expiries have passed since the last read: one tick for all.
     std::uint64_t expiries = 0;
     if (::read(kernelTimer, &expiries, sizeof expiries) != sizeof expiries || !active) {
         return; // none after all (stopped or started over in between)
     }
-    emit tick();
+    emit timeout();
 }

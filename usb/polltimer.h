@@ -5,7 +5,7 @@
 class QSocketNotifier;
 class QTimer;
 
-// The link's tick: a signal every interval, on time. Tick k is due k intervals
+// The link's poll timer: timeout() every interval, on time. Tick k is due k intervals
 // after start(), whenever the ones before it were handled, and a tick that
 // comes while the event loop is busy is handled once: ticks missed meanwhile
 // are dropped, never made up in a burst.
@@ -14,17 +14,17 @@ class QTimer;
 // fires up to a millisecond late and then, catching up, early: every late
 // tick delays an update's line, and every early one finds its answer not yet
 // there. Where the system has a kernel timer that wakes the event loop at the
-// moment itself (Linux: timerfd), the clock uses it; elsewhere, or when that
+// moment itself (Linux: timerfd), the timer uses it; elsewhere, or when that
 // timer cannot be had, a precise QTimer.
-class PollClock : public QObject
+class PollTimer : public QObject
 {
     Q_OBJECT
 
 public:
-    explicit PollClock(QObject* parent = nullptr);
-    ~PollClock() override;
+    explicit PollTimer(QObject* parent = nullptr);
+    ~PollTimer() override;
 
-    // In milliseconds; 0 or less is ignored. A running clock starts over.
+    // In milliseconds; 0 or less is ignored. A running timer starts over.
     void setInterval(int milliseconds);
     int interval() const;
     bool isActive() const;
@@ -37,7 +37,7 @@ public slots:
     void stop();
 
 signals:
-    void tick();
+    void timeout();
 
 private:
     // Sets the kernel timer going (or stops it, when false); false when

@@ -3,7 +3,7 @@
 // report, and the wire takes one per tick). On Linux it runs on the kernel's
 // timer, and without one still ticks.
 
-#include "pollclock.h"
+#include "polltimer.h"
 #include "waiting.h"
 
 #include <QSignalSpy>
@@ -13,7 +13,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
-class tst_PollClock : public QObject
+class tst_PollTimer : public QObject
 {
     Q_OBJECT
 
@@ -24,57 +24,57 @@ private slots:
     void ticksWithoutAKernelTimer();
 };
 
-void tst_PollClock::ticksUntilStopped()
+void tst_PollTimer::ticksUntilStopped()
 {
-    PollClock clock;
-    clock.setInterval(1);
-    QSignalSpy ticks(&clock, &PollClock::tick);
-    QVERIFY(!clock.isActive());
-    clock.start();
-    QVERIFY(clock.isActive());
+    PollTimer timer;
+    timer.setInterval(1);
+    QSignalSpy ticks(&timer, &PollTimer::timeout);
+    QVERIFY(!timer.isActive());
+    timer.start();
+    QVERIFY(timer.isActive());
     QTRY_VERIFY(ticks.count() >= 3);
 
-    clock.stop();
-    QVERIFY(!clock.isActive());
+    timer.stop();
+    QVERIFY(!timer.isActive());
     const int atStop = ticks.count();
-    // A clock of the same interval, started now, has ticked a few times: the
+    // A timer of the same interval, started now, has ticked a few times: the
     // stopped one would have too.
-    PollClock witness;
-    witness.setInterval(clock.interval());
-    QSignalSpy witnessed(&witness, &PollClock::tick);
+    PollTimer witness;
+    witness.setInterval(timer.interval());
+    QSignalSpy witnessed(&witness, &PollTimer::timeout);
     witness.start();
     QTRY_VERIFY(witnessed.count() >= 5);
     QCOMPARE(ticks.count(), atStop);
 
-    clock.start();
+    timer.start();
     QTRY_VERIFY(ticks.count() > atStop);
 }
 
-void tst_PollClock::busyEventLoopGetsOneTick()
+void tst_PollTimer::busyEventLoopGetsOneTick()
 {
-    PollClock clock;
-    clock.setInterval(50);
-    QSignalSpy ticks(&clock, &PollClock::tick);
-    clock.start();
+    PollTimer timer;
+    timer.setInterval(50);
+    QSignalSpy ticks(&timer, &PollTimer::timeout);
+    timer.start();
     // The event loop is held up for five intervals: the situation itself.
-    QThread::msleep(5 * static_cast<unsigned long>(clock.interval()));
+    QThread::msleep(5 * static_cast<unsigned long>(timer.interval()));
     // Looked at within a millisecond or two of the first tick, long before
     // the next one is due.
-    QVERIFY(waitUntil([&ticks] { return !ticks.isEmpty(); }, 10 * clock.interval()));
+    QVERIFY(waitUntil([&ticks] { return !ticks.isEmpty(); }, 10 * timer.interval()));
     QCOMPARE(ticks.count(), 1);
 }
 
-void tst_PollClock::runsOnTheKernelTimer()
+void tst_PollTimer::runsOnTheKernelTimer()
 {
 #ifdef Q_OS_LINUX
-    PollClock clock;
-    QVERIFY(clock.isKernelTimed());
+    PollTimer timer;
+    QVERIFY(timer.isKernelTimed());
 #else
-    QSKIP("Only Linux's clock has a kernel timer");
+    QSKIP("Only on Linux is there a kernel timer");
 #endif
 }
 
-void tst_PollClock::ticksWithoutAKernelTimer()
+void tst_PollTimer::ticksWithoutAKernelTimer()
 {
 #ifdef Q_OS_LINUX
     // No descriptor left: the kernel timer cannot be made.
@@ -86,20 +86,20 @@ void tst_PollClock::ticksWithoutAKernelTimer()
     rlimit none = limits;
     none.rlim_cur = rlim_t(lowestFree);
     QVERIFY(setrlimit(RLIMIT_NOFILE, &none) == 0);
-    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^PollClock: no kernel timer"));
-    PollClock clock;
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^PollTimer: no kernel timer"));
+    PollTimer timer;
     QVERIFY(setrlimit(RLIMIT_NOFILE, &limits) == 0);
-    QVERIFY(!clock.isKernelTimed());
+    QVERIFY(!timer.isKernelTimed());
 #else
-    PollClock clock;
+    PollTimer timer;
 #endif
-    clock.setInterval(1);
-    QSignalSpy ticks(&clock, &PollClock::tick);
-    clock.start();
+    timer.setInterval(1);
+    QSignalSpy ticks(&timer, &PollTimer::timeout);
+    timer.start();
     QTRY_VERIFY(ticks.count() >= 3);
-    clock.stop();
-    QVERIFY(!clock.isActive());
+    timer.stop();
+    QVERIFY(!timer.isActive());
 }
 
-QTEST_GUILESS_MAIN(tst_PollClock)
-#include "tst_pollclock.moc"
+QTEST_GUILESS_MAIN(tst_PollTimer)
+#include "tst_polltimer.moc"

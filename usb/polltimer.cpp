@@ -1,8 +1,8 @@
-#include "pollclock.h"
+#include "polltimer.h"
 
 #include <QTimer>
 
-void PollClock::setInterval(int newMilliseconds)
+void PollTimer::setInterval(int newMilliseconds)
 {
     if (newMilliseconds <= 0) {
         return;
@@ -16,22 +16,22 @@ void PollClock::setInterval(int newMilliseconds)
     }
 }
 
-int PollClock::interval() const
+int PollTimer::interval() const
 {
     return milliseconds;
 }
 
-bool PollClock::isActive() const
+bool PollTimer::isActive() const
 {
     return active;
 }
 
-bool PollClock::isKernelTimed() const
+bool PollTimer::isKernelTimed() const
 {
     return kernelTimer >= 0;
 }
 
-void PollClock::start()
+void PollTimer::start()
 {
     active = true;
     if (!armKernelTimer(true)) {
@@ -39,7 +39,7 @@ void PollClock::start()
     }
 }
 
-void PollClock::stop()
+void PollTimer::stop()
 {
     active = false;
     if (!armKernelTimer(false)) {
