@@ -17,6 +17,7 @@
 // 1 ms QTimer for comparison.
 
 #include "hidrawinstrument.h"
+#include "ownuserfolders.h"
 #include "polltimer.h"
 #include "trvinterface.h"
 #include "trvloader.h"
@@ -105,7 +106,12 @@ int main(int argc, char* argv[])
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
+    OwnUserFolders folders;
     QApplication application(argc, argv);
+    if (!folders.isValid()) {
+        std::fprintf(stderr, "no temporary folder for the window's own folders\n");
+        return 1;
+    }
     int seconds = 3;
     int otherDevices = 0;
     for (int i = 1; i + 1 < argc; ++i) {

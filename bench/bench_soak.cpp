@@ -28,6 +28,7 @@
 #include "hexreader.h"
 #include "imagemaker.h"
 #include "instrument.h"
+#include "ownuserfolders.h"
 #include "trvinterface.h"
 #include "trvloader.h"
 #include "trvupdatesequence.h"
@@ -540,7 +541,12 @@ int main(int argc, char* argv[])
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
+    OwnUserFolders folders;
     QApplication application(argc, argv);
+    if (!folders.isValid()) {
+        std::fprintf(stderr, "no temporary folder for the window's own folders\n");
+        return 1;
+    }
     int runs = 500;
     int first = 0;
     quint32 seed = 1;
