@@ -1,7 +1,8 @@
-// The link's tick: it keeps coming, stops when stopped, and a busy event loop
-// gets one tick for all it missed, never a burst (each tick may write a
-// report, and the wire takes one per tick). On Linux it runs on the kernel's
-// timer, and without one still ticks.
+// The link's poll timer, on time or not: it keeps coming, stops when
+// stopped, switches while running, and a busy event loop gets one tick for
+// all it missed, never a burst (each tick may write a report, and the wire
+// takes one per tick). On Linux it is on time on the kernel's timer, and
+// without one still ticks.
 
 #include "polltimer.h"
 #include "waiting.h"
@@ -18,15 +19,34 @@ class tst_PollTimer : public QObject
     Q_OBJECT
 
 private slots:
+    void ticksUntilStopped_data();
     void ticksUntilStopped();
+    void busyEventLoopGetsOneTick_data();
     void busyEventLoopGetsOneTick();
-    void runsOnTheKernelTimer();
+    void onTimeOnTheKernelTimer();
     void ticksWithoutAKernelTimer();
+
+private:
+    void onTimeOrNot();
 };
+
+void tst_PollTimer::onTimeOrNot()
+{
+    QTest::addColumn<bool>("onTime");
+    QTest::newRow("Qt's timer") << false;
+    QTest::newRow("on time") << true;
+}
+
+void tst_PollTimer::ticksUntilStopped_data()
+{
+    onTimeOrNot();
+}
 
 void tst_PollTimer::ticksUntilStopped()
 {
+    QFETCH(bool, onTime);
     PollTimer timer;
+    timer.setOnTime(onTime);
     timer.setInterval(1);
     QSignalSpy ticks(&timer, &PollTimer::timeout);
     QVERIFY(!timer.isActive());
@@ -37,22 +57,40 @@ void tst_PollTimer::ticksUntilStopped()
     timer.stop();
     QVERIFY(!timer.isActive());
     const int atStop = ticks.count();
-    // A timer of the same interval, started now, has ticked a few times: the
+    // A timer of the same kind, started now, has ticked a few times: the
     // stopped one would have too.
     PollTimer witness;
+    witness.setOnTime(onTime);
     witness.setInterval(timer.interval());
     QSignalSpy witnessed(&witness, &PollTimer::timeout);
     witness.start();
     QTRY_VERIFY(witnessed.count() >= 5);
     QCOMPARE(ticks.count(), atStop);
 
+    // Switched while running, it goes on ticking the other way; stopped, it
+    // stays silent the other way too.
     timer.start();
-    QTRY_VERIFY(ticks.count() > atStop);
+    timer.setOnTime(!onTime);
+    QVERIFY(timer.isActive());
+    const int afterSwitch = ticks.count();
+    QTRY_VERIFY(ticks.count() >= afterSwitch + 3);
+    timer.stop();
+    const int atSecondStop = ticks.count();
+    witnessed.clear();
+    QTRY_VERIFY(witnessed.count() >= 5);
+    QCOMPARE(ticks.count(), atSecondStop);
+}
+
+void tst_PollTimer::busyEventLoopGetsOneTick_data()
+{
+    onTimeOrNot();
 }
 
 void tst_PollTimer::busyEventLoopGetsOneTick()
 {
+    QFETCH(bool, onTime);
     PollTimer timer;
+    timer.setOnTime(onTime);
     timer.setInterval(50);
     QSignalSpy ticks(&timer, &PollTimer::timeout);
     timer.start();
@@ -64,14 +102,19 @@ void tst_PollTimer::busyEventLoopGetsOneTick()
     QCOMPARE(ticks.count(), 1);
 }
 
-void tst_PollTimer::runsOnTheKernelTimer()
+void tst_PollTimer::onTimeOnTheKernelTimer()
 {
-#ifdef Q_OS_LINUX
     PollTimer timer;
+    QVERIFY(!timer.isOnTime());
+    QVERIFY(!timer.isKernelTimed());
+    timer.setOnTime(true);
+#ifdef Q_OS_LINUX
     QVERIFY(timer.isKernelTimed());
 #else
-    QSKIP("Only on Linux is there a kernel timer");
+    QVERIFY(!timer.isKernelTimed());
 #endif
+    timer.setOnTime(false);
+    QVERIFY(!timer.isKernelTimed());
 }
 
 void tst_PollTimer::ticksWithoutAKernelTimer()
@@ -89,10 +132,11 @@ void tst_PollTimer::ticksWithoutAKernelTimer()
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^PollTimer: no kernel timer"));
     PollTimer timer;
     QVERIFY(setrlimit(RLIMIT_NOFILE, &limits) == 0);
-    QVERIFY(!timer.isKernelTimed());
 #else
     PollTimer timer;
 #endif
+    timer.setOnTime(true);
+    QVERIFY(!timer.isKernelTimed());
     timer.setInterval(1);
     QSignalSpy ticks(&timer, &PollTimer::timeout);
     timer.start();

@@ -67,7 +67,7 @@ private slots:
     void failingDeviceClosesTheLink();
     void autoconnectFollowsTheDevice();
     void changedIdReconnects();
-    void timebaseIgnoresZeroAndNegative();
+    void pollTimerFollowsTheLink();
     void tellsARefusedOpenFromAnAbsentDevice_data();
     void tellsARefusedOpenFromAnAbsentDevice();
     void refusalInWords_data();
@@ -382,7 +382,10 @@ void tst_UsbHid::changedIdReconnects()
     QCOMPARE(connected.count(), 2);
 }
 
-void tst_UsbHid::timebaseIgnoresZeroAndNegative()
+// The poll timer runs from the start, keeps its period when given none, and is
+// on time while the device is open (each late tick would delay a message),
+// not while the link waits for it.
+void tst_UsbHid::pollTimerFollowsTheLink()
 {
     UsbHid link(vendor, product);
     auto* timer = link.findChild<PollTimer*>();
@@ -394,6 +397,13 @@ void tst_UsbHid::timebaseIgnoresZeroAndNegative()
     QCOMPARE(timer->interval(), 15);
     link.setTimebase(3);
     QCOMPARE(timer->interval(), 3);
+
+    QVERIFY(!timer->isOnTime());
+    link.open();
+    QVERIFY(timer->isOnTime());
+    link.close();
+    QVERIFY(!timer->isOnTime());
+    QVERIFY(timer->isActive());
 }
 
 void tst_UsbHid::tellsARefusedOpenFromAnAbsentDevice_data()

@@ -2,15 +2,24 @@
 
 #include <QTimer>
 
+PollTimer::PollTimer(QObject* parent) : QObject(parent), qtTimer(new QTimer(this))
+{
+    qtTimer->setTimerType(Qt::PreciseTimer);
+    connect(qtTimer, &QTimer::timeout, this, &PollTimer::timeout);
+    openKernelTimer();
+}
+
+PollTimer::~PollTimer()
+{
+    closeKernelTimer();
+}
+
 void PollTimer::setInterval(int newMilliseconds)
 {
     if (newMilliseconds <= 0) {
         return;
     }
     milliseconds = newMilliseconds;
-    if (fallback) {
-        fallback->setInterval(milliseconds);
-    }
     if (active) {
         start();
     }
@@ -26,23 +35,42 @@ bool PollTimer::isActive() const
     return active;
 }
 
+void PollTimer::setOnTime(bool newOnTime)
+{
+    if (newOnTime == onTime) {
+        return;
+    }
+    onTime = newOnTime;
+    if (active) {
+        start();
+    }
+}
+
+bool PollTimer::isOnTime() const
+{
+    return onTime;
+}
+
 bool PollTimer::isKernelTimed() const
 {
-    return kernelTimer >= 0;
+    return onTime && kernelTimer >= 0;
 }
 
 void PollTimer::start()
 {
     active = true;
-    if (!armKernelTimer(true)) {
-        fallback->start(milliseconds);
+    const bool kernelTimed = isKernelTimed();
+    armKernelTimer(kernelTimed);
+    if (kernelTimed) {
+        qtTimer->stop();
+    } else {
+        qtTimer->start(milliseconds);
     }
 }
 
 void PollTimer::stop()
 {
     active = false;
-    if (!armKernelTimer(false)) {
-        fallback->stop();
-    }
+    armKernelTimer(false);
+    qtTimer->stop();
 }

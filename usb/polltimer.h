@@ -5,17 +5,18 @@
 class QSocketNotifier;
 class QTimer;
 
-// The link's poll timer: timeout() every interval, on time. Tick k is due k intervals
-// after start(), whenever the ones before it were handled, and a tick that
-// comes while the event loop is busy is handled once: ticks missed meanwhile
-// are dropped, never made up in a burst.
+// The link's poll timer: timeout() every interval. On time, tick k is due k
+// intervals after start(), whenever the ones before it were handled, and a
+// tick that comes while the event loop is busy is handled once: ticks missed
+// meanwhile are dropped, never made up in a burst.
 //
 // Qt's own timers wait in whole milliseconds, rounded up, so a 1 ms timer
-// fires up to a millisecond late and then, catching up, early: every late
-// tick delays an update's line, and every early one finds its answer not yet
-// there. Where the system has a kernel timer that wakes the event loop at the
-// moment itself (Linux: timerfd), the timer uses it; elsewhere, or when that
-// timer cannot be had, a precise QTimer.
+// fires up to a millisecond late and then, catching up, early: during an
+// update every late tick delays a line, and every early one finds its answer
+// not yet there. On time, where the system has a kernel timer that wakes the
+// event loop at the moment itself (Linux: timerfd), the timer uses it. It
+// costs a little more per tick than Qt's timer, which ticks otherwise (and
+// where there is no kernel timer).
 class PollTimer : public QObject
 {
     Q_OBJECT
@@ -28,7 +29,11 @@ public:
     void setInterval(int milliseconds);
     int interval() const;
     bool isActive() const;
-    // Whether ticks come from the system's kernel timer, not from a QTimer.
+    // Off by default. A running timer starts over when it changes.
+    void setOnTime(bool onTime);
+    bool isOnTime() const;
+    // Whether the ticks come from the system's kernel timer: on time, and
+    // there is one.
     bool isKernelTimed() const;
 
 public slots:
@@ -40,15 +45,19 @@ signals:
     void timeout();
 
 private:
-    // Sets the kernel timer going (or stops it, when false); false when
-    // there is none.
-    bool armKernelTimer(bool running);
+    // What differs between systems, one file each.
+    // Makes the kernel timer and its notifier, where the system has one.
+    void openKernelTimer();
+    void closeKernelTimer();
+    // Sets the kernel timer going, or stops it; nothing where there is none.
+    void armKernelTimer(bool running);
     // The kernel timer has expired, once or more: one tick.
     void kernelTimerExpired();
 
     int milliseconds = 1;
     bool active = false;
-    int kernelTimer = -1;              // the timer's descriptor, or -1
+    bool onTime = false;
+    int kernelTimer = -1;              // the kernel timer's descriptor, or -1
     QSocketNotifier* expiry = nullptr; // watches kernelTimer
-    QTimer* fallback = nullptr;        // used when there is no kernel timer
+    QTimer* qtTimer;                   // ticks when the kernel timer does not
 };

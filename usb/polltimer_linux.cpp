@@ -5,7 +5,6 @@
 #include "polltimer.h"
 
 #include <QSocketNotifier>
-#include <QTimer>
 
 #include <cerrno>
 #include <cstdint>
@@ -13,34 +12,34 @@
 #include <sys/timerfd.h>
 #include <unistd.h>
 
-PollTimer::PollTimer(QObject* parent) : QObject(parent)
+void PollTimer::openKernelTimer()
 {
     kernelTimer = timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
-    if (kernelTimer >= 0) {
-        expiry = new QSocketNotifier(kernelTimer, QSocketNotifier::Read, this);
-        connect(expiry, &QSocketNotifier::activated, this, &PollTimer::kernelTimerExpired);
-    } else {
+    if (kernelTimer < 0) {
         // Out of descriptors, most likely: late ticks are better than none.
         qWarning("PollTimer: no kernel timer (%s); ticks may come up to a millisecond late",
                  std::strerror(errno));
-        fallback = new QTimer(this);
-        fallback->setTimerType(Qt::PreciseTimer);
-        connect(fallback, &QTimer::timeout, this, &PollTimer::timeout);
+        return;
     }
+    expiry = new QSocketNotifier(kernelTimer, QSocketNotifier::Read, this);
+    connect(expiry, &QSocketNotifier::activated, this, &PollTimer::kernelTimerExpired);
 }
 
-PollTimer::~PollTimer()
-{
-    if (kernelTimer >= 0) {
-        delete expiry;
-        ::close(kernelTimer);
-    }
-}
-
-bool PollTimer::armKernelTimer(bool running)
+void PollTimer::closeKernelTimer()
 {
     if (kernelTimer < 0) {
-        return false;
+        return;
+    }
+    delete expiry; // before its descriptor goes
+    expiry = nullptr;
+    ::close(kernelTimer);
+    kernelTimer = -1;
+}
+
+void PollTimer::armKernelTimer(bool running)
+{
+    if (kernelTimer < 0) {
+        return;
     }
     itimerspec period = {};
     if (running) {
@@ -48,18 +47,18 @@ bool PollTimer::armKernelTimer(bool running)
         period.it_interval.tv_nsec = long(milliseconds % 1000) * 1000000L;
         period.it_value = period.it_interval;
     }
-    // Relative to now; a zero value disarms it. Cannot fail with a valid
-    // descriptor and a valid period.
+    // Relative to now; a zero value disarms it. With a valid descriptor and
+    // period it cannot fail.
     timerfd_settime(kernelTimer, 0, &period, nullptr);
-    return true;
 }
 
 void PollTimer::kernelTimerExpired()
 {
     // How many expiries have passed since the last read: one tick for all.
     std::uint64_t expiries = 0;
-    if (::read(kernelTimer, &expiries, sizeof expiries) != sizeof expiries || !active) {
-        return; // none after all (stopped or started over in between)
+    if (::read(kernelTimer, &expiries, sizeof expiries) != sizeof expiries || !active ||
+        !isKernelTimed()) {
+        return; // none after all: stopped, or started over, in between
     }
     emit timeout();
 }

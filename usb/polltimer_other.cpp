@@ -1,20 +1,12 @@
-// Systems without a kernel timer the event loop can watch: a precise QTimer.
+// Systems without a kernel timer that the event loop can watch: Qt's timer
+// ticks, on time or not.
 
 #include "polltimer.h"
 
-#include <QTimer>
+void PollTimer::openKernelTimer() {}
 
-PollTimer::PollTimer(QObject* parent) : QObject(parent), fallback(new QTimer(this))
-{
-    fallback->setTimerType(Qt::PreciseTimer);
-    connect(fallback, &QTimer::timeout, this, &PollTimer::timeout);
-}
+void PollTimer::closeKernelTimer() {}
 
-PollTimer::~PollTimer() = default;
-
-bool PollTimer::armKernelTimer(bool)
-{
-    return false;
-}
+void PollTimer::armKernelTimer(bool) {}
 
 void PollTimer::kernelTimerExpired() {}

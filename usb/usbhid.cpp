@@ -29,7 +29,6 @@ UsbHid::UsbHid(const unsigned short& vendorId, const unsigned short& productId, 
       timebase(15), handle(nullptr), pollTimer(new PollTimer(this)), refusal(0)
 {
     std::memset(buffer, 0, sizeof buffer);
-    // During an update every late tick delays a line: this timer keeps time.
     connect(pollTimer, &PollTimer::timeout, this, &UsbHid::polling);
     pollTimer->setInterval(timebase);
     pollTimer->start();
@@ -136,6 +135,9 @@ void UsbHid::open()
         return;
     }
     opened = true;
+    // Waiting for the device needs no more than Qt's timer; once it is open,
+    // every late tick may delay a line.
+    pollTimer->setOnTime(true);
     if (hid_set_nonblocking(handle, 1) == -1) {
         emitError();
         close();
@@ -198,6 +200,7 @@ void UsbHid::close()
     unlockNode();
     handle = nullptr;
     opened = false;
+    pollTimer->setOnTime(false);
     // The device may be back before the next tick (the watchdog's close, a
     // restart): that tick looks, whatever the events.
     watch->lookSoon();
