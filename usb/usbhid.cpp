@@ -1,10 +1,9 @@
 #include "usbhid.h"
 
 #include "hotplugwatch.h"
+#include "polltimer.h"
 
 #include <hidapi.h>
-
-#include "polltimer.h"
 
 #include <cerrno>
 #include <cstring>
