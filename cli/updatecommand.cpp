@@ -8,7 +8,6 @@
 
 #include <QJsonArray>
 #include <QJsonValue>
-#include <QMetaEnum>
 #include <QStringList>
 
 namespace {
@@ -20,16 +19,6 @@ QJsonArray boardNames(const QList<trvInterface::PartType>& boards)
         names.append(BoardTable::commandName(board));
     }
     return names;
-}
-
-QString stateName(trvUpdater::State state)
-{
-    return QString::fromLatin1(QMetaEnum::fromType<trvUpdater::State>().valueToKey(state));
-}
-
-QString errorName(trvUpdater::Err error)
-{
-    return QString::fromLatin1(QMetaEnum::fromType<trvUpdater::Err>().valueToKey(error));
 }
 
 } // namespace
@@ -188,9 +177,9 @@ void UpdateCommand::stateChanged(trvUpdater::State newState, trvUpdater::Err err
 {
     state = newState;
     QJsonObject event = stepEvent(QStringLiteral("state"));
-    event.insert("state", stateName(newState));
+    event.insert("state", trvUpdater::stateName(newState));
     if (newState == trvUpdater::Failed) {
-        event.insert("error", errorName(error));
+        event.insert("error", trvUpdater::errorName(error));
         event.insert("text", trvUpdater::errorDescription(error));
         report->event(event);
         return; // the failure itself is told when the update ends
@@ -241,8 +230,8 @@ void UpdateCommand::updateFailed()
                                     ? QJsonValue(QJsonValue::Null)
                                     : QJsonValue(BoardTable::commandName(failure.refusing));
     const QJsonObject details{
-        {"error", errorName(failure.error)},    {"text", trvSession::failureText(failure)},
-        {"boards", boardNames(failure.boards)}, {"refusedBy", refusing},
+        {"error", trvUpdater::errorName(failure.error)}, {"text", trvSession::failureText(failure)},
+        {"boards", boardNames(failure.boards)},          {"refusedBy", refusing},
         {"disconnected", failure.disconnected},
     };
     finish(ExitCode::ofEngineError(failure.error),

@@ -8,17 +8,7 @@
 #include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QFileInfo>
-#include <QMetaEnum>
 #include <QUuid>
-
-namespace {
-
-template <typename Enum> QString keyOf(Enum value)
-{
-    return QString::fromLatin1(QMetaEnum::fromType<Enum>().valueToKey(value));
-}
-
-} // namespace
 
 SessionRecorder::SessionRecorder(trvSession* recorded, const QString& frontEndName,
                                  UpdateHistory* updateHistory, ServiceLog* log, QObject* parent)
@@ -155,9 +145,9 @@ void SessionRecorder::stepState(trvUpdater::State state, trvUpdater::Err error)
         return;
     }
     lastState = state;
-    QString text = keyOf(state);
+    QString text = trvUpdater::stateName(state);
     if (error != trvUpdater::NoError) {
-        text += QStringLiteral(" (%1)").arg(keyOf(error));
+        text += QStringLiteral(" (%1)").arg(trvUpdater::errorName(error));
     }
     log(QStringLiteral("Update of %1: %2").arg(stepBoardNames(), text));
 }
@@ -215,7 +205,7 @@ void SessionRecorder::complete(HistoryRecord::Outcome outcome, trvUpdater::Err e
         }
     }
     if (outcome == HistoryRecord::Failed) {
-        step.failureReason = keyOf(error);
+        step.failureReason = trvUpdater::errorName(error);
         step.failureText = trvUpdater::errorDescription(error);
     }
 

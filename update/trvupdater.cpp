@@ -2,6 +2,7 @@
 
 #include "hexreader.h"
 
+#include <QMetaEnum>
 #include <QMetaType>
 #include <QTimer>
 
@@ -128,6 +129,16 @@ QString trvUpdater::errorDescription(trvUpdater::Err error)
         return tr("Update could not be finished");
     }
     return tr("Unknown error");
+}
+
+QString trvUpdater::stateName(trvUpdater::State state)
+{
+    return QString::fromLatin1(QMetaEnum::fromType<State>().valueToKey(state));
+}
+
+QString trvUpdater::errorName(trvUpdater::Err error)
+{
+    return QString::fromLatin1(QMetaEnum::fromType<Err>().valueToKey(error));
 }
 
 void trvUpdater::timeout()

@@ -83,6 +83,10 @@ public:
 
     static QString stateDesription(trvUpdater::State state);
     static QString errorDescription(trvUpdater::Err error);
+    // The state's and the error's names in the code: the same in every
+    // language, for the log, the history and machine-readable output.
+    static QString stateName(trvUpdater::State state);
+    static QString errorName(trvUpdater::Err error);
 
 signals:
     void done();
