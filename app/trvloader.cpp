@@ -369,6 +369,12 @@ void trvLoader::showWaiting()
                               : QString("Waiting for USB connection"));
 }
 
+void trvLoader::showReady()
+{
+    setTotalText(session->imagesUsable() ? tr("Ready to start firmware update")
+                                         : tr("One or more firmware files are missing"));
+}
+
 void trvLoader::trvConnected()
 {
     ui->controlWidget->setEnabled(true);
@@ -384,8 +390,7 @@ void trvLoader::trvConnected()
         showFailure();
     } else if (!session->isUpdating()) {
         setNote(QString());
-        setTotalText(session->imagesUsable() ? tr("Ready to start firmware update")
-                                             : tr("One or more firmware files are missing"));
+        showReady();
         ui->totalProgress->setValue(0);
     }
 }
@@ -799,8 +804,7 @@ void trvLoader::selectionChanged()
     repolish(total);
     total->setValue(0);
     if (ui->mainControl->isEnabled()) {
-        setTotalText(session->imagesUsable() ? tr("Ready to start firmware update")
-                                             : tr("One or more firmware files are missing"));
+        showReady();
     } else {
         showWaiting();
     }

@@ -10,8 +10,8 @@
 #include "updatehistory.h"
 
 #include <QDialog>
-#include <QMessageBox>
 #include <QList>
+#include <QMessageBox>
 #include <QString>
 
 class QCheckBox;
@@ -155,6 +155,8 @@ private:
     // The total bar's waiting text: why the instrument cannot be opened, if it
     // is there, else "Waiting for USB connection".
     void showWaiting();
+    // The total bar's text while connected and idle: ready, or images missing.
+    void showReady();
     // The rows show what the boards run now, and the answered ones can be chosen again.
     void askVersionsAgain();
     // The load buttons and the stamping tool's shortcuts: inactive while an
@@ -167,7 +169,7 @@ private:
     trvUpdateSequence* sequence; // the session's: the update of the chosen boards, step by step
     UpdateHistory history;       // this user's, shared with the command line
     ServiceLog serviceLog;
-    SessionRecorder* recorder;   // keeps the session's history and log
+    SessionRecorder* recorder; // keeps the session's history and log
     // A word for the user waiting to be shown from the event loop.
     struct Notice
     {
@@ -189,4 +191,3 @@ private:
 // Evaluates the style sheet for the widget again, so that rules selecting on
 // its dynamic properties take effect.
 void repolish(QWidget* widget);
-
