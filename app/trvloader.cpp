@@ -189,8 +189,6 @@ void trvLoader::showSupportReport()
     SupportReport::Tool tool;
     tool.name = QStringLiteral("trvloader");
     tool.version = QCoreApplication::applicationVersion();
-    tool.hidapiVersion = QStringLiteral(TRV_HIDAPI_VERSION);
-    tool.qtBuildVersion = QStringLiteral(TRV_QT_BUILD_VERSION);
     SupportReportDialog dialog(SupportReport::text(tool, *session, history, serviceLog), this);
     dialog.exec();
 }

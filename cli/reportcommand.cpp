@@ -41,8 +41,6 @@ void ReportCommand::print(const QString& instrumentNote)
     SupportReport::Tool tool;
     tool.name = QStringLiteral("trvloader-cli");
     tool.version = QStringLiteral(TRV_VERSION);
-    tool.hidapiVersion = QStringLiteral(TRV_HIDAPI_VERSION);
-    tool.qtBuildVersion = QStringLiteral(TRV_QT_BUILD_VERSION);
     const QString text = SupportReport::text(tool, *instrument->session(), instrument->history(),
                                              instrument->log(), instrumentNote);
     if (!report->isJson()) {

@@ -56,9 +56,10 @@ QString SupportReport::text(const Tool& tool, const trvSession& session,
         QLatin1Char('\n');
     report += QStringLiteral("Tool: %1 %2").arg(tool.name, tool.version) + QLatin1Char('\n');
     report += QStringLiteral("Qt: %1 (built with %2)")
-                  .arg(QString::fromLatin1(qVersion()), tool.qtBuildVersion) +
+                  .arg(QString::fromLatin1(qVersion()), QStringLiteral(TRV_QT_BUILD_VERSION)) +
               QLatin1Char('\n');
-    report += QStringLiteral("hidapi: %1").arg(tool.hidapiVersion) + QLatin1Char('\n');
+    report +=
+        QStringLiteral("hidapi: %1").arg(QStringLiteral(TRV_HIDAPI_VERSION)) + QLatin1Char('\n');
     report += QStringLiteral("System: %1, %2 %3, %4")
                   .arg(QSysInfo::prettyProductName(), QSysInfo::kernelType(),
                        QSysInfo::kernelVersion(), QSysInfo::currentCpuArchitecture()) +

@@ -21,8 +21,6 @@ public:
     {
         QString name; // "trvloader", "trvloader-cli"
         QString version;
-        QString hidapiVersion;
-        QString qtBuildVersion;
     };
 
     static constexpr int historyRecords = 10;
