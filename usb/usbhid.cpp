@@ -31,6 +31,13 @@ UsbHid::UsbHid(const unsigned short& vendorId, const unsigned short& productId, 
     connect(pollTimer, &PollTimer::timeout, this, &UsbHid::polling);
     pollTimer->setInterval(timebase);
     pollTimer->start();
+}
+
+void UsbHid::startLooking()
+{
+    if (watch) {
+        return;
+    }
     hid_init();
     // Watching before the first look, so that no device added after it goes unseen.
     watch = std::make_unique<HotplugWatch>();
@@ -45,7 +52,9 @@ UsbHid::~UsbHid()
         emit disconnected();
     }
     unlockNode();
-    hid_exit();
+    if (watch) {
+        hid_exit();
+    }
 }
 
 void UsbHid::setVendor(const unsigned short& newVendor)
@@ -82,6 +91,9 @@ void UsbHid::setTimebase(const int& milliseconds)
 void UsbHid::setAutoconnect(const bool& on)
 {
     autoconnect = on;
+    if (on) {
+        startLooking();
+    }
 }
 
 int UsbHid::openRefusal() const
@@ -126,6 +138,7 @@ void UsbHid::open()
     if (handle || opened) {
         close();
     }
+    startLooking();
     int refused = 0;
     handle = openFound(&refused, &serial);
     watch->looked(handle != nullptr);
@@ -202,7 +215,9 @@ void UsbHid::close()
     pollTimer->setOnTime(false);
     // The device may be back before the next tick (the watchdog's close, a
     // restart): that tick looks, whatever the events.
-    watch->lookSoon();
+    if (watch) {
+        watch->lookSoon();
+    }
     emit disconnected();
 }
 

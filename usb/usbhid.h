@@ -79,6 +79,9 @@ signals:
     void openRefusalChanged(int errorNumber);
 
 private:
+    // Starts hidapi and the hot-plug watch, once: nothing of USB is touched
+    // before the link first looks.
+    void startLooking();
     void write();
     void read();
     void emitError();
@@ -105,10 +108,10 @@ private:
     hid_device_* handle;
     PollTimer* pollTimer;
     unsigned char buffer[reportSize];
-    QList<QByteArray> sendQueue; // oldest first; kept when a report could not be written
-    std::unique_ptr<HotplugWatch> watch;
-    int refusal;                // see openRefusal()
-    QString serial;             // see serialNumber()
-    int nodeLock = -1;          // the descriptor holding the node's lock, or -1
+    QList<QByteArray> sendQueue;         // oldest first; kept when a report could not be written
+    std::unique_ptr<HotplugWatch> watch; // made, with hidapi started, at the first look
+    int refusal;                         // see openRefusal()
+    QString serial;                      // see serialNumber()
+    int nodeLock = -1;                   // the descriptor holding the node's lock, or -1
     quint64 messagesQueued = 0; // ever accepted by send(); tells read() that a receiver answered
 };
