@@ -1,8 +1,8 @@
 #include "displaycheck.h"
-#include "instancelock.h"
-#include "servicelog.h"
+#include "instrumenthost.h"
 #include "stylesheet.h"
 #include "translations.h"
+#include "trvconfig.h"
 #include "trvloader.h"
 
 #include <QApplication>
@@ -135,10 +135,10 @@ int main(int argc, char* argv[])
     }
 
     // Only one copy may talk to the instrument: a second one says so and ends
-    // before it has a window or a device.
-    InstanceLock instanceLock;
-    if (!instanceLock.acquire()) {
-        const QString text = instanceLock.failureText();
+    // before it has a window or opens the device.
+    InstrumentHost host(QStringLiteral("window"));
+    if (!host.takeLock()) {
+        const QString text = host.lockFailureText();
         std::fprintf(stderr, "%s: %s\n", qPrintable(QCoreApplication::applicationName()),
                      qPrintable(text));
         QMessageBox::critical(
@@ -147,13 +147,7 @@ int main(int argc, char* argv[])
         return 1;
     }
 
-    // Qt's own warnings are worth a line in the log that support reads.
-    ServiceLog log;
-    ServiceLog::keepQtWarnings(&log);
-
-    trvLoader window;
+    trvLoader window(&host);
     window.show();
-    const int code = application.exec();
-    ServiceLog::keepQtWarnings(nullptr);
-    return code;
+    return application.exec();
 }

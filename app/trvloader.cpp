@@ -1,56 +1,68 @@
 #include "trvloader.h"
 
 #include "boardtable.h"
-#include "sessionrecorder.h"
-#include "supportreport.h"
+#include "fileoffering.h"
+#include "instrumenthost.h"
 #include "supportreportdialog.h"
+#include "trvinstrument.h"
+#include "trvupdatesequence.h"
 #include "ui_trvloader.h"
+#include "usertexts.h"
 
 #include <QAbstractButton>
 #include <QAccessible>
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QDir>
-#include <QFileDialog>
 #include <QKeyEvent>
-#include <QKeySequence>
 #include <QLabel>
 #include <QMessageBox>
 #include <QProgressBar>
-#include <QShortcut>
 #include <QShowEvent>
-#include <QStyle>
 #include <QToolButton>
 
-trvLoader::trvLoader(QWidget* parent, const trvTiming& timing)
-    : QDialog(parent), device(nullptr), session(nullptr), sequence(nullptr), recorder(nullptr),
-      checksumShortcut(nullptr), checksumShortcutAlternative(nullptr), explainedRefusal(0),
-      failureShown(false), ui(new Ui_trvLoader)
+trvLoader::trvLoader(InstrumentHost* instrumentHost, QWidget* parent)
+    : QDialog(parent), host(instrumentHost), ui(new Ui_trvLoader)
 {
-    parts = BoardTable::boards();
+    setUp();
+}
+
+trvLoader::trvLoader(QWidget* parent, const trvTiming& timing)
+    : QDialog(parent), host(new InstrumentHost(QStringLiteral("window"), timing, this)),
+      ui(new Ui_trvLoader)
+{
+    setUp();
+}
+
+void trvLoader::setUp()
+{
+    instrument = host->instrument();
+    sequence = instrument->sequence();
 
     setWindowFlags(Qt::MSWindowsFixedSizeDialogHint);
     ui->setupUi(this);
+    const auto widgets = [this](QCheckBox* check, QLabel* version, QProgressBar* bar, QLabel* file,
+                                QToolButton* load) {
+        return BoardRow::Widgets{check, version, bar, file, load};
+    };
     rows = {
-        {trvInterface::Sensor5, ui->checkSensor5, ui->versionSensor5, ui->progressSensor5,
-         ui->fileStateSensor},
-        {trvInterface::Sensor1, ui->checkSensor1, ui->versionSensor1, ui->progressSensor1,
-         ui->fileStateSensor},
-        {trvInterface::Sensor2, ui->checkSensor2, ui->versionSensor2, ui->progressSensor2,
-         ui->fileStateSensor},
-        {trvInterface::Sensor3, ui->checkSensor3, ui->versionSensor3, ui->progressSensor3,
-         ui->fileStateSensor},
-        {trvInterface::Sensor4, ui->checkSensor4, ui->versionSensor4, ui->progressSensor4,
-         ui->fileStateSensor},
-        {trvInterface::Terminal, ui->checkTerminal, ui->versionTerminal, ui->progressTerminal,
-         ui->fileStateTerminal},
-        {trvInterface::Mainboard, ui->checkMainboard, ui->versionMainboard, ui->progressMainboard,
-         ui->fileStateMainboard},
+        {trvInterface::Sensor5, widgets(ui->checkSensor5, ui->versionSensor5, ui->progressSensor5,
+                                        ui->fileStateSensor, ui->loadSensor)},
+        {trvInterface::Sensor1, widgets(ui->checkSensor1, ui->versionSensor1, ui->progressSensor1,
+                                        ui->fileStateSensor, ui->loadSensor)},
+        {trvInterface::Sensor2, widgets(ui->checkSensor2, ui->versionSensor2, ui->progressSensor2,
+                                        ui->fileStateSensor, ui->loadSensor)},
+        {trvInterface::Sensor3, widgets(ui->checkSensor3, ui->versionSensor3, ui->progressSensor3,
+                                        ui->fileStateSensor, ui->loadSensor)},
+        {trvInterface::Sensor4, widgets(ui->checkSensor4, ui->versionSensor4, ui->progressSensor4,
+                                        ui->fileStateSensor, ui->loadSensor)},
+        {trvInterface::Terminal,
+         widgets(ui->checkTerminal, ui->versionTerminal, ui->progressTerminal,
+                 ui->fileStateTerminal, ui->loadTerminal)},
+        {trvInterface::Mainboard,
+         widgets(ui->checkMainboard, ui->versionMainboard, ui->progressMainboard,
+                 ui->fileStateMainboard, ui->loadMainboard)},
     };
 
-    for (const Row& board : qAsConst(rows)) {
-        nameForAssistiveTechnology(board);
-    }
     ui->totalProgress->setAccessibleName(tr("Total progress"));
     ui->updateNote->hide();
     setKeyboardOrder();
@@ -59,41 +71,29 @@ trvLoader::trvLoader(QWidget* parent, const trvTiming& timing)
 
     connect(ui->frameworkInfo, SIGNAL(clicked()), this, SLOT(showLicense()));
 
-    device = new trvInterface(this);
-    session = new trvSession(device, timing, this);
-    sequence = session->sequence();
-    connect(session, SIGNAL(connected()), this, SLOT(trvConnected()));
-    connect(device, SIGNAL(disconnected()), this, SLOT(trvDisconnected()));
-    connect(session, SIGNAL(versionReported(trvInterface::PartType, QString)), this,
+    connect(host, SIGNAL(connected()), this, SLOT(trvConnected()));
+    connect(host, SIGNAL(disconnected()), this, SLOT(trvDisconnected()));
+    connect(host, SIGNAL(versionReported(trvInterface::PartType, QString)), this,
             SLOT(trvFirmwareVersion(trvInterface::PartType, QString)));
-    connect(device, SIGNAL(openRefusalChanged(int)), this, SLOT(trvOpenRefusal(int)));
+    connect(host, SIGNAL(openRefusalChanged(int)), this, SLOT(trvOpenRefusal(int)));
+    connect(host, &InstrumentHost::unfinishedUpdate, this, &trvLoader::showUnfinishedUpdate);
+    connect(host, &InstrumentHost::recordUnavailable, this, &trvLoader::showRecordUnavailable);
 
-    connect(ui->loadMainboard, SIGNAL(clicked()), this, SLOT(openFirmware()));
-    connect(ui->loadTerminal, SIGNAL(clicked()), this, SLOT(openFirmware()));
-    connect(ui->loadSensor, SIGNAL(clicked()), this, SLOT(openFirmware()));
+    files = new FileOffering(host, this);
+    for (QToolButton* load : {ui->loadMainboard, ui->loadTerminal, ui->loadSensor}) {
+        connect(load, &QToolButton::clicked, files, &FileOffering::chooseFiles);
+    }
+    connect(files, &FileOffering::imagesChanged, this, &trvLoader::updateFileState);
     connect(ui->advanced, SIGNAL(clicked()), this, SLOT(advancedClicked()));
-    for (const Row& board : qAsConst(rows)) {
-        connect(board.checkbox, SIGNAL(clicked()), this, SLOT(selectionChanged()));
+    for (const BoardRow& board : qAsConst(rows)) {
+        connect(board.checkbox(), SIGNAL(clicked()), this, SLOT(selectionChanged()));
     }
     connect(ui->supportReport, &QPushButton::clicked, this, &trvLoader::showSupportReport);
 
-    recorder = new SessionRecorder(session, QStringLiteral("window"), &history, &serviceLog, this);
-    connect(recorder, &SessionRecorder::unfinishedUpdate, this, &trvLoader::showUnfinishedUpdate);
-    connect(recorder, &SessionRecorder::recordUnavailable, this, &trvLoader::showRecordUnavailable);
-
-    checksumShortcut =
-        new QShortcut(QKeySequence::fromString("Ctrl+Alt+F8", QKeySequence::NativeText), this);
-    checksumShortcut->setContext(Qt::WindowShortcut);
-    connect(checksumShortcut, SIGNAL(activated()), this, SLOT(calcChecksum()));
-    checksumShortcutAlternative =
-        new QShortcut(QKeySequence::fromString("Ctrl+Shift+F8", QKeySequence::NativeText), this);
-    checksumShortcutAlternative->setContext(Qt::WindowShortcut);
-    connect(checksumShortcutAlternative, SIGNAL(activated()), this, SLOT(calcChecksum()));
-
     connect(sequence, SIGNAL(stepStarted()), this, SLOT(nextUpdate()));
-    connect(session, SIGNAL(updateSucceeded()), this, SLOT(updateSucceeded()));
-    connect(session, SIGNAL(updateFailed()), this, SLOT(updateFailed()));
-    connect(session, SIGNAL(waitingForLateReturn()), this, SLOT(lateReturnAwaited()));
+    connect(instrument, SIGNAL(updateSucceeded()), this, SLOT(updateSucceeded()));
+    connect(instrument, SIGNAL(updateFailed()), this, SLOT(updateFailed()));
+    connect(instrument, SIGNAL(waitingForLateReturn()), this, SLOT(lateReturnAwaited()));
     connect(sequence, SIGNAL(stepDone()), this, SLOT(updateDone()));
     connect(sequence, SIGNAL(range(int, int)), this, SLOT(updateRange(int, int)));
     connect(sequence, SIGNAL(process(int)), this, SLOT(updatePosition(int)));
@@ -101,21 +101,20 @@ trvLoader::trvLoader(QWidget* parent, const trvTiming& timing)
             SLOT(updateState(trvUpdater::State, trvUpdater::Err)));
     connect(ui->startUpdate, SIGNAL(clicked()), this, SLOT(startUpdate()));
 
-    loadFirmwareFiles();
+    // A damaged built-in image shows in its row's file label.
+    host->readBuiltInImages();
     updateFileState();
 
-    for (PartType part : qAsConst(parts)) {
-        showState(part, QString());
-        showProgress(part, 0);
+    for (BoardRow& board : rows) {
+        board.showText(QString());
+        board.showProgress(0);
     }
 
-    device->setAutoconnect(true);
+    host->lookForInstrument(InstrumentHost::AtNextTick);
 }
 
 trvLoader::~trvLoader()
 {
-    // The recorder writes to members that go before the children do.
-    delete recorder;
     delete ui;
 }
 
@@ -138,7 +137,7 @@ void trvLoader::keyPressEvent(QKeyEvent* event)
 
 void trvLoader::closeEvent(QCloseEvent* event)
 {
-    if (!session->isUpdating()) {
+    if (!instrument->isUpdating()) {
         event->accept();
         return;
     }
@@ -150,7 +149,7 @@ void trvLoader::closeEvent(QCloseEvent* event)
         event->ignore();
     } else {
         // Nothing more is sent, and the record says the step was canceled.
-        session->abort();
+        instrument->abort();
         event->accept();
     }
 }
@@ -159,8 +158,8 @@ void trvLoader::closeEvent(QCloseEvent* event)
 
 void trvLoader::showUnfinishedUpdate(const HistoryRecord& record)
 {
-    pendingNotices.append({QMessageBox::Information, tr("Update did not finish"),
-                           SessionRecorder::unfinishedText(record)});
+    pendingNotices.append(
+        {QMessageBox::Information, tr("Update did not finish"), UserTexts::unfinishedText(record)});
     // Told from the event loop, not from inside the connect that found it.
     QMetaObject::invokeMethod(this, "showNotices", Qt::QueuedConnection);
 }
@@ -186,73 +185,30 @@ void trvLoader::showNotices()
 
 void trvLoader::showSupportReport()
 {
-    SupportReport::Tool tool;
-    tool.name = QStringLiteral("trvloader");
-    tool.version = QCoreApplication::applicationVersion();
-    SupportReportDialog dialog(SupportReport::text(tool, *session, history, serviceLog), this);
+    SupportReportDialog dialog(host->supportReport(QStringLiteral("trvloader")), this);
     dialog.exec();
 }
 
-// --- Row helpers
+// --- Rows
 
-trvLoader::Row* trvLoader::row(PartType part)
+BoardRow* trvLoader::row(PartType part)
 {
-    for (Row& candidate : rows) {
-        if (candidate.part == part) {
+    for (BoardRow& candidate : rows) {
+        if (candidate.board() == part) {
             return &candidate;
         }
     }
     return nullptr;
 }
 
-QProgressBar* trvLoader::partBar(PartType part)
-{
-    const Row* board = row(part);
-    return board ? board->bar : nullptr;
-}
-
-QCheckBox* trvLoader::partCheckbox(PartType part)
-{
-    const Row* board = row(part);
-    return board ? board->checkbox : nullptr;
-}
-
-void trvLoader::nameForAssistiveTechnology(const Row& board)
-{
-    const QString rowName = BoardTable::rowName(board.part);
-    const QString groupName = BoardTable::groupName(board.part);
-    board.checkbox->setAccessibleName(rowName);
-    const QString version = board.versionLabel->text();
-    board.versionLabel->setAccessibleName(
-        version.isEmpty() ? tr("%1 installed version: unknown").arg(rowName)
-                          : tr("%1 installed version: %2").arg(rowName, version));
-    board.bar->setAccessibleName(tr("%1 progress").arg(rowName));
-    board.fileStateLabel->setAccessibleName(
-        tr("%1 firmware file: %2").arg(groupName, board.fileStateLabel->text()));
-    loadButton(board.part)->setAccessibleName(tr("Load a firmware file for %1").arg(groupName));
-}
-
-QToolButton* trvLoader::loadButton(PartType part) const
-{
-    switch (part) {
-    case trvInterface::Mainboard:
-        return ui->loadMainboard;
-    case trvInterface::Terminal:
-        return ui->loadTerminal;
-    default:
-        return ui->loadSensor;
-    }
-}
-
 void trvLoader::setKeyboardOrder()
 {
     QList<QWidget*> order = {ui->advanced, ui->startUpdate};
-    for (const Row& board : qAsConst(rows)) {
-        QToolButton* load = loadButton(board.part);
-        if (!order.contains(load)) {
-            order.append(load);
+    for (const BoardRow& board : qAsConst(rows)) {
+        if (!order.contains(board.loadButton())) {
+            order.append(board.loadButton());
         }
-        order.append(board.checkbox);
+        order.append(board.checkbox());
     }
     order.append(ui->supportReport);
     order.append(ui->frameworkInfo);
@@ -267,80 +223,13 @@ void trvLoader::setKeyboardOrder()
 void trvLoader::setTotalText(const QString& format)
 {
     ui->totalProgress->setFormat(format);
-    announce(ui->totalProgress);
+    BoardRow::announce(ui->totalProgress);
 }
 
 void trvLoader::setNote(const QString& text)
 {
     ui->updateNote->setText(text);
     ui->updateNote->setVisible(!text.isEmpty());
-}
-
-void trvLoader::announce(QProgressBar* bar)
-{
-    bar->setAccessibleDescription(bar->text());
-    QAccessibleEvent changed(bar, QAccessible::DescriptionChanged);
-    QAccessible::updateAccessibility(&changed);
-}
-
-QLabel* trvLoader::partVersionLabel(PartType part)
-{
-    const Row* board = row(part);
-    return board ? board->versionLabel : nullptr;
-}
-
-void trvLoader::showState(PartType part, QString text)
-{
-    QProgressBar* bar = partBar(part);
-    if (!bar) {
-        return;
-    }
-    bar->setFormat(text.isEmpty() ? QString() : text + " (%p%)");
-    announce(bar);
-}
-
-void trvLoader::showProgress(PartType part, int value)
-{
-    if (QProgressBar* bar = partBar(part)) {
-        bar->setValue(value);
-    }
-}
-
-void trvLoader::showProgressMax(PartType part, int max)
-{
-    if (QProgressBar* bar = partBar(part)) {
-        bar->setRange(0, max);
-    }
-}
-
-void trvLoader::setCheckEnable(PartType part, bool enable)
-{
-    if (QCheckBox* box = partCheckbox(part)) {
-        box->setEnabled(enable);
-    }
-}
-
-void trvLoader::setChecked(PartType part, bool checked)
-{
-    if (QCheckBox* box = partCheckbox(part)) {
-        box->setChecked(checked);
-    }
-}
-
-bool trvLoader::isChecked(PartType part)
-{
-    QCheckBox* box = partCheckbox(part);
-    if (!box || !box->isEnabled()) {
-        return false;
-    }
-    return box->isChecked() || !ui->advanced->isChecked();
-}
-
-void repolish(QWidget* widget)
-{
-    QStyle* style = widget->style();
-    style->unpolish(widget);
-    style->polish(widget);
 }
 
 // --- Connection and versions
@@ -359,7 +248,7 @@ void trvLoader::trvDisconnected()
 
 void trvLoader::showWaiting()
 {
-    const int refusal = device ? device->openRefusal() : 0;
+    const int refusal = host->openRefusal();
     if (refusal == 0 && failureShown) {
         return; // the failure says what to do, also while the instrument is away
     }
@@ -369,8 +258,8 @@ void trvLoader::showWaiting()
 
 void trvLoader::showReady()
 {
-    setTotalText(session->imagesUsable() ? tr("Ready to start firmware update")
-                                         : tr("One or more firmware files are missing"));
+    setTotalText(instrument->imagesUsable() ? tr("Ready to start firmware update")
+                                            : tr("One or more firmware files are missing"));
 }
 
 void trvLoader::trvConnected()
@@ -378,15 +267,15 @@ void trvLoader::trvConnected()
     ui->controlWidget->setEnabled(true);
     ui->mainControl->setEnabled(true);
 
-    // The session asks the boards for their versions right after this.
+    // The instrument asks the boards for their versions right after this.
     explainedRefusal = 0;
-    for (Row& board : rows) {
-        board.checkbox->setEnabled(false);
+    for (BoardRow& board : rows) {
+        board.checkbox()->setEnabled(false);
     }
 
     if (failureShown) {
         showFailure();
-    } else if (!session->isUpdating()) {
+    } else if (!instrument->isUpdating()) {
         setNote(QString());
         showReady();
         ui->totalProgress->setValue(0);
@@ -395,9 +284,9 @@ void trvLoader::trvConnected()
 
 void trvLoader::trvFirmwareVersion(trvInterface::PartType part, QString)
 {
-    if (Row* board = row(part)) {
-        if (!session->isUpdating()) {
-            board->checkbox->setEnabled(true);
+    if (BoardRow* board = row(part)) {
+        if (!instrument->isUpdating()) {
+            board->checkbox()->setEnabled(true);
         }
     }
     updateFileState();
@@ -417,185 +306,31 @@ void trvLoader::trvOpenRefusal(int errorNumber)
 
 void trvLoader::explainOpenRefusal()
 {
-    const int refusal = device->openRefusal();
+    const int refusal = host->openRefusal();
     if (refusal == 0 || refusal == explainedRefusal) {
         return;
     }
     explainedRefusal = refusal;
-    QMessageBox::warning(this, tr("Instrument cannot be opened"),
-                         UsbHid::refusalDescription(refusal) + "\n\n" +
-                             UsbHid::refusalRemedy(refusal),
+    QMessageBox::warning(this, tr("Instrument cannot be opened"), host->refusalText(),
                          QMessageBox::Ok);
 }
 
 bool trvLoader::mainboardRestarting() const
 {
-    return session && session->mainboardRestarting();
+    return instrument && instrument->mainboardRestarting();
 }
 
 // --- Firmware files
-
-void trvLoader::loadFirmwareFiles()
-{
-    // A damaged built-in image shows in its row's file label.
-    session->readBuiltInImages();
-}
 
 void trvLoader::updateFileState()
 {
     // The main board first and the sensor boards last, so that the shared sensor
     // label is drawn once per board as it always was.
     for (int index = rows.size() - 1; index >= 0; --index) {
-        const PartType part = rows[index].part;
-        setFileState(session->reportedVersion(part), session->imageFor(part), part);
+        BoardRow& board = rows[index];
+        board.showVersion(instrument->reportedVersion(board.board()),
+                          instrument->imageFor(board.board()));
     }
-}
-
-void trvLoader::setFileState(const QString& reportedVersion, const HexReader& reader, PartType part)
-{
-    QString name;
-    QString date;
-    int size = 0;
-    switch (reader.state) {
-    case HexReader::FileOk:
-        name = QString("%1-%2.hex").arg(reader.part, reader.version);
-        date = reader.date;
-        size = reader.data.size();
-        break;
-    case HexReader::FileAccessDenied:
-        name = tr("No valid firmware file");
-        break;
-    case HexReader::InvalidData:
-        name = tr("Firmwarefile with invalid data");
-        break;
-    case HexReader::Corrupted:
-        name = tr("Corrupted firmware file");
-        break;
-    default:
-        break;
-    }
-    if (QLabel* label = partVersionLabel(part)) {
-        label->setText(reportedVersion);
-    }
-    showFirmwareInfo(part, name, date, size);
-    if (const Row* board = row(part)) {
-        nameForAssistiveTechnology(*board);
-    }
-}
-
-void trvLoader::showFirmwareInfo(PartType part, QString name, QString date, int size)
-{
-    const Row* board = row(part);
-    if (!board) {
-        return;
-    }
-    QLabel* label = board->fileStateLabel;
-    QString text = name;
-    if (size >= 1 && !date.isEmpty()) {
-        text += QString(" (%1, %2)").arg(date, formatByteCount(size));
-    } else if (!date.isEmpty()) {
-        text += QString(" (%1)").arg(date);
-    } else if (size >= 1) {
-        text += QString(" (%1)").arg(formatByteCount(size));
-    }
-    label->setText(text);
-}
-
-QString trvLoader::formatByteCount(int bytes)
-{
-    if (bytes > 1024 * 1024) {
-        return QString("%1 MB").arg(bytes / 1048576.0, 3, 'f', 0);
-    }
-    if (bytes > 1024) {
-        return QString("%1 kB").arg(bytes / 1024.0, 3, 'f', 0);
-    }
-    return QString("%1 Byte").arg(double(bytes), 3, 'f', 0);
-}
-
-void trvLoader::openFirmware()
-{
-    const QStringList files =
-        QFileDialog::getOpenFileNames(this, tr("Load firmware files"), "files", "Firmware (*.hex)");
-    for (const QString& file : files) {
-        loadFirmware(file);
-    }
-    updateFileState();
-}
-
-namespace {
-
-// A critical box with one OK button; details, if any, behind its "Show Details..." button.
-void showFileError(QWidget* parent, const QString& title, const QString& text,
-                   const QString& details)
-{
-    QMessageBox box(QMessageBox::Critical, title, text, QMessageBox::Ok, parent);
-    box.setDetailedText(details);
-    box.exec();
-}
-
-} // namespace
-
-void trvLoader::loadFirmware(QString path)
-{
-    HexReader chosen;
-    if (chosen.read(path, false) != HexReader::FileOk) {
-        showFileError(this, tr("Load firmwar efile"),
-                      tr("An error occured while loading firmware file\n\"%1\"\n%2")
-                          .arg(path, chosen.stateDescription()),
-                      chosen.fault.description());
-        return;
-    }
-
-    BoardTable::Group group = BoardTable::Sensors;
-    const HexReader* target =
-        BoardTable::groupOfPartCode(chosen.part, &group) ? &session->image(group) : nullptr;
-
-    const QString question =
-        target && target->state == HexReader::FileOk
-            ? tr("Do you want to replace existing firmware file\n\"%1\"\nwith selected firmware "
-                 "file?\n\"%2\"")
-                  .arg(target->fullName(), chosen.fullName())
-            : tr("Use selected firmware?\n\"%1\"").arg(chosen.fullName());
-    if (QMessageBox::question(this, tr("Load firmware file"), question,
-                              QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes) {
-        return;
-    }
-    if (!target) {
-        QMessageBox::information(
-            this, tr("Load firmware file"),
-            tr("The firmware file\n\"%1\"\nis for no board of this instrument (part code \"%2\").")
-                .arg(path, chosen.part));
-        return;
-    }
-    // Read again: what is used is the file as it is now.
-    session->readImage(group, path);
-}
-
-// --- Checksum stamping tool
-
-void trvLoader::calcChecksum()
-{
-    const QStringList files = QFileDialog::getOpenFileNames(
-        this, "Firmware files", QDir::currentPath(), "Firmware (*.hex)");
-    for (const QString& file : files) {
-        FileFault fault;
-        HexReader::Err result = HexReader::sort(file, &fault);
-        if (result == HexReader::FileOk) {
-            HexReader stamped;
-            result = stamped.read(file, true);
-            fault = stamped.fault;
-        }
-        if (result != HexReader::FileOk) {
-            // The box does not name the file: its details do.
-            const QString cause = fault.isNone() ? QString() : "\n" + fault.description();
-            showFileError(this, "Firmware files", HexReader::stateDescription(result),
-                          QDir::toNativeSeparators(file) + cause);
-            continue;
-        }
-        loadFirmware(file);
-    }
-    loadFirmwareFiles();
-    updateFileState();
 }
 
 // --- Advanced mode and licence
@@ -638,22 +373,24 @@ void trvLoader::startUpdate()
         return; // one update at a time
     }
     // In simple mode every board is meant; the plan tells those that have not answered.
+    const bool advancedMode = ui->advanced->isChecked();
     QList<PartType> asked;
-    for (PartType part : qAsConst(parts)) {
-        if (!ui->advanced->isChecked() || isChecked(part)) {
-            asked << part;
+    for (const BoardRow& board : qAsConst(rows)) {
+        if (!advancedMode || board.isChosen(advancedMode)) {
+            asked << board.board();
         }
     }
-    trvSession::Plan plan = session->plan(asked);
+    UpdatePlan plan = instrument->plan(asked);
 
-    const QStringList concerns = updateConcerns(plan);
+    // Advanced mode shows the boards: those left out and those current are not repeated.
+    const QStringList concerns = host->concerns(plan, advancedMode);
     if (!concerns.isEmpty()) {
         QMessageBox question(QMessageBox::Question, tr("Start firmware update"),
                              concerns.join("\n\n") + "\n\n" +
                                  tr("Do you want to start the update anyway?"),
                              QMessageBox::Yes | QMessageBox::No, this);
         QAbstractButton* updateOthers = nullptr;
-        if (canKeepOlder(plan)) {
+        if (InstrumentHost::canKeepOlder(plan)) {
             updateOthers = question.addButton(tr("Update the Others"), QMessageBox::AcceptRole);
         }
         // The default keeps everything as it was: nothing is sent.
@@ -661,15 +398,15 @@ void trvLoader::startUpdate()
         question.setEscapeButton(QMessageBox::No);
         question.exec();
         if (updateOthers && question.clickedButton() == updateOthers) {
-            plan = session->withoutOlder(plan);
+            plan = instrument->withoutOlder(plan);
         } else if (question.clickedButton() != question.button(QMessageBox::Yes)) {
             return;
         }
     }
 
-    for (PartType part : qAsConst(parts)) {
-        showProgress(part, 0);
-        showState(part, QString());
+    for (BoardRow& board : rows) {
+        board.showProgress(0);
+        board.showText(QString());
     }
     QProgressBar* total = ui->totalProgress;
     total->setProperty("done", false);
@@ -686,62 +423,7 @@ void trvLoader::startUpdate()
         return;
     }
     total->setRange(0, plan.steps.size() * trvUpdateSequence::unitsPerStep);
-    session->start(plan);
-}
-
-bool trvLoader::canKeepOlder(const trvSession::Plan& plan)
-{
-    return !plan.older.isEmpty() && plan.older.size() < plan.boards.size();
-}
-
-QStringList trvLoader::updateConcerns(const trvSession::Plan& plan)
-{
-    QStringList concerns;
-    if (plan.boards.isEmpty()) {
-        return concerns; // "No update selected" says it all
-    }
-    const bool simpleMode = !ui->advanced->isChecked();
-    const auto name = [this](PartType board) {
-        return QString("%1 (%2)").arg(partCheckbox(board)->text(), BoardTable::groupName(board));
-    };
-
-    QStringList silent;
-    for (PartType board : plan.silent) {
-        silent << name(board);
-    }
-    QStringList newer;
-    for (PartType board : plan.older) {
-        newer << tr("%1: installed %2, image %3 is older")
-                     .arg(name(board), session->reportedVersion(board),
-                          session->imageFor(board).version);
-    }
-
-    if (simpleMode && !silent.isEmpty()) {
-        concerns << tr("These boards have not answered and will not be updated:") + "\n" +
-                        silent.join("\n");
-    }
-    if (!newer.isEmpty()) {
-        QString older = tr("These boards run newer firmware than the update would install:") +
-                        "\n" + newer.join("\n");
-        if (canKeepOlder(plan)) {
-            older += "\n" + tr("\"Update the Others\" keeps these boards as they are.");
-        }
-        concerns << older;
-    }
-    if (simpleMode && plan.allCurrent) {
-        concerns << tr("Every board that answered already runs the firmware that the update "
-                       "would install. The update would install it again.");
-    } else if (!concerns.isEmpty() && !plan.current.isEmpty()) {
-        // Where the boards are listed anyway, those installed again are named too.
-        QStringList current;
-        for (PartType board : plan.current) {
-            current << name(board);
-        }
-        concerns << tr("These boards already run the firmware that the update would install; "
-                       "it will be reinstalled:") +
-                        "\n" + current.join("\n");
-    }
-    return concerns;
+    instrument->start(plan);
 }
 
 void trvLoader::nextUpdate()
@@ -755,7 +437,7 @@ void trvLoader::nextUpdate()
 
 void trvLoader::updateSucceeded()
 {
-    if (session->cameBackLate()) {
+    if (instrument->cameBackLate()) {
         showState(trvInterface::Mainboard, trvUpdater::Succeeded, trvUpdater::NoError);
     }
     ui->startUpdate->setEnabled(true);
@@ -767,17 +449,18 @@ void trvLoader::updateSucceeded()
     setTotalText(tr("Firmware update successfull"));
     repolish(total);
     QStringList notes;
-    if (session->cameBackLate()) {
-        notes << session->lateReturnText();
+    if (instrument->cameBackLate()) {
+        notes << UserTexts::lateReturnText(instrument->reportedVersion(trvInterface::Mainboard));
     }
-    for (const QString& note : {trvSession::leftOutText(session->leftOut()),
-                                trvSession::reinstalledText(session->reinstalled())}) {
+    for (const QString& note : {UserTexts::leftOutText(instrument->leftOut()),
+                                UserTexts::reinstalledText(instrument->reinstalled())}) {
         if (!note.isEmpty()) {
             notes << note;
         }
     }
     setNote(notes.join("\n"));
-    askVersionsAgain();
+    // The rows show what the boards run now, and the answered ones can be chosen again.
+    instrument->askVersions();
 }
 
 void trvLoader::lateReturnAwaited()
@@ -787,12 +470,12 @@ void trvLoader::lateReturnAwaited()
     total->setProperty("working", true);
     total->setProperty("error", false);
     repolish(total);
-    setTotalText(session->lateWaitText());
+    setTotalText(UserTexts::lateWaitText(instrument->timing().lateReturnTimeout));
 }
 
 void trvLoader::selectionChanged()
 {
-    if (!failureShown || session->isUpdating()) {
+    if (!failureShown || instrument->isUpdating()) {
         return;
     }
     failureShown = false;
@@ -808,56 +491,13 @@ void trvLoader::selectionChanged()
     }
 }
 
-void trvLoader::askVersionsAgain()
-{
-    session->askVersions();
-}
-
 void trvLoader::showState(PartType part, trvUpdater::State state, trvUpdater::Err error)
 {
-    QProgressBar* bar = partBar(part);
-    if (!bar) {
+    BoardRow* board = row(part);
+    if (!board) {
         return;
     }
-    bar->setProperty("working", false);
-    bar->setProperty("pending", false);
-    bar->setProperty("done", false);
-    bar->setProperty("error", false);
-
-    switch (state) {
-    case trvUpdater::VerifyVersion:
-    case trvUpdater::WaitForDevice:
-    case trvUpdater::Restarting:
-    case trvUpdater::WaitForReconnect:
-        // Waiting on the board, for no known time: a busy bar.
-        bar->setProperty("pending", true);
-        bar->setRange(0, 0);
-        bar->setFormat(trvUpdater::stateDesription(state));
-        bar->setTextVisible(true);
-        break;
-    case trvUpdater::Failed:
-        bar->setProperty("error", true);
-        // Where the transfer stopped; a busy bar stood for a transfer complete.
-        if (bar->maximum() == 0) {
-            bar->setRange(0, 1);
-            bar->setValue(1);
-        }
-        bar->setFormat(trvUpdater::errorDescription(error));
-        break;
-    case trvUpdater::Succeeded:
-        bar->setProperty("done", true);
-        bar->setRange(0, 1);
-        bar->setValue(1);
-        bar->setFormat(trvUpdater::stateDesription(state));
-        break;
-    default:
-        bar->setProperty("working", true);
-        bar->setFormat(trvUpdater::stateDesription(state) + " (%p%)");
-        break;
-    }
-    repolish(bar);
-    announce(bar);
-
+    board->showState(state, error);
     if (part == sequence->currentPart()) {
         const QString text = state == trvUpdater::Failed ? trvUpdater::errorDescription(error)
                                                          : trvUpdater::stateDesription(state);
@@ -875,14 +515,18 @@ void trvLoader::updateState(trvUpdater::State state, trvUpdater::Err error)
 void trvLoader::updateRange(int, int max)
 {
     for (PartType part : sequence->stepBoards()) {
-        showProgressMax(part, max);
+        if (BoardRow* board = row(part)) {
+            board->showMaximum(max);
+        }
     }
 }
 
 void trvLoader::updatePosition(int now)
 {
     for (PartType part : sequence->stepBoards()) {
-        showProgress(part, now);
+        if (BoardRow* board = row(part)) {
+            board->showProgress(now);
+        }
     }
     ui->totalProgress->setValue(sequence->totalValue());
 }
@@ -890,33 +534,37 @@ void trvLoader::updatePosition(int now)
 void trvLoader::updateDone()
 {
     for (PartType part : sequence->stepBoards()) {
-        setChecked(part, false);
+        if (BoardRow* board = row(part)) {
+            board->checkbox()->setChecked(false);
+        }
     }
 }
 
 void trvLoader::updateFailed()
 {
-    const trvSession::Failure failure = session->failure();
+    const trvInstrument::Failure failure = instrument->failure();
     const QString text = trvUpdater::errorDescription(failure.error);
     for (PartType part : failure.boards) {
         // Also after the wait for a late main board, whose row was busy meanwhile.
         showState(part, trvUpdater::Failed, failure.error);
-        showState(part, text);
+        if (BoardRow* board = row(part)) {
+            board->showText(text);
+        }
     }
 
     failureShown = true;
     showFailure();
     ui->startUpdate->setEnabled(true);
     setFileLoadingEnabled(true);
-    askVersionsAgain();
+    instrument->askVersions();
 }
 
 void trvLoader::showFailure()
 {
-    const trvSession::Failure failure = session->failure();
+    const trvInstrument::Failure failure = instrument->failure();
     QProgressBar* total = ui->totalProgress;
-    setTotalText(trvSession::failureText(failure));
-    setNote(trvSession::failureAdvice(failure));
+    setTotalText(UserTexts::failureText(failure));
+    setNote(UserTexts::failureAdvice(failure));
     total->setProperty("working", false);
     total->setProperty("done", false);
     total->setProperty("error", true);
@@ -929,6 +577,5 @@ void trvLoader::setFileLoadingEnabled(bool enabled)
     for (QToolButton* load : {ui->loadMainboard, ui->loadTerminal, ui->loadSensor}) {
         load->setEnabled(enabled);
     }
-    checksumShortcut->setEnabled(enabled);
-    checksumShortcutAlternative->setEnabled(enabled);
+    files->setEnabled(enabled);
 }

@@ -2,10 +2,13 @@
 
 #include "boardtable.h"
 #include "filecommands.h"
-#include "instrumentsession.h"
+#include "instrumenthost.h"
+#include "instrumentwait.h"
 #include "interruptwatcher.h"
 #include "reportcommand.h"
 #include "supportreport.h"
+#include "trvconfig.h"
+#include "trvinstrument.h"
 #include "updatecommand.h"
 #include "updatehistory.h"
 #include "versionscommand.h"
@@ -481,9 +484,8 @@ ExitCode::Code CliTool::supportReport(const QCommandLineParser& parser)
     if (!parser.positionalArguments().isEmpty()) {
         return usageError(tr("\"report\" takes no arguments."), QStringLiteral("report"));
     }
-    instrument = new InstrumentSession(waits, this);
-    QString damaged;
-    instrument->readBuiltInImages(&damaged); // a damaged image is shown in the report
+    makeHost();
+    host->readBuiltInImages(); // a damaged image is shown in the report
     runOnInstrument(new ReportCommand(&report, instrument, wait, this));
     return ExitCode::Success;
 }
@@ -505,9 +507,13 @@ bool CliTool::waitOption(const QCommandLineParser& parser, int* milliseconds, QS
 ExitCode::Code CliTool::openInstrument(const QCommandLineParser& parser, const QString& command,
                                        const QList<trvInterface::PartType>& boards)
 {
-    instrument = new InstrumentSession(waits, this);
+    makeHost();
     QString error;
-    if (!instrument->readBuiltInImages(&error)) {
+    BoardTable::Group damaged = BoardTable::Sensors;
+    if (!host->readBuiltInImages(&damaged)) {
+        error = tr("The built-in image for %1 is damaged: %2")
+                    .arg(BoardTable::commandName(damaged),
+                         host->instrument()->image(damaged).stateDescription());
         report.error(error);
         report.result(command, ExitCode::InternalError, error);
         return ExitCode::InternalError;
@@ -541,7 +547,7 @@ ExitCode::Code CliTool::openInstrument(const QCommandLineParser& parser, const Q
         files.append({group, file});
     }
     for (const auto& file : qAsConst(files)) {
-        if (!instrument->readImageFile(file.first, file.second, &error)) {
+        if (!useImageFile(file.first, file.second, &error)) {
             error += QLatin1Char('\n') + tr("Nothing has been sent to the instrument.");
             report.error(error);
             report.result(command, ExitCode::FileRefused, error);
@@ -549,6 +555,41 @@ ExitCode::Code CliTool::openInstrument(const QCommandLineParser& parser, const Q
         }
     }
     return ExitCode::Success;
+}
+
+void CliTool::makeHost()
+{
+    host = new InstrumentHost(QStringLiteral("command line"), waits, this);
+    instrument = new InstrumentWait(host, waits.answerTime, this);
+}
+
+bool CliTool::useImageFile(BoardTable::Group group, const QString& fileName, QString* error)
+{
+    const InstrumentHost::ImageOffer offer = InstrumentHost::offerImageFile(fileName);
+    const HexReader& file = offer.image;
+    if (file.state != HexReader::FileOk) {
+        *error = tr("%1: %2").arg(fileName, file.stateDescription());
+        if (!file.fault.isNone()) {
+            *error += QLatin1Char('\n') + file.fault.description();
+        }
+        if (file.state == HexReader::InvalidOrder) {
+            *error += QLatin1Char('\n') + FileCommands::sortHint(fileName);
+        }
+        return false;
+    }
+    if (!offer.fitsGroup) {
+        *error =
+            tr("%1: the part code \"%2\" fits no board of the instrument").arg(fileName, file.part);
+        return false;
+    }
+    if (offer.group != group) {
+        *error = tr("%1: an image for %2 (part code %3) cannot go to %4 (part code %5)")
+                     .arg(fileName, BoardTable::commandName(offer.group), file.part,
+                          BoardTable::commandName(group), BoardTable::partCode(group));
+        return false;
+    }
+    host->useImage(offer);
+    return true;
 }
 
 void CliTool::runOnInstrument(InstrumentCommand* command)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "boardtable.h"
 #include "exitcode.h"
 #include "reportwriter.h"
 #include "trvinterface.h"
@@ -13,7 +14,8 @@
 #include <functional>
 
 class InstrumentCommand;
-class InstrumentSession;
+class InstrumentHost;
+class InstrumentWait;
 class InterruptWatcher;
 class QCommandLineParser;
 class QIODevice;
@@ -84,11 +86,18 @@ private:
     ExitCode::Code supportReport(const QCommandLineParser& parser);
     // Reads --wait; false, with the reason in error, when it is no number of seconds.
     static bool waitOption(const QCommandLineParser& parser, int* milliseconds, QString* error);
+    // Makes the instrument host and its wait.
+    void makeHost();
     // Makes the instrument with its images: the built-in ones and those of
     // --firmware, which must be for a group of the boards given. The command
     // names the result of a refusal.
     ExitCode::Code openInstrument(const QCommandLineParser& parser, const QString& command,
                                   const QList<trvInterface::PartType>& boards);
+    // Makes the file the image of the group, offered to the host once. A file
+    // that is not usable, or whose part code does not fit the group, is
+    // refused with the reader's own text and, for a file out of order, the
+    // hint to sort it; the image stays.
+    bool useImageFile(BoardTable::Group group, const QString& fileName, QString* error);
     // Runs the command on the instrument; it ends the tool when it ends.
     void runOnInstrument(InstrumentCommand* command);
     // The command, when one is known, is named in the result and in the hint to its help.
@@ -98,7 +107,8 @@ private:
     ReportWriter report;
     trvTiming waits;
     InterruptWatcher* interruptWatcher;
-    InstrumentSession* instrument = nullptr; // for the commands that talk to it
+    InstrumentHost* host = nullptr;       // for the commands that talk to the instrument
+    InstrumentWait* instrument = nullptr; // waits for it on the host
     InstrumentCommand* instrumentCommand = nullptr;
     bool running = false; // an instrument command runs and will end by itself
     bool ended = false;

@@ -1,23 +1,22 @@
 #include "instrumentcommand.h"
 
-#include "instrumentsession.h"
+#include "instrumenthost.h"
+#include "instrumentwait.h"
 #include "reportwriter.h"
-#include "sessionrecorder.h"
+#include "usertexts.h"
 
 #include <QJsonArray>
 
 InstrumentCommand::InstrumentCommand(const QString& command, ReportWriter* writer,
-                                     InstrumentSession* session, int waitMilliseconds,
-                                     QObject* parent)
-    : QObject(parent), report(writer), instrument(session), waitTime(waitMilliseconds),
-      commandName(command)
+                                     InstrumentWait* wait, int waitMilliseconds, QObject* parent)
+    : QObject(parent), report(writer), instrument(wait), host(wait->host()),
+      waitTime(waitMilliseconds), commandName(command)
 {
-    connect(instrument, &InstrumentSession::ready, this, [this] { instrumentReady(); });
-    connect(instrument, &InstrumentSession::failed, this,
+    connect(instrument, &InstrumentWait::ready, this, [this] { instrumentReady(); });
+    connect(instrument, &InstrumentWait::failed, this,
             [this](ExitCode::Code code, const QString& reason) { instrumentFailed(code, reason); });
-    connect(instrument->recorder(), &SessionRecorder::unfinishedUpdate, this,
-            &InstrumentCommand::tellUnfinished);
-    connect(instrument->recorder(), &SessionRecorder::recordUnavailable, this,
+    connect(host, &InstrumentHost::unfinishedUpdate, this, &InstrumentCommand::tellUnfinished);
+    connect(host, &InstrumentHost::recordUnavailable, this,
             &InstrumentCommand::tellRecordUnavailable);
 }
 
@@ -29,11 +28,11 @@ void InstrumentCommand::instrumentFailed(ExitCode::Code code, const QString& rea
 void InstrumentCommand::tellUnfinished(const HistoryRecord& record)
 {
     report->endProgress();
-    report->line(SessionRecorder::unfinishedText(record));
+    report->line(UserTexts::unfinishedText(record));
     report->event(QJsonObject{
-        {"event", "interrupted"},
+        {"event", "unfinished"},
         {"boards", QJsonArray::fromStringList(record.boards)},
-        {"names", QJsonArray::fromStringList(SessionRecorder::rowNames(record))},
+        {"names", QJsonArray::fromStringList(UserTexts::rowNames(record))},
         {"outcome", HistoryRecord::outcomeName(record.outcome)},
         {"started", record.started.toString(Qt::ISODateWithMs)},
     });
@@ -63,6 +62,8 @@ void InstrumentCommand::end(ExitCode::Code code, const QString& error, const QJs
         return;
     }
     over = true;
+    // Nothing the closing link says reaches the command any more.
+    disconnect(host, nullptr, this, nullptr);
     instrument->stop();
     report->endProgress();
     if (!error.isEmpty()) {

@@ -6,12 +6,13 @@
 #include <QObject>
 #include <QString>
 
-class InstrumentSession;
+class InstrumentHost;
+class InstrumentWait;
 struct HistoryRecord;
 class ReportWriter;
 
 // A command that talks to the instrument: it waits for it through the
-// instrument session, and ends once, with the session closed, the error told
+// host, and ends once, with the link closed, the error told
 // and the result object written.
 class InstrumentCommand : public QObject
 {
@@ -19,7 +20,7 @@ class InstrumentCommand : public QObject
 
 public:
     // The writer and the instrument are borrowed and must outlive the command.
-    InstrumentCommand(const QString& command, ReportWriter* writer, InstrumentSession* session,
+    InstrumentCommand(const QString& command, ReportWriter* writer, InstrumentWait* wait,
                       int waitMilliseconds, QObject* parent = nullptr);
 
     // Starts waiting for the instrument.
@@ -43,7 +44,8 @@ protected:
     bool isOver() const;
 
     ReportWriter* report;
-    InstrumentSession* instrument;
+    InstrumentWait* instrument;
+    InstrumentHost* host; // the instrument's
     const int waitTime;
 
 private:

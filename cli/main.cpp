@@ -2,9 +2,9 @@
 // benches and firmware build loops.
 
 #include "clitool.h"
-#include "servicelog.h"
 #include "terminaldetection.h"
 #include "translations.h"
+#include "trvconfig.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -22,10 +22,6 @@ int main(int argc, char* argv[])
         Translations::install(&application);
     }
 
-    // Qt's own warnings are worth a line in the log that support reads.
-    ServiceLog log;
-    ServiceLog::keepQtWarnings(&log);
-
     QFile output;
     QFile errors;
     output.open(stdout, QIODevice::WriteOnly | QIODevice::Unbuffered);
@@ -37,7 +33,5 @@ int main(int argc, char* argv[])
     QObject::connect(&tool, &CliTool::finished, &QCoreApplication::exit);
     QTimer::singleShot(0, &tool,
                        [&tool, &application] { tool.start(application.arguments().mid(1)); });
-    const int code = application.exec();
-    ServiceLog::keepQtWarnings(nullptr);
-    return code;
+    return application.exec();
 }

@@ -1,12 +1,11 @@
 #include "reportcommand.h"
 
-#include "instrumentsession.h"
+#include "instrumenthost.h"
 #include "reportwriter.h"
-#include "supportreport.h"
 
-ReportCommand::ReportCommand(ReportWriter* writer, InstrumentSession* session, int waitMilliseconds,
+ReportCommand::ReportCommand(ReportWriter* writer, InstrumentWait* wait, int waitMilliseconds,
                              QObject* parent)
-    : InstrumentCommand(QStringLiteral("report"), writer, session, waitMilliseconds, parent)
+    : InstrumentCommand(QStringLiteral("report"), writer, wait, waitMilliseconds, parent)
 {
 }
 
@@ -38,11 +37,7 @@ void ReportCommand::print(const QString& instrumentNote)
         return;
     }
     report->endProgress();
-    SupportReport::Tool tool;
-    tool.name = QStringLiteral("trvloader-cli");
-    tool.version = QStringLiteral(TRV_VERSION);
-    const QString text = SupportReport::text(tool, *instrument->session(), instrument->history(),
-                                             instrument->log(), instrumentNote);
+    const QString text = host->supportReport(QStringLiteral("trvloader-cli"), instrumentNote);
     if (!report->isJson()) {
         report->text(text);
     }

@@ -12,7 +12,7 @@ class ReportCommand : public InstrumentCommand
 
 public:
     // The writer and the instrument are borrowed and must outlive the command.
-    ReportCommand(ReportWriter* writer, InstrumentSession* instrument, int waitMilliseconds,
+    ReportCommand(ReportWriter* writer, InstrumentWait* instrument, int waitMilliseconds,
                   QObject* parent = nullptr);
 
     // Ctrl-C: reports at once, with what is known.

@@ -1,10 +1,12 @@
 #include "updatecommand.h"
 
 #include "boardtable.h"
-#include "instrumentsession.h"
+#include "instrumenthost.h"
+#include "instrumentwait.h"
 #include "reportwriter.h"
-#include "trvsession.h"
+#include "trvinstrument.h"
 #include "trvupdatesequence.h"
+#include "usertexts.h"
 
 #include <QJsonArray>
 #include <QJsonValue>
@@ -23,24 +25,24 @@ QJsonArray boardNames(const QList<trvInterface::PartType>& boards)
 
 } // namespace
 
-UpdateCommand::UpdateCommand(ReportWriter* writer, InstrumentSession* session, const Options& asked,
+UpdateCommand::UpdateCommand(ReportWriter* writer, InstrumentWait* wait, const Options& asked,
                              QObject* parent)
-    : InstrumentCommand(QStringLiteral("update"), writer, session, asked.waitMilliseconds, parent),
+    : InstrumentCommand(QStringLiteral("update"), writer, wait, asked.waitMilliseconds, parent),
       options(asked)
 {
-    connect(instrument, &InstrumentSession::connected, this, [this] {
+    connect(host, &InstrumentHost::connected, this, [this] {
         this->report->event(QJsonObject{{"event", "connected"}});
     });
-    connect(instrument, &InstrumentSession::disconnected, this, [this] {
+    connect(host, &InstrumentHost::disconnected, this, [this] {
         this->report->event(QJsonObject{{"event", "disconnected"}});
     });
-    connect(instrument, &InstrumentSession::versionReported, this,
+    connect(host, &InstrumentHost::versionReported, this,
             [this](trvInterface::PartType board, const QString& version) {
                 this->report->event(QJsonObject{{"event", "version"},
                                                 {"board", BoardTable::commandName(board)},
                                                 {"version", version}});
             });
-    connect(instrument, &InstrumentSession::linkError, this, [this](const QString& text) {
+    connect(host, &InstrumentHost::linkError, this, [this](const QString& text) {
         this->report->event(QJsonObject{{"event", "linkError"}, {"text", text}});
     });
 }
@@ -62,12 +64,12 @@ void UpdateCommand::interrupt()
     if (isOver()) {
         return;
     }
-    if (sequence && instrument->session()->isUpdating()) {
+    if (sequence && host->instrument()->isUpdating()) {
         for (PartType board : sequence->stepBoards()) {
-            outcomes[board] = Interrupted;
+            outcomes[board] = Canceled;
         }
         // No engine, and (in finish) no link: nothing more leaves.
-        instrument->session()->abort();
+        host->instrument()->abort();
         finish(ExitCode::Canceled,
                tr("Canceled: sending stopped at once.") + QLatin1Char('\n') + leftBehind());
     } else {
@@ -79,8 +81,8 @@ void UpdateCommand::interrupt()
 void UpdateCommand::instrumentReady()
 {
     report->line(tr("Instrument found."));
-    trvSession* session = instrument->session();
-    const trvSession::Plan plan = session->plan(options.boards);
+    trvInstrument* session = host->instrument();
+    const UpdatePlan plan = session->plan(options.boards);
     for (PartType board : qAsConst(plan.boards)) {
         installed.insert(board, session->reportedVersion(board));
     }
@@ -107,9 +109,7 @@ void UpdateCommand::instrumentReady()
 
     QStringList older;
     for (PartType board : plan.older) {
-        older.append(
-            tr("%1 runs %2, the image is %3")
-                .arg(BoardTable::label(board), installed.value(board), imageVersion(board)));
+        older.append(UserTexts::olderText(board, installed.value(board), imageVersion(board)));
     }
     if (!older.isEmpty() && !options.allowOlder) {
         finish(ExitCode::OlderImage,
@@ -145,9 +145,9 @@ void UpdateCommand::instrumentReady()
     connect(sequence, &trvUpdateSequence::range, this, &UpdateCommand::rangeChanged);
     connect(sequence, &trvUpdateSequence::process, this, &UpdateCommand::processed);
     connect(sequence, &trvUpdateSequence::stepDone, this, &UpdateCommand::stepDone);
-    connect(session, &trvSession::updateFailed, this, &UpdateCommand::updateFailed);
-    connect(session, &trvSession::updateSucceeded, this, &UpdateCommand::updateDone);
-    connect(session, &trvSession::waitingForLateReturn, this, &UpdateCommand::lateReturnAwaited);
+    connect(session, &trvInstrument::updateFailed, this, &UpdateCommand::updateFailed);
+    connect(session, &trvInstrument::updateSucceeded, this, &UpdateCommand::updateDone);
+    connect(session, &trvInstrument::waitingForLateReturn, this, &UpdateCommand::lateReturnAwaited);
     report->event(
         QJsonObject{{"event", "plan"}, {"steps", int(plan.steps.size())}, {"boards", planned}});
     if (!session->start(plan)) {
@@ -222,7 +222,7 @@ void UpdateCommand::stepDone()
 
 void UpdateCommand::updateFailed()
 {
-    const trvSession::Failure failure = instrument->session()->failure();
+    const trvInstrument::Failure failure = host->instrument()->failure();
     for (PartType board : failure.boards) {
         outcomes[board] = Failed;
     }
@@ -230,19 +230,19 @@ void UpdateCommand::updateFailed()
                                     ? QJsonValue(QJsonValue::Null)
                                     : QJsonValue(BoardTable::commandName(failure.refusing));
     const QJsonObject details{
-        {"error", trvUpdater::errorName(failure.error)}, {"text", trvSession::failureText(failure)},
+        {"error", trvUpdater::errorName(failure.error)}, {"text", UserTexts::failureText(failure)},
         {"boards", boardNames(failure.boards)},          {"refusedBy", refusing},
         {"disconnected", failure.disconnected},
     };
     finish(ExitCode::ofEngineError(failure.error),
-           trvSession::failureText(failure) + QLatin1Char('\n') +
-               trvSession::failureAdvice(failure) + QLatin1Char('\n') + leftBehind(),
+           UserTexts::failureText(failure) + QLatin1Char('\n') + UserTexts::failureAdvice(failure) +
+               QLatin1Char('\n') + leftBehind(),
            {{"failure", details}});
 }
 
 void UpdateCommand::updateDone()
 {
-    trvSession* session = instrument->session();
+    trvInstrument* session = host->instrument();
     for (PartType board : qAsConst(chosen)) {
         outcomes[board] = Updated; // the main board's also when it came back late
     }
@@ -263,7 +263,7 @@ void UpdateCommand::updateDone()
                          .arg(tr("not updated: did not answer")));
     }
     if (session->cameBackLate()) {
-        report->line(session->lateReturnText());
+        report->line(UserTexts::lateReturnText(session->reportedVersion(trvInterface::Mainboard)));
     }
     finish(ExitCode::Success, QString(), {{"cameBackLate", session->cameBackLate()}});
 }
@@ -271,10 +271,10 @@ void UpdateCommand::updateDone()
 void UpdateCommand::lateReturnAwaited()
 {
     report->endProgress();
-    const QString text = instrument->session()->lateWaitText();
+    const QString text = UserTexts::lateWaitText(host->instrument()->timing().lateReturnTimeout);
     report->line(text + QStringLiteral("..."));
     QJsonObject event = stepEvent(QStringLiteral("waitingForLateReturn"));
-    event.insert("seconds", instrument->session()->timing().lateReturnTimeout / 1000.0);
+    event.insert("seconds", host->instrument()->timing().lateReturnTimeout / 1000.0);
     report->event(event);
 }
 
@@ -319,7 +319,7 @@ QJsonObject UpdateCommand::boardEntry(PartType board) const
     QJsonValue after(QJsonValue::Null);
     if (outcome == Updated) {
         after = imageVersion(board);
-    } else if (outcome != Failed && outcome != Interrupted && installed.contains(board)) {
+    } else if (outcome != Failed && outcome != Canceled && installed.contains(board)) {
         after = installed.value(board);
     }
     return QJsonObject{
@@ -345,8 +345,8 @@ QString UpdateCommand::outcomeName(Outcome outcome)
         return QStringLiteral("updated");
     case Failed:
         return QStringLiteral("failed");
-    case Interrupted:
-        return QStringLiteral("interrupted");
+    case Canceled:
+        return QStringLiteral("canceled");
     case Skipped:
         return QStringLiteral("skipped");
     case Missing:
@@ -369,7 +369,7 @@ QList<trvInterface::PartType> UpdateCommand::boardsWith(Outcome outcome) const
 QString UpdateCommand::leftBehind() const
 {
     QStringList lines;
-    const QList<PartType> unsure = boardsWith(Failed) + boardsWith(Interrupted);
+    const QList<PartType> unsure = boardsWith(Failed) + boardsWith(Canceled);
     if (!unsure.isEmpty()) {
         lines.append(
             tr("These boards may now need a new update: %1.").arg(BoardTable::labels(unsure)));
@@ -414,10 +414,10 @@ void UpdateCommand::finish(ExitCode::Code code, const QString& error, const QJso
 
 QString UpdateCommand::imageVersion(PartType board) const
 {
-    return instrument->session()->imageFor(board).version;
+    return host->instrument()->imageFor(board).version;
 }
 
 QString UpdateCommand::imageSource(PartType board) const
 {
-    return instrument->imageSource(BoardTable::groupOf(board));
+    return host->imageSource(BoardTable::groupOf(board));
 }

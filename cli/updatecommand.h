@@ -32,7 +32,7 @@ public:
     };
 
     // The writer and the instrument are borrowed and must outlive the command.
-    UpdateCommand(ReportWriter* writer, InstrumentSession* session, const Options& asked,
+    UpdateCommand(ReportWriter* writer, InstrumentWait* wait, const Options& asked,
                   QObject* parent = nullptr);
 
     // Ctrl-C: stops sending at once, and says which boards may now need a new update.
@@ -55,12 +55,12 @@ private slots:
 private:
     // How the update ended for one board.
     enum Outcome {
-        NotStarted,  // left as it was
-        Updated,     // runs the image's version now
-        Failed,      // its step failed: it may need a new update
-        Interrupted, // Ctrl-C during its step: it may need a new update
-        Skipped,     // did not answer, left out with --skip-missing
-        Missing,     // did not answer
+        NotStarted, // left as it was
+        Updated,    // runs the image's version now
+        Failed,     // its step failed: it may need a new update
+        Canceled,   // Ctrl-C during its step: it may need a new update
+        Skipped,    // did not answer, left out with --skip-missing
+        Missing,    // did not answer
     };
 
     // The line that shows the running step: its boards' state, their

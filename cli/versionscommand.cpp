@@ -1,17 +1,17 @@
 #include "versionscommand.h"
 
 #include "boardtable.h"
-#include "instrumentsession.h"
+#include "instrumenthost.h"
 #include "reportwriter.h"
-#include "trvsession.h"
+#include "trvinstrument.h"
 
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QJsonValue>
 
-VersionsCommand::VersionsCommand(ReportWriter* writer, InstrumentSession* session,
-                                 int waitMilliseconds, QObject* parent)
-    : InstrumentCommand(QStringLiteral("versions"), writer, session, waitMilliseconds, parent)
+VersionsCommand::VersionsCommand(ReportWriter* writer, InstrumentWait* wait, int waitMilliseconds,
+                                 QObject* parent)
+    : InstrumentCommand(QStringLiteral("versions"), writer, wait, waitMilliseconds, parent)
 {
 }
 
@@ -37,7 +37,7 @@ void VersionsCommand::instrumentReady()
                      .arg(tr("Installed"), -16)
                      .arg(tr("Image")));
     QJsonArray boards;
-    const trvSession* session = instrument->session();
+    const trvInstrument* session = host->instrument();
     for (trvInterface::PartType board : BoardTable::boards()) {
         const bool answered = session->hasAnswered(board);
         const QString installed = session->reportedVersion(board);
@@ -55,7 +55,7 @@ void VersionsCommand::instrumentReady()
             {"answered", answered},
             {"installed", answered ? QJsonValue(installed) : QJsonValue(QJsonValue::Null)},
             {"image", image},
-            {"imageSource", instrument->imageSource(group)},
+            {"imageSource", host->imageSource(group)},
         });
     }
     end(ExitCode::Success, QString(), {{"boards", boards}});

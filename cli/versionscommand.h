@@ -11,7 +11,7 @@ class VersionsCommand : public InstrumentCommand
 
 public:
     // The writer and the instrument are borrowed and must outlive the command.
-    VersionsCommand(ReportWriter* writer, InstrumentSession* instrument, int waitMilliseconds,
+    VersionsCommand(ReportWriter* writer, InstrumentWait* instrument, int waitMilliseconds,
                     QObject* parent = nullptr);
 
     // Ctrl-C: stops waiting; nothing but version requests has been sent.

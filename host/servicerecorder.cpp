@@ -1,8 +1,8 @@
-#include "sessionrecorder.h"
+#include "servicerecorder.h"
 
 #include "boardtable.h"
 #include "servicelog.h"
-#include "trvsession.h"
+#include "trvinstrument.h"
 #include "trvupdatesequence.h"
 
 #include <QCoreApplication>
@@ -10,27 +10,27 @@
 #include <QFileInfo>
 #include <QUuid>
 
-SessionRecorder::SessionRecorder(trvSession* recorded, const QString& frontEndName,
+ServiceRecorder::ServiceRecorder(trvInstrument* recorded, const QString& frontEndName,
                                  UpdateHistory* updateHistory, ServiceLog* log, QObject* parent)
-    : QObject(parent), session(recorded), history(updateHistory), serviceLog(log),
+    : QObject(parent), instrument(recorded), history(updateHistory), serviceLog(log),
       frontEnd(frontEndName)
 {
     qRegisterMetaType<HistoryRecord>();
-    trvUpdateSequence* sequence = session->sequence();
-    connect(session, &trvSession::connected, this, &SessionRecorder::connected);
-    connect(session, &trvSession::disconnected, this, &SessionRecorder::disconnected);
-    connect(session->device(), &UsbHid::openRefusalChanged, this, &SessionRecorder::openRefusal);
-    connect(sequence, &trvUpdateSequence::stepStarted, this, &SessionRecorder::stepStarted);
-    connect(sequence, &trvUpdateSequence::currentState, this, &SessionRecorder::stepState);
-    connect(sequence, &trvUpdateSequence::stepDone, this, &SessionRecorder::stepDone);
-    connect(sequence, &trvUpdateSequence::canceled, this, &SessionRecorder::stepFailed);
-    connect(session, &trvSession::aborted, this, &SessionRecorder::updateAborted);
-    connect(session, &trvSession::updateSucceeded, this, &SessionRecorder::lateReturnDecided);
-    connect(session, &trvSession::updateFailed, this, &SessionRecorder::lateReturnDecided);
+    trvUpdateSequence* sequence = instrument->sequence();
+    connect(instrument, &trvInstrument::connected, this, &ServiceRecorder::connected);
+    connect(instrument, &trvInstrument::disconnected, this, &ServiceRecorder::disconnected);
+    connect(instrument, &trvInstrument::openRefusalChanged, this, &ServiceRecorder::openRefusal);
+    connect(sequence, &trvUpdateSequence::stepStarted, this, &ServiceRecorder::stepStarted);
+    connect(sequence, &trvUpdateSequence::currentState, this, &ServiceRecorder::stepState);
+    connect(sequence, &trvUpdateSequence::stepDone, this, &ServiceRecorder::stepDone);
+    connect(sequence, &trvUpdateSequence::canceled, this, &ServiceRecorder::stepFailed);
+    connect(instrument, &trvInstrument::aborted, this, &ServiceRecorder::updateAborted);
+    connect(instrument, &trvInstrument::updateSucceeded, this, &ServiceRecorder::lateReturnDecided);
+    connect(instrument, &trvInstrument::updateFailed, this, &ServiceRecorder::lateReturnDecided);
 }
 
 // The log is for support: its lines are in English, whatever the user's language.
-void SessionRecorder::log(const QString& what)
+void ServiceRecorder::log(const QString& what)
 {
     QString error;
     if (!serviceLog->append(QStringLiteral("%1: %2").arg(frontEnd, what), &error)) {
@@ -38,36 +38,14 @@ void SessionRecorder::log(const QString& what)
     }
 }
 
-QString SessionRecorder::serialText(const QString& serialNumber)
+QString ServiceRecorder::serialText(const QString& serialNumber)
 {
     return serialNumber.isEmpty() ? QStringLiteral("reports no serial number") : serialNumber;
 }
 
-QStringList SessionRecorder::rowNames(const HistoryRecord& record)
+void ServiceRecorder::connected()
 {
-    QStringList names;
-    for (trvInterface::PartType board : BoardTable::boards()) {
-        if (record.boards.contains(BoardTable::commandName(board))) {
-            names.append(BoardTable::rowName(board));
-        }
-    }
-    return names;
-}
-
-QString SessionRecorder::unfinishedText(const HistoryRecord& record)
-{
-    const QString boards = rowNames(record).join(QStringLiteral(", "));
-    const QString when = record.started.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm"));
-    const QString how = record.outcome == HistoryRecord::Canceled
-                            ? tr("The update of %1 begun %2 was canceled before it finished.")
-                            : tr("The update of %1 begun %2 did not finish.");
-    return how.arg(boards, when) + QLatin1Char(' ') +
-           tr("These boards may need a new update: running the update again brings them back.");
-}
-
-void SessionRecorder::connected()
-{
-    const QString serial = session->device()->serialNumber();
+    const QString serial = instrument->serialNumber();
     log(QStringLiteral("Connected to the instrument (serial number: %1)").arg(serialText(serial)));
 
     HistoryRecord last;
@@ -84,12 +62,12 @@ void SessionRecorder::connected()
     }
 }
 
-void SessionRecorder::disconnected()
+void ServiceRecorder::disconnected()
 {
     log(QStringLiteral("Disconnected from the instrument"));
 }
 
-void SessionRecorder::openRefusal(int errorNumber)
+void ServiceRecorder::openRefusal(int errorNumber)
 {
     if (errorNumber != 0) {
         log(QStringLiteral("The instrument cannot be opened: %1")
@@ -97,29 +75,29 @@ void SessionRecorder::openRefusal(int errorNumber)
     }
 }
 
-void SessionRecorder::stepStarted()
+void ServiceRecorder::stepStarted()
 {
-    trvUpdateSequence* sequence = session->sequence();
+    trvUpdateSequence* sequence = instrument->sequence();
     const QList<trvInterface::PartType> boards = sequence->stepBoards();
     if (boards.isEmpty()) {
         return;
     }
     const BoardTable::Group group = BoardTable::groupOf(boards.first());
-    const HexReader& image = session->image(group);
-    const QString file = session->imageFile(group);
+    const HexReader& image = instrument->image(group);
+    const QString file = instrument->imageFile(group);
 
     step = HistoryRecord();
     step.id = QUuid::createUuid().toString(QUuid::WithoutBraces);
     step.started = QDateTime::currentDateTimeUtc();
-    step.serialNumber = session->device()->serialNumber();
+    step.serialNumber = instrument->serialNumber();
     step.tool = QCoreApplication::applicationName();
     step.toolVersion = QCoreApplication::applicationVersion();
     step.frontEnd = frontEnd;
     for (trvInterface::PartType board : boards) {
         const QString name = BoardTable::commandName(board);
         step.boards.append(name);
-        if (session->hasAnswered(board)) {
-            step.versionsBefore.insert(name, session->reportedVersion(board));
+        if (instrument->hasAnswered(board)) {
+            step.versionsBefore.insert(name, instrument->reportedVersion(board));
         }
     }
     step.image = file.isEmpty() ? QStringLiteral("built-in") : QFileInfo(file).fileName();
@@ -139,7 +117,7 @@ void SessionRecorder::stepStarted()
             .arg(stepBoardNames(), step.image, step.imageVersion));
 }
 
-void SessionRecorder::stepState(trvUpdater::State state, trvUpdater::Err error)
+void ServiceRecorder::stepState(trvUpdater::State state, trvUpdater::Err error)
 {
     if (!stepOpen || state == lastState) {
         return;
@@ -152,15 +130,15 @@ void SessionRecorder::stepState(trvUpdater::State state, trvUpdater::Err error)
     log(QStringLiteral("Update of %1: %2").arg(stepBoardNames(), text));
 }
 
-void SessionRecorder::stepDone()
+void ServiceRecorder::stepDone()
 {
     complete(HistoryRecord::Updated);
 }
 
-void SessionRecorder::stepFailed(trvUpdater::Err error)
+void ServiceRecorder::stepFailed(trvUpdater::Err error)
 {
-    if (session->isUpdating()) {
-        // The session listens for a late main board: its return decides.
+    if (instrument->isUpdating()) {
+        // The instrument listens for a late main board: its return decides.
         log(QStringLiteral("Update of %1: the main board is not back yet; listening for it")
                 .arg(stepBoardNames()));
         return;
@@ -168,22 +146,22 @@ void SessionRecorder::stepFailed(trvUpdater::Err error)
     complete(HistoryRecord::Failed, error);
 }
 
-void SessionRecorder::lateReturnDecided()
+void ServiceRecorder::lateReturnDecided()
 {
     // Only a step left open for a late main board is still open here.
-    if (session->failure().error == trvUpdater::NoError) {
+    if (instrument->failure().error == trvUpdater::NoError) {
         complete(HistoryRecord::Updated);
     } else {
-        complete(HistoryRecord::Failed, session->failure().error);
+        complete(HistoryRecord::Failed, instrument->failure().error);
     }
 }
 
-void SessionRecorder::updateAborted()
+void ServiceRecorder::updateAborted()
 {
     complete(HistoryRecord::Canceled);
 }
 
-void SessionRecorder::complete(HistoryRecord::Outcome outcome, trvUpdater::Err error)
+void ServiceRecorder::complete(HistoryRecord::Outcome outcome, trvUpdater::Err error)
 {
     if (!stepOpen) {
         return;
@@ -197,8 +175,8 @@ void SessionRecorder::complete(HistoryRecord::Outcome outcome, trvUpdater::Err e
         if (!step.boards.contains(name)) {
             continue;
         }
-        if (session->hasAnswered(board)) {
-            step.versionsAfter.insert(name, session->reportedVersion(board));
+        if (instrument->hasAnswered(board)) {
+            step.versionsAfter.insert(name, instrument->reportedVersion(board));
         } else if (outcome == HistoryRecord::Updated) {
             // The engine has seen the board run the image's version.
             step.versionsAfter.insert(name, step.imageVersion);
@@ -221,12 +199,12 @@ void SessionRecorder::complete(HistoryRecord::Outcome outcome, trvUpdater::Err e
     log(text);
 }
 
-QString SessionRecorder::stepBoardNames() const
+QString ServiceRecorder::stepBoardNames() const
 {
     return step.boards.join(QStringLiteral(", "));
 }
 
-void SessionRecorder::recordFailed(const QString& text)
+void ServiceRecorder::recordFailed(const QString& text)
 {
     if (unavailableSaid) {
         return;

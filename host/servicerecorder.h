@@ -11,25 +11,25 @@
 #include <QString>
 
 class ServiceLog;
-class trvSession;
+class trvInstrument;
 
-// Keeps the service record of a session, the same for the window and the
-// command line: each step of an update adds its start to the history before
+// Keeps the service record of the instrument's updates, the same for the
+// window and the command line: each step of an update adds its start to the history before
 // its first message and its completion when it ends (updated, failed with the
 // engine's reason, or canceled when the update is aborted; a main board the
-// engine gave up on, once the session has heard it back or not); connects,
+// engine gave up on, once the instrument has heard it back or not); connects,
 // disconnects, refusals and each step's states go to the log. On a connect it
 // looks up the instrument's last recorded step and says, once per record, when
 // that one did not finish. A history or log that cannot be written is said
 // once; the update goes on.
-class SessionRecorder : public QObject
+class ServiceRecorder : public QObject
 {
     Q_OBJECT
 
 public:
-    // The session, history and log are borrowed and must outlive the recorder.
+    // The instrument, history and log are borrowed and must outlive the recorder.
     // frontEnd names the program in the records ("window", "command line").
-    SessionRecorder(trvSession* session, const QString& frontEnd, UpdateHistory* history,
+    ServiceRecorder(trvInstrument* instrument, const QString& frontEnd, UpdateHistory* history,
                     ServiceLog* log, QObject* parent = nullptr);
 
     // Adds a line to the log, as the recorder's own lines are added.
@@ -37,12 +37,6 @@ public:
 
     // The serial number to record: the instrument's, or "none" in words.
     static QString serialText(const QString& serialNumber);
-    // What a front end says about an unfinished step: which boards may need a
-    // new update, and that running the update again brings them back.
-    static QString unfinishedText(const HistoryRecord& record);
-
-    // The record's boards by their row names, in the order of the rows.
-    static QStringList rowNames(const HistoryRecord& record);
 
 signals:
     // The instrument just connected has, as its last recorded step, one that
@@ -60,7 +54,7 @@ private slots:
     void stepDone();
     void stepFailed(trvUpdater::Err error);
     void updateAborted();
-    // The session's end of an update, after a late main board perhaps.
+    // The instrument's end of an update, after a late main board perhaps.
     void lateReturnDecided();
 
 private:
@@ -70,7 +64,7 @@ private:
     // The running step's boards by their command-line names, for the log.
     QString stepBoardNames() const;
 
-    trvSession* session;
+    trvInstrument* instrument;
     UpdateHistory* history;
     ServiceLog* serviceLog;
     QString frontEnd;

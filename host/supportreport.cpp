@@ -2,8 +2,10 @@
 
 #include "boardtable.h"
 #include "servicelog.h"
-#include "sessionrecorder.h"
-#include "trvsession.h"
+#include "servicerecorder.h"
+#include "trvconfig.h"
+#include "trvinstrument.h"
+#include "usertexts.h"
 
 #include <QDateTime>
 #include <QObject>
@@ -44,7 +46,7 @@ QString outcomeText(const HistoryRecord& record)
 } // namespace
 
 // The report is for support: it is written in English, whatever the user's language.
-QString SupportReport::text(const Tool& tool, const trvSession& session,
+QString SupportReport::text(const Tool& tool, const trvInstrument& instrument,
                             const UpdateHistory& history, const ServiceLog& log,
                             const QString& instrumentNote)
 {
@@ -68,17 +70,18 @@ QString SupportReport::text(const Tool& tool, const trvSession& session,
         QStringLiteral("Data folder: %1").arg(UpdateHistory::dataFolder()) + QLatin1String("\n\n");
 
     report += QStringLiteral("Instrument: %1")
-                  .arg(instrumentNote.isEmpty() ? instrumentState(session) : instrumentNote) +
+                  .arg(instrumentNote.isEmpty() ? instrumentState(instrument) : instrumentNote) +
               QLatin1Char('\n');
-    if (session.isConnected()) {
+    if (instrument.isConnected()) {
         for (trvInterface::PartType board : BoardTable::boards()) {
-            const QString installed = session.hasAnswered(board) ? session.reportedVersion(board)
-                                                                 : QStringLiteral("did not answer");
+            const QString installed = instrument.hasAnswered(board)
+                                          ? instrument.reportedVersion(board)
+                                          : QStringLiteral("did not answer");
             report += QStringLiteral("  %1 %2 %3 %4\n")
                           .arg(BoardTable::commandName(board), -10)
                           .arg(BoardTable::rowName(board), -14)
                           .arg(installed, -16)
-                          .arg(QStringLiteral("image %1").arg(session.imageFor(board).version));
+                          .arg(QStringLiteral("image %1").arg(instrument.imageFor(board).version));
         }
     }
 
@@ -103,17 +106,14 @@ QString SupportReport::text(const Tool& tool, const trvSession& session,
     return report;
 }
 
-QString SupportReport::instrumentState(const trvSession& session)
+QString SupportReport::instrumentState(const trvInstrument& instrument)
 {
-    const UsbHid* link = session.device();
-    if (session.isConnected()) {
+    if (instrument.isConnected()) {
         return QStringLiteral("connected, serial number %1")
-            .arg(SessionRecorder::serialText(link->serialNumber()));
+            .arg(ServiceRecorder::serialText(instrument.serialNumber()));
     }
-    if (link->openRefusal() != 0) {
-        const QString remedy = UsbHid::refusalRemedy(link->openRefusal());
-        return UsbHid::refusalDescription(link->openRefusal()) +
-               (remedy.isEmpty() ? QString() : QLatin1Char(' ') + remedy);
+    if (instrument.openRefusal() != 0) {
+        return UserTexts::refusalText(instrument.openRefusal());
     }
     return QStringLiteral("not found on USB");
 }

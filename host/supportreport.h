@@ -6,7 +6,7 @@
 #include <QString>
 
 class ServiceLog;
-class trvSession;
+class trvInstrument;
 
 // The plain-text report a user pastes into a support request, the same from
 // the window and the command line: the tool and the libraries it runs on, the
@@ -27,13 +27,14 @@ public:
     static constexpr qint64 logBytes = 8 * 1024;
 
     // The report. instrumentNote, when given, says why the instrument was not
-    // reached in place of what the session knows (another copy holds it).
-    static QString text(const Tool& tool, const trvSession& session, const UpdateHistory& history,
-                        const ServiceLog& log, const QString& instrumentNote = QString());
+    // reached in place of what the instrument knows (another copy holds it).
+    static QString text(const Tool& tool, const trvInstrument& instrument,
+                        const UpdateHistory& history, const ServiceLog& log,
+                        const QString& instrumentNote = QString());
 
-    // The instrument as the session knows it: connected (with its serial
+    // The instrument as the instrument knows it: connected (with its serial
     // number), there but refused (why, and the remedy), or not found.
-    static QString instrumentState(const trvSession& session);
+    static QString instrumentState(const trvInstrument& instrument);
     // The records as a table for people, in the order given: start (UTC),
     // instrument, boards, versions before and after, image, outcome.
     static QString historyTable(const QList<HistoryRecord>& records);

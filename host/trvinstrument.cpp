@@ -1,12 +1,11 @@
-#include "trvsession.h"
+#include "trvinstrument.h"
 
-#include "firmwareversion.h"
 #include "trvupdatesequence.h"
 
 #include <QStringList>
 #include <QTimer>
 
-trvSession::trvSession(trvInterface* device, const trvTiming& timing, QObject* parent)
+trvInstrument::trvInstrument(trvInterface* device, const trvTiming& timing, QObject* parent)
     : QObject(parent), link(device), waits(timing), updates(nullptr), watchdog(new QTimer(this)),
       lateReturn(new QTimer(this))
 {
@@ -21,72 +20,84 @@ trvSession::trvSession(trvInterface* device, const trvTiming& timing, QObject* p
     // Never sooner than the timing says (a coarse timer may fire 5 % early).
     watchdog->setTimerType(Qt::PreciseTimer);
     watchdog->setInterval(waits.watchdogTimeout);
-    connect(watchdog, &QTimer::timeout, this, &trvSession::watchdogExpired);
+    connect(watchdog, &QTimer::timeout, this, &trvInstrument::watchdogExpired);
     lateReturn->setSingleShot(true);
-    connect(lateReturn, &QTimer::timeout, this, &trvSession::lateReturnOver);
+    connect(lateReturn, &QTimer::timeout, this, &trvInstrument::lateReturnOver);
 
     // Before any front end's connection: the failure is known when they hear of it.
-    connect(updates, &trvUpdateSequence::stepStarted, this, &trvSession::stepStarted);
-    connect(updates, &trvUpdateSequence::currentState, this, &trvSession::stepState);
-    connect(updates, &trvUpdateSequence::canceled, this, &trvSession::sequenceCanceled);
-    connect(updates, &trvUpdateSequence::done, this, &trvSession::updateSucceeded);
+    connect(updates, &trvUpdateSequence::stepStarted, this, &trvInstrument::stepStarted);
+    connect(updates, &trvUpdateSequence::currentState, this, &trvInstrument::stepState);
+    connect(updates, &trvUpdateSequence::canceled, this, &trvInstrument::sequenceCanceled);
+    connect(updates, &trvUpdateSequence::done, this, &trvInstrument::updateSucceeded);
 
-    connect(link, &trvInterface::connected, this, &trvSession::linkConnected);
-    connect(link, &trvInterface::disconnected, this, &trvSession::linkDisconnected);
-    connect(link, &trvInterface::firmwareVersion, this, &trvSession::firmwareVersion);
+    connect(link, &trvInterface::connected, this, &trvInstrument::linkConnected);
+    connect(link, &trvInterface::disconnected, this, &trvInstrument::linkDisconnected);
+    connect(link, &trvInterface::firmwareVersion, this, &trvInstrument::firmwareVersion);
+    connect(link, &UsbHid::openRefusalChanged, this, &trvInstrument::openRefusalChanged);
+    connect(link, &UsbHid::error, this, &trvInstrument::linkError);
 }
 
-trvSession::~trvSession()
+trvInstrument::~trvInstrument()
 {
     // The sequence goes first: it still refers to the images.
     delete updates;
 }
 
-trvInterface* trvSession::device() const
+trvInterface* trvInstrument::device() const
 {
     return link;
 }
 
-trvUpdateSequence* trvSession::sequence() const
+trvUpdateSequence* trvInstrument::sequence() const
 {
     return updates;
 }
 
-void trvSession::setTiming(const trvTiming& timing)
+void trvInstrument::setTiming(const trvTiming& timing)
 {
     waits = timing;
     watchdog->setInterval(waits.watchdogTimeout);
     updates->setTiming(waits);
 }
 
-const trvTiming& trvSession::timing() const
+const trvTiming& trvInstrument::timing() const
 {
     return waits;
 }
 
 // --- The connection
 
-bool trvSession::isConnected() const
+bool trvInstrument::isConnected() const
 {
     return linked;
 }
 
-bool trvSession::hasAnswered(PartType board) const
+int trvInstrument::openRefusal() const
+{
+    return link->openRefusal();
+}
+
+QString trvInstrument::serialNumber() const
+{
+    return link->serialNumber();
+}
+
+bool trvInstrument::hasAnswered(PartType board) const
 {
     return versions.contains(board);
 }
 
-QString trvSession::reportedVersion(PartType board) const
+QString trvInstrument::reportedVersion(PartType board) const
 {
     return versions.value(board);
 }
 
-void trvSession::askVersions()
+void trvInstrument::askVersions()
 {
     link->requestFirmwareVersion();
 }
 
-bool trvSession::mainboardRestarting() const
+bool trvInstrument::mainboardRestarting() const
 {
     return lateReturn->isActive() ||
            (updates->isRunning() && updates->currentPart() == trvInterface::Mainboard &&
@@ -94,7 +105,7 @@ bool trvSession::mainboardRestarting() const
              updates->state() == trvUpdater::WaitForReconnect));
 }
 
-void trvSession::linkConnected()
+void trvInstrument::linkConnected()
 {
     watchdog->stop();
     linked = true;
@@ -105,7 +116,7 @@ void trvSession::linkConnected()
     watchdog->start();
 }
 
-void trvSession::linkDisconnected()
+void trvInstrument::linkDisconnected()
 {
     // The link also says so after a failed attempt, when it was not connected.
     const bool was = linked;
@@ -118,7 +129,7 @@ void trvSession::linkDisconnected()
     }
 }
 
-void trvSession::firmwareVersion(trvInterface::PartType part, QString version)
+void trvInstrument::firmwareVersion(trvInterface::PartType part, QString version)
 {
     versionReceived = true;
     if (!BoardTable::isBoard(part)) {
@@ -136,7 +147,7 @@ void trvSession::firmwareVersion(trvInterface::PartType part, QString version)
     }
 }
 
-void trvSession::watchdogExpired()
+void trvInstrument::watchdogExpired()
 {
     if (!versionReceived) {
         // The link opens the instrument again on its next tick.
@@ -146,7 +157,7 @@ void trvSession::watchdogExpired()
 
 // --- The firmware images
 
-bool trvSession::readBuiltInImages(Group* failed)
+bool trvInstrument::readBuiltInImages(Group* failed)
 {
     bool allRead = true;
     for (Group group : BoardTable::groups()) {
@@ -165,22 +176,22 @@ bool trvSession::readBuiltInImages(Group* failed)
     return allRead;
 }
 
-const HexReader& trvSession::image(Group group) const
+const HexReader& trvInstrument::image(Group group) const
 {
     return images[group];
 }
 
-const HexReader& trvSession::imageFor(PartType board) const
+const HexReader& trvInstrument::imageFor(PartType board) const
 {
     return images[BoardTable::groupOf(board)];
 }
 
-QString trvSession::imageFile(Group group) const
+QString trvInstrument::imageFile(Group group) const
 {
     return imageFiles[group];
 }
 
-bool trvSession::imagesUsable() const
+bool trvInstrument::imagesUsable() const
 {
     for (Group group : BoardTable::groups()) {
         if (images[group].state != HexReader::FileOk) {
@@ -190,7 +201,7 @@ bool trvSession::imagesUsable() const
     return true;
 }
 
-bool trvSession::useImage(const HexReader& file, const QString& fileName)
+bool trvInstrument::useImage(const HexReader& file, const QString& fileName)
 {
     Group group = BoardTable::Sensors;
     if (!BoardTable::groupOfPartCode(file.part, &group)) {
@@ -201,73 +212,28 @@ bool trvSession::useImage(const HexReader& file, const QString& fileName)
     return true;
 }
 
-bool trvSession::readImage(Group group, const QString& fileName)
-{
-    imageFiles[group] = fileName;
-    return images[group].read(fileName, false) == HexReader::FileOk;
-}
-
 // --- The update
 
-trvSession::Plan trvSession::plan(const QList<PartType>& asked) const
+QMap<trvInstrument::PartType, QString> trvInstrument::imageVersions() const
 {
-    Plan result;
+    QMap<PartType, QString> result;
     for (PartType board : BoardTable::boards()) {
-        if (!asked.contains(board)) {
-            continue;
-        }
-        if (!hasAnswered(board)) {
-            result.silent.append(board);
-            continue;
-        }
-        result.boards.append(board);
-    }
-
-    result.allCurrent = !result.boards.isEmpty();
-    for (PartType board : qAsConst(result.boards)) {
-        const int order = FirmwareVersion::compare(reportedVersion(board), imageFor(board).version);
-        if (order == FirmwareVersion::Equal) {
-            result.current.append(board);
-        } else {
-            result.allCurrent = false;
-        }
-        if (order == FirmwareVersion::Newer) {
-            result.older.append(board);
-        }
-    }
-
-    for (Group group : BoardTable::groups()) {
-        QList<PartType> step;
-        for (PartType board : BoardTable::boardsOf(group)) {
-            if (result.boards.contains(board)) {
-                step.append(board);
-            }
-        }
-        if (!step.isEmpty()) {
-            result.steps.append(step);
-        }
+        result.insert(board, imageFor(board).version);
     }
     return result;
 }
 
-trvSession::Plan trvSession::withoutOlder(const Plan& planned) const
+UpdatePlan trvInstrument::plan(const QList<PartType>& asked) const
 {
-    QList<PartType> asked;
-    for (PartType board : planned.boards + planned.silent) {
-        if (!planned.older.contains(board)) {
-            asked.append(board);
-        }
-    }
-    Plan result = plan(asked);
-    for (PartType board : BoardTable::boards()) {
-        if (planned.kept.contains(board) || planned.older.contains(board)) {
-            result.kept.append(board);
-        }
-    }
-    return result;
+    return UpdatePlan::make(asked, versions, imageVersions());
 }
 
-bool trvSession::start(const Plan& plan)
+UpdatePlan trvInstrument::withoutOlder(const UpdatePlan& planned) const
+{
+    return planned.withoutOlder(versions, imageVersions());
+}
+
+bool trvInstrument::start(const UpdatePlan& plan)
 {
     if (isUpdating() || !updates->start(plan.boards)) {
         return false;
@@ -277,12 +243,12 @@ bool trvSession::start(const Plan& plan)
     return true;
 }
 
-bool trvSession::isUpdating() const
+bool trvInstrument::isUpdating() const
 {
     return updates->isRunning() || lateReturn->isActive();
 }
 
-void trvSession::abort()
+void trvInstrument::abort()
 {
     const bool wasUpdating = isUpdating();
     lateReturn->stop();
@@ -292,27 +258,27 @@ void trvSession::abort()
     }
 }
 
-trvSession::Failure trvSession::failure() const
+trvInstrument::Failure trvInstrument::failure() const
 {
     return lastFailure;
 }
 
-QList<trvSession::PartType> trvSession::leftOut() const
+QList<trvInstrument::PartType> trvInstrument::leftOut() const
 {
     return leftOutBoards;
 }
 
-QList<trvSession::PartType> trvSession::reinstalled() const
+QList<trvInstrument::PartType> trvInstrument::reinstalled() const
 {
     return reinstalledBoards;
 }
 
-bool trvSession::cameBackLate() const
+bool trvInstrument::cameBackLate() const
 {
     return late;
 }
 
-void trvSession::stepStarted()
+void trvInstrument::stepStarted()
 {
     if (updates->stepsDone() == 0) {
         lastFailure = Failure();
@@ -322,14 +288,14 @@ void trvSession::stepStarted()
     lostDuringStep = false;
 }
 
-void trvSession::stepState(trvUpdater::State state, trvUpdater::Err)
+void trvInstrument::stepState(trvUpdater::State state, trvUpdater::Err)
 {
     if (state != trvUpdater::Failed) {
         lastStepState = state;
     }
 }
 
-void trvSession::sequenceCanceled(trvUpdater::Err error)
+void trvInstrument::sequenceCanceled(trvUpdater::Err error)
 {
     const bool restarting =
         updates->currentPart() == trvInterface::Mainboard &&
@@ -353,12 +319,12 @@ void trvSession::sequenceCanceled(trvUpdater::Err error)
     emit updateFailed();
 }
 
-void trvSession::lateReturnOver()
+void trvInstrument::lateReturnOver()
 {
     lateReturnDecided(false);
 }
 
-void trvSession::lateReturnDecided(bool succeeded)
+void trvInstrument::lateReturnDecided(bool succeeded)
 {
     if (succeeded) {
         late = true;
@@ -367,69 +333,4 @@ void trvSession::lateReturnDecided(bool succeeded)
     } else {
         emit updateFailed();
     }
-}
-
-// --- The words
-
-namespace {
-
-// A whole group by its name, else each board.
-QString stepName(const QList<trvInterface::PartType>& boards)
-{
-    if (boards.isEmpty()) {
-        return QString();
-    }
-    const BoardTable::Group group = BoardTable::groupOf(boards.first());
-    return boards == BoardTable::boardsOf(group) ? BoardTable::groupName(group)
-                                                 : BoardTable::labels(boards);
-}
-
-} // namespace
-
-QString trvSession::failureText(const Failure& failure)
-{
-    if (failure.disconnected) {
-        return tr("The instrument was disconnected during the update of %1.")
-            .arg(stepName(failure.boards));
-    }
-    const QString where = failure.refusing != trvInterface::NoPart
-                              ? BoardTable::label(failure.refusing)
-                              : BoardTable::groupName(failure.boards.value(0));
-    return QStringLiteral("%1: %2").arg(where, trvUpdater::errorDescription(failure.error));
-}
-
-QString trvSession::failureAdvice(const Failure& failure)
-{
-    return failure.disconnected ? tr("Plug the instrument in and start the update again.")
-                                : tr("Running the update again brings the boards back.");
-}
-
-QString trvSession::leftOutText(const QList<PartType>& boards)
-{
-    if (boards.isEmpty()) {
-        return QString();
-    }
-    return tr("Not updated, since they did not answer: %1.").arg(BoardTable::labels(boards));
-}
-
-QString trvSession::reinstalledText(const QList<PartType>& boards)
-{
-    if (boards.isEmpty()) {
-        return QString();
-    }
-    return tr("Reinstalled the version they already ran: %1.").arg(BoardTable::labels(boards));
-}
-
-QString trvSession::lateReturnText() const
-{
-    return tr("%1 came back late, with %2.")
-        .arg(BoardTable::groupName(BoardTable::Mainboard),
-             reportedVersion(trvInterface::Mainboard));
-}
-
-QString trvSession::lateWaitText() const
-{
-    return tr("%1: not back yet, waiting up to %2 s more")
-        .arg(BoardTable::groupName(BoardTable::Mainboard))
-        .arg(waits.lateReturnTimeout / 1000.0);
 }

@@ -5,6 +5,7 @@
 #include "trvinterface.h"
 #include "trvtiming.h"
 #include "trvupdater.h"
+#include "updateplan.h"
 
 #include <QList>
 #include <QMap>
@@ -14,44 +15,19 @@
 class QTimer;
 class trvUpdateSequence;
 
-// What happens between the link to the instrument and an update, the same for
-// the window and the command line: on every connect all seven boards are asked
-// for their versions, and a connect that no board answers within the timing's
-// watchdogTimeout is dropped, so that the link makes it again; the versions the
-// boards reported since; the firmware image of each board group; and the plan
-// of an update of the boards asked for, which the front end turns into its
-// question or its messages before it starts the update.
-class trvSession : public QObject
+// The instrument as the tool knows it, between the link and an update: on
+// every connect all seven boards are asked for their versions, and a connect
+// that no board answers within the timing's watchdogTimeout is dropped, so
+// that the link makes it again; the versions the boards reported since; the
+// firmware image of each board group; the plan of an update of the boards
+// asked for; and the update itself, with the wait for a late main board.
+class trvInstrument : public QObject
 {
     Q_OBJECT
 
 public:
     using PartType = trvInterface::PartType;
     using Group = BoardTable::Group;
-
-    // What an update of the boards asked for would do, and what deserves a
-    // word before it starts. All lists are in the order of the window's rows.
-    struct Plan
-    {
-        // The boards asked for that have answered since the last connect: the
-        // update's boards.
-        QList<PartType> boards;
-        // The update's steps in order, each with its boards.
-        QList<QList<PartType>> steps;
-        // Boards asked for that have not answered since the last connect; left out.
-        QList<PartType> silent;
-        // Boards of the update that run newer firmware than their image.
-        QList<PartType> older;
-        // Boards of the update that already run their image's version: the
-        // update installs it again.
-        QList<PartType> current;
-        // Boards asked for that are kept as they are, since their image is
-        // older than what they run (see withoutOlder()).
-        QList<PartType> kept;
-        // Every board of the update already runs its image's version (false
-        // when the update has no board).
-        bool allCurrent = false;
-    };
 
     // How the last update failed.
     struct Failure
@@ -67,13 +43,13 @@ public:
         bool disconnected = false;
     };
 
-    // The protocol object is borrowed and must outlive the session.
-    explicit trvSession(trvInterface* device, const trvTiming& timing = trvTiming(),
-                        QObject* parent = nullptr);
-    ~trvSession() override;
+    // The protocol object is borrowed and must outlive the instrument.
+    explicit trvInstrument(trvInterface* device, const trvTiming& timing = trvTiming(),
+                           QObject* parent = nullptr);
+    ~trvInstrument() override;
 
     trvInterface* device() const;
-    // The update of the boards, on the session's images and timing.
+    // The update of the boards, on its images and timing.
     trvUpdateSequence* sequence() const;
     // The waits of the watchdog and of every update; the defaults are the instrument's.
     void setTiming(const trvTiming& waits);
@@ -81,6 +57,10 @@ public:
 
     // --- The connection
     bool isConnected() const;
+    // Why the instrument on USB cannot be opened (an errno value), or 0.
+    int openRefusal() const;
+    // The USB serial number of the instrument opened last; empty for none.
+    QString serialNumber() const;
     // Whether the board has answered since the last connect, and with what.
     bool hasAnswered(PartType board) const;
     QString reportedVersion(PartType board) const;
@@ -104,17 +84,15 @@ public:
     // Makes the read file the image of the group its part code names; false,
     // changing nothing, when the part code fits no group.
     bool useImage(const HexReader& file, const QString& fileName);
-    // Reads the file as the group's image, whatever it holds; whether it is usable.
-    bool readImage(Group group, const QString& fileName);
 
     // --- The update
-    Plan plan(const QList<PartType>& asked) const;
+    UpdatePlan plan(const QList<PartType>& asked) const;
     // The plan with its older boards kept as they are: the others are
     // updated as the plan says.
-    Plan withoutOlder(const Plan& plan) const;
+    UpdatePlan withoutOlder(const UpdatePlan& plan) const;
     // Starts the update of the plan's boards; false, doing nothing, while an
     // update runs or when the plan has no board.
-    bool start(const Plan& plan);
+    bool start(const UpdatePlan& plan);
     // Whether an update runs, the wait for a late main board included.
     bool isUpdating() const;
     // Ends a running update at once (trvUpdateSequence::abort), or the wait
@@ -130,27 +108,16 @@ public:
     // only after the engine had given up on it.
     bool cameBackLate() const;
 
-    // --- The words for it, the same in the window and the command line
-    // Which boards failed and why, e.g. "Keys 43-64 (sensor2): Errors while
-    // transfering data".
-    static QString failureText(const Failure& failure);
-    // What the user can do about the failure.
-    static QString failureAdvice(const Failure& failure);
-    // The boards an update left out and why; empty for none.
-    static QString leftOutText(const QList<PartType>& boards);
-    // The boards an update installed again at the version they ran; empty for none.
-    static QString reinstalledText(const QList<PartType>& boards);
-    // That the main board came back late, with the version it runs now.
-    QString lateReturnText() const;
-    // That the main board is not back yet and how long the session listens for it.
-    QString lateWaitText() const;
-
 signals:
     // A connect: the versions of the last one are forgotten, and all seven
     // boards are asked for theirs right after this returns.
     void connected();
     // A connection has ended.
     void disconnected();
+    // openRefusal() has changed.
+    void openRefusalChanged(int errorNumber);
+    // The link's own failure text (a report that could not be written or read).
+    void linkError(const QString& text);
     // One of the seven boards has answered since the last connect.
     void versionReported(trvInterface::PartType board, const QString& version);
     // All seven boards have answered since the last connect.
@@ -159,7 +126,7 @@ signals:
     void updateSucceeded();
     // The update has failed for good; failure() tells how.
     void updateFailed();
-    // The main board has not come back within the engine's wait: the session
+    // The main board has not come back within the engine's wait: the instrument
     // listens for it for the timing's lateReturnTimeout more.
     void waitingForLateReturn();
     // abort() has ended an update, or the wait for its late main board.
@@ -178,6 +145,8 @@ private slots:
 private:
     // The update's end, once the main board has come back or not.
     void lateReturnDecided(bool succeeded);
+    // The version of each board's image, for the plan.
+    QMap<PartType, QString> imageVersions() const;
 
     trvInterface* link;
     trvTiming waits;
@@ -185,7 +154,7 @@ private:
     QString imageFiles[3]; // by Group; empty: built-in
     trvUpdateSequence* updates;
     QTimer* watchdog;
-    QTimer* lateReturn;               // runs while the session listens for a late main board
+    QTimer* lateReturn;               // runs while the instrument listens for a late main board
     QMap<PartType, QString> versions; // boards that answered since the last connect
     bool linked = false;
     bool versionReceived = false; // any answer since the last connect, of any part

@@ -131,6 +131,7 @@ private slots:
     void reinstalledBoardIsSaid();
     void versionsAfterTheUpdate();
     void interruptMidTransfer();
+    void interruptIsCanceledEverywhere();
     void interruptWhileWaiting();
     void noInstrument_data();
     void noInstrument();
@@ -768,10 +769,10 @@ void tst_cli::olderImage()
     if (allowOlder) {
         QCOMPARE(code, 0);
         QCOMPARE(instrument().version(sim::Terminal), 24);
-        QVERIFY(output().contains("Control Panel (terminal) runs v2.5, the image is v2.4"));
+        QVERIFY(output().contains("Control Panel (terminal): installed v2.5, image v2.4 is older"));
     } else {
         QCOMPARE(code, 8);
-        QVERIFY2(errors().contains("Control Panel (terminal) runs v2.5, the image is v2.4\n"
+        QVERIFY2(errors().contains("Control Panel (terminal): installed v2.5, image v2.4 is older\n"
                                    "Install it anyway with --allow-older."),
                  qPrintable(errors()));
         QVERIFY(onlyAskedForVersion(sim::Terminal));
@@ -866,7 +867,29 @@ void tst_cli::interruptMidTransfer()
                                  "Keys 87-108 begun "),
              qPrintable(output()));
     QVERIFY(output().contains("was canceled before it finished. These boards may need a new "
-                              "update: running the update again brings them back.\n"));
+                              "update. Running the update again brings the boards back.\n"));
+}
+
+// One word for a Ctrl-C in the middle of a step: the JSON result and the
+// history both call it canceled.
+void tst_cli::interruptIsCanceledEverywhere()
+{
+    TestImage longer("KSENS", "v2.3");
+    longer.codeLines = 120;
+    startTool({"update", "--json", "sensors", "--firmware",
+               "sensors=" + writeFile("longer.hex", longer.file())});
+    QVERIFY(waitUntil([] { return messagesWithCode('\x03') >= 50; }, 10000));
+    std::raise(SIGINT);
+    QCOMPARE(waitForExit(2000), 130);
+
+    const QJsonObject result = jsonLines().last();
+    QCOMPARE(result.value("boards").toArray().size(), 5);
+    for (const QJsonValue& board : result.value("boards").toArray()) {
+        QCOMPARE(board.toObject().value("outcome").toString(), QString("canceled"));
+    }
+    const QList<HistoryRecord> records = UpdateHistory().records();
+    QVERIFY(!records.isEmpty());
+    QCOMPARE(HistoryRecord::outcomeName(records.last().outcome), QString("canceled"));
 }
 
 // Ctrl-C while the tool waits for the instrument ends the wait at once.

@@ -10,6 +10,7 @@
 #include <QThread>
 #include <QtTest>
 
+#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -24,6 +25,7 @@ private slots:
     void busyEventLoopGetsOneTick();
     void onTimeOnTheKernelTimer();
     void ticksWithoutAKernelTimer();
+    void fineTimerSlackWhileOnTime();
 
 private:
     void onTimeOrNot();
@@ -147,4 +149,21 @@ void tst_PollTimer::ticksWithoutAKernelTimer()
 }
 
 QTEST_GUILESS_MAIN(tst_PollTimer)
+// While on time the thread's timed waits end at their deadline; the slack
+// before is given back when the timer is no longer on time, or goes.
+void tst_PollTimer::fineTimerSlackWhileOnTime()
+{
+    const long idleSlack = prctl(PR_GET_TIMERSLACK, 0, 0, 0, 0);
+    QVERIFY(idleSlack > 1);
+    {
+        PollTimer timer;
+        timer.setOnTime(true);
+        QCOMPARE(prctl(PR_GET_TIMERSLACK, 0, 0, 0, 0), 1);
+        timer.setOnTime(false);
+        QCOMPARE(prctl(PR_GET_TIMERSLACK, 0, 0, 0, 0), idleSlack);
+        timer.setOnTime(true);
+    }
+    QCOMPARE(prctl(PR_GET_TIMERSLACK, 0, 0, 0, 0), idleSlack);
+}
+
 #include "tst_polltimer.moc"

@@ -6,13 +6,14 @@
 #include "hexreader.h"
 #include "instrument.h"
 #include "servicelog.h"
-#include "sessionrecorder.h"
+#include "servicerecorder.h"
 #include "testimage.h"
 #include "testtiming.h"
+#include "trvinstrument.h"
 #include "trvinterface.h"
-#include "trvsession.h"
 #include "trvupdatesequence.h"
 #include "updatehistory.h"
+#include "usertexts.h"
 
 #include <QCryptographicHash>
 #include <QFile>
@@ -24,7 +25,7 @@
 
 using PartType = trvInterface::PartType;
 
-class tst_SessionRecorder : public QObject
+class tst_ServiceRecorder : public QObject
 {
     Q_OBJECT
 
@@ -54,11 +55,11 @@ private:
     std::unique_ptr<UpdateHistory> history;
     std::unique_ptr<ServiceLog> log;
     std::unique_ptr<trvInterface> device;
-    std::unique_ptr<trvSession> session;
-    std::unique_ptr<SessionRecorder> recorder;
+    std::unique_ptr<trvInstrument> session;
+    std::unique_ptr<ServiceRecorder> recorder;
 };
 
-void tst_SessionRecorder::init()
+void tst_ServiceRecorder::init()
 {
     QVERIFY(folder.isValid());
     sim::instrument().reset();
@@ -69,7 +70,7 @@ void tst_SessionRecorder::init()
     makeSession(folder.filePath("history.jsonl"), folder.filePath("trvloader.log"));
 }
 
-void tst_SessionRecorder::cleanup()
+void tst_ServiceRecorder::cleanup()
 {
     recorder.reset();
     session.reset();
@@ -77,7 +78,7 @@ void tst_SessionRecorder::cleanup()
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
-void tst_SessionRecorder::makeSession(const QString& historyFile, const QString& logFile)
+void tst_ServiceRecorder::makeSession(const QString& historyFile, const QString& logFile)
 {
     recorder.reset();
     session.reset();
@@ -85,19 +86,19 @@ void tst_SessionRecorder::makeSession(const QString& historyFile, const QString&
     history = std::make_unique<UpdateHistory>(historyFile);
     log = std::make_unique<ServiceLog>(logFile);
     device = std::make_unique<trvInterface>();
-    session = std::make_unique<trvSession>(device.get(), timing);
-    recorder = std::make_unique<SessionRecorder>(session.get(), QStringLiteral("window"),
+    session = std::make_unique<trvInstrument>(device.get(), timing);
+    recorder = std::make_unique<ServiceRecorder>(session.get(), QStringLiteral("window"),
                                                  history.get(), log.get());
 }
 
-void tst_SessionRecorder::connectInstrument()
+void tst_ServiceRecorder::connectInstrument()
 {
-    QSignalSpy answered(session.get(), &trvSession::allAnswered);
+    QSignalSpy answered(session.get(), &trvInstrument::allAnswered);
     device->setAutoconnect(true);
     QVERIFY(answered.count() > 0 || answered.wait(timing.answerTime * 20));
 }
 
-void tst_SessionRecorder::useSmallImages(const QByteArray& version)
+void tst_ServiceRecorder::useSmallImages(const QByteArray& version)
 {
     for (const QByteArray part : {"KSENS", "KTERM", "KZENT"}) {
         HexReader reader;
@@ -107,7 +108,7 @@ void tst_SessionRecorder::useSmallImages(const QByteArray& version)
     }
 }
 
-void tst_SessionRecorder::runUpdate(const QList<PartType>& boards)
+void tst_ServiceRecorder::runUpdate(const QList<PartType>& boards)
 {
     QSignalSpy done(session->sequence(), &trvUpdateSequence::done);
     QSignalSpy canceled(session->sequence(), &trvUpdateSequence::canceled);
@@ -120,11 +121,11 @@ void tst_SessionRecorder::runUpdate(const QList<PartType>& boards)
 // Each step adds a record with the instrument, the boards, the versions before
 // and after, the image and its checksums, the outcome and the times; the log
 // tells the connect and the steps.
-void tst_SessionRecorder::recordForEachStep()
+void tst_ServiceRecorder::recordForEachStep()
 {
     connectInstrument();
     useSmallImages("v2.4");
-    QSignalSpy unfinished(recorder.get(), &SessionRecorder::unfinishedUpdate);
+    QSignalSpy unfinished(recorder.get(), &ServiceRecorder::unfinishedUpdate);
     runUpdate(BoardTable::boards());
     // The main board's return within its own step is not an unfinished update.
     QCOMPARE(unfinished.count(), 0);
@@ -168,7 +169,7 @@ void tst_SessionRecorder::recordForEachStep()
     QVERIFY(logText.contains("Update of terminal ended: updated"));
 }
 
-void tst_SessionRecorder::failedStepCarriesItsReason()
+void tst_ServiceRecorder::failedStepCarriesItsReason()
 {
     sim::BoardFaults refusing;
     refusing.zeroAckAtLine = 2;
@@ -186,7 +187,7 @@ void tst_SessionRecorder::failedStepCarriesItsReason()
     QVERIFY(log->tail(1 << 20).contains("Update of terminal ended: failed (TransferFailed"));
 }
 
-void tst_SessionRecorder::lateMainboard_data()
+void tst_ServiceRecorder::lateMainboard_data()
 {
     QTest::addColumn<bool>("comesBack");
     QTest::addColumn<bool>("abortWhileListening");
@@ -197,7 +198,7 @@ void tst_SessionRecorder::lateMainboard_data()
 
 // A main board the engine gave up on is recorded by what the session heard
 // of it later: updated when it came back with the new version.
-void tst_SessionRecorder::lateMainboard()
+void tst_ServiceRecorder::lateMainboard()
 {
     QFETCH(bool, comesBack);
     QFETCH(bool, abortWhileListening);
@@ -210,7 +211,7 @@ void tst_SessionRecorder::lateMainboard()
     connectInstrument();
     useSmallImages("v2.4");
     if (abortWhileListening) {
-        QSignalSpy listening(session.get(), &trvSession::waitingForLateReturn);
+        QSignalSpy listening(session.get(), &trvInstrument::waitingForLateReturn);
         QVERIFY(session->start(session->plan({trvInterface::Mainboard})));
         QVERIFY(listening.wait(engineWait * 10));
         session->abort();
@@ -230,7 +231,7 @@ void tst_SessionRecorder::lateMainboard()
 
 // An update aborted in its step is recorded as canceled; the next session on
 // the instrument names the step's boards once, not on every connect.
-void tst_SessionRecorder::abortedStepIsCanceledAndNamedOnce()
+void tst_ServiceRecorder::abortedStepIsCanceledAndNamedOnce()
 {
     connectInstrument();
     useSmallImages("v2.4");
@@ -241,15 +242,15 @@ void tst_SessionRecorder::abortedStepIsCanceledAndNamedOnce()
     QCOMPARE(history->records().value(0).outcome, HistoryRecord::Canceled);
 
     makeSession(history->fileName(), log->fileName());
-    QSignalSpy unfinished(recorder.get(), &SessionRecorder::unfinishedUpdate);
+    QSignalSpy unfinished(recorder.get(), &ServiceRecorder::unfinishedUpdate);
     connectInstrument();
     QCOMPARE(unfinished.count(), 1);
     const HistoryRecord record = unfinished[0][0].value<HistoryRecord>();
     QCOMPARE(record.boards, QStringList{"terminal"});
-    QCOMPARE(SessionRecorder::rowNames(record), QStringList{"Control Panel"});
-    QVERIFY(SessionRecorder::unfinishedText(record).contains("Control Panel"));
+    QCOMPARE(UserTexts::rowNames(record), QStringList{"Control Panel"});
+    QVERIFY(UserTexts::unfinishedText(record).contains("Control Panel"));
 
-    QSignalSpy reconnected(session.get(), &trvSession::allAnswered);
+    QSignalSpy reconnected(session.get(), &trvInstrument::allAnswered);
     device->close();
     QVERIFY(reconnected.wait(timing.answerTime * 20));
     QCOMPARE(unfinished.count(), 1);
@@ -258,7 +259,7 @@ void tst_SessionRecorder::abortedStepIsCanceledAndNamedOnce()
 // A start written without its completion (the program ended in between) is
 // named when the instrument it was for connects, or any instrument when one
 // of the two has no serial number.
-void tst_SessionRecorder::unfinishedStepOfWhichInstrument_data()
+void tst_ServiceRecorder::unfinishedStepOfWhichInstrument_data()
 {
     QTest::addColumn<QString>("recorded");
     QTest::addColumn<QString>("instrument");
@@ -274,7 +275,7 @@ void tst_SessionRecorder::unfinishedStepOfWhichInstrument_data()
                                      << "QX40-2" << true;
 }
 
-void tst_SessionRecorder::unfinishedStepOfWhichInstrument()
+void tst_ServiceRecorder::unfinishedStepOfWhichInstrument()
 {
     QFETCH(QString, recorded);
     QFETCH(QString, instrument);
@@ -288,13 +289,13 @@ void tst_SessionRecorder::unfinishedStepOfWhichInstrument()
     QVERIFY(history->begin(cutOff));
 
     sim::instrument().setSerialNumber(instrument);
-    QSignalSpy unfinished(recorder.get(), &SessionRecorder::unfinishedUpdate);
+    QSignalSpy unfinished(recorder.get(), &ServiceRecorder::unfinishedUpdate);
     connectInstrument();
     QCOMPARE(unfinished.count(), named ? 1 : 0);
     if (named) {
         const HistoryRecord record = unfinished[0][0].value<HistoryRecord>();
         QCOMPARE(record.outcome, HistoryRecord::Interrupted);
-        QCOMPARE(SessionRecorder::rowNames(record),
+        QCOMPARE(UserTexts::rowNames(record),
                  (QStringList{BoardTable::rowName(trvInterface::Sensor1),
                               BoardTable::rowName(trvInterface::Sensor2)}));
     }
@@ -302,14 +303,14 @@ void tst_SessionRecorder::unfinishedStepOfWhichInstrument()
 
 // A history and log that cannot be written (their folder is a file) are said
 // once, and the update goes on to its end.
-void tst_SessionRecorder::unwritableRecordIsSaidOnce()
+void tst_ServiceRecorder::unwritableRecordIsSaidOnce()
 {
     QFile blocker(folder.filePath("not-a-folder"));
     QVERIFY(blocker.open(QIODevice::WriteOnly));
     blocker.close();
     makeSession(folder.filePath("not-a-folder/history.jsonl"),
                 folder.filePath("not-a-folder/trvloader.log"));
-    QSignalSpy unavailable(recorder.get(), &SessionRecorder::recordUnavailable);
+    QSignalSpy unavailable(recorder.get(), &ServiceRecorder::recordUnavailable);
     QSignalSpy done(session->sequence(), &trvUpdateSequence::done);
 
     connectInstrument();
@@ -321,5 +322,5 @@ void tst_SessionRecorder::unwritableRecordIsSaidOnce()
     QCOMPARE(sim::instrument().version(sim::Mainboard), 24);
 }
 
-QTEST_GUILESS_MAIN(tst_SessionRecorder)
-#include "tst_sessionrecorder.moc"
+QTEST_GUILESS_MAIN(tst_ServiceRecorder)
+#include "tst_servicerecorder.moc"

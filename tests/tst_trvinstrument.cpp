@@ -6,9 +6,10 @@
 #include "instrument.h"
 #include "testimage.h"
 #include "testtiming.h"
+#include "trvinstrument.h"
 #include "trvinterface.h"
-#include "trvsession.h"
 #include "trvupdatesequence.h"
+#include "usertexts.h"
 #include "waiting.h"
 
 #include <QElapsedTimer>
@@ -26,7 +27,7 @@ using VersionMap = QMap<int, int>; // board: version in tenths, -1: silent
 Q_DECLARE_METATYPE(VersionMap)
 Q_DECLARE_METATYPE(sim::BoardFaults)
 
-class tst_trvSession : public QObject
+class tst_trvInstrument : public QObject
 {
     Q_OBJECT
 
@@ -59,10 +60,10 @@ private:
     trvTiming timing;
     QTemporaryDir folder;
     std::unique_ptr<trvInterface> device;
-    std::unique_ptr<trvSession> session;
+    std::unique_ptr<trvInstrument> session;
 };
 
-void tst_trvSession::init()
+void tst_trvInstrument::init()
 {
     sim::instrument().reset();
     sim::instrument().setBoardRestartTime(0);
@@ -71,19 +72,19 @@ void tst_trvSession::init()
     timing.restartWait = 10;
     timing.reconnectTimeout = 500;
     device = std::make_unique<trvInterface>();
-    session = std::make_unique<trvSession>(device.get(), timing);
+    session = std::make_unique<trvInstrument>(device.get(), timing);
 }
 
-void tst_trvSession::cleanup()
+void tst_trvInstrument::cleanup()
 {
     session.reset();
     device.reset();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
-void tst_trvSession::connectInstrument()
+void tst_trvInstrument::connectInstrument()
 {
-    QSignalSpy connected(session.get(), &trvSession::connected);
+    QSignalSpy connected(session.get(), &trvInstrument::connected);
     device->setAutoconnect(true);
     QVERIFY(connected.count() > 0 || connected.wait(1000));
     // Boards answer within one request time-out or not at all.
@@ -100,7 +101,7 @@ void tst_trvSession::connectInstrument()
         timing.requestTimeout * 10));
 }
 
-HexReader tst_trvSession::testImage(const QByteArray& part, const QByteArray& version)
+HexReader tst_trvInstrument::testImage(const QByteArray& part, const QByteArray& version)
 {
     const QString path = folder.filePath(QString("%1-%2.hex").arg(part, version));
     QFile file(path);
@@ -115,9 +116,12 @@ HexReader tst_trvSession::testImage(const QByteArray& part, const QByteArray& ve
 
 // Every board has one command-line name, one row and one group, and every
 // group one part code and a built-in image that is really the group's.
-void tst_trvSession::boardTable()
+void tst_trvInstrument::boardTable()
 {
-    QCOMPARE(BoardTable::boards(), trvUpdateSequence::rowOrder());
+    QCOMPARE(BoardTable::boards(),
+             PartList({trvInterface::Sensor5, trvInterface::Sensor1, trvInterface::Sensor2,
+                       trvInterface::Sensor3, trvInterface::Sensor4, trvInterface::Terminal,
+                       trvInterface::Mainboard}));
     QStringList names;
     for (PartType board : BoardTable::boards()) {
         names << BoardTable::commandName(board);
@@ -147,10 +151,10 @@ void tst_trvSession::boardTable()
 
 // Each connect asks all seven boards, forgets what the last one heard, and
 // says once when all seven have answered.
-void tst_trvSession::everyConnectAsksAllBoards()
+void tst_trvInstrument::everyConnectAsksAllBoards()
 {
-    QSignalSpy all(session.get(), &trvSession::allAnswered);
-    QSignalSpy reported(session.get(), &trvSession::versionReported);
+    QSignalSpy all(session.get(), &trvInstrument::allAnswered);
+    QSignalSpy reported(session.get(), &trvInstrument::versionReported);
     sim::instrument().setVersion(sim::Terminal, 12);
     connectInstrument();
     QTRY_COMPARE(all.count(), 1);
@@ -165,8 +169,8 @@ void tst_trvSession::everyConnectAsksAllBoards()
     QCOMPARE(all.count(), 1);
 
     // Unplugged: what was heard stays until the next connect.
-    QSignalSpy disconnected(session.get(), &trvSession::disconnected);
-    QSignalSpy connected(session.get(), &trvSession::connected);
+    QSignalSpy disconnected(session.get(), &trvInstrument::disconnected);
+    QSignalSpy connected(session.get(), &trvInstrument::connected);
     sim::instrument().setFaults(sim::Sensor3, {true});
     sim::instrument().unplug();
     QVERIFY(disconnected.wait(1000));
@@ -183,14 +187,14 @@ void tst_trvSession::everyConnectAsksAllBoards()
 
 // A connect that nobody answers is dropped after the watchdog's time, no
 // sooner, and made again: with a short time, and once with the instrument's.
-void tst_trvSession::watchdogDropsSilentConnect_data()
+void tst_trvInstrument::watchdogDropsSilentConnect_data()
 {
     QTest::addColumn<bool>("instruments");
     QTest::newRow("short") << false;
     QTest::newRow("the instrument's") << true;
 }
 
-void tst_trvSession::watchdogDropsSilentConnect()
+void tst_trvInstrument::watchdogDropsSilentConnect()
 {
     QFETCH(bool, instruments);
     if (instruments) {
@@ -202,12 +206,12 @@ void tst_trvSession::watchdogDropsSilentConnect()
     for (PartType board : BoardTable::boards()) {
         sim::instrument().setFaults(sim::Board(board), silent);
     }
-    QSignalSpy connected(session.get(), &trvSession::connected);
-    QSignalSpy disconnected(session.get(), &trvSession::disconnected);
+    QSignalSpy connected(session.get(), &trvInstrument::connected);
+    QSignalSpy disconnected(session.get(), &trvInstrument::disconnected);
     QElapsedTimer sinceConnect;
     qint64 connectLasted = -1; // ns, of the first connect
-    connect(session.get(), &trvSession::connected, [&] { sinceConnect.start(); });
-    connect(session.get(), &trvSession::disconnected, [&] {
+    connect(session.get(), &trvInstrument::connected, [&] { sinceConnect.start(); });
+    connect(session.get(), &trvInstrument::disconnected, [&] {
         if (connectLasted < 0) {
             connectLasted = sinceConnect.nsecsElapsed();
         }
@@ -220,7 +224,7 @@ void tst_trvSession::watchdogDropsSilentConnect()
 }
 
 // One board's answer is enough to keep the connect.
-void tst_trvSession::watchdogKeepsAnsweredConnect()
+void tst_trvInstrument::watchdogKeepsAnsweredConnect()
 {
     sim::BoardFaults silent;
     silent.silent = true;
@@ -229,7 +233,7 @@ void tst_trvSession::watchdogKeepsAnsweredConnect()
             sim::instrument().setFaults(sim::Board(board), silent);
         }
     }
-    QSignalSpy disconnected(session.get(), &trvSession::disconnected);
+    QSignalSpy disconnected(session.get(), &trvInstrument::disconnected);
     connectInstrument();
     QVERIFY(session->hasAnswered(trvInterface::Terminal));
     run(timing.watchdogTimeout * 3);
@@ -237,7 +241,7 @@ void tst_trvSession::watchdogKeepsAnsweredConnect()
     QVERIFY(session->isConnected());
 }
 
-void tst_trvSession::builtInImages()
+void tst_trvInstrument::builtInImages()
 {
     QVERIFY(!session->imagesUsable());
     BoardTable::Group failed = BoardTable::Terminal;
@@ -253,7 +257,7 @@ void tst_trvSession::builtInImages()
 
 // A file goes to the group its part code names, and only there; reading the
 // built-in images again replaces it.
-void tst_trvSession::imagesMatchedByPartCode_data()
+void tst_trvInstrument::imagesMatchedByPartCode_data()
 {
     QTest::addColumn<QByteArray>("part");
     QTest::addColumn<int>("group"); // -1: none
@@ -265,7 +269,7 @@ void tst_trvSession::imagesMatchedByPartCode_data()
     QTest::newRow("lower case") << QByteArray("ksens") << -1;
 }
 
-void tst_trvSession::imagesMatchedByPartCode()
+void tst_trvInstrument::imagesMatchedByPartCode()
 {
     QFETCH(QByteArray, part);
     QFETCH(int, group);
@@ -283,7 +287,7 @@ void tst_trvSession::imagesMatchedByPartCode()
     QVERIFY(session->imageFile(BoardTable::Group(qMax(group, 0))).isEmpty());
 }
 
-void tst_trvSession::plan_data()
+void tst_trvInstrument::plan_data()
 {
     QTest::addColumn<VersionMap>("installed"); // boards other than v1.0
     QTest::addColumn<QByteArray>("sensorImage");
@@ -347,7 +351,7 @@ void tst_trvSession::plan_data()
         << PartList() << PartList() << PartList() << false;
 }
 
-void tst_trvSession::plan()
+void tst_trvInstrument::plan()
 {
     QFETCH(VersionMap, installed);
     QFETCH(QByteArray, sensorImage);
@@ -373,10 +377,9 @@ void tst_trvSession::plan()
     QVERIFY(session->useImage(testImage("KZENT", "v1.1"), "mainboard.hex"));
     connectInstrument();
 
-    const trvSession::Plan plan = session->plan(asked);
+    const UpdatePlan plan = session->plan(asked);
     QCOMPARE(plan.boards, boards);
     QCOMPARE(plan.steps, steps);
-    QCOMPARE(plan.steps.size(), trvUpdateSequence::stepsFor(boards));
     QCOMPARE(plan.silent, silent);
     QCOMPARE(plan.older, older);
     QCOMPARE(plan.current, current);
@@ -388,9 +391,13 @@ void tst_trvSession::plan()
     for (trvInterface::PartType board : older) {
         rest.removeAll(board);
     }
-    const trvSession::Plan keeping = session->withoutOlder(plan);
+    const UpdatePlan keeping = session->withoutOlder(plan);
     QCOMPARE(keeping.boards, rest);
-    QCOMPARE(keeping.steps.size(), trvUpdateSequence::stepsFor(rest));
+    QSet<BoardTable::Group> restGroups;
+    for (trvInterface::PartType board : rest) {
+        restGroups.insert(BoardTable::groupOf(board));
+    }
+    QCOMPARE(keeping.steps.size(), restGroups.size());
     QCOMPARE(keeping.silent, silent);
     QCOMPARE(keeping.older, PartList());
     QCOMPARE(keeping.kept, older);
@@ -398,7 +405,7 @@ void tst_trvSession::plan()
 }
 
 // The plan's boards are what the update installs, with the session's timing.
-void tst_trvSession::planStartsTheUpdate()
+void tst_trvInstrument::planStartsTheUpdate()
 {
     QVERIFY(session->useImage(testImage("KTERM", "v1.3"), "terminal.hex"));
     QVERIFY(session->useImage(testImage("KSENS", "v1.4"), "sensors.hex"));
@@ -406,7 +413,7 @@ void tst_trvSession::planStartsTheUpdate()
     QCOMPARE(session->sequence()->timing().watchdogTimeout, timing.watchdogTimeout);
 
     QVERIFY(!session->start(session->plan({})));
-    const trvSession::Plan plan = session->plan({trvInterface::Terminal, trvInterface::Sensor2});
+    const UpdatePlan plan = session->plan({trvInterface::Terminal, trvInterface::Sensor2});
     QSignalSpy done(session->sequence(), &trvUpdateSequence::done);
     QVERIFY(session->start(plan));
     QVERIFY(!session->start(plan));
@@ -416,7 +423,7 @@ void tst_trvSession::planStartsTheUpdate()
     QCOMPARE(sim::instrument().version(sim::Sensor1), 10);
 }
 
-void tst_trvSession::failureNamesBoardAndCause_data()
+void tst_trvInstrument::failureNamesBoardAndCause_data()
 {
     QTest::addColumn<PartList>("boards");
     QTest::addColumn<int>("faulty");
@@ -466,7 +473,7 @@ void tst_trvSession::failureNamesBoardAndCause_data()
 
 // A failed update tells the board whose reply failed it, or that the
 // instrument went away, in the words both front ends use.
-void tst_trvSession::failureNamesBoardAndCause()
+void tst_trvInstrument::failureNamesBoardAndCause()
 {
     QFETCH(PartList, boards);
     QFETCH(int, faulty);
@@ -486,23 +493,23 @@ void tst_trvSession::failureNamesBoardAndCause()
     if (unplugAtLine > 0) {
         sim::instrument().unplugAtDataMessage(unplugAtLine);
     }
-    QSignalSpy failed(session.get(), &trvSession::updateFailed);
+    QSignalSpy failed(session.get(), &trvInstrument::updateFailed);
     QVERIFY(session->start(session->plan(boards)));
     QVERIFY(failed.wait(timing.requestTimeout * 30));
     QVERIFY(!session->isUpdating());
 
-    const trvSession::Failure failure = session->failure();
+    const trvInstrument::Failure failure = session->failure();
     QCOMPARE(failure.error, error);
     QCOMPARE(failure.boards, boards);
     QCOMPARE(int(failure.refusing), refusing);
     QCOMPARE(failure.disconnected, disconnected);
-    QCOMPARE(trvSession::failureText(failure), text);
-    QCOMPARE(trvSession::failureAdvice(failure),
+    QCOMPARE(UserTexts::failureText(failure), text);
+    QCOMPARE(UserTexts::failureAdvice(failure),
              disconnected ? QString("Plug the instrument in and start the update again.")
                           : QString("Running the update again brings the boards back."));
 }
 
-void tst_trvSession::lateMainboard_data()
+void tst_trvInstrument::lateMainboard_data()
 {
     QTest::addColumn<int>("versionAfter"); // tenths; -1: the image's
     QTest::addColumn<bool>("comesBack");
@@ -514,7 +521,7 @@ void tst_trvSession::lateMainboard_data()
 
 // A main board back after the engine's wait, within the session's late one:
 // its version decides; the engine's own failure stands otherwise.
-void tst_trvSession::lateMainboard()
+void tst_trvInstrument::lateMainboard()
 {
     QFETCH(int, versionAfter);
     QFETCH(bool, comesBack);
@@ -536,9 +543,9 @@ void tst_trvSession::lateMainboard()
                                                   ? engineWait + timing.lateReturnTimeout / 2
                                                   : engineWait + timing.lateReturnTimeout * 3);
 
-    QSignalSpy waiting(session.get(), &trvSession::waitingForLateReturn);
-    QSignalSpy failed(session.get(), &trvSession::updateFailed);
-    QSignalSpy succeeded(session.get(), &trvSession::updateSucceeded);
+    QSignalSpy waiting(session.get(), &trvInstrument::waitingForLateReturn);
+    QSignalSpy failed(session.get(), &trvInstrument::updateFailed);
+    QSignalSpy succeeded(session.get(), &trvInstrument::updateSucceeded);
     QVERIFY(session->start(session->plan({trvInterface::Mainboard})));
     QVERIFY(waiting.wait(engineWait * 3));
     QVERIFY(!session->sequence()->isRunning());
@@ -553,14 +560,15 @@ void tst_trvSession::lateMainboard()
     QCOMPARE(session->cameBackLate(), succeeds);
     QVERIFY(!session->isUpdating());
     if (succeeds) {
-        QCOMPARE(session->lateReturnText(), QString("Main Board came back late, with v3.4."));
+        QCOMPARE(UserTexts::lateReturnText(session->reportedVersion(trvInterface::Mainboard)),
+                 QString("Main Board came back late, with v3.4."));
     } else {
         QCOMPARE(session->failure().error, trvUpdater::NoResponse);
         QVERIFY(!session->failure().disconnected);
-        QCOMPARE(trvSession::failureText(session->failure()),
+        QCOMPARE(UserTexts::failureText(session->failure()),
                  QString("Main Board: No response from device"));
     }
 }
 
-QTEST_GUILESS_MAIN(tst_trvSession)
-#include "tst_trvsession.moc"
+QTEST_GUILESS_MAIN(tst_trvInstrument)
+#include "tst_trvinstrument.moc"

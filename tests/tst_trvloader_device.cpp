@@ -7,6 +7,7 @@
 #include "instrument.h"
 #include "testimage.h"
 #include "testtiming.h"
+#include "trvinstrument.h"
 #include "trvloader.h"
 #include "trvtiming.h"
 #include "updatehistory.h"
@@ -667,7 +668,7 @@ void tst_trvloader_device::closeWhileUpdating()
     QVERIFY2(told.first().startsWith("Update did not finish | The update of Keys 12-20, "
                                      "Keys 21-42, Keys 43-64, Keys 65-86, Keys 87-108 begun"),
              qPrintable(told.first()));
-    QVERIFY(told.first().contains("running the update again brings them back"));
+    QVERIFY(told.first().contains("Running the update again brings the boards back."));
     const QStringList again = answerDialogs(
         [&] {
             sim::instrument().unplug();
@@ -689,25 +690,25 @@ void tst_trvloader_device::questionBeforeUpdate_data()
     QTest::newRow("simple, a silent sensor board")
         << false
         << "These boards have not answered and will not be updated:\n"
-           "Keys 43-64 (Sensor Boards)\n"
-           "KTERM (Control Panel)";
+           "Keys 43-64 (sensor2)\n"
+           "Control Panel (terminal)";
     QTest::newRow("simple, a newer control panel")
         << false
         << "These boards run newer firmware than the update would install:\n"
-           "KTERM (Control Panel): installed v3.0, image v2.1 is older\n"
+           "Control Panel (terminal): installed v3.0, image v2.1 is older\n"
            "\"Update the Others\" keeps these boards as they are.";
     QTest::newRow("simple, a newer control panel, a current main board")
         << false
         << "These boards run newer firmware than the update would install:\n"
-           "KTERM (Control Panel): installed v3.0, image v2.1 is older\n"
+           "Control Panel (terminal): installed v3.0, image v2.1 is older\n"
            "\"Update the Others\" keeps these boards as they are.\n\n"
            "These boards already run the firmware that the update would install; it will be "
            "reinstalled:\n"
-           "KZENT (Main Board)";
+           "Main Board (mainboard)";
     QTest::newRow("advanced, a newer control panel alone")
         << true
         << "These boards run newer firmware than the update would install:\n"
-           "KTERM (Control Panel): installed v3.0, image v2.1 is older";
+           "Control Panel (terminal): installed v3.0, image v2.1 is older";
     QTest::newRow("simple, all current")
         << false
         << "Every board that answered already runs the firmware that the update would "
@@ -816,7 +817,7 @@ void tst_trvloader_device::refusedOpenIsExplained()
         {press(QMessageBox::Ok)});
     QCOMPARE(seen.size(), 1);
     QCOMPARE(seen.first(),
-             "Instrument cannot be opened | " + refused + "\n\n" + UsbHid::refusalRemedy(EACCES));
+             "Instrument cannot be opened | " + refused + "\n" + UsbHid::refusalRemedy(EACCES));
     QCOMPARE(bar("totalProgress")->format(), refused);
     QVERIFY(!widget("mainControl")->isEnabled());
 
@@ -913,7 +914,7 @@ void tst_trvloader_device::failureStaysShown()
     QTest::mouseClick(widget("startUpdate"), Qt::LeftButton);
     QVERIFY(waitUntil(failureShown, 10000));
     QCOMPARE(widget("mainControl")->isEnabled(), !unplugged);
-    QVERIFY(!window->findChild<trvSession*>()->isUpdating());
+    QVERIFY(!window->findChild<trvInstrument*>()->isUpdating());
 
     if (!unplugged) {
         sim::instrument().unplug();

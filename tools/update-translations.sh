@@ -28,4 +28,4 @@ fi
 # emulated instrument, the tests or the benchmarks. No line numbers: they would
 # change the file with every edit of the sources.
 "$lupdate" -locations none -extensions cpp,h,ui \
-    app cli hex usb protocol update record -ts "${files[@]}"
+    app cli hex usb protocol update record host -ts "${files[@]}"

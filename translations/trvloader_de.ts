@@ -2,6 +2,72 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="de_DE" sourcelanguage="en">
 <context>
+    <name>BoardRow</name>
+    <message>
+        <source>No valid firmware file</source>
+        <translation>Keine gültige Firmware-Datei</translation>
+    </message>
+    <message>
+        <source>Firmwarefile with invalid data</source>
+        <translation>Firmware-Datei mit ungültigen Daten</translation>
+    </message>
+    <message>
+        <source>Corrupted firmware file</source>
+        <translation>Beschädigte Firmware-Datei</translation>
+    </message>
+    <message>
+        <source>%1 installed version: unknown</source>
+        <translation>%1, installierte Version: unbekannt</translation>
+    </message>
+    <message>
+        <source>%1 installed version: %2</source>
+        <translation>%1, installierte Version: %2</translation>
+    </message>
+    <message>
+        <source>%1 progress</source>
+        <translation>%1, Fortschritt</translation>
+    </message>
+    <message>
+        <source>%1 firmware file: %2</source>
+        <translation>%1, Firmware-Datei: %2</translation>
+    </message>
+    <message>
+        <source>Load a firmware file for %1</source>
+        <translation>Firmware-Datei für %1 laden</translation>
+    </message>
+</context>
+<context>
+    <name>BoardTable</name>
+    <message>
+        <source>Keys 12-20</source>
+        <translation>Tasten 12-20</translation>
+    </message>
+    <message>
+        <source>Keys 21-42</source>
+        <translation>Tasten 21-42</translation>
+    </message>
+    <message>
+        <source>Keys 43-64</source>
+        <translation>Tasten 43-64</translation>
+    </message>
+    <message>
+        <source>Keys 65-86</source>
+        <translation>Tasten 65-86</translation>
+    </message>
+    <message>
+        <source>Keys 87-108</source>
+        <translation>Tasten 87-108</translation>
+    </message>
+    <message>
+        <source>Control Panel</source>
+        <translation>Bedienfeld</translation>
+    </message>
+    <message>
+        <source>Main Board</source>
+        <translation>Hauptplatine</translation>
+    </message>
+</context>
+<context>
     <name>CliTool</name>
     <message>
         <source>List the boards&apos; firmware versions</source>
@@ -263,6 +329,70 @@ Exit-Codes: siehe trvloader-cli --help.
         <source>--firmware is given for %1, but no board of it is being updated.</source>
         <translation>--firmware ist für %1 angegeben, aber keine Platine davon wird aktualisiert.</translation>
     </message>
+    <message>
+        <source>The built-in image for %1 is damaged: %2</source>
+        <translation>Das eingebaute Image für %1 ist beschädigt: %2</translation>
+    </message>
+    <message>
+        <source>%1: %2</source>
+        <translation>%1: %2</translation>
+    </message>
+    <message>
+        <source>%1: the part code &quot;%2&quot; fits no board of the instrument</source>
+        <translation>%1: Der Teilecode „%2“ passt zu keiner Platine des Instruments</translation>
+    </message>
+    <message>
+        <source>%1: an image for %2 (part code %3) cannot go to %4 (part code %5)</source>
+        <translation>%1: Ein Image für %2 (Teilecode %3) passt nicht auf %4 (Teilecode %5)</translation>
+    </message>
+</context>
+<context>
+    <name>FileOffering</name>
+    <message>
+        <source>Load firmware files</source>
+        <translation>Firmware-Dateien laden</translation>
+    </message>
+    <message>
+        <source>Load firmwar efile</source>
+        <translation>Firmware-Datei laden</translation>
+    </message>
+    <message>
+        <source>An error occured while loading firmware file
+&quot;%1&quot;
+%2</source>
+        <translation>Beim Laden der Firmware-Datei
+„%1“
+ist ein Fehler aufgetreten:
+%2</translation>
+    </message>
+    <message>
+        <source>Do you want to replace existing firmware file
+&quot;%1&quot;
+with selected firmware file?
+&quot;%2&quot;</source>
+        <translation>Möchten Sie die bisherige Firmware-Datei
+„%1“
+durch die ausgewählte Firmware-Datei ersetzen?
+„%2“</translation>
+    </message>
+    <message>
+        <source>Use selected firmware?
+&quot;%1&quot;</source>
+        <translation>Ausgewählte Firmware verwenden?
+„%1“</translation>
+    </message>
+    <message>
+        <source>Load firmware file</source>
+        <translation>Firmware-Datei laden</translation>
+    </message>
+    <message>
+        <source>The firmware file
+&quot;%1&quot;
+is for no board of this instrument (part code &quot;%2&quot;).</source>
+        <translation>Die Firmware-Datei
+„%1“
+passt zu keiner Platine dieses Instruments (Teilecode „%2“).</translation>
+    </message>
 </context>
 <context>
     <name>InstanceLock</name>
@@ -303,7 +433,30 @@ Exit-Codes: siehe trvloader-cli --help.
     </message>
 </context>
 <context>
-    <name>InstrumentSession</name>
+    <name>InstrumentHost</name>
+    <message>
+        <source>These boards have not answered and will not be updated:</source>
+        <translation>Diese Platinen haben nicht geantwortet und werden nicht aktualisiert:</translation>
+    </message>
+    <message>
+        <source>These boards run newer firmware than the update would install:</source>
+        <translation>Auf diesen Platinen läuft eine neuere Firmware als die, die das Update installieren würde:</translation>
+    </message>
+    <message>
+        <source>&quot;Update the Others&quot; keeps these boards as they are.</source>
+        <translation>„Die anderen aktualisieren“ lässt diese Platinen, wie sie sind.</translation>
+    </message>
+    <message>
+        <source>Every board that answered already runs the firmware that the update would install. The update would install it again.</source>
+        <translation>Auf allen Platinen, die geantwortet haben, läuft bereits die Firmware, die das Update installieren würde. Das Update würde sie erneut installieren.</translation>
+    </message>
+    <message>
+        <source>These boards already run the firmware that the update would install; it will be reinstalled:</source>
+        <translation>Auf diesen Platinen läuft schon die Firmware, die das Update installieren würde; sie wird neu installiert:</translation>
+    </message>
+</context>
+<context>
+    <name>InstrumentWait</name>
     <message>
         <source>The instrument was found, but none of its boards answered within %1 s.</source>
         <translation>Das Instrument wurde gefunden, aber keine seiner Platinen hat innerhalb von %1 s geantwortet.</translation>
@@ -406,26 +559,6 @@ Exit-Codes: siehe trvloader-cli --help.
     <message>
         <source>  %1 (%2)</source>
         <translation>  %1 (%2)</translation>
-    </message>
-    <message>
-        <source>The built-in image for %1 is damaged: %2</source>
-        <translation>Das eingebaute Image für %1 ist beschädigt: %2</translation>
-    </message>
-    <message>
-        <source>built-in</source>
-        <translation>eingebaut</translation>
-    </message>
-    <message>
-        <source>%1: %2</source>
-        <translation>%1: %2</translation>
-    </message>
-    <message>
-        <source>%1: the part code &quot;%2&quot; fits no board of the instrument</source>
-        <translation>%1: Der Teilecode „%2“ passt zu keiner Platine des Instruments</translation>
-    </message>
-    <message>
-        <source>%1: an image for %2 (part code %3) cannot go to %4 (part code %5)</source>
-        <translation>%1: Ein Image für %2 (Teilecode %3) passt nicht auf %4 (Teilecode %5)</translation>
     </message>
     <message>
         <source>Put its records in address order first (this rewrites the file), then stamp it:
@@ -554,32 +687,6 @@ Exit-Codes: siehe trvloader-cli --help.
     </message>
 </context>
 <context>
-    <name>SessionRecorder</name>
-    <message>
-        <source>The update of %1 begun %2 was canceled before it finished.</source>
-        <translation>Das Update von %1, begonnen %2, wurde abgebrochen, bevor es fertig war.</translation>
-    </message>
-    <message>
-        <source>The update of %1 begun %2 did not finish.</source>
-        <translation>Das Update von %1, begonnen %2, wurde nicht fertig.</translation>
-    </message>
-    <message>
-        <source>These boards may need a new update: running the update again brings them back.</source>
-        <translation>Diese Platinen brauchen womöglich ein neues Update: Führen Sie das Update noch einmal aus, dann laufen sie wieder.</translation>
-    </message>
-</context>
-<context>
-    <name>SupportReport</name>
-    <message>
-        <source>did not answer</source>
-        <translation type="obsolete">antwortet nicht</translation>
-    </message>
-    <message>
-        <source>Image</source>
-        <translation type="obsolete">Image</translation>
-    </message>
-</context>
-<context>
     <name>SupportReportDialog</name>
     <message>
         <source>Report for Support</source>
@@ -633,10 +740,6 @@ Prüfen Sie die Kabel des Instruments, oder lassen Sie sie mit --skip-missing au
     <message>
         <source>None of the boards asked for answered.</source>
         <translation>Keine der gewünschten Platinen hat geantwortet.</translation>
-    </message>
-    <message>
-        <source>%1 runs %2, the image is %3</source>
-        <translation>auf %1 läuft %2, das Image ist %3</translation>
     </message>
     <message>
         <source>An image is older than the firmware its board runs:
@@ -718,6 +821,57 @@ Mit --allow-older wird es trotzdem installiert.</translation>
     <message>
         <source>Ask the computer&apos;s administrator to let this user use USB devices. Then unplug the instrument and plug it in again.</source>
         <translation>Bitten Sie die Administration dieses Computers, diesem Benutzer die Verwendung von USB-Geräten zu erlauben. Trennen Sie dann das Instrument vom USB und schließen Sie es wieder an.</translation>
+    </message>
+</context>
+<context>
+    <name>UserTexts</name>
+    <message>
+        <source>The instrument was disconnected during the update of %1.</source>
+        <translation>Das Instrument wurde während des Updates von %1 getrennt.</translation>
+    </message>
+    <message>
+        <source>Plug the instrument in and start the update again.</source>
+        <translation>Schließen Sie das Instrument wieder an und starten Sie das Update erneut.</translation>
+    </message>
+    <message>
+        <source>Running the update again brings the boards back.</source>
+        <translation>Ein erneutes Update bringt die Platinen wieder in Ordnung.</translation>
+    </message>
+    <message>
+        <source>Not updated, since they did not answer: %1.</source>
+        <translation>Nicht aktualisiert, da sie nicht geantwortet haben: %1.</translation>
+    </message>
+    <message>
+        <source>Reinstalled the version they already ran: %1.</source>
+        <translation>Neu installiert mit der Version, die schon lief: %1.</translation>
+    </message>
+    <message>
+        <source>%1 came back late, with %2.</source>
+        <translation>%1 hat sich verspätet zurückgemeldet, mit %2.</translation>
+    </message>
+    <message>
+        <source>%1: not back yet, waiting up to %2 s more</source>
+        <translation>%1: noch nicht zurück, weiteres Warten bis zu %2 s</translation>
+    </message>
+    <message>
+        <source>The update of %1 begun %2 was canceled before it finished.</source>
+        <translation>Das Update von %1, begonnen %2, wurde abgebrochen, bevor es fertig war.</translation>
+    </message>
+    <message>
+        <source>The update of %1 begun %2 did not finish.</source>
+        <translation>Das Update von %1, begonnen %2, wurde nicht fertig.</translation>
+    </message>
+    <message>
+        <source>These boards may need a new update.</source>
+        <translation>Diese Platinen brauchen womöglich ein neues Update.</translation>
+    </message>
+    <message>
+        <source>built-in</source>
+        <translation>eingebaut</translation>
+    </message>
+    <message>
+        <source>%1: installed %2, image %3 is older</source>
+        <translation>%1: installiert %2, das Image %3 ist älter</translation>
     </message>
 </context>
 <context>
@@ -885,63 +1039,6 @@ Mit --allow-older wird es trotzdem installiert.</translation>
         <translation>Instrument kann nicht geöffnet werden</translation>
     </message>
     <message>
-        <source>No valid firmware file</source>
-        <translation>Keine gültige Firmware-Datei</translation>
-    </message>
-    <message>
-        <source>Firmwarefile with invalid data</source>
-        <translation>Firmware-Datei mit ungültigen Daten</translation>
-    </message>
-    <message>
-        <source>Corrupted firmware file</source>
-        <translation>Beschädigte Firmware-Datei</translation>
-    </message>
-    <message>
-        <source>Load firmware files</source>
-        <translation>Firmware-Dateien laden</translation>
-    </message>
-    <message>
-        <source>Load firmwar efile</source>
-        <translation>Firmware-Datei laden</translation>
-    </message>
-    <message>
-        <source>An error occured while loading firmware file
-&quot;%1&quot;
-%2</source>
-        <translation>Beim Laden der Firmware-Datei
-„%1“
-ist ein Fehler aufgetreten:
-%2</translation>
-    </message>
-    <message>
-        <source>Do you want to replace existing firmware file
-&quot;%1&quot;
-with selected firmware file?
-&quot;%2&quot;</source>
-        <translation>Möchten Sie die bisherige Firmware-Datei
-„%1“
-durch die ausgewählte Firmware-Datei ersetzen?
-„%2“</translation>
-    </message>
-    <message>
-        <source>Use selected firmware?
-&quot;%1&quot;</source>
-        <translation>Ausgewählte Firmware verwenden?
-„%1“</translation>
-    </message>
-    <message>
-        <source>Load firmware file</source>
-        <translation>Firmware-Datei laden</translation>
-    </message>
-    <message>
-        <source>The firmware file
-&quot;%1&quot;
-is for no board of this instrument (part code &quot;%2&quot;).</source>
-        <translation>Die Firmware-Datei
-„%1“
-passt zu keiner Platine dieses Instruments (Teilecode „%2“).</translation>
-    </message>
-    <message>
         <source>Start firmware update</source>
         <translation>Firmware-Update starten</translation>
     </message>
@@ -958,44 +1055,12 @@ passt zu keiner Platine dieses Instruments (Teilecode „%2“).</translation>
         <translation>Es wurde keine Platine für das Firmware-Update ausgewählt. Bitte wählen Sie die Platinen aus, die Sie aktualisieren möchten.</translation>
     </message>
     <message>
-        <source>These boards have not answered and will not be updated:</source>
-        <translation>Diese Platinen haben nicht geantwortet und werden nicht aktualisiert:</translation>
-    </message>
-    <message>
-        <source>These boards run newer firmware than the update would install:</source>
-        <translation>Auf diesen Platinen läuft eine neuere Firmware als die, die das Update installieren würde:</translation>
-    </message>
-    <message>
-        <source>Every board that answered already runs the firmware that the update would install. The update would install it again.</source>
-        <translation>Auf allen Platinen, die geantwortet haben, läuft bereits die Firmware, die das Update installieren würde. Das Update würde sie erneut installieren.</translation>
-    </message>
-    <message>
         <source>Firmware update successfull</source>
         <translation>Firmware-Update erfolgreich</translation>
     </message>
     <message>
         <source>Total progress</source>
         <translation>Gesamtfortschritt</translation>
-    </message>
-    <message>
-        <source>%1 installed version: unknown</source>
-        <translation>%1, installierte Version: unbekannt</translation>
-    </message>
-    <message>
-        <source>%1 installed version: %2</source>
-        <translation>%1, installierte Version: %2</translation>
-    </message>
-    <message>
-        <source>%1 progress</source>
-        <translation>%1, Fortschritt</translation>
-    </message>
-    <message>
-        <source>%1 firmware file: %2</source>
-        <translation>%1, Firmware-Datei: %2</translation>
-    </message>
-    <message>
-        <source>Load a firmware file for %1</source>
-        <translation>Firmware-Datei für %1 laden</translation>
     </message>
     <message>
         <source>Report for Support...</source>
@@ -1020,49 +1085,6 @@ Update-Verlauf und Protokoll werden nicht geführt; alles andere funktioniert wi
     <message>
         <source>Update the Others</source>
         <translation>Die anderen aktualisieren</translation>
-    </message>
-    <message>
-        <source>%1: installed %2, image %3 is older</source>
-        <translation>%1: installiert %2, das Image %3 ist älter</translation>
-    </message>
-    <message>
-        <source>&quot;Update the Others&quot; keeps these boards as they are.</source>
-        <translation>„Die anderen aktualisieren“ lässt diese Platinen, wie sie sind.</translation>
-    </message>
-    <message>
-        <source>These boards already run the firmware that the update would install; it will be reinstalled:</source>
-        <translation>Auf diesen Platinen läuft schon die Firmware, die das Update installieren würde; sie wird neu installiert:</translation>
-    </message>
-</context>
-<context>
-    <name>trvSession</name>
-    <message>
-        <source>The instrument was disconnected during the update of %1.</source>
-        <translation>Das Instrument wurde während des Updates von %1 getrennt.</translation>
-    </message>
-    <message>
-        <source>Plug the instrument in and start the update again.</source>
-        <translation>Schließen Sie das Instrument wieder an und starten Sie das Update erneut.</translation>
-    </message>
-    <message>
-        <source>Running the update again brings the boards back.</source>
-        <translation>Ein erneutes Update bringt die Platinen wieder in Ordnung.</translation>
-    </message>
-    <message>
-        <source>Not updated, since they did not answer: %1.</source>
-        <translation>Nicht aktualisiert, da sie nicht geantwortet haben: %1.</translation>
-    </message>
-    <message>
-        <source>%1 came back late, with %2.</source>
-        <translation>%1 hat sich verspätet zurückgemeldet, mit %2.</translation>
-    </message>
-    <message>
-        <source>%1: not back yet, waiting up to %2 s more</source>
-        <translation>%1: noch nicht zurück, weiteres Warten bis zu %2 s</translation>
-    </message>
-    <message>
-        <source>Reinstalled the version they already ran: %1.</source>
-        <translation>Neu installiert mit der Version, die schon lief: %1.</translation>
     </message>
 </context>
 <context>

@@ -9,25 +9,25 @@ struct BoardEntry
 {
     trvInterface::PartType board;
     const char* commandName;
-    const char* rowName; // in the window form's translation context
+    const char* rowName; // translated in the table's own context
     BoardTable::Group group;
 };
 
 // In the order of the window's rows.
 const BoardEntry boardEntries[] = {
-    {trvInterface::Sensor5, "sensor5", QT_TRANSLATE_NOOP("trvLoader", "Keys 12-20"),
+    {trvInterface::Sensor5, "sensor5", QT_TRANSLATE_NOOP("BoardTable", "Keys 12-20"),
      BoardTable::Sensors},
-    {trvInterface::Sensor1, "sensor1", QT_TRANSLATE_NOOP("trvLoader", "Keys 21-42"),
+    {trvInterface::Sensor1, "sensor1", QT_TRANSLATE_NOOP("BoardTable", "Keys 21-42"),
      BoardTable::Sensors},
-    {trvInterface::Sensor2, "sensor2", QT_TRANSLATE_NOOP("trvLoader", "Keys 43-64"),
+    {trvInterface::Sensor2, "sensor2", QT_TRANSLATE_NOOP("BoardTable", "Keys 43-64"),
      BoardTable::Sensors},
-    {trvInterface::Sensor3, "sensor3", QT_TRANSLATE_NOOP("trvLoader", "Keys 65-86"),
+    {trvInterface::Sensor3, "sensor3", QT_TRANSLATE_NOOP("BoardTable", "Keys 65-86"),
      BoardTable::Sensors},
-    {trvInterface::Sensor4, "sensor4", QT_TRANSLATE_NOOP("trvLoader", "Keys 87-108"),
+    {trvInterface::Sensor4, "sensor4", QT_TRANSLATE_NOOP("BoardTable", "Keys 87-108"),
      BoardTable::Sensors},
-    {trvInterface::Terminal, "terminal", QT_TRANSLATE_NOOP("trvLoader", "Control Panel"),
+    {trvInterface::Terminal, "terminal", QT_TRANSLATE_NOOP("BoardTable", "Control Panel"),
      BoardTable::Terminal},
-    {trvInterface::Mainboard, "mainboard", QT_TRANSLATE_NOOP("trvLoader", "Main Board"),
+    {trvInterface::Mainboard, "mainboard", QT_TRANSLATE_NOOP("BoardTable", "Main Board"),
      BoardTable::Mainboard},
 };
 
@@ -96,7 +96,7 @@ QString BoardTable::commandName(PartType board)
 QString BoardTable::rowName(PartType board)
 {
     const BoardEntry* entry = entryOf(board);
-    return entry ? QCoreApplication::translate("trvLoader", entry->rowName) : QString();
+    return entry ? tr(entry->rowName) : QString();
 }
 
 QString BoardTable::groupName(PartType board)
@@ -124,6 +124,23 @@ QList<BoardTable::PartType> BoardTable::boardsOf(Group group)
         }
     }
     return members;
+}
+
+QList<QList<BoardTable::PartType>> BoardTable::steps(const QList<PartType>& boards)
+{
+    QList<QList<PartType>> result;
+    for (Group group : groups()) {
+        QList<PartType> step;
+        for (PartType board : boardsOf(group)) {
+            if (boards.contains(board)) {
+                step.append(board);
+            }
+        }
+        if (!step.isEmpty()) {
+            result.append(step);
+        }
+    }
+    return result;
 }
 
 BoardTable::PartType BoardTable::boardFor(Group group)

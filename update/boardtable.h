@@ -2,6 +2,7 @@
 
 #include "trvinterface.h"
 
+#include <QCoreApplication>
 #include <QList>
 #include <QString>
 
@@ -10,6 +11,8 @@
 // firmware image (part code, built-in copy) each group runs.
 class BoardTable
 {
+    Q_DECLARE_TR_FUNCTIONS(BoardTable)
+
 public:
     using PartType = trvInterface::PartType;
 
@@ -45,6 +48,11 @@ public:
     static Group groupOf(PartType board);
     // The boards of the group, in the order of the rows.
     static QList<PartType> boardsOf(Group group);
+    // The steps of an update of these boards (any order; others ignored): one
+    // per group that has a board among them, the sensor boards first, then
+    // the control panel, then the main board; each with its boards in the
+    // order of the rows.
+    static QList<QList<PartType>> steps(const QList<PartType>& boards);
     // The board that stands for the group in group-wide texts: Sensor1 for the
     // sensor boards.
     static PartType boardFor(Group group);

@@ -1,19 +1,7 @@
 #include "trvupdatesequence.h"
 
-#include "finetimerslack.h"
+#include "boardtable.h"
 #include "hexreader.h"
-
-
-#include <algorithm>
-
-namespace {
-
-bool isSensor(trvInterface::PartType part)
-{
-    return part >= trvInterface::Sensor1 && part <= trvInterface::Sensor5;
-}
-
-} // namespace
 
 trvUpdateSequence::trvUpdateSequence(trvInterface* protocol, const Images& boardImages,
                                      QObject* parent)
@@ -23,32 +11,12 @@ trvUpdateSequence::trvUpdateSequence(trvInterface* protocol, const Images& board
 
 trvUpdateSequence::~trvUpdateSequence() = default;
 
-QList<trvInterface::PartType> trvUpdateSequence::rowOrder()
-{
-    return {trvInterface::Sensor5,  trvInterface::Sensor1, trvInterface::Sensor2,
-            trvInterface::Sensor3,  trvInterface::Sensor4, trvInterface::Terminal,
-            trvInterface::Mainboard};
-}
-
-int trvUpdateSequence::stepsFor(const QList<trvInterface::PartType>& chosen)
-{
-    int count = std::any_of(chosen.cbegin(), chosen.cend(), isSensor) ? 1 : 0;
-    count += chosen.contains(trvInterface::Terminal) ? 1 : 0;
-    count += chosen.contains(trvInterface::Mainboard) ? 1 : 0;
-    return count;
-}
-
 bool trvUpdateSequence::start(const QList<trvInterface::PartType>& chosen)
 {
     if (running) {
         return false;
     }
-    QList<PartType> order;
-    for (PartType part : rowOrder()) {
-        if (chosen.contains(part)) {
-            order.append(part);
-        }
-    }
+    const QList<QList<PartType>> order = BoardTable::steps(chosen);
     if (order.isEmpty()) {
         return false;
     }
@@ -61,10 +29,9 @@ bool trvUpdateSequence::start(const QList<trvInterface::PartType>& chosen)
     finishedSteps = 0;
     stepRange = 0;
     total = 0;
-    steps = stepsFor(queue);
+    steps = queue.size();
 
     running = true;
-    slack = std::make_unique<FineTimerSlack>();
     nextStep();
     return true;
 }
@@ -79,7 +46,6 @@ void trvUpdateSequence::abort()
     release();
     queue.clear();
     running = false;
-    slack.reset();
     emit aborted();
 }
 
@@ -110,7 +76,11 @@ QList<trvInterface::PartType> trvUpdateSequence::stepBoards() const
 
 QList<trvInterface::PartType> trvUpdateSequence::pendingBoards() const
 {
-    return queue;
+    QList<PartType> pending;
+    for (const QList<PartType>& step : queue) {
+        pending += step;
+    }
+    return pending;
 }
 
 trvInterface::PartType trvUpdateSequence::currentPart() const
@@ -172,18 +142,15 @@ void trvUpdateSequence::nextStep()
     release();
     if (queue.isEmpty()) {
         running = false;
-        slack.reset();
         emit done();
         return;
     }
 
-    boards.clear();
-    const PartType first = queue.first();
+    boards = queue.takeFirst();
+    const PartType first = boards.first();
     if (first == trvInterface::Mainboard || first == trvInterface::Terminal) {
         HexReader* image = first == trvInterface::Mainboard ? images.mainboard : images.terminal;
         updater = new trvUpdater(device, image, first, this);
-        queue.removeFirst();
-        boards.append(first);
         current = first;
     } else {
         // All chosen sensor boards take the one sensor image in one step; the
@@ -191,14 +158,9 @@ void trvUpdateSequence::nextStep()
         updater = new trvUpdater(device, images.sensors, trvInterface::NoPart, this);
         for (PartType sensor : {trvInterface::Sensor1, trvInterface::Sensor2, trvInterface::Sensor3,
                                 trvInterface::Sensor4, trvInterface::Sensor5}) {
-            if (queue.removeOne(sensor)) {
+            if (boards.contains(sensor)) {
                 updater->addPart(sensor);
                 current = sensor;
-            }
-        }
-        for (PartType part : rowOrder()) {
-            if (updater->hasPart(part)) {
-                boards.append(part);
             }
         }
     }
@@ -251,6 +213,5 @@ void trvUpdateSequence::engineCanceled(trvUpdater::Err error)
     release();
     queue.clear();
     running = false;
-    slack.reset();
     emit canceled(error);
 }

@@ -6,16 +6,13 @@
 #include <QList>
 #include <QObject>
 
-#include <memory>
-
-class FineTimerSlack;
 class HexReader;
 
 // One whole update of the instrument: the chosen sensor boards together, then
-// the control panel, then the main board, one engine per step, each released
-// with deleteLater() when it reports; the first failure ends the update and
-// the steps behind it never start. Widget-free, so that the window, the
-// command-line tool, the benchmarks and the soak all update alike.
+// the control panel, then the main board (the board table's steps), one engine per step, each
+// released with deleteLater() when it reports; the first failure ends the update and the steps
+// behind it never start. Widget-free, so that the window, the command-line tool, the benchmarks and
+// the soak all update alike.
 //
 // The engine's reports are passed on unchanged for the running step; hasPart()
 // tells which boards they concern (also inside stepDone() and canceled()).
@@ -77,11 +74,6 @@ public:
     // The running step's engine; null between steps and when idle.
     trvUpdater* engine() const;
 
-    // The boards in the order of the window's rows.
-    static QList<trvInterface::PartType> rowOrder();
-    // How many steps an update of these boards takes (0 to 3).
-    static int stepsFor(const QList<trvInterface::PartType>& boards);
-
 signals:
     // A step's engine has been made and is about to start; hasPart() tells its boards.
     void stepStarted();
@@ -113,7 +105,7 @@ private:
     trvInterface* device;
     Images images;
     trvTiming waits;
-    QList<trvInterface::PartType> queue; // boards whose step has not begun
+    QList<QList<trvInterface::PartType>> queue; // the steps not begun, each with its boards
     trvUpdater* updater = nullptr;
     QList<trvInterface::PartType> boards; // the running or last step's boards
     trvInterface::PartType current = trvInterface::NoPart;
@@ -124,5 +116,4 @@ private:
     int finishedSteps = 0;
     int stepRange = 0;
     int total = 0;
-    std::unique_ptr<FineTimerSlack> slack; // held while an update runs
 };

@@ -10,10 +10,17 @@ namespace {
 #ifdef Q_OS_LINUX
 constexpr unsigned long fineSlackNanoseconds = 1;
 #endif
+// The thread's holders, and its slack before the first of them: several may
+// live at once, and they may go in any order.
+thread_local int holders = 0;
+thread_local long formerSlack = -1;
 } // namespace
 
-FineTimerSlack::FineTimerSlack() : formerSlack(-1)
+FineTimerSlack::FineTimerSlack()
 {
+    if (holders++ > 0) {
+        return;
+    }
 #ifdef Q_OS_LINUX
     formerSlack = prctl(PR_GET_TIMERSLACK, 0, 0, 0, 0);
     if (formerSlack >= 0) {
@@ -24,6 +31,9 @@ FineTimerSlack::FineTimerSlack() : formerSlack(-1)
 
 FineTimerSlack::~FineTimerSlack()
 {
+    if (--holders > 0) {
+        return;
+    }
 #ifdef Q_OS_LINUX
     // 0 would mean "the thread's default" to the kernel; give back exactly what was there.
     if (formerSlack > 0) {

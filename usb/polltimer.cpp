@@ -41,6 +41,11 @@ void PollTimer::setOnTime(bool newOnTime)
         return;
     }
     onTime = newOnTime;
+    if (onTime) {
+        slack = std::make_unique<FineTimerSlack>();
+    } else {
+        slack.reset();
+    }
     if (active) {
         start();
     }

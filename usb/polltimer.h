@@ -1,6 +1,10 @@
 #pragma once
 
+#include "finetimerslack.h"
+
 #include <QObject>
+
+#include <memory>
 
 class QSocketNotifier;
 class QTimer;
@@ -29,7 +33,9 @@ public:
     void setInterval(int milliseconds);
     int interval() const;
     bool isActive() const;
-    // Off by default. A running timer starts over when it changes.
+    // Off by default. A running timer starts over when it changes. While on
+    // time the thread's timed waits also end as close to their deadline as
+    // the kernel can make them (FineTimerSlack).
     void setOnTime(bool onTime);
     bool isOnTime() const;
     // Whether the ticks come from the system's kernel timer: on time, and
@@ -57,7 +63,8 @@ private:
     int milliseconds = 1;
     bool active = false;
     bool onTime = false;
-    int kernelTimer = -1;              // the kernel timer's descriptor, or -1
-    QSocketNotifier* expiry = nullptr; // watches kernelTimer
-    QTimer* qtTimer;                   // ticks when the kernel timer does not
+    int kernelTimer = -1;                  // the kernel timer's descriptor, or -1
+    QSocketNotifier* expiry = nullptr;     // watches kernelTimer
+    QTimer* qtTimer;                       // ticks when the kernel timer does not
+    std::unique_ptr<FineTimerSlack> slack; // held while on time
 };

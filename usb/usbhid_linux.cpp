@@ -2,6 +2,7 @@
 // rule lets the logged-in user open the instrument), and the lock on the
 // device node that keeps every other copy, of any user, off the instrument.
 
+#include "trvconfig.h"
 #include "usbhid.h"
 
 #include <cerrno>

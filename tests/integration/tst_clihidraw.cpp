@@ -534,7 +534,7 @@ void tst_clihidraw::killedUpdateIsNamedAndReported()
     QJsonObject interrupted;
     for (const QByteArray& line : versions.readAllStandardOutput().trimmed().split('\n')) {
         const QJsonObject event = QJsonDocument::fromJson(line).object();
-        if (event.value("event").toString() == "interrupted") {
+        if (event.value("event").toString() == "unfinished") {
             interrupted = event;
         }
     }

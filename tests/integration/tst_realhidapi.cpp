@@ -124,13 +124,13 @@ private:
     QList<std::pair<qint64, QString>> lines;
 };
 
-struct BoardRow
+struct RowNames
 {
     sim::Board board;
     const char* name; // the widgets' object name suffix
 };
 
-const QList<BoardRow> rows = {
+const QList<RowNames> rows = {
     {sim::Sensor5, "Sensor5"},     {sim::Sensor1, "Sensor1"}, {sim::Sensor2, "Sensor2"},
     {sim::Sensor3, "Sensor3"},     {sim::Sensor4, "Sensor4"}, {sim::Terminal, "Terminal"},
     {sim::Mainboard, "Mainboard"},
@@ -305,7 +305,7 @@ bool tst_realhidapi::waitForVersions(const QMap<sim::Board, int>& expected, int 
 {
     return waitFor(
         [&] {
-            for (const BoardRow& row : rows) {
+            for (const RowNames& row : rows) {
                 if (widget<QLabel>(QStringLiteral("version") + row.name)->text() !=
                     versionText(expected.value(row.board))) {
                     return false;
@@ -320,7 +320,7 @@ QMap<sim::Board, int> tst_realhidapi::installedVersions()
 {
     return front->withInstrument([](sim::Instrument& instrument) {
         QMap<sim::Board, int> versions;
-        for (const BoardRow& row : rows) {
+        for (const RowNames& row : rows) {
             versions[row.board] = instrument.version(row.board);
         }
         return versions;
@@ -333,7 +333,7 @@ void tst_realhidapi::connectAndVersions()
     QVERIFY(waitForVersions(installedVersions(), 3000));
     QCOMPARE(totalBar()->format(), QString("Ready to start firmware update"));
     QVERIFY(widget<QWidget>("mainControl")->isEnabled());
-    for (const BoardRow& row : rows) {
+    for (const RowNames& row : rows) {
         QVERIFY2(widget<QCheckBox>(QStringLiteral("check") + row.name)->isEnabled(), row.name);
     }
     QVERIFY(front->isNodeOpen());
@@ -355,7 +355,7 @@ void tst_realhidapi::wholeUpdate()
 
     // Every board holds its image, line for line, and runs its version.
     QMap<sim::Board, int> imageVersions;
-    for (const BoardRow& row : rows) {
+    for (const RowNames& row : rows) {
         HexReader image;
         QCOMPARE(image.read(imageFile(partCodeOf(row.board)), false), HexReader::FileOk);
         const QByteArray stored = front->withInstrument(
@@ -461,7 +461,7 @@ void tst_realhidapi::silentInstrumentCyclesThroughWatchdog()
     front->withInstrument([](sim::Instrument& instrument) {
         sim::BoardFaults silent;
         silent.silent = true;
-        for (const BoardRow& row : rows) {
+        for (const RowNames& row : rows) {
             instrument.setFaults(row.board, silent);
         }
     });
@@ -473,13 +473,13 @@ void tst_realhidapi::silentInstrumentCyclesThroughWatchdog()
     // Each connect is dropped after the watchdog's time without an answer and made again.
     QVERIFY(waitFor([&] { return connects.count() >= 4; }, timing.watchdogTimeout * 40));
     QVERIFY(disconnects.count() >= 3);
-    for (const BoardRow& row : rows) {
+    for (const RowNames& row : rows) {
         QVERIFY2(!widget<QCheckBox>(QStringLiteral("check") + row.name)->isEnabled(), row.name);
     }
 
     // Once the boards answer, the next connect stays.
     front->withInstrument([](sim::Instrument& instrument) {
-        for (const BoardRow& row : rows) {
+        for (const RowNames& row : rows) {
             instrument.setFaults(row.board, sim::BoardFaults());
         }
     });

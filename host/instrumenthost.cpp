@@ -1,0 +1,191 @@
+#include "instrumenthost.h"
+
+#include "servicerecorder.h"
+#include "supportreport.h"
+#include "trvinstrument.h"
+#include "usertexts.h"
+
+bool InstrumentHost::ImageOffer::isUsable() const
+{
+    return image.state == HexReader::FileOk && fitsGroup;
+}
+
+InstrumentHost::InstrumentHost(const QString& frontEnd, const trvTiming& timing, QObject* parent)
+    : QObject(parent), link(new trvInterface(this)), tracked(new trvInstrument(link, timing, this)),
+      record(new ServiceRecorder(tracked, frontEnd, &updateHistory, &serviceLog, this))
+{
+    // Qt's own warnings are worth a line in the log that support reads.
+    ServiceLog::keepQtWarnings(&serviceLog);
+
+    connect(tracked, &trvInstrument::connected, this, &InstrumentHost::connected);
+    connect(tracked, &trvInstrument::disconnected, this, &InstrumentHost::disconnected);
+    connect(tracked, &trvInstrument::versionReported, this, &InstrumentHost::versionReported);
+    connect(tracked, &trvInstrument::allAnswered, this, &InstrumentHost::allAnswered);
+    connect(tracked, &trvInstrument::openRefusalChanged, this, &InstrumentHost::openRefusalChanged);
+    connect(tracked, &trvInstrument::linkError, this, &InstrumentHost::linkError);
+    connect(record, &ServiceRecorder::unfinishedUpdate, this, &InstrumentHost::unfinishedUpdate);
+    connect(record, &ServiceRecorder::recordUnavailable, this, &InstrumentHost::recordUnavailable);
+}
+
+InstrumentHost::~InstrumentHost()
+{
+    closeLink();
+    ServiceLog::keepQtWarnings(nullptr);
+    // The recorder writes to members that go before the children do.
+    delete record;
+}
+
+bool InstrumentHost::takeLock()
+{
+    if (locked) {
+        return true;
+    }
+    locked = lock.acquire();
+    if (!locked) {
+        record->log(lock.failureText());
+    }
+    return locked;
+}
+
+QString InstrumentHost::lockFailureText() const
+{
+    return lock.failureText();
+}
+
+void InstrumentHost::lookForInstrument(FirstLook firstLook)
+{
+    link->setAutoconnect(true);
+    if (firstLook == AtOnce) {
+        link->open();
+    }
+}
+
+void InstrumentHost::closeLink()
+{
+    // Messages still queued are dropped with the closed link, and what it
+    // has already read is not told any more.
+    tracked->abort();
+    link->setAutoconnect(false);
+    link->close();
+}
+
+bool InstrumentHost::isConnected() const
+{
+    return tracked->isConnected();
+}
+
+int InstrumentHost::openRefusal() const
+{
+    return tracked->openRefusal();
+}
+
+QString InstrumentHost::refusalText() const
+{
+    return openRefusal() == 0 ? QString() : UserTexts::refusalText(openRefusal());
+}
+
+QString InstrumentHost::serialNumber() const
+{
+    return tracked->serialNumber();
+}
+
+trvInstrument* InstrumentHost::instrument() const
+{
+    return tracked;
+}
+
+bool InstrumentHost::readBuiltInImages(Group* failed)
+{
+    return tracked->readBuiltInImages(failed);
+}
+
+InstrumentHost::ImageOffer InstrumentHost::offerImageFile(const QString& fileName)
+{
+    ImageOffer offer;
+    offer.fileName = fileName;
+    if (offer.image.read(fileName, false) == HexReader::FileOk) {
+        offer.fitsGroup = BoardTable::groupOfPartCode(offer.image.part, &offer.group);
+    }
+    return offer;
+}
+
+bool InstrumentHost::useImage(const ImageOffer& offer)
+{
+    return offer.isUsable() && tracked->useImage(offer.image, offer.fileName);
+}
+
+QString InstrumentHost::imageSource(Group group) const
+{
+    return UserTexts::imageSource(tracked->imageFile(group));
+}
+
+bool InstrumentHost::canKeepOlder(const UpdatePlan& plan)
+{
+    return !plan.older.isEmpty() && plan.older.size() < plan.boards.size();
+}
+
+QStringList InstrumentHost::concerns(const UpdatePlan& plan, bool boardsShown) const
+{
+    QStringList result;
+    if (plan.boards.isEmpty()) {
+        return result; // nothing would be sent
+    }
+    if (!boardsShown && !plan.silent.isEmpty()) {
+        QStringList silent;
+        for (PartType board : plan.silent) {
+            silent << BoardTable::label(board);
+        }
+        result << tr("These boards have not answered and will not be updated:") + "\n" +
+                      silent.join("\n");
+    }
+    if (!plan.older.isEmpty()) {
+        QStringList newer;
+        for (PartType board : plan.older) {
+            newer << UserTexts::olderText(board, tracked->reportedVersion(board),
+                                          tracked->imageFor(board).version);
+        }
+        QString older = tr("These boards run newer firmware than the update would install:") +
+                        "\n" + newer.join("\n");
+        if (canKeepOlder(plan)) {
+            older += "\n" + tr("\"Update the Others\" keeps these boards as they are.");
+        }
+        result << older;
+    }
+    if (!boardsShown && plan.allCurrent) {
+        result << tr("Every board that answered already runs the firmware that the update "
+                     "would install. The update would install it again.");
+    } else if (!result.isEmpty() && !plan.current.isEmpty()) {
+        // Where the boards are listed anyway, those installed again are named too.
+        QStringList current;
+        for (PartType board : plan.current) {
+            current << BoardTable::label(board);
+        }
+        result << tr("These boards already run the firmware that the update would install; "
+                     "it will be reinstalled:") +
+                      "\n" + current.join("\n");
+    }
+    return result;
+}
+
+ServiceRecorder* InstrumentHost::recorder() const
+{
+    return record;
+}
+
+const UpdateHistory& InstrumentHost::history() const
+{
+    return updateHistory;
+}
+
+const ServiceLog& InstrumentHost::log() const
+{
+    return serviceLog;
+}
+
+QString InstrumentHost::supportReport(const QString& toolName, const QString& instrumentNote) const
+{
+    SupportReport::Tool tool;
+    tool.name = toolName;
+    tool.version = QCoreApplication::applicationVersion();
+    return SupportReport::text(tool, *tracked, updateHistory, serviceLog, instrumentNote);
+}

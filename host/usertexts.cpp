@@ -1,0 +1,117 @@
+#include "usertexts.h"
+
+#include "boardtable.h"
+#include "hexreader.h"
+#include "usbhid.h"
+
+namespace {
+
+// A whole group by its name, else each board.
+QString stepName(const QList<trvInterface::PartType>& boards)
+{
+    if (boards.isEmpty()) {
+        return QString();
+    }
+    const BoardTable::Group group = BoardTable::groupOf(boards.first());
+    return boards == BoardTable::boardsOf(group) ? BoardTable::groupName(group)
+                                                 : BoardTable::labels(boards);
+}
+
+} // namespace
+
+QString UserTexts::failureText(const trvInstrument::Failure& failure)
+{
+    if (failure.disconnected) {
+        return tr("The instrument was disconnected during the update of %1.")
+            .arg(stepName(failure.boards));
+    }
+    const QString where = failure.refusing != trvInterface::NoPart
+                              ? BoardTable::label(failure.refusing)
+                              : BoardTable::groupName(failure.boards.value(0));
+    return QStringLiteral("%1: %2").arg(where, trvUpdater::errorDescription(failure.error));
+}
+
+QString UserTexts::failureAdvice(const trvInstrument::Failure& failure)
+{
+    return failure.disconnected ? tr("Plug the instrument in and start the update again.")
+                                : runAgainAdvice();
+}
+
+QString UserTexts::runAgainAdvice()
+{
+    return tr("Running the update again brings the boards back.");
+}
+
+QString UserTexts::leftOutText(const QList<PartType>& boards)
+{
+    if (boards.isEmpty()) {
+        return QString();
+    }
+    return tr("Not updated, since they did not answer: %1.").arg(BoardTable::labels(boards));
+}
+
+QString UserTexts::reinstalledText(const QList<PartType>& boards)
+{
+    if (boards.isEmpty()) {
+        return QString();
+    }
+    return tr("Reinstalled the version they already ran: %1.").arg(BoardTable::labels(boards));
+}
+
+QString UserTexts::lateReturnText(const QString& version)
+{
+    return tr("%1 came back late, with %2.")
+        .arg(BoardTable::groupName(BoardTable::Mainboard), version);
+}
+
+QString UserTexts::lateWaitText(int lateReturnMilliseconds)
+{
+    return tr("%1: not back yet, waiting up to %2 s more")
+        .arg(BoardTable::groupName(BoardTable::Mainboard))
+        .arg(lateReturnMilliseconds / 1000.0);
+}
+
+QString UserTexts::refusalText(int errorNumber)
+{
+    const QString remedy = UsbHid::refusalRemedy(errorNumber);
+    return UsbHid::refusalDescription(errorNumber) +
+           (remedy.isEmpty() ? QString() : QLatin1Char('\n') + remedy);
+}
+
+QStringList UserTexts::rowNames(const HistoryRecord& record)
+{
+    QStringList names;
+    for (trvInterface::PartType board : BoardTable::boards()) {
+        if (record.boards.contains(BoardTable::commandName(board))) {
+            names.append(BoardTable::rowName(board));
+        }
+    }
+    return names;
+}
+
+QString UserTexts::unfinishedText(const HistoryRecord& record)
+{
+    const QString boards = rowNames(record).join(QStringLiteral(", "));
+    const QString when = record.started.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm"));
+    const QString how = record.outcome == HistoryRecord::Canceled
+                            ? tr("The update of %1 begun %2 was canceled before it finished.")
+                            : tr("The update of %1 begun %2 did not finish.");
+    return how.arg(boards, when) + QLatin1Char(' ') + tr("These boards may need a new update.") +
+           QLatin1Char(' ') + runAgainAdvice();
+}
+
+QString UserTexts::imageName(const HexReader& image)
+{
+    return QStringLiteral("%1-%2.hex").arg(image.part, image.version);
+}
+
+QString UserTexts::imageSource(const QString& fileName)
+{
+    return fileName.isEmpty() ? tr("built-in") : fileName;
+}
+
+QString UserTexts::olderText(PartType board, const QString& installed, const QString& image)
+{
+    return tr("%1: installed %2, image %3 is older")
+        .arg(BoardTable::label(board), installed, image);
+}

@@ -1,0 +1,57 @@
+#pragma once
+
+#include "trvinstrument.h"
+#include "updatehistory.h"
+
+#include <QCoreApplication>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+class HexReader;
+
+// The words both front ends say about the instrument and its update, each
+// written once: what failed and what to do next, the boards left out, the
+// late main board, why the instrument cannot be opened, an update that did
+// not finish, and an image's name.
+class UserTexts
+{
+    Q_DECLARE_TR_FUNCTIONS(UserTexts)
+
+public:
+    using PartType = trvInterface::PartType;
+
+    // Which boards failed and why, e.g. "Keys 43-64 (sensor2): Errors while
+    // transfering data".
+    static QString failureText(const trvInstrument::Failure& failure);
+    // What the user can do about the failure.
+    static QString failureAdvice(const trvInstrument::Failure& failure);
+    // That running the update again brings the boards back.
+    static QString runAgainAdvice();
+    // The boards an update left out and why; empty for none.
+    static QString leftOutText(const QList<PartType>& boards);
+    // The boards an update installed again at the version they ran; empty for none.
+    static QString reinstalledText(const QList<PartType>& boards);
+    // That the main board came back late, with the version it runs now.
+    static QString lateReturnText(const QString& version);
+    // That the main board is not back yet and how long the tool listens for it.
+    static QString lateWaitText(int lateReturnMilliseconds);
+
+    // Why the instrument on USB cannot be opened (errorNumber not 0), and
+    // what fixes it, as one text.
+    static QString refusalText(int errorNumber);
+
+    // What a front end says about an unfinished step: which boards may need a
+    // new update, and that running the update again brings them back.
+    static QString unfinishedText(const HistoryRecord& record);
+    // The record's boards by their row names, in the order of the rows.
+    static QStringList rowNames(const HistoryRecord& record);
+
+    // A usable image by its part code and version, "KTERM-v2.1.hex".
+    static QString imageName(const HexReader& image);
+    // Where a group's image comes from: "built-in", or the file it was read from.
+    static QString imageSource(const QString& fileName);
+    // A board whose image is older than what it runs: "Control Panel
+    // (terminal): installed v3.0, image v2.1 is older".
+    static QString olderText(PartType board, const QString& installed, const QString& image);
+};

@@ -1,0 +1,43 @@
+#pragma once
+
+#include "trvinterface.h"
+
+#include <QList>
+#include <QMap>
+#include <QString>
+
+// What an update of the boards asked for would do, and what deserves a word
+// before it starts. All lists are in the order of the rows.
+struct UpdatePlan
+{
+    using PartType = trvInterface::PartType;
+
+    // The plan for the boards asked for, from the versions the boards have
+    // reported since the last connect (those that have not are silent) and
+    // the version of each board's image.
+    static UpdatePlan make(const QList<PartType>& asked, const QMap<PartType, QString>& reported,
+                           const QMap<PartType, QString>& imageVersions);
+    // The plan with its older boards kept as they are: the others are
+    // updated as the plan says.
+    UpdatePlan withoutOlder(const QMap<PartType, QString>& reported,
+                            const QMap<PartType, QString>& imageVersions) const;
+
+    // The boards asked for that have answered since the last connect: the
+    // update's boards.
+    QList<PartType> boards;
+    // The update's steps in order, each with its boards.
+    QList<QList<PartType>> steps;
+    // Boards asked for that have not answered since the last connect; left out.
+    QList<PartType> silent;
+    // Boards of the update that run newer firmware than their image.
+    QList<PartType> older;
+    // Boards of the update that already run their image's version: the
+    // update installs it again.
+    QList<PartType> current;
+    // Boards asked for that are kept as they are, since their image is
+    // older than what they run (see withoutOlder()).
+    QList<PartType> kept;
+    // Every board of the update already runs its image's version (false
+    // when the update has no board).
+    bool allCurrent = false;
+};
