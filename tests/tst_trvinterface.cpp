@@ -4,20 +4,12 @@
 #include "instrument.h"
 #include "polltimer.h"
 #include "trvinterface.h"
+#include "waiting.h"
 
 #include <QSignalSpy>
-#include <QTimer>
 #include <QtTest>
 
 namespace {
-// Runs the event loop at its real pace (QTest::qWait would slow a 1 ms timer down).
-void runFor(int ms)
-{
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-}
-
 // An output report as written: the report ID, the messages, zeros up to the payload's end.
 QByteArray report(const QByteArray& messages)
 {
@@ -202,7 +194,8 @@ void tst_trvInterface::startsPollingEveryMillisecondWithoutConnecting()
     QCOMPARE(timer->interval(), 1);
     QVERIFY(timer->isActive());
     QSignalSpy connected(&protocol, SIGNAL(connected()));
-    runFor(20);
+    QSignalSpy ticks(timer, &PollTimer::timeout);
+    QVERIFY(waitUntil([&] { return ticks.count() >= 10; }, 5000));
     QCOMPARE(connected.count(), 0);
     QVERIFY(QMetaType::type("trvInterface::PartType") != QMetaType::UnknownType);
 }

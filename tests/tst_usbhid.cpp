@@ -5,9 +5,9 @@
 #include "instrument.h"
 #include "polltimer.h"
 #include "usbhid.h"
+#include "waiting.h"
 
 #include <QSignalSpy>
-#include <QTimer>
 #include <QtTest>
 
 #include <cerrno>
@@ -18,12 +18,15 @@ namespace {
 constexpr unsigned short vendor = 0x04D8;
 constexpr unsigned short product = 0xF93C;
 
-// Runs the event loop at its real pace (QTest::qWait would slow a 1 ms timer down).
-void runFor(int ms)
+// Long enough for any tick to come, also on a loaded machine.
+constexpr int tickTimeout = 5000;
+
+// Lets the link's poll timer tick that many times; whether it did. The
+// link's own work of a tick is done before the tick is counted here.
+bool letTicksPass(UsbHid& link, int ticks)
 {
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
+    QSignalSpy ticked(link.findChild<PollTimer*>(), &PollTimer::timeout);
+    return waitUntil([&] { return ticked.count() >= ticks; }, tickTimeout);
 }
 
 // A message the instrument ignores: an unknown code, then filler.
@@ -107,7 +110,7 @@ void tst_UsbHid::opensAndClosesWithSignals()
     QCOMPARE(connected.count(), 0);
     QCOMPARE(disconnected.count(), 0);
     device.plug();
-    runFor(40); // without autoconnect the timer does not try again
+    QVERIFY(letTicksPass(link, 3)); // without autoconnect the timer does not try again
     QCOMPARE(connected.count(), 0);
 
     link.open();
@@ -140,7 +143,7 @@ void tst_UsbHid::packsWholeMessagesInQueueOrder()
 {
     auto link = openLink();
     QVERIFY(link);
-    runFor(20);
+    QVERIFY(letTicksPass(*link, 3));
     QCOMPARE(device.outputReports().size(), 0); // an empty queue writes nothing
 
     const QByteArray a = message(30, 'a'), b = message(30, 'b'), c = message(10, 'c');
@@ -228,7 +231,7 @@ void tst_UsbHid::handsOnEveryInputReport()
              QByteArray::fromHex("0A0B0C") + QByteArray(61, '\0'));
     QCOMPARE(received.at(1).at(0).toByteArray(),
              QByteArray::fromHex("01060A") + QByteArray(61, '\0'));
-    runFor(20);
+    QVERIFY(letTicksPass(*link, 3));
     QCOMPARE(received.count(), 2); // an empty read is not handed on
 }
 
@@ -330,7 +333,7 @@ void tst_UsbHid::failingDeviceClosesTheLink()
     QCOMPARE(connected.count(), connectedCount);
     QCOMPARE(errors.count(), 1);
     QVERIFY(!errors.first().at(0).toString().isEmpty());
-    runFor(20); // closed, without autoconnect: stays so
+    QVERIFY(letTicksPass(link, 3)); // closed, without autoconnect: stays so
     QCOMPARE(disconnected.count(), 1);
 }
 
@@ -342,7 +345,7 @@ void tst_UsbHid::autoconnectFollowsTheDevice()
     QSignalSpy connected(&link, SIGNAL(connected()));
     QSignalSpy disconnected(&link, SIGNAL(disconnected()));
     link.setAutoconnect(true);
-    runFor(20);
+    QVERIFY(letTicksPass(link, 3));
     QCOMPARE(connected.count(), 0);
 
     device.plug();
@@ -433,36 +436,37 @@ void tst_UsbHid::tellsARefusedOpenFromAnAbsentDevice()
             [&said](int refusal) { said.append(QString::number(refusal)); });
     connect(&link, &UsbHid::connected, this, [&said] { said.append("connected"); });
     connect(&link, &UsbHid::disconnected, this, [&said] { said.append("disconnected"); });
+    // Looking by itself, the link looks on each tick while it waits.
     const auto attempt = [&link, autoconnect] {
         if (autoconnect) {
-            runFor(20);
-        } else {
-            link.open();
+            return letTicksPass(link, 1);
         }
+        link.open();
+        return true;
     };
     const QString refused = QString::number(errorNumber);
 
-    attempt(); // not there: no refusal
+    QVERIFY(attempt()); // not there: no refusal
     QCOMPARE(link.openRefusal(), 0);
     QCOMPARE(said, QStringList());
 
     device.setOpenRefusal(errorNumber);
     device.plug();
-    attempt();
-    attempt(); // refused again: not said again
+    QVERIFY(attempt());
+    QVERIFY(attempt()); // refused again: not said again
     QCOMPARE(link.openRefusal(), errorNumber);
     QCOMPARE(said, QStringList{refused});
 
     device.unplug(); // gone: the refusal is over
-    attempt();
+    QVERIFY(attempt());
     QCOMPARE(link.openRefusal(), 0);
     device.plug();
-    attempt();
+    QVERIFY(attempt());
     QCOMPARE(said, (QStringList{refused, "0", refused}));
 
     device.setOpenRefusal(0); // allowed now: opens
     said.clear();
-    attempt();
+    QVERIFY(attempt());
     QCOMPARE(link.openRefusal(), 0);
     QCOMPARE(said, (QStringList{"0", "connected"}));
 }

@@ -141,8 +141,6 @@ private slots:
     void progressFitsANarrowTerminal();
 
 private:
-    // Runs the event loop until the condition holds or the time is up.
-    static bool waitFor(const std::function<bool()>& condition, int timeout);
     // Starts trvloader-cli with the arguments; its own runtime folder keeps its lock.
     void startTool(ToolProcess& process, const QStringList& arguments);
     int dataMessages();
@@ -159,11 +157,6 @@ private:
     QTemporaryDir runtimeFolder;
     QTemporaryDir imageFolder;
 };
-
-bool tst_clihidraw::waitFor(const std::function<bool()>& condition, int timeout)
-{
-    return waitUntil(condition, timeout);
-}
 
 void tst_clihidraw::initTestCase()
 {
@@ -194,7 +187,7 @@ void tst_clihidraw::init()
             instrument.setVersion(boards.at(i).first, versions.at(i));
         }
     });
-    QVERIFY(waitFor([this] { return !front->deviceNode().isEmpty(); }, 2000));
+    QVERIFY(waitUntil([this] { return !front->deviceNode().isEmpty(); }, 2000));
 }
 
 void tst_clihidraw::cleanup()
@@ -242,7 +235,7 @@ void tst_clihidraw::wholeUpdateWhileASecondCopyIsRefused()
     startTool(tool,
               {"update", "--json", "--firmware", "sensors=" + imageFile("KSENS"), "--firmware",
                "terminal=" + imageFile("KTERM"), "--firmware", "mainboard=" + imageFile("KZENT")});
-    QVERIFY(waitFor([this] { return dataMessages() >= 10; }, 10000));
+    QVERIFY(waitUntil([this] { return dataMessages() >= 10; }, 10000));
 
     ToolProcess second;
     startTool(second, {"update", "--wait", "1", "--json"});
@@ -258,7 +251,7 @@ void tst_clihidraw::wholeUpdateWhileASecondCopyIsRefused()
     QCOMPARE(refused.value("event").toString(), QString("result"));
     QCOMPARE(refused.value("command").toString(), QString("update"));
 
-    QVERIFY(waitFor([&tool] { return tool.state() == QProcess::NotRunning; }, 90000));
+    QVERIFY(waitUntil([&tool] { return tool.state() == QProcess::NotRunning; }, 90000));
     const QByteArray errors = tool.readAllStandardError();
     QCOMPARE(tool.exitStatus(), QProcess::NormalExit);
     QVERIFY2(tool.exitCode() == 0, errors.constData());
@@ -304,7 +297,7 @@ void tst_clihidraw::copyOfAnotherUserFindsTheInstrumentBusy()
     // The built-in images: the first copy holds the instrument for seconds.
     ToolProcess first;
     startTool(first, {"update"});
-    QVERIFY(waitFor([this] { return dataMessages() >= 100; }, 10000));
+    QVERIFY(waitUntil([this] { return dataMessages() >= 100; }, 10000));
     const int asked = versionRequests();
 
     QTemporaryDir otherTemporary; // its lock file's folder
@@ -315,7 +308,7 @@ void tst_clihidraw::copyOfAnotherUserFindsTheInstrumentBusy()
     ToolProcess other;
     other.setProcessEnvironment(environment);
     other.start(TRV_CLI, {"versions", "--wait", "0.5"});
-    QVERIFY(waitFor([&other] { return other.state() == QProcess::NotRunning; }, 10000));
+    QVERIFY(waitUntil([&other] { return other.state() == QProcess::NotRunning; }, 10000));
     const QString errors = QString::fromUtf8(other.readAllStandardError());
     QVERIFY2(other.exitCode() == 4, qPrintable(errors));
     QVERIFY2(errors.contains(UsbHid::refusalDescription(EBUSY) + "\n" +
@@ -335,7 +328,7 @@ void tst_clihidraw::interruptMidTransfer()
 {
     ToolProcess tool;
     startTool(tool, {"update"});
-    QVERIFY(waitFor([this] { return dataMessages() >= 100; }, 10000));
+    QVERIFY(waitUntil([this] { return dataMessages() >= 100; }, 10000));
     ::kill(pid_t(tool.processId()), SIGINT);
     QVERIFY(tool.waitForFinished(3000));
     const int sent = front->withInstrument(
@@ -399,7 +392,7 @@ void tst_clihidraw::failureNamed()
     });
     ToolProcess tool;
     startTool(tool, {"update", "sensors", "--json", "--firmware", "sensors=" + imageFile("KSENS")});
-    QVERIFY(waitFor([&tool] { return tool.state() == QProcess::NotRunning; }, 20000));
+    QVERIFY(waitUntil([&tool] { return tool.state() == QProcess::NotRunning; }, 20000));
     const QString errors = QString::fromUtf8(tool.readAllStandardError());
     QCOMPARE(tool.exitStatus(), QProcess::NormalExit);
     QVERIFY2(tool.exitCode() == exitCode, qPrintable(errors));
@@ -458,7 +451,7 @@ void tst_clihidraw::userMayNotOpenTheInstrument()
     environment.insert("XDG_RUNTIME_DIR", nobodyRuntime);
     tool.setProcessEnvironment(environment);
     tool.start(runuser, {"-u", "nobody", "--", program, "versions", "--wait", "0.5"});
-    QVERIFY(waitFor([&tool] { return tool.state() == QProcess::NotRunning; }, 10000));
+    QVERIFY(waitUntil([&tool] { return tool.state() == QProcess::NotRunning; }, 10000));
     const QString errors = QString::fromUtf8(tool.readAllStandardError());
     QVERIFY2(tool.exitCode() == 4, qPrintable(errors));
     QVERIFY2(errors.contains(UsbHid::refusalDescription(EACCES) + "\n" +
@@ -477,7 +470,7 @@ void tst_clihidraw::progressFitsANarrowTerminal()
     QVERIFY(tool.isValid());
     startTool(tool, {"update", "terminal", "--firmware", "terminal=" + imageFile("KTERM")});
     tool.releaseTerminal();
-    QVERIFY(waitFor(
+    QVERIFY(waitUntil(
         [&tool] {
             tool.readTerminal();
             return tool.state() == QProcess::NotRunning;
@@ -507,7 +500,7 @@ void tst_clihidraw::killedUpdateIsNamedAndReported()
     QFile::remove(UpdateHistory::defaultFileName());
     ToolProcess tool;
     startTool(tool, {"update"});
-    QVERIFY(waitFor([this] { return dataMessages() >= 100; }, 10000));
+    QVERIFY(waitUntil([this] { return dataMessages() >= 100; }, 10000));
     tool.kill();
     QVERIFY(tool.waitForFinished(3000));
 

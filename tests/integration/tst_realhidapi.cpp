@@ -183,9 +183,6 @@ private slots:
     void lockedNodeIsBusy();
 
 private:
-    // Runs the event loop at its own pace (the link polls every millisecond)
-    // until condition holds or timeout ms have passed; whether it holds.
-    static bool waitFor(const std::function<bool()>& condition, int timeout);
     // Builds and shows the window with the test's timing.
     void createWindow();
     // Loads the small images through the load button of advanced mode;
@@ -210,11 +207,6 @@ private:
     trvTiming timing;
     QTemporaryDir imageFolder;
 };
-
-bool tst_realhidapi::waitFor(const std::function<bool()>& condition, int timeout)
-{
-    return waitUntil(condition, timeout);
-}
 
 template <typename Widget> Widget* tst_realhidapi::widget(const QString& name)
 {
@@ -259,7 +251,7 @@ void tst_realhidapi::init()
         instrument.setVersion(sim::Terminal, 19);
         instrument.setVersion(sim::Mainboard, 31);
     });
-    QVERIFY(waitFor([this] { return !front->deviceNode().isEmpty(); }, 2000));
+    QVERIFY(waitUntil([this] { return !front->deviceNode().isEmpty(); }, 2000));
 }
 
 void tst_realhidapi::cleanup()
@@ -303,7 +295,7 @@ void tst_realhidapi::useSmallImages()
 
 bool tst_realhidapi::waitForVersions(const QMap<sim::Board, int>& expected, int timeout)
 {
-    return waitFor(
+    return waitUntil(
         [&] {
             for (const RowNames& row : rows) {
                 if (widget<QLabel>(QStringLiteral("version") + row.name)->text() !=
@@ -350,7 +342,7 @@ void tst_realhidapi::wholeUpdate()
 
     QTest::mouseClick(widget<QPushButton>("startUpdate"), Qt::LeftButton);
     QVERIFY2(
-        waitFor([this] { return totalBar()->format() == "Firmware update successfull"; }, 90000),
+        waitUntil([this] { return totalBar()->format() == "Firmware update successfull"; }, 90000),
         qPrintable(totalBar()->format()));
 
     // Every board holds its image, line for line, and runs its version.
@@ -395,7 +387,7 @@ void tst_realhidapi::mainboardVerifiedAfterItsRestart()
 
     QTest::mouseClick(widget<QPushButton>("startUpdate"), Qt::LeftButton);
     const QString failure = trvUpdater::errorDescription(trvUpdater::FinishFailed);
-    QVERIFY2(waitFor([&] { return totalBar()->format().endsWith(failure); }, 30000),
+    QVERIFY2(waitUntil([&] { return totalBar()->format().endsWith(failure); }, 30000),
              qPrintable(totalBar()->format()));
 
     // The bar keeps showing the update while the main board restarts.
@@ -429,7 +421,7 @@ void tst_realhidapi::unplugDuringTransfer()
     QTest::mouseClick(widget<QPushButton>("startUpdate"), Qt::LeftButton);
     // Said as an unplug, with what to do, not as a board that fell silent.
     const QString unplugged = "The instrument was disconnected during the update of Sensor Boards.";
-    QVERIFY2(waitFor([&] { return totalBar()->format() == unplugged; }, 10000),
+    QVERIFY2(waitUntil([&] { return totalBar()->format() == unplugged; }, 10000),
              qPrintable(totalBar()->format()));
     QCOMPARE(widget<QLabel>("updateNote")->text(),
              QString("Plug the instrument in and start the update again."));
@@ -451,7 +443,7 @@ void tst_realhidapi::unplugDuringTransfer()
     // Plugged in again, the instrument is found and listed as before; the
     // failure stays shown until the next start.
     front->withInstrument([](sim::Instrument& instrument) { instrument.plug(); });
-    QVERIFY(waitFor([this] { return widget<QPushButton>("startUpdate")->isEnabled(); }, 3000));
+    QVERIFY(waitUntil([this] { return widget<QPushButton>("startUpdate")->isEnabled(); }, 3000));
     QVERIFY(waitForVersions(installedVersions(), 3000));
     QCOMPARE(totalBar()->format(), unplugged);
 }
@@ -471,7 +463,7 @@ void tst_realhidapi::silentInstrumentCyclesThroughWatchdog()
     QSignalSpy connects(device, SIGNAL(connected()));
     QSignalSpy disconnects(device, SIGNAL(disconnected()));
     // Each connect is dropped after the watchdog's time without an answer and made again.
-    QVERIFY(waitFor([&] { return connects.count() >= 4; }, timing.watchdogTimeout * 40));
+    QVERIFY(waitUntil([&] { return connects.count() >= 4; }, timing.watchdogTimeout * 40));
     QVERIFY(disconnects.count() >= 3);
     for (const RowNames& row : rows) {
         QVERIFY2(!widget<QCheckBox>(QStringLiteral("check") + row.name)->isEnabled(), row.name);
@@ -508,7 +500,7 @@ void tst_realhidapi::plugNoticedAtOnceOverManyCycles()
             [&connectedAt] { connectedAt = sim::HidrawInstrument::now(); });
     link.setTimebase(1);
     link.setAutoconnect(true);
-    QVERIFY(waitFor([&] { return connects.count() == 1; }, 2000)); // there at start
+    QVERIFY(waitUntil([&] { return connects.count() == 1; }, 2000)); // there at start
 
     for (int cycle = 1; cycle <= 40; ++cycle) {
         const bool restart = cycle % 4 == 0;
@@ -517,10 +509,10 @@ void tst_realhidapi::plugNoticedAtOnceOverManyCycles()
         } else {
             front->withInstrument([](sim::Instrument& instrument) { instrument.unplug(); });
         }
-        QVERIFY(waitFor([&] { return disconnects.count() == cycle; }, 2000));
+        QVERIFY(waitUntil([&] { return disconnects.count() == cycle; }, 2000));
         if (!restart) {
             // Past the look that follows the close, so that only the event can tell.
-            QVERIFY(waitFor([this] { return front->deviceNode().isEmpty(); }, 2000));
+            QVERIFY(waitUntil([this] { return front->deviceNode().isEmpty(); }, 2000));
             // Gone without a trace that every later look would walk.
             QCOMPARE(QDir("/sys/class/hidraw")
                          .entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot),
@@ -528,9 +520,9 @@ void tst_realhidapi::plugNoticedAtOnceOverManyCycles()
             QTest::qSleep(10 + cycle % 5 * 10);
             front->withInstrument([](sim::Instrument& instrument) { instrument.plug(); });
         }
-        QVERIFY2(waitFor([&] { return connects.count() == cycle + 1; }, 3000),
+        QVERIFY2(waitUntil([&] { return connects.count() == cycle + 1; }, 3000),
                  qPrintable(QString::number(cycle)));
-        QVERIFY(waitFor([this] { return !front->deviceNode().isEmpty(); }, 2000));
+        QVERIFY(waitUntil([this] { return !front->deviceNode().isEmpty(); }, 2000));
         delays.append(connectedAt - front->plugTime());
     }
     for (int cycle = 1; cycle <= delays.size(); ++cycle) {
@@ -550,15 +542,15 @@ void tst_realhidapi::directReopenOpensAtOnce()
     QSignalSpy disconnects(&link, SIGNAL(disconnected()));
     link.setTimebase(1);
     link.setAutoconnect(true);
-    QVERIFY(waitFor([&] { return connects.count() == 1; }, 2000));
+    QVERIFY(waitUntil([&] { return connects.count() == 1; }, 2000));
 
     front->setEventsHeld(true);
     front->withInstrument([](sim::Instrument& instrument) { instrument.unplug(); });
-    QVERIFY(waitFor([&] { return disconnects.count() == 1; }, 2000));
-    QVERIFY(waitFor([this] { return front->deviceNode().isEmpty(); }, 2000));
+    QVERIFY(waitUntil([&] { return disconnects.count() == 1; }, 2000));
+    QVERIFY(waitUntil([this] { return front->deviceNode().isEmpty(); }, 2000));
     QTest::qSleep(20);
     front->withInstrument([](sim::Instrument& instrument) { instrument.plug(); });
-    QVERIFY(waitFor([this] { return !front->deviceNode().isEmpty(); }, 2000));
+    QVERIFY(waitUntil([this] { return !front->deviceNode().isEmpty(); }, 2000));
 
     const int connectsBefore = connects.count();
     link.reopen();
@@ -578,20 +570,20 @@ void tst_realhidapi::safetyNetFindsAnUnannouncedDevice()
             [&connectedAt] { connectedAt = sim::HidrawInstrument::now(); });
     link.setTimebase(1);
     link.setAutoconnect(true);
-    QVERIFY(waitFor([&] { return connects.count() == 1; }, 2000));
+    QVERIFY(waitUntil([&] { return connects.count() == 1; }, 2000));
 
     front->setEventsHeld(true);
     for (int cycle = 1; cycle <= 2; ++cycle) {
         // The look right after the close finds nothing; the next is due a second later.
         front->withInstrument([](sim::Instrument& instrument) { instrument.unplug(); });
-        QVERIFY(waitFor([&] { return disconnects.count() == cycle; }, 2000));
-        QVERIFY(waitFor([this] { return front->deviceNode().isEmpty(); }, 2000));
+        QVERIFY(waitUntil([&] { return disconnects.count() == cycle; }, 2000));
+        QVERIFY(waitUntil([this] { return front->deviceNode().isEmpty(); }, 2000));
         QTest::qSleep(20);
         front->withInstrument([](sim::Instrument& instrument) { instrument.plug(); });
-        QVERIFY(waitFor([this] { return !front->deviceNode().isEmpty(); }, 2000));
+        QVERIFY(waitUntil([this] { return !front->deviceNode().isEmpty(); }, 2000));
         const qint64 plugged = front->plugTime();
-        QVERIFY(waitFor([&] { return connects.count() == cycle + 1; },
-                        HotplugWatch::longestWithoutLook + 1500));
+        QVERIFY(waitUntil([&] { return connects.count() == cycle + 1; },
+                          HotplugWatch::longestWithoutLook + 1500));
         QVERIFY2(connectedAt - plugged >= 300,
                  qPrintable(QStringLiteral("found %1 ms after an unannounced plug: it looks "
                                            "on every tick")
@@ -610,19 +602,19 @@ void tst_realhidapi::everyTickWithoutAMonitor()
     if (!failure.isEmpty()) {
         QSKIP(qPrintable(failure));
     }
-    QVERIFY2(waitFor([&] { return probe.times("connected").size() == 1; }, 5000),
+    QVERIFY2(waitUntil([&] { return probe.times("connected").size() == 1; }, 5000),
              qPrintable(probe.said().join(", ")));
     QCOMPARE(probe.times("watching 0").size(), 1);
 
     for (int cycle = 1; cycle <= 5; ++cycle) {
         front->withInstrument([](sim::Instrument& instrument) { instrument.unplug(); });
-        QVERIFY2(waitFor([&] { return probe.times("disconnected").size() == cycle; }, 2000),
+        QVERIFY2(waitUntil([&] { return probe.times("disconnected").size() == cycle; }, 2000),
                  qPrintable(probe.said().join(", ")));
         QTest::qSleep(20 + cycle * 10);
         front->withInstrument([](sim::Instrument& instrument) { instrument.plug(); });
-        QVERIFY2(waitFor([&] { return probe.times("connected").size() == cycle + 1; }, 3000),
+        QVERIFY2(waitUntil([&] { return probe.times("connected").size() == cycle + 1; }, 3000),
                  qPrintable(probe.said().join(", ")));
-        QVERIFY(waitFor([this] { return !front->deviceNode().isEmpty(); }, 2000));
+        QVERIFY(waitUntil([this] { return !front->deviceNode().isEmpty(); }, 2000));
         const qint64 delay = probe.times("connected").last() - front->plugTime();
         QVERIFY2(delay <= noticedAtOnce,
                  qPrintable(QStringLiteral("cycle %1: %2 ms").arg(cycle).arg(delay)));
@@ -641,15 +633,15 @@ void tst_realhidapi::refusedOpenSaysPermissionDenied()
         QSKIP(qPrintable(failure));
     }
     const QString refused = QStringLiteral("refused %1").arg(EACCES);
-    QVERIFY2(waitFor([&] { return probe.times(refused).size() == 1; }, 5000),
+    QVERIFY2(waitUntil([&] { return probe.times(refused).size() == 1; }, 5000),
              qPrintable(probe.said().join(", ")));
     // Past the safety net's next attempt: refused again, said nothing more.
-    waitFor([] { return false; }, HotplugWatch::longestWithoutLook + 200);
+    waitUntil([] { return false; }, HotplugWatch::longestWithoutLook + 200);
     QCOMPARE(probe.said(), (QStringList{"watching 1", refused}));
 
     front->shareWithOtherUsers(true, true); // the udev rule is installed
-    QVERIFY2(waitFor([&] { return probe.times("connected").size() == 1; },
-                     HotplugWatch::longestWithoutLook + 2000),
+    QVERIFY2(waitUntil([&] { return probe.times("connected").size() == 1; },
+                       HotplugWatch::longestWithoutLook + 2000),
              qPrintable(probe.said().join(", ")));
     QCOMPARE(probe.said(), (QStringList{"watching 1", refused, "refused 0", "connected"}));
 }
@@ -669,24 +661,24 @@ void tst_realhidapi::lockedNodeIsBusy()
     QSignalSpy firstConnects(&first, SIGNAL(connected()));
     first.setTimebase(1);
     first.setAutoconnect(true);
-    const bool refused = waitFor([&] { return first.openRefusal() == EBUSY; }, 2000);
+    const bool refused = waitUntil([&] { return first.openRefusal() == EBUSY; }, 2000);
     ::close(other);
     QVERIFY(refused);
     QCOMPARE(firstConnects.count(), 0);
-    QVERIFY(waitFor([&] { return firstConnects.count() == 1; },
-                    HotplugWatch::longestWithoutLook + 2000));
+    QVERIFY(waitUntil([&] { return firstConnects.count() == 1; },
+                      HotplugWatch::longestWithoutLook + 2000));
     QCOMPARE(first.openRefusal(), 0);
 
     UsbHid second(instrumentVendor, instrumentProduct);
     QSignalSpy secondConnects(&second, SIGNAL(connected()));
     second.setTimebase(1);
     second.setAutoconnect(true);
-    QVERIFY(waitFor([&] { return second.openRefusal() == EBUSY; }, 2000));
+    QVERIFY(waitUntil([&] { return second.openRefusal() == EBUSY; }, 2000));
     QCOMPARE(secondConnects.count(), 0);
     first.setAutoconnect(false);
     first.close();
-    QVERIFY(waitFor([&] { return secondConnects.count() == 1; },
-                    HotplugWatch::longestWithoutLook + 2000));
+    QVERIFY(waitUntil([&] { return secondConnects.count() == 1; },
+                      HotplugWatch::longestWithoutLook + 2000));
     QCOMPARE(second.openRefusal(), 0);
 }
 
