@@ -5,6 +5,7 @@
 
 #include "boardtable.h"
 #include "instrument.h"
+#include "polltimer.h"
 #include "testimage.h"
 #include "testtiming.h"
 #include "trvinstrument.h"
@@ -753,7 +754,10 @@ void tst_trvloader_device::questionBeforeUpdate()
                            {typeKey(Qt::Key_Return)}),
              QStringList({"Start firmware update | " + question +
                           "\n\nDo you want to start the update anyway?"}));
-    run(100);
+    // An update started in spite of the answer would have sent its first
+    // update message by now: its version check is answered or given up
+    // within a request's time-out.
+    run(timing.requestTimeout * 3);
     for (trvInterface::PartType part : allBoards) {
         QCOMPARE(sim::instrument().updateMessagesReceived(sim::Board(part)), 0);
     }
@@ -807,14 +811,19 @@ void tst_trvloader_device::refusedOpenIsExplained()
 {
     sim::instrument().setOpenRefusal(EACCES);
     const QString refused = UsbHid::refusalDescription(EACCES);
+    bool explained = false;
     QStringList seen = answerDialogs(
         [&] {
             makeWindow();
             window->show();
             waitUntil([&] { return bar("totalProgress")->format() == refused; }, 2000);
-            run(500); // the cause stays: no second box
+            waitUntil([&] { return explained; }, 2000);
+            // The cause stays while the link goes on trying, on every tick of
+            // its poll timer here: no second box.
+            QSignalSpy ticks(window->findChild<PollTimer*>(), &PollTimer::timeout);
+            waitUntil([&] { return ticks.count() >= 10; }, 2000);
         },
-        {press(QMessageBox::Ok)});
+        {press(QMessageBox::Ok, [&] { explained = true; })});
     QCOMPARE(seen.size(), 1);
     QCOMPARE(seen.first(),
              "Instrument cannot be opened | " + refused + "\n" + UsbHid::refusalRemedy(EACCES));

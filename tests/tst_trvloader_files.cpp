@@ -5,6 +5,7 @@
 #include "hexreader.h"
 #include "instrument.h"
 #include "testimage.h"
+#include "testtiming.h"
 #include "trvloader.h"
 #include "windowtesting.h"
 
@@ -19,12 +20,15 @@
 #include <QToolButton>
 #include <QtTest>
 
+#include <algorithm>
+
 namespace {
 
 // The window with its file helpers within reach of the tests.
 class Window : public trvLoader
 {
 public:
+    using trvLoader::trvLoader;
     using trvLoader::formatByteCount;
     using trvLoader::setFileState;
 };
@@ -432,7 +436,8 @@ void tst_trvloader_files::unusableImageOnConnect()
 // The engine refuses an image that failed its check: the main board gets nothing.
 void tst_trvloader_files::corruptedImageIsNotSent()
 {
-    Window window;
+    const trvTiming timing = TestTiming::inProcess();
+    Window window(nullptr, timing);
     openAdvanced(window);
     damageMainboardImage(window);
     auto* mainboard = child<QCheckBox>(window, "checkMainboard");
@@ -446,7 +451,8 @@ void tst_trvloader_files::corruptedImageIsNotSent()
     QCOMPARE(child<QProgressBar>(window, "progressMainboard")->format(),
              QString("Invalid firmware file (%p%)"));
     QVERIFY(child<QPushButton>(window, "startUpdate")->isEnabled());
-    QTest::qWait(100);
+    // Longer than any time-out after which the engine or the link would send again.
+    run(3 * std::max(timing.requestTimeout, timing.watchdogTimeout));
     for (const QByteArray& message : sim::instrument().received(sim::Mainboard)) {
         QVERIFY2(message.startsWith('\x01'), message.toHex().constData()); // version requests only
     }

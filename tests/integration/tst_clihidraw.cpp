@@ -344,7 +344,8 @@ void tst_clihidraw::interruptMidTransfer()
                              "Not updated, still on their old firmware: Control Panel "
                              "(terminal), Main Board (mainboard).\n"),
              qPrintable(errors));
-    QTest::qWait(300);
+    // Once the tool has let the node go, nothing more can reach the instrument.
+    QVERIFY(waitUntil([this] { return !front->isNodeOpen(); }, 3000));
     QCOMPARE(front->withInstrument(
                  [](sim::Instrument& instrument) { return instrument.messages().size(); }),
              sent);
