@@ -28,9 +28,9 @@ namespace {
 class Window : public trvLoader
 {
 public:
-    using trvLoader::trvLoader;
     using trvLoader::formatByteCount;
     using trvLoader::setFileState;
+    using trvLoader::trvLoader;
 };
 
 // The first code record of every image here begins with these characters: a non-digit in
