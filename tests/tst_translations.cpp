@@ -3,7 +3,6 @@
 // the command line in German where people read it and unchanged where
 // programs do.
 
-#include "config-tests.h"
 #include "translations.h"
 
 #include <QCoreApplication>
