@@ -9,13 +9,14 @@
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QGridLayout>
 #include <QImage>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QToolButton>
 #include <QtTest>
+
+#include <algorithm>
 
 namespace {
 
@@ -40,8 +41,7 @@ private slots:
     void styleSheetText_data();
     void styleSheetText();
 
-    void gridCells_data();
-    void gridCells();
+    void rowsLineUpInTheTable();
     void initialLook();
 
     void isChecked_data();
@@ -90,64 +90,110 @@ void tst_trvloader::styleSheetText()
     QCOMPARE(::styleSheetText(bytes), text);
 }
 
-void tst_trvloader::gridCells_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<int>("row");
-    QTest::addColumn<int>("column");
-    QTest::addColumn<int>("columnSpan");
+namespace {
 
-    QTest::newRow("headerSensor") << "headerSensor" << 0 << 0 << 3;
-    QTest::newRow("fileStateLabelSensor") << "fileStateLabelSensor" << 1 << 0 << 2;
-    QTest::newRow("layoutSensorFirmware") << "layoutSensorFirmware" << 1 << 2 << 1;
-    int row = 2;
-    for (const QString board : {"Sensor5", "Sensor1", "Sensor2", "Sensor3", "Sensor4"}) {
-        QTest::addRow("check%s", qPrintable(board)) << "check" + board << row << 0 << 1;
-        QTest::addRow("version%s", qPrintable(board)) << "version" + board << row << 1 << 1;
-        QTest::addRow("progress%s", qPrintable(board)) << "progress" + board << row << 2 << 1;
-        ++row;
-    }
-    QTest::newRow("headerTerminal") << "headerTerminal" << 8 << 0 << 3;
-    QTest::newRow("fileStateLabelTerminal") << "fileStateLabelTerminal" << 9 << 0 << 2;
-    QTest::newRow("layoutTerminalFirmware") << "layoutTerminalFirmware" << 9 << 2 << 1;
-    QTest::newRow("checkTerminal") << "checkTerminal" << 10 << 0 << 1;
-    QTest::newRow("versionTerminal") << "versionTerminal" << 10 << 1 << 1;
-    QTest::newRow("progressTerminal") << "progressTerminal" << 10 << 2 << 1;
-    QTest::newRow("headerMainboard") << "headerMainboard" << 11 << 0 << 3;
-    QTest::newRow("fileStateLabelMainboard") << "fileStateLabelMainboard" << 12 << 0 << 2;
-    QTest::newRow("layoutMainboardLayout") << "layoutMainboardLayout" << 12 << 2 << 1;
-    QTest::newRow("checkMainboard") << "checkMainboard" << 13 << 0 << 1;
-    QTest::newRow("versionMainboard") << "versionMainboard" << 13 << 1 << 1;
-    QTest::newRow("progressMainboard") << "progressMainboard" << 13 << 2 << 1;
+// A widget's place in the table of advanced mode, in the table's coordinates.
+QRect placeIn(QWidget& window, const QString& name)
+{
+    QWidget* table = child<QWidget>(window, "controlWidget");
+    QWidget* widget = child<QWidget>(window, name);
+    return QRect(widget->mapTo(table, QPoint(0, 0)), widget->size());
 }
 
-// The style sheet and the row helpers find the rows by these names and cells.
-void tst_trvloader::gridCells()
+// Whether two widgets sit on one line: each one's middle within the other's height.
+bool onOneLine(const QRect& a, const QRect& b)
 {
-    QFETCH(QString, name);
-    QFETCH(int, row);
-    QFETCH(int, column);
-    QFETCH(int, columnSpan);
+    const auto middleWithin = [](const QRect& outer, const QRect& inner) {
+        return outer.top() <= inner.center().y() && inner.center().y() <= outer.bottom();
+    };
+    return middleWithin(a, b) && middleWithin(b, a);
+}
 
-    Window window;
-    auto* grid = child<QGridLayout>(window, "controlLayout");
-    QCOMPARE(grid->parentWidget()->objectName(), QString("controlWidget"));
-    int found = -1;
-    for (int i = 0; i < grid->count(); ++i) {
-        QLayoutItem* item = grid->itemAt(i);
-        QObject* object = item->widget() ? static_cast<QObject*>(item->widget()) : item->layout();
-        if (object && object->objectName() == name) {
-            found = i;
+QString describe(const QRect& place)
+{
+    return QString("(%1, %2) %3 x %4")
+        .arg(place.x())
+        .arg(place.y())
+        .arg(place.width())
+        .arg(place.height());
+}
+
+} // namespace
+
+// The table of advanced mode, as the user sees it: each group under its
+// header, the image for the group on the line below it beside its caption
+// and above its boards' rows; each row's check box, version and bar on one
+// line from left to right, the rows in the order of the boards, the three
+// kinds in columns of their own, and the bars as wide as the table.
+void tst_trvloader::rowsLineUpInTheTable()
+{
+    sim::instrument().plug();
+    trvLoader window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    auto* advanced = child<QCheckBox>(window, "advanced");
+    QTRY_VERIFY(advanced->isEnabled());
+    QTest::mouseClick(advanced, Qt::LeftButton);
+    QVERIFY(child<QWidget>(window, "controlWidget")->isVisible());
+    QTRY_VERIFY(child<QWidget>(window, "progressMainboard")->isVisible());
+
+    const struct
+    {
+        QString suffix;
+        QList<trvInterface::PartType> boards;
+    } groups[] = {
+        {"Sensor",
+         {trvInterface::Sensor5, trvInterface::Sensor1, trvInterface::Sensor2,
+          trvInterface::Sensor3, trvInterface::Sensor4}},
+        {"Terminal", {trvInterface::Terminal}},
+        {"Mainboard", {trvInterface::Mainboard}},
+    };
+    const QRect firstBox = placeIn(window, "checkSensor5");
+    const QRect firstVersion = placeIn(window, "versionSensor5");
+    const QRect firstBar = placeIn(window, "progressSensor5");
+    int bottomSoFar = -1;
+    QList<trvInterface::PartType> rowsSeen;
+    for (const auto& group : groups) {
+        const QRect header = placeIn(window, "header" + group.suffix);
+        const QRect caption = placeIn(window, "fileStateLabel" + group.suffix);
+        const QRect file = placeIn(window, "fileState" + group.suffix);
+        const QRect load = placeIn(window, "load" + group.suffix);
+        const QString where = group.suffix + ": header " + describe(header) + ", caption " +
+                              describe(caption) + ", file " + describe(file) + ", load " +
+                              describe(load);
+
+        // The header spans the table, below what came before.
+        QVERIFY2(header.top() > bottomSoFar, qPrintable(where));
+        QCOMPARE(header.left(), firstBox.left());
+        QCOMPARE(header.right(), firstBar.right());
+        // Caption, image and its load button on one line under the header;
+        // the image in the column of the bars.
+        QVERIFY2(caption.top() > header.bottom(), qPrintable(where));
+        QVERIFY2(onOneLine(caption, file) && onOneLine(file, load), qPrintable(where));
+        QCOMPARE(caption.left(), firstBox.left());
+        QVERIFY2(caption.right() < file.left(), qPrintable(where));
+        QCOMPARE(file.left(), firstBar.left());
+        QVERIFY2(file.right() < load.left() && load.right() <= firstBar.right(), qPrintable(where));
+        bottomSoFar = std::max({caption.bottom(), file.bottom(), load.bottom()});
+
+        for (trvInterface::PartType part : group.boards) {
+            const QRect box = placeIn(window, "check" + boardSuffix(part));
+            const QRect version = placeIn(window, "version" + boardSuffix(part));
+            const QRect bar = placeIn(window, "progress" + boardSuffix(part));
+            const QString row = boardSuffix(part) + ": box " + describe(box) + ", version " +
+                                describe(version) + ", bar " + describe(bar);
+            QVERIFY2(box.top() > bottomSoFar, qPrintable(row));
+            QVERIFY2(onOneLine(box, version) && onOneLine(version, bar), qPrintable(row));
+            QVERIFY2(box.right() < version.left() && version.right() < bar.left(), qPrintable(row));
+            QCOMPARE(box.left(), firstBox.left());
+            QCOMPARE(version.left(), firstVersion.left());
+            QCOMPARE(bar.left(), firstBar.left());
+            QCOMPARE(bar.right(), header.right());
+            bottomSoFar = std::max({box.bottom(), version.bottom(), bar.bottom()});
+            rowsSeen << part;
         }
     }
-    QVERIFY2(found >= 0, qPrintable(name));
-    int r, c, rowSpan, colSpan;
-    grid->getItemPosition(found, &r, &c, &rowSpan, &colSpan);
-    QCOMPARE(r, row);
-    QCOMPARE(c, column);
-    QCOMPARE(rowSpan, 1);
-    QCOMPARE(colSpan, columnSpan);
-    QCOMPARE(grid->columnStretch(2), 1);
+    QCOMPARE(rowsSeen, allBoards);
 }
 
 void tst_trvloader::initialLook()
