@@ -1,5 +1,5 @@
-// The main window's frame: its widgets, its first look, the row helpers,
-// the style sheet, and how it opens and closes.
+// The main window's frame: its widgets, its first look, the table's layout,
+// the rows' names, the style sheet, and how it opens and closes.
 
 #include "boardtable.h"
 #include "instrument.h"
@@ -18,18 +18,6 @@
 
 #include <algorithm>
 
-namespace {
-
-// The window with its row helpers within reach of the tests.
-class Window : public trvLoader
-{
-public:
-    using trvLoader::isChecked;
-    using trvLoader::showState;
-};
-
-} // namespace
-
 class tst_trvloader : public QObject
 {
     Q_OBJECT
@@ -44,9 +32,6 @@ private slots:
     void rowsLineUpInTheTable();
     void initialLook();
 
-    void isChecked_data();
-    void isChecked();
-    void showStateFormat();
     void partName_data();
     void partName();
     void rowTextsFollowBoardTable();
@@ -198,7 +183,7 @@ void tst_trvloader::rowsLineUpInTheTable()
 
 void tst_trvloader::initialLook()
 {
-    Window window;
+    trvLoader window;
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
 
@@ -221,71 +206,6 @@ void tst_trvloader::initialLook()
         QCOMPARE(bar->value(), 0);
         QCOMPARE(bar->text(), QString());
         QVERIFY(!child<QCheckBox>(window, "check" + boardSuffix(part))->isChecked());
-    }
-}
-
-void tst_trvloader::isChecked_data()
-{
-    QTest::addColumn<bool>("advanced");
-    QTest::addColumn<bool>("enabled");
-    QTest::addColumn<bool>("checked");
-    QTest::addColumn<bool>("ancestorDisabled");
-    QTest::addColumn<bool>("expected");
-
-    for (int i = 0; i < 16; ++i) {
-        const bool advanced = i & 8, enabled = i & 4, checked = i & 2, ancestorDisabled = i & 1;
-        const bool expected = enabled && !ancestorDisabled && (checked || !advanced);
-        QTest::addRow("%s %s %s%s", advanced ? "advanced" : "simple",
-                      enabled ? "enabled" : "disabled", checked ? "checked" : "unchecked",
-                      ancestorDisabled ? " in disabled table" : "")
-            << advanced << enabled << checked << ancestorDisabled << expected;
-    }
-}
-
-void tst_trvloader::isChecked()
-{
-    QFETCH(bool, advanced);
-    QFETCH(bool, enabled);
-    QFETCH(bool, checked);
-    QFETCH(bool, ancestorDisabled);
-    QFETCH(bool, expected);
-
-    Window window;
-    child<QWidget>(window, "mainControl")->setEnabled(true);
-    child<QWidget>(window, "controlWidget")->setEnabled(!ancestorDisabled);
-    child<QCheckBox>(window, "advanced")->setChecked(advanced);
-    for (trvInterface::PartType part : allBoards) {
-        auto* box = child<QCheckBox>(window, "check" + boardSuffix(part));
-        box->setEnabled(enabled);
-        box->setChecked(checked);
-    }
-    for (trvInterface::PartType part : allBoards) {
-        QCOMPARE(window.isChecked(part), expected);
-    }
-    QCOMPARE(window.isChecked(trvInterface::NoPart), false);
-    QCOMPARE(window.isChecked(static_cast<trvInterface::PartType>(8)), false);
-}
-
-void tst_trvloader::showStateFormat()
-{
-    Window window;
-    auto* bar = child<QProgressBar>(window, "progressSensor3");
-    bar->setValue(50);
-
-    window.showState(trvInterface::Sensor3, QString("Transferring firmware file"));
-    QCOMPARE(bar->format(), QString("Transferring firmware file (%p%)"));
-    QCOMPARE(bar->text(), QString("Transferring firmware file (50%)"));
-    QCOMPARE(bar->value(), 50);
-
-    window.showState(trvInterface::Sensor3, QString());
-    QCOMPARE(bar->format(), QString());
-    QCOMPARE(bar->text(), QString());
-
-    // No row: nothing happens.
-    window.showState(trvInterface::NoPart, QString("x"));
-    window.showState(static_cast<trvInterface::PartType>(8), QString("x"));
-    for (auto* other : window.findChildren<QProgressBar*>()) {
-        QVERIFY(!other->format().contains('x'));
     }
 }
 
@@ -314,7 +234,7 @@ void tst_trvloader::partName()
 // alone in its group shows its image's part code, the group its name above.
 void tst_trvloader::rowTextsFollowBoardTable()
 {
-    Window window;
+    trvLoader window;
     const QString headers[] = {"headerSensor", "headerTerminal", "headerMainboard"};
     for (BoardTable::Group group : BoardTable::groups()) {
         QCOMPARE(child<QLabel>(window, headers[group])->text(), BoardTable::groupName(group));
@@ -334,7 +254,7 @@ void tst_trvloader::rowTextsFollowBoardTable()
 
 void tst_trvloader::repolishShowsDoneChunk()
 {
-    Window window;
+    trvLoader window;
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     child<QWidget>(window, "controlWidget")->setEnabled(true);
@@ -360,7 +280,7 @@ void tst_trvloader::repolishShowsDoneChunk()
 
 void tst_trvloader::showReturnsToSimpleMode()
 {
-    Window window;
+    trvLoader window;
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     const QSize simpleSize = window.size();
@@ -379,7 +299,7 @@ void tst_trvloader::showReturnsToSimpleMode()
 
 void tst_trvloader::escapeClosesWithoutQuestion()
 {
-    Window window;
+    trvLoader window;
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     QSignalSpy rejected(&window, &QDialog::rejected);

@@ -1,7 +1,8 @@
 // The window on the emulated instrument: connecting and the boards' versions,
-// the watchdog, advanced mode, the licence box, and whole updates. Short
-// waits throughout; small images wherever the built-in images' size is not
-// the point, and one whole update of the built-in images.
+// the watchdog, advanced mode, the licence box, and whole updates: the boards
+// they take and what the rows show. Short waits throughout; small images
+// wherever the built-in images' size is not the point, and one whole update
+// of the built-in images.
 
 #include "boardtable.h"
 #include "instrument.h"
@@ -79,6 +80,9 @@ private slots:
 
     void simpleModeUpdatesEveryBoard();
     void advancedModeUpdatesCheckedBoards();
+    void updateTakesTheChosenBoards_data();
+    void updateTakesTheChosenBoards();
+    void rowBarReadsTheStateAndTheShareSent();
     void nothingSelected();
     void failureStopsTheUpdate();
     void failureNamesTheRefusingBoard_data();
@@ -523,6 +527,132 @@ void tst_trvloader_device::advancedModeUpdatesCheckedBoards()
     QVERIFY(!box(trvInterface::Sensor4)->isChecked());
     QVERIFY(box(trvInterface::Terminal)->isChecked());
     QVERIFY(widget("startUpdate")->isEnabled());
+}
+
+void tst_trvloader_device::updateTakesTheChosenBoards_data()
+{
+    QTest::addColumn<bool>("advanced");
+    QTest::addColumn<bool>("answers");   // the control panel, so its box is enabled
+    QTest::addColumn<bool>("checked");   // its box
+    QTest::addColumn<bool>("connected"); // else the instrument is gone and the table disabled
+    QTest::addColumn<QString>("dialog"); // what the user is asked or told, and says yes to
+    QTest::addColumn<bool>("updated");   // the control panel
+
+    const QString nothing = "No update selected | No board has been selected for firmware "
+                            "update. Please select boards you want to update.";
+    QTest::newRow("simple, unchecked") << false << true << false << true << "" << true;
+    QTest::newRow("simple, checked") << false << true << true << true << "" << true;
+    QTest::newRow("simple, silent")
+        << false << false << true << true
+        << "Start firmware update | These boards have not answered and will not be updated:\n"
+           "KTERM (Control Panel)\n\nDo you want to start the update anyway?"
+        << false;
+    QTest::newRow("advanced, checked") << true << true << true << true << "" << true;
+    QTest::newRow("advanced, unchecked") << true << true << false << true << nothing << false;
+    QTest::newRow("advanced, silent, checked") << true << false << true << true << nothing << false;
+    QTest::newRow("advanced, silent, unchecked")
+        << true << false << false << true << nothing << false;
+    QTest::newRow("instrument gone") << true << true << true << false << "" << false;
+}
+
+// Which boards Start takes, by the control panel's row: in simple mode every
+// board that answers, whatever its box; in advanced mode those whose box is
+// checked and enabled; none while the instrument is away. The other boards
+// answer, unchecked.
+void tst_trvloader_device::updateTakesTheChosenBoards()
+{
+    QFETCH(bool, advanced);
+    QFETCH(bool, answers);
+    QFETCH(bool, checked);
+    QFETCH(bool, connected);
+    QFETCH(QString, dialog);
+    QFETCH(bool, updated);
+
+    connectWindow();
+    clickAdvanced();
+    useSmallImages();
+    if (checked) {
+        QTest::mouseClick(box(trvInterface::Terminal), Qt::LeftButton);
+        QVERIFY(box(trvInterface::Terminal)->isChecked());
+    }
+    if (!answers) {
+        sim::BoardFaults absent;
+        absent.absent = true;
+        sim::instrument().setFaults(sim::Terminal, absent);
+        sim::instrument().unplug();
+        QVERIFY(waitUntil([&] { return !widget("mainControl")->isEnabled(); }, 2000));
+        sim::instrument().plug();
+        QVERIFY(waitUntil([&] { return enabledBoxes() == 6; }, 2000));
+        QCOMPARE(box(trvInterface::Terminal)->isChecked(), checked);
+    }
+    if (!advanced) {
+        clickAdvanced();
+    }
+    if (!connected) {
+        sim::instrument().unplug();
+        QVERIFY(waitUntil([&] { return !widget("controlWidget")->isEnabled(); }, 2000));
+    }
+    sim::instrument().clearLog();
+
+    QList<ModalAnswers::Step> answer;
+    if (!dialog.isEmpty()) {
+        answer << (dialog.startsWith("No update") ? press(QMessageBox::Ok)
+                                                  : press(QMessageBox::Yes));
+    }
+    const QStringList seen = answerDialogs(
+        [&] {
+            QTest::mouseClick(widget("startUpdate"), Qt::LeftButton);
+            if (connected) {
+                QVERIFY(waitUntil([&] { return widget("startUpdate")->isEnabled(); }, 60000));
+            }
+        },
+        answer);
+    QCOMPARE(seen, dialog.isEmpty() ? QStringList() : QStringList{dialog});
+    QCOMPARE(sim::instrument().updateMessagesReceived(sim::Terminal) > 0, updated);
+    QCOMPARE(sim::instrument().version(sim::Terminal), updated ? 21 : 10);
+}
+
+// A row's bar reads its board's state with the share of the image sent so
+// far while the update runs, and is blank at the start of an update that
+// leaves the board out.
+void tst_trvloader_device::rowBarReadsTheStateAndTheShareSent()
+{
+    // The text of this image is 394 bytes long, and its first five lines
+    // 197: half of it has been sent when the fifth line leaves.
+    TestImage halves("KSENS", "v1.9");
+    halves.longLineBytes = 18;
+    QCOMPARE(halves.text().size(), 394);
+    QFile file(folder.filePath("halves.hex"));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QVERIFY(file.write(halves.file()) > 0);
+    file.close();
+
+    connectWindow();
+    clickAdvanced();
+    useSmallImages();
+    QCOMPARE(answerDialogs([&] { QTest::mouseClick(widget("loadSensor"), Qt::LeftButton); },
+                           {choose(folder.path(), {"halves.hex"}), press(QMessageBox::Yes)})
+                 .size(),
+             2);
+    QTest::mouseClick(box(trvInterface::Sensor3), Qt::LeftButton);
+
+    QProgressBar* row = bar("progressSensor3");
+    QStringList readings; // "format | text" at each step of the bar
+    connect(row, &QProgressBar::valueChanged,
+            [&] { readings << row->format() + " | " + row->text(); });
+    QCOMPARE(runUpdate(30000), QString("Firmware update successfull"));
+    QVERIFY2(
+        readings.contains("Transferring firmware file (%p%) | Transferring firmware file (50%)"),
+        qPrintable(readings.join(", ")));
+    QCOMPARE(row->format(), QString("Firmware update successfull"));
+
+    // The next update, of the control panel alone, blanks the row.
+    QVERIFY(waitUntil([&] { return enabledBoxes() == 7; }, 2000));
+    QTest::mouseClick(box(trvInterface::Terminal), Qt::LeftButton);
+    QCOMPARE(runUpdate(30000), QString("Firmware update successfull"));
+    QCOMPARE(row->format(), QString());
+    QCOMPARE(row->text(), QString());
+    QCOMPARE(bar("progressTerminal")->format(), QString("Firmware update successfull"));
 }
 
 void tst_trvloader_device::nothingSelected()

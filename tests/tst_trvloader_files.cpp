@@ -24,15 +24,6 @@
 
 namespace {
 
-// The window with its file helpers within reach of the tests.
-class Window : public trvLoader
-{
-public:
-    using trvLoader::formatByteCount;
-    using trvLoader::setFileState;
-    using trvLoader::trvLoader;
-};
-
 // The first code record of every image here begins with these characters: a non-digit in
 // place of its letter makes the record invalid, the letter in lower case changes the image
 // text but leaves the record valid.
@@ -45,6 +36,52 @@ QByteArray unidentifiedImageText()
 {
     return TestImage::extendedLinearAddressRecord(0) + TestImage::dataRecord(0x0000) +
            TestImage::endOfFileRecord();
+}
+
+// A sensor image whose text, up to and including its end-of-file record, is
+// exactly bytes long (at least 500): TestImage's, and behind its
+// identification data records in the 64 KiB segments above it, 16 bytes
+// each, the last one or two longer to make up the rest.
+QByteArray sensorImageText(int bytes)
+{
+    const QByteArray end = TestImage::endOfFileRecord();
+    QByteArray text = TestImage("KSENS", "v2.0").text();
+    text.chop(end.size());
+    quint16 segment = 0;
+    int address = 0; // where the next record goes in the segment open
+    const auto openSegment = [&] {
+        text += TestImage::extendedLinearAddressRecord(++segment);
+        address = 0;
+    };
+    const auto append = [&](int dataBytes) {
+        text += TestImage::record(0x00, quint16(address), QByteArray(dataBytes, '\x5A'));
+        address += dataBytes;
+    };
+    const auto rest = [&] { return bytes - text.size() - end.size(); };
+
+    // A record of n data bytes (up to 255) is 13 + 2n characters long: the
+    // last two records make up any even rest up to 1046, and a record of 16
+    // bytes before them an odd one.
+    openSegment();
+    while (rest() > 1046) {
+        if (address + 16 > 0x10000) {
+            openSegment();
+        }
+        append(16);
+    }
+    if (address + 3 * 255 > 0x10000) {
+        openSegment();
+    }
+    if (rest() % 2 == 1 && rest() > 523) {
+        append(16);
+    }
+    if (rest() % 2 == 1) {
+        append((rest() - 13) / 2);
+    } else {
+        append((rest() - 26) / 4);
+        append((rest() - 13) / 2);
+    }
+    return text + end;
 }
 
 void writeFile(const QString& path, const QByteArray& bytes)
@@ -93,10 +130,10 @@ private slots:
     void init();
 
     void builtInImages();
-    void formatByteCount_data();
-    void formatByteCount();
-    void fileStateTexts_data();
-    void fileStateTexts();
+    void sizeText_data();
+    void sizeText();
+    void failedImageShowsOnlyItsFailure_data();
+    void failedImageShowsOnlyItsFailure();
 
     void replaceAnsweredNoThenYes();
     void threeFilesThreeQuestionsOneRefresh();
@@ -118,14 +155,14 @@ private slots:
     void stampingToolReadOnlyFile();
 
 private:
-    void damageMainboardImage(Window& window);
+    void damageMainboardImage(trvLoader& window);
     // Shows the window on the instrument and switches to advanced mode, where the load buttons are.
-    void openAdvanced(Window& window);
+    void openAdvanced(trvLoader& window);
     // Clicks the load button and answers the dialogs that follow.
-    QStringList load(Window& window, const QList<ModalAnswers::Step>& steps);
+    QStringList load(trvLoader& window, const QList<ModalAnswers::Step>& steps);
     // Opens the stamping tool by its shortcut and answers the dialogs that follow.
     // Opens the stamping tool with its shortcut and answers its dialogs.
-    QStringList stamp(Window& window, const QList<ModalAnswers::Step>& steps,
+    QStringList stamp(trvLoader& window, const QList<ModalAnswers::Step>& steps,
                       Qt::KeyboardModifiers modifiers = Qt::ControlModifier | Qt::AltModifier);
 
     QTemporaryDir folder;
@@ -142,7 +179,7 @@ void tst_trvloader_files::init()
     sim::instrument().reset();
 }
 
-void tst_trvloader_files::openAdvanced(Window& window)
+void tst_trvloader_files::openAdvanced(trvLoader& window)
 {
     window.show();
     QVERIFY(QTest::qWaitForWindowActive(&window));
@@ -152,14 +189,14 @@ void tst_trvloader_files::openAdvanced(Window& window)
     QVERIFY(child<QWidget>(window, "controlWidget")->isVisible());
 }
 
-QStringList tst_trvloader_files::load(Window& window, const QList<ModalAnswers::Step>& steps)
+QStringList tst_trvloader_files::load(trvLoader& window, const QList<ModalAnswers::Step>& steps)
 {
     return answerDialogs(
         [&] { QTest::mouseClick(child<QToolButton>(window, "loadSensor"), Qt::LeftButton); },
         steps);
 }
 
-QStringList tst_trvloader_files::stamp(Window& window, const QList<ModalAnswers::Step>& steps,
+QStringList tst_trvloader_files::stamp(trvLoader& window, const QList<ModalAnswers::Step>& steps,
                                        Qt::KeyboardModifiers modifiers)
 {
     window.activateWindow();
@@ -172,7 +209,7 @@ QStringList tst_trvloader_files::stamp(Window& window, const QList<ModalAnswers:
 void tst_trvloader_files::builtInImages()
 {
     sim::instrument().unplug();
-    Window window;
+    trvLoader window;
     QCOMPARE(label(window, "fileStateMainboard"), builtInMainboard);
     QCOMPARE(label(window, "fileStateTerminal"), builtInTerminal);
     QCOMPARE(label(window, "fileStateSensor"), builtInSensor);
@@ -181,67 +218,120 @@ void tst_trvloader_files::builtInImages()
     }
 }
 
-void tst_trvloader_files::formatByteCount_data()
+void tst_trvloader_files::sizeText_data()
 {
     QTest::addColumn<int>("bytes");
     QTest::addColumn<QString>("text");
 
-    QTest::newRow("5") << 5 << "  5 Byte";
-    QTest::newRow("500") << 500 << "500 Byte";
-    QTest::newRow("1024") << 1024 << "1024 Byte";
-    QTest::newRow("1025") << 1025 << "  1 kB";
-    QTest::newRow("89 kB") << 89 * 1024 << " 89 kB";
-    QTest::newRow("197 kB") << 197 * 1024 << "197 kB";
-    QTest::newRow("1048576") << 1048576 << "1024 kB";
-    QTest::newRow("3 MB") << 3 * 1048576 << "  3 MB";
+    // A valid image has its identification, a few hundred bytes: no image
+    // is smaller than a three-digit number of bytes.
+    QTest::newRow("500 bytes") << 500 << "500 Byte";
+    QTest::newRow("1024 bytes") << 1024 << "1024 Byte";
+    QTest::newRow("1025 bytes") << 1025 << "  1 kB";
+    QTest::newRow("89 KiB") << 89 * 1024 << " 89 kB";
+    QTest::newRow("197 KiB") << 197 * 1024 << "197 kB";
+    QTest::newRow("1 MiB") << 1048576 << "1024 kB";
+    QTest::newRow("1 MiB and a byte") << 1048577 << "  1 MB";
+    QTest::newRow("3 MiB") << 3 * 1048576 << "  3 MB";
 }
 
-void tst_trvloader_files::formatByteCount()
+// The image's size, as its row shows it once loaded: a number of three
+// characters at least and its unit.
+void tst_trvloader_files::sizeText()
 {
     QFETCH(int, bytes);
     QFETCH(QString, text);
-    QCOMPARE(Window::formatByteCount(bytes), text);
+
+    const QByteArray image = sensorImageText(bytes);
+    QCOMPARE(image.size(), bytes);
+    writeFile(folder.filePath("sized.hex"), TestImage::withChecksum(image));
+    trvLoader window;
+    openAdvanced(window);
+    load(window, {choose(folder.path(), {"sized.hex"}), press(QMessageBox::Yes)});
+    QCOMPARE(label(window, "fileStateSensor"),
+             "KSENS-v2.0.hex (Mar  3 2017 11:22:33, " + text + ")");
 }
 
-void tst_trvloader_files::fileStateTexts_data()
+void tst_trvloader_files::failedImageShowsOnlyItsFailure_data()
 {
-    QTest::addColumn<int>("state");
+    QTest::addColumn<QString>("change"); // what happens to the files while the question is open
     QTest::addColumn<QString>("text");
 
-    QTest::newRow("FileAccessDenied")
-        << int(HexReader::FileAccessDenied) << "No valid firmware file";
-    QTest::newRow("InvalidData") << int(HexReader::InvalidData) << "Firmwarefile with invalid data";
-    QTest::newRow("Corrupted") << int(HexReader::Corrupted) << "Corrupted firmware file";
-    QTest::newRow("WriteAccessDenied") << int(HexReader::WriteAccessDenied) << "";
-    QTest::newRow("InvalidOrder") << int(HexReader::InvalidOrder) << "";
-    QTest::newRow("NoValidFirmware") << int(HexReader::NoValidFirmware) << "";
+    QTest::newRow("removed") << "removed"
+                             << "No valid firmware file";
+    QTest::newRow("an invalid record") << "invalid record"
+                                       << "Firmwarefile with invalid data";
+    QTest::newRow("text changed") << "changed"
+                                  << "Corrupted firmware file";
+    QTest::newRow("records out of order") << "unsorted"
+                                          << "";
+    QTest::newRow("no identification") << "unidentified"
+                                       << "";
 }
 
-// A failed image shows only its failure, without the date or size it may hold.
-void tst_trvloader_files::fileStateTexts()
+// A file that fails when it is read again on Yes leaves its group's row
+// with only its failure, without the name, date or size of the image it
+// replaced; the boards' rows go on showing what they reported.
+void tst_trvloader_files::failedImageShowsOnlyItsFailure()
 {
-    QFETCH(int, state);
+    QFETCH(QString, change);
     QFETCH(QString, text);
 
-    Window window;
-    HexReader reader;
-    QCOMPARE(reader.read(":/firmware/kterm", false), HexReader::FileOk);
-    reader.state = HexReader::Err(state);
-    window.setFileState("v0.7", reader, trvInterface::Terminal);
-    QCOMPARE(label(window, "fileStateTerminal"), text);
-    QCOMPARE(label(window, "versionTerminal"), QString("v0.7"));
+    sim::instrument().setVersion(sim::Terminal, 7);
+    sim::instrument().setVersion(sim::Sensor4, 8);
+    sim::BoardFaults absent;
+    absent.absent = true;
+    sim::instrument().setFaults(sim::Sensor3, absent);
+    const QList<TestImage> images = {TestImage("KTERM", "v3.0"), TestImage("KSENS", "v2.0")};
+    const QStringList names = {"panel.hex", "sensor.hex"};
+    for (int i = 0; i < images.size(); ++i) {
+        writeFile(folder.filePath(names[i]), images[i].file());
+    }
+    const auto breakFile = [&](int i) {
+        const QString path = folder.filePath(names[i]);
+        QByteArray content = images[i].text();
+        if (change == "removed") {
+            QVERIFY(QFile::remove(path));
+            return;
+        }
+        if (change == "invalid record") {
+            content.replace(firstCodeStart, invalidFirstCodeStart);
+        } else if (change == "unsorted") {
+            const QByteArray first = TestImage::dataRecord(0x0000);
+            const QByteArray second = TestImage::dataRecord(0x0010);
+            content.replace(first + second, second + first);
+        } else if (change == "unidentified") {
+            content = unidentifiedImageText();
+        }
+        QByteArray bytes = TestImage::withChecksum(content);
+        if (change == "changed") {
+            bytes = images[i].file();
+            bytes.replace(firstCodeStart, changedFirstCodeStart);
+        }
+        writeFile(path, bytes);
+    };
 
-    window.setFileState("v0.8", reader, trvInterface::Sensor4);
+    trvLoader window;
+    openAdvanced(window);
+    QTRY_COMPARE(label(window, "versionTerminal"), QString("v0.7"));
+    QTRY_COMPARE(label(window, "versionSensor4"), QString("v0.8"));
+    const QStringList seen =
+        load(window, {choose(folder.path(), names), press(QMessageBox::Yes, [&] { breakFile(0); }),
+                      press(QMessageBox::Yes, [&] { breakFile(1); })});
+    QCOMPARE(seen.size(), 3);
+    QCOMPARE(label(window, "fileStateTerminal"), text);
     QCOMPARE(label(window, "fileStateSensor"), text);
+    QCOMPARE(label(window, "versionTerminal"), QString("v0.7"));
     QCOMPARE(label(window, "versionSensor4"), QString("v0.8"));
     QCOMPARE(label(window, "versionSensor3"), QString());
+    QCOMPARE(label(window, "fileStateMainboard"), builtInMainboard);
 }
 
 void tst_trvloader_files::replaceAnsweredNoThenYes()
 {
     const QString path = folder.filePath("sensor-new.hex");
     writeFile(path, TestImage("KSENS", "v2.0").file());
-    Window window;
+    trvLoader window;
     openAdvanced(window);
 
     const QString question =
@@ -267,7 +357,7 @@ void tst_trvloader_files::threeFilesThreeQuestionsOneRefresh()
     writeFile(folder.filePath("a-main.hex"), TestImage("KZENT", "v4.0").file());
     writeFile(folder.filePath("b-panel.hex"), TestImage("KTERM", "v3.0").file());
     writeFile(folder.filePath("c-sensor.hex"), TestImage("KSENS", "v2.0").file());
-    Window window;
+    trvLoader window;
     openAdvanced(window);
 
     // While the questions are asked, the rows still show what they showed before.
@@ -326,7 +416,7 @@ void tst_trvloader_files::brokenFile()
 
     const QString path = folder.filePath("broken.hex");
     writeFile(path, bytes);
-    Window window;
+    trvLoader window;
     openAdvanced(window);
     const QStringList seen =
         load(window, {choose(folder.path(), {"broken.hex"}), pressOkShowingDetails});
@@ -355,7 +445,7 @@ void tst_trvloader_files::unreadableFile()
     QFETCH(QString, details);
 
     const QString path = name.isEmpty() ? folder.path() : folder.filePath(name);
-    Window window;
+    trvLoader window;
     window.show();
     QVERIFY(QTest::qWaitForWindowActive(&window));
     const QStringList seen = answerDialogs(
@@ -370,7 +460,7 @@ void tst_trvloader_files::unknownPartCode()
 {
     const QString path = folder.filePath("other.hex");
     writeFile(path, TestImage("KPEDL", "v1.0").file());
-    Window window;
+    trvLoader window;
     openAdvanced(window);
     const QStringList seen = load(window, {choose(folder.path(), {"other.hex"}),
                                            press(QMessageBox::Yes), press(QMessageBox::Ok)});
@@ -391,7 +481,7 @@ void tst_trvloader_files::fileChangedBeforeYes()
 {
     const QString path = folder.filePath("panel.hex");
     writeFile(path, TestImage("KTERM", "v3.0").file());
-    Window window;
+    trvLoader window;
     openAdvanced(window);
     QByteArray damaged = TestImage("KTERM", "v3.0").file();
     damaged.replace(firstCodeStart, changedFirstCodeStart);
@@ -409,7 +499,7 @@ void tst_trvloader_files::fileChangedBeforeYes()
 }
 
 // Damages the main-board image the way fileChangedBeforeYes does.
-void tst_trvloader_files::damageMainboardImage(Window& window)
+void tst_trvloader_files::damageMainboardImage(trvLoader& window)
 {
     const QString path = folder.filePath("main.hex");
     writeFile(path, TestImage("KZENT", "v4.0").file());
@@ -422,7 +512,7 @@ void tst_trvloader_files::damageMainboardImage(Window& window)
 
 void tst_trvloader_files::unusableImageOnConnect()
 {
-    Window window;
+    trvLoader window;
     openAdvanced(window);
     auto* total = child<QProgressBar>(window, "totalProgress");
     QCOMPARE(total->format(), QString("Ready to start firmware update"));
@@ -438,7 +528,7 @@ void tst_trvloader_files::unusableImageOnConnect()
 void tst_trvloader_files::corruptedImageIsNotSent()
 {
     const trvTiming timing = TestTiming::inProcess();
-    Window window(nullptr, timing);
+    trvLoader window(nullptr, timing);
     openAdvanced(window);
     damageMainboardImage(window);
     auto* mainboard = child<QCheckBox>(window, "checkMainboard");
@@ -470,7 +560,7 @@ void tst_trvloader_files::stampingToolSortsStampsAndOffers()
     HexReader before;
     QCOMPARE(before.read(path, false), HexReader::InvalidOrder);
 
-    Window window;
+    trvLoader window;
     window.show();
     QVERIFY(QTest::qWaitForWindowActive(&window));
     const QStringList seen =
@@ -497,7 +587,7 @@ void tst_trvloader_files::stampingToolShortcuts_data()
 void tst_trvloader_files::stampingToolShortcuts()
 {
     QFETCH(int, modifiers);
-    Window window;
+    trvLoader window;
     window.show();
     QVERIFY(QTest::qWaitForWindowActive(&window));
     const ModalAnswers::Step cancel = [](QWidget* modal) {
@@ -514,7 +604,7 @@ void tst_trvloader_files::stampingToolTwiceGivesSameFile()
     const QString path = folder.filePath("twice.hex");
     writeFile(path, TestImage("KTERM", "v3.1").file());
 
-    Window window;
+    trvLoader window;
     window.show();
     QVERIFY(QTest::qWaitForWindowActive(&window));
     QCOMPARE(stamp(window, {choose(folder.path(), {"twice.hex"}), press(QMessageBox::No)}).size(),
@@ -560,7 +650,7 @@ void tst_trvloader_files::stampingToolFailures()
 
     writeFile(folder.filePath("a-failing.hex"), bytes);
     writeFile(folder.filePath("b-good.hex"), TestImage("KZENT", "v4.2").text());
-    Window window;
+    trvLoader window;
     window.show();
     QVERIFY(QTest::qWaitForWindowActive(&window));
     const QStringList seen = stamp(window, {choose(folder.path(), {"a-failing.hex", "b-good.hex"}),
@@ -592,7 +682,7 @@ void tst_trvloader_files::stampingToolReadOnlyFile()
         }
     });
 
-    Window window;
+    trvLoader window;
     window.show();
     QVERIFY(QTest::qWaitForWindowActive(&window));
     const QStringList seen =
