@@ -545,7 +545,7 @@ void tst_trvloader_device::updateTakesTheChosenBoards_data()
     QTest::newRow("simple, silent")
         << false << false << true << true
         << "Start firmware update | These boards have not answered and will not be updated:\n"
-           "KTERM (Control Panel)\n\nDo you want to start the update anyway?"
+           "Control Panel (terminal)\n\nDo you want to start the update anyway?"
         << false;
     QTest::newRow("advanced, checked") << true << true << true << true << "" << true;
     QTest::newRow("advanced, unchecked") << true << true << false << true << nothing << false;
