@@ -177,6 +177,25 @@ HexReader::Err HexReader::read(const QString& fileName, bool writeChecksum)
         return state = loaded;
     }
 
+    readBytes(content);
+    if (writeChecksum && checksumRecordMissing) {
+        if (!stamp(fileName, content)) {
+            fault = FileFault::ofUnwritable(fileName);
+            return state = WriteAccessDenied;
+        }
+        state = verdict(true);
+    }
+    return state;
+}
+
+HexReader::Err HexReader::readBytes(const QByteArray& content)
+{
+    fault = FileFault();
+    checksumRecordMissing = false;
+    if (content.size() > maximumFileSize) {
+        return state = FileTooLarge;
+    }
+
     startOver();
     if (holdsNoText(content)) {
         // Nothing to stamp either: a checksum record alone is no firmware.
@@ -188,13 +207,7 @@ HexReader::Err HexReader::read(const QString& fileName, bool writeChecksum)
     if (decoded != FileOk) {
         return state = decoded;
     }
-    if (writeChecksum && !hasChecksumRecord) {
-        if (!stamp(fileName, content)) {
-            fault = FileFault::ofUnwritable(fileName);
-            return state = WriteAccessDenied;
-        }
-        hasChecksumRecord = true;
-    }
+    checksumRecordMissing = !hasChecksumRecord;
     return state = verdict(hasChecksumRecord);
 }
 

@@ -8,9 +8,9 @@
 
 class HexLine;
 
-// One firmware image: an Intel HEX file checked line by line and as a whole,
-// with its identification strings and the image checksum from its checksum
-// record.
+// One firmware image: an Intel HEX text, from a file or held in memory,
+// checked line by line and as a whole, with its identification strings and
+// the image checksum from its checksum record.
 class HexReader
 {
     Q_GADGET
@@ -41,8 +41,14 @@ public:
     // (WriteAccessDenied). A file larger than maximumFileSize is not read
     // (FileTooLarge) and leaves the other members as they were too. An empty
     // file is Corrupted and is not stamped. What exactly went wrong is kept in
-    // fault.
+    // fault. The content is checked as readBytes() checks it.
     Err read(const QString& fileName, bool writeChecksum);
+    // Reads and checks an image held in memory with the same checks, states
+    // and faults as read(), less those of the file: nothing is opened and
+    // nothing stamped, so an image without a checksum record is Corrupted.
+    // The result is also kept in state. More than maximumFileSize bytes are
+    // not read (FileTooLarge) and leave the other members as they were.
+    Err readBytes(const QByteArray& content);
     // "PART-VERSION.hex (DATE)"
     QString fullName() const;
     static QString stateDescription(Err err);
@@ -72,11 +78,11 @@ public:
     FileFault fault;
 
 private:
-    // The steps of read(), in their order.
+    // The steps of reading, in their order; stamping is read()'s alone.
     void startOver();
     // Takes the image text, the identification strings and the checksum record
-    // from the file's content; InvalidData (with its fault) or InvalidOrder
-    // stop at the record concerned, otherwise FileOk.
+    // from content; InvalidData (with its fault) or InvalidOrder stop at the
+    // record concerned, otherwise FileOk.
     Err decode(const QByteArray& content, bool& hasChecksumRecord);
     // Appends the text of a data record to the identification string whose
     // block its address lies in, if any.
@@ -85,4 +91,8 @@ private:
     // checksum; false if the file cannot be written.
     bool stamp(const QString& fileName, const QByteArray& content);
     Err verdict(bool hasChecksumRecord) const;
+
+    // Whether the last readBytes() decoded the whole text and found no
+    // checksum record: what read() stamps.
+    bool checksumRecordMissing = false;
 };

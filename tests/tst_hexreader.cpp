@@ -86,6 +86,7 @@ private slots:
     void failedOpenKeepsPreviousImage();
     void sizeLimit_data();
     void sizeLimit();
+    void sizeLimitInMemory();
 
     void stamping_data();
     void stamping();
@@ -267,6 +268,16 @@ void tst_HexReader::verdicts()
     QTEST(reader.fault.kind(), "fault");
     QTEST(reader.fault.line(), "faultLine");
     QCOMPARE(readFile(fileName), contents);
+
+    // The same text held in memory reads alike.
+    HexReader fromMemory;
+    QTEST(fromMemory.readBytes(contents), "state");
+    QTEST(fromMemory.state, "state");
+    QTEST(fromMemory.fault.kind(), "fault");
+    QTEST(fromMemory.fault.line(), "faultLine");
+    QCOMPARE(fromMemory.data, reader.data);
+    QCOMPARE(fromMemory.fullName(), reader.fullName());
+    QCOMPARE(fromMemory.checksum, reader.checksum);
 }
 
 void tst_HexReader::imageTextEndsWithEndOfFileRecord()
@@ -346,6 +357,25 @@ void tst_HexReader::sizeLimit()
     QCOMPARE(reader.fullName(), "KTERM-v2.1.hex (Jan 14 2015 17:26:03)");
     QCOMPARE(HexReader::sort(fileName), HexReader::FileTooLarge);
     QCOMPARE(QFileInfo(fileName).size(), size);
+}
+
+void tst_HexReader::sizeLimitInMemory()
+{
+    // A whole image followed by zero bytes up to the limit: the zeros hold no text.
+    QByteArray content = TestImage("KTERM", "v3.0").file();
+    content.append(QByteArray(int(HexReader::maximumFileSize) - content.size(), '\0'));
+    HexReader reader;
+    QCOMPARE(reader.readBytes(content), HexReader::FileOk);
+    QCOMPARE(reader.version, "v3.0");
+    QCOMPARE(reader.read(":/firmware/kterm", false), HexReader::FileOk);
+
+    content.append('\0');
+    QCOMPARE(reader.readBytes(content), HexReader::FileTooLarge);
+
+    QCOMPARE(reader.state, HexReader::FileTooLarge);
+    QCOMPARE(reader.stateDescription(), "Firmware file is too large");
+    QCOMPARE(reader.fullName(), "KTERM-v2.1.hex (Jan 14 2015 17:26:03)");
+    QCOMPARE(reader.checksum, quint8(0x1C));
 }
 
 void tst_HexReader::stamping_data()
