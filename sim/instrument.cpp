@@ -84,30 +84,17 @@ QList<QByteArray> splitMessages(const QByteArray& payload)
     return messages;
 }
 
-// The version (in tenths) that the image's version block names, as "vX.Y";
-// -1 when the text holds no such version or it does not fit a byte.
-int imageVersion(const QList<QByteArray>& lines)
+// The version (in tenths) that the image's version block names, as "vX.Y",
+// found as the tool finds it in a firmware file; -1 when the text holds no
+// such version or it does not fit a byte.
+int imageVersion(const QByteArray& text)
 {
-    QByteArray text;
-    quint32 extendedAddress = 0;
-    for (const QByteArray& line : lines) {
-        const HexLine record(line);
-        if (!record.valid) {
-            continue;
-        }
-        if (record.type == 0x04) {
-            extendedAddress = (quint32(byteAt(record.data, 0)) << 8) | byteAt(record.data, 1);
-        } else if (record.type == 0x00) {
-            const quint32 address = (extendedAddress << 16) + record.address;
-            if ((address & ~quint32(0x3F)) == 0x840) {
-                const QByteArray characters = record.picData();
-                const int end = characters.indexOf('\0');
-                text.append(end < 0 ? characters : characters.left(end));
-            }
-        }
-    }
+    // The lines of a transfer carry no checksum record: the reader's verdict
+    // does not matter here, only what it took from the version block.
+    HexReader image;
+    image.readBytes(text);
     static const QRegularExpression pattern("^v(\\d{1,2})\\.(\\d)$");
-    const QRegularExpressionMatch match = pattern.match(QString::fromUtf8(text));
+    const QRegularExpressionMatch match = pattern.match(image.version);
     if (!match.hasMatch()) {
         return -1;
     }
@@ -306,14 +293,14 @@ struct Instrument::Impl
         BoardState& state = board(which);
         const bool wasUpdating = state.updateMode;
         state.updateMode = false;
-        if (!wasUpdating || state.faults.refuseEnd ||
-            HexReader::imageChecksum(state.storedLines.join()) != checksum) {
+        const QByteArray text = state.storedLines.join();
+        if (!wasUpdating || state.faults.refuseEnd || HexReader::imageChecksum(text) != checksum) {
             reply(which, EndCode, 0, due);
             return;
         }
         int newVersion = state.faults.versionAfterUpdate;
         if (newVersion < 0) {
-            newVersion = imageVersion(state.storedLines);
+            newVersion = imageVersion(text);
         }
         if (newVersion < 0) {
             newVersion = state.version;

@@ -52,14 +52,16 @@ struct BoardFaults
 // zero ack). An end with the image checksum of the stored text is accepted:
 // the board takes the version that the text's version block (0x840..0x87F)
 // names as "vX.Y" (if it names none, the board keeps its old version), is
-// silent for the board restart time and then reports it. The main board
-// installs it when it restarts: the restart message takes it off the bus for
-// the main board restart time; open connections go stale, pending replies are
-// lost. Replies leave in order, up to 21 records in one 64-byte input report,
-// each report once the latency of the request it answers has passed. A start
-// or a version request for the group reaches every sensor board; a group data
-// block every sensor board in update mode; each answers for itself. Ends and
-// restarts for the group are ignored.
+// silent for the board restart time and then reports it. The version block is
+// read as the tool reads a firmware file, up to a record out of address
+// order, if there is one. The main board installs it when it restarts: the
+// restart message takes it off the bus for the main board restart time; open
+// connections go stale, pending replies are lost. Replies leave in order, up
+// to 21 records in one 64-byte input report, each report once the latency of
+// the request it answers has passed. A start or a version request for the
+// group reaches every sensor board; a group data block every sensor board in
+// update mode; each answers for itself. Ends and restarts for the group are
+// ignored.
 class Instrument
 {
 public:

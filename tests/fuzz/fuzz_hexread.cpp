@@ -1,8 +1,10 @@
-// HexReader::read on arbitrary file bytes: once plain, once stamping on a copy.
-// Checks what a caller relies on: the result is kept in state, a good image is
-// consistent with its checksum, a failed check leaves the file alone, and a
-// stamped file reads as the stamping read said it would.
+// HexReader on arbitrary bytes: read from memory, then from a file, once plain
+// and once stamping. Checks what a caller relies on: the result is kept in
+// state, a good image is consistent with its checksum, a file reads as its
+// bytes do, a failed check leaves the file alone, and a stamped file reads as
+// the stamping read said it would.
 
+#include "fuzzcheck.h"
 #include "fuzzfile.h"
 #include "hexline.h"
 #include "hexreader.h"
@@ -36,19 +38,27 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size)
     const QByteArray content(reinterpret_cast<const char*>(bytes), int(size));
     const FuzzFile& file = scratch();
 
-    file.write(content);
     HexReader plain;
-    const HexReader::Err result = plain.read(file.path(), false);
+    const HexReader::Err result = plain.readBytes(content);
     FUZZ_CHECK(result == plain.state);
     FUZZ_CHECK(result != HexReader::FileAccessDenied && result != HexReader::WriteAccessDenied);
     FUZZ_CHECK(plain.data.size() <= content.size());
-    FUZZ_CHECK(file.content() == content);
     if (result == HexReader::FileOk || result == HexReader::NoValidFirmware) {
         FUZZ_CHECK(HexReader::imageChecksum(plain.data) == plain.checksum);
     }
     if (result == HexReader::FileOk) {
         FUZZ_CHECK(!plain.part.isEmpty() && !plain.version.isEmpty() && !plain.date.isEmpty());
     }
+
+    // The same bytes in a file read alike, and the file is left as it was.
+    file.write(content);
+    HexReader fromFile;
+    FUZZ_CHECK(fromFile.read(file.path(), false) == result);
+    FUZZ_CHECK(fromFile.fault.kind() == plain.fault.kind() &&
+               fromFile.fault.line() == plain.fault.line());
+    FUZZ_CHECK(fromFile.data == plain.data && fromFile.checksum == plain.checksum);
+    FUZZ_CHECK(fromFile.fullName() == plain.fullName());
+    FUZZ_CHECK(file.content() == content);
 
     // Stamping: the same verdict on the lines, the record appended only to a
     // file that had none, and the stamped file then reads alike.

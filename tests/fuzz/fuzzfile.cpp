@@ -3,8 +3,6 @@
 #include <QDir>
 #include <QFile>
 
-#include <cstdio>
-#include <cstdlib>
 #include <unistd.h>
 
 FuzzFile::FuzzFile()
@@ -41,10 +39,4 @@ QByteArray FuzzFile::content() const
         fuzzFailure("scratch file readable", __FILE__, __LINE__);
     }
     return in.readAll();
-}
-
-void fuzzFailure(const char* condition, const char* file, int line)
-{
-    std::fprintf(stderr, "%s:%d: check failed: %s\n", file, line, condition);
-    std::abort();
 }
