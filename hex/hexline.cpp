@@ -97,3 +97,29 @@ QByteArray HexLine::picData() const
     }
     return text;
 }
+
+quint16 HexLine::segment() const
+{
+    const quint8 high = data.size() > 0 ? quint8(data.at(0)) : 0;
+    const quint8 low = data.size() > 1 ? quint8(data.at(1)) : 0;
+    return quint16(high << 8 | low);
+}
+
+QByteArray HexLine::compose(quint8 type, quint16 address, const QByteArray& data,
+                            const char* lineEnd)
+{
+    QByteArray bytes;
+    bytes.reserve(data.size() + 5);
+    bytes += char(data.size());
+    bytes += char(address >> 8);
+    bytes += char(address & 0xFF);
+    bytes += char(type);
+    bytes += data;
+    // The record's bytes and its checksum add up to 0.
+    quint8 sum = 0;
+    for (const char byte : bytes) {
+        sum = quint8(sum + quint8(byte));
+    }
+    bytes += char(quint8(0x100 - sum));
+    return ':' + bytes.toHex() + lineEnd;
+}

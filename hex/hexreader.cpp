@@ -1,20 +1,15 @@
 #include "hexreader.h"
 
+#include "hexfile.h"
 #include "hexline.h"
+#include "linewalker.h"
 
-#include <QFile>
 #include <QObject>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <vector>
 
 namespace {
-
-constexpr quint8 dataRecord = 0x00;
-constexpr quint8 endOfFileRecord = 0x01;
-constexpr quint8 extendedLinearAddressRecord = 0x04;
-constexpr quint8 checksumRecord = 0x80;
 
 constexpr char endOfFileLine[] = ":00000001FF\r\n";
 
@@ -28,139 +23,16 @@ constexpr quint32 dateBlock = 0x880;
 // Room for the extended linear address records that sorting adds.
 constexpr int addressRecordsRoom = 64;
 
-// Walks the lines of a text, each with its terminator (the last one may have
-// none), without copying them: each line refers into the text.
-class LineWalker
-{
-public:
-    explicit LineWalker(const QByteArray& whole) : text(whole) {}
-
-    // The next line; false at the end of the text.
-    bool next(QByteArray& line)
-    {
-        if (end >= text.size()) {
-            return false;
-        }
-        start = end;
-        ++lines;
-        const int lineFeed = text.indexOf('\n', start);
-        end = lineFeed < 0 ? text.size() : lineFeed + 1;
-        line = QByteArray::fromRawData(text.constData() + start, end - start);
-        return true;
-    }
-    // Where the last line begins in the text.
-    int lineStart() const { return start; }
-    // The number of the last line, counted from 1.
-    int lineNumber() const { return lines; }
-
-private:
-    const QByteArray& text;
-    int start = 0;
-    int end = 0;
-    int lines = 0;
-};
-
-// Whether a line holds anything before its first zero byte.
-bool holdsText(const QByteArray& line)
-{
-    return !line.isEmpty() && line.at(0) != '\0';
-}
-
-// Whether a text holds no line with anything in it: nothing to read or to sort.
-bool holdsNoText(const QByteArray& content)
-{
-    LineWalker lines(content);
-    QByteArray line;
-    while (lines.next(line)) {
-        if (holdsText(line)) {
-            return false;
-        }
-    }
-    return true;
-}
-
-// A data byte of a record; bytes the record does not have count as 0.
-quint8 dataByte(const HexLine& record, int index)
-{
-    return index < record.data.size() ? quint8(record.data.at(index)) : 0;
-}
-
-quint16 extendedLinearAddress(const HexLine& record)
-{
-    return quint16(dataByte(record, 0) << 8 | dataByte(record, 1));
-}
-
-// The address of a record in the 64 KiB segment that the last extended linear
-// address record chose.
-quint32 fullAddress(quint16 segment, quint16 address)
-{
-    return quint32(segment) << 16 | address;
-}
-
-// Two lower-case hexadecimal digits.
-QByteArray hexByte(quint8 value)
-{
-    return QByteArray::number(value, 16).rightJustified(2, '0');
-}
-
-// The Intel HEX checksum of a record's bytes: their sum and it add up to 0.
-quint8 recordChecksum(const QByteArray& bytes)
-{
-    quint8 sum = 0;
-    for (const char byte : bytes) {
-        sum = quint8(sum + quint8(byte));
-    }
-    return quint8(-sum);
-}
-
 QByteArray checksumRecordLine(quint8 imageChecksum)
 {
-    const QByteArray bytes = QByteArray::fromHex("0200008000") + char(imageChecksum);
-    return ":0200008000" + hexByte(imageChecksum) + hexByte(recordChecksum(bytes)) + "\n";
+    return HexLine::compose(HexLine::ChecksumRecord, 0, QByteArray(1, '\0') + char(imageChecksum),
+                            "\n");
 }
 
 QByteArray extendedLinearAddressLine(quint16 segment)
 {
     const QByteArray address = QByteArray(1, char(segment >> 8)) + char(segment & 0xFF);
-    const QByteArray bytes = QByteArray::fromHex("02000004") + address;
-    return ":02000004" + address.toHex() + hexByte(recordChecksum(bytes)) + "\r\n";
-}
-
-// Reads the whole of a file, its size looked at first: FileAccessDenied if it
-// cannot be opened or read (with the reason in fault), FileTooLarge if it is
-// larger than a firmware file may be.
-HexReader::Err readFile(const QString& fileName, QByteArray& content, FileFault& fault)
-{
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly)) {
-        fault = FileFault::ofUnreadable(fileName);
-        return HexReader::FileAccessDenied;
-    }
-    if (file.size() > HexReader::maximumFileSize) {
-        return HexReader::FileTooLarge;
-    }
-    // A file that does not know its size (a pipe) is read no further than one byte past the limit.
-    content = file.isSequential() ? file.read(HexReader::maximumFileSize + 1) : file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        fault = FileFault::ofUnreadable(fileName);
-        return HexReader::FileAccessDenied;
-    }
-    return content.size() > HexReader::maximumFileSize ? HexReader::FileTooLarge
-                                                       : HexReader::FileOk;
-}
-
-// Replaces a file's contents in one step: either all of text is there afterwards or the
-// file is left as it was.
-bool replaceFile(const QString& fileName, const QByteArray& text)
-{
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly)) {
-        return false;
-    }
-    if (file.write(text) != text.size()) {
-        return false;
-    }
-    return file.commit();
+    return HexLine::compose(HexLine::ExtendedLinearAddressRecord, 0, address, "\r\n");
 }
 
 } // namespace
@@ -172,7 +44,7 @@ HexReader::Err HexReader::read(const QString& fileName, bool writeChecksum)
     state = FileAccessDenied;
     fault = FileFault();
     QByteArray content;
-    const Err loaded = readFile(fileName, content, fault);
+    const Err loaded = HexFile::read(fileName, content, fault);
     if (loaded != FileOk) {
         return state = loaded;
     }
@@ -197,7 +69,7 @@ HexReader::Err HexReader::readBytes(const QByteArray& content)
     }
 
     startOver();
-    if (holdsNoText(content)) {
+    if (LineWalker::holdsNoText(content)) {
         // Nothing to stamp either: a checksum record alone is no firmware.
         fault = FileFault(FileFault::Empty);
         return state = Corrupted;
@@ -229,7 +101,7 @@ HexReader::Err HexReader::decode(const QByteArray& content, bool& hasChecksumRec
     LineWalker lines(content);
     QByteArray line;
     while (lines.next(line)) {
-        if (!holdsText(line)) {
+        if (!LineWalker::holdsText(line)) {
             continue;
         }
         const HexLine record(line);
@@ -242,8 +114,8 @@ HexReader::Err HexReader::decode(const QByteArray& content, bool& hasChecksumRec
         }
 
         switch (record.type) {
-        case dataRecord: {
-            const quint32 start = fullAddress(segment, record.address);
+        case HexLine::DataRecord: {
+            const quint32 start = record.fullAddress(segment);
             if (start < lowestAllowedStart) {
                 return InvalidOrder;
             }
@@ -251,14 +123,14 @@ HexReader::Err HexReader::decode(const QByteArray& content, bool& hasChecksumRec
             takeIdentification(start, record);
             break;
         }
-        case endOfFileRecord:
+        case HexLine::EndOfFileRecord:
             endOfFile = true;
             break;
-        case extendedLinearAddressRecord:
-            segment = extendedLinearAddress(record);
+        case HexLine::ExtendedLinearAddressRecord:
+            segment = record.segment();
             break;
-        case checksumRecord:
-            checksum = dataByte(record, 1);
+        case HexLine::ChecksumRecord:
+            checksum = record.data.size() > 1 ? quint8(record.data.at(1)) : 0;
             hasChecksumRecord = true;
             break;
         default:
@@ -303,7 +175,7 @@ bool HexReader::stamp(const QString& fileName, const QByteArray& content)
     }
     const quint8 computed = imageChecksum(data);
     stamped.append(checksumRecordLine(computed));
-    if (!replaceFile(fileName, stamped)) {
+    if (!HexFile::replace(fileName, stamped)) {
         return false;
     }
     checksum = computed;
@@ -357,11 +229,11 @@ HexReader::Err HexReader::sort(const QString& fileName, FileFault* faultFound)
     FileFault& fault = faultFound ? *faultFound : unasked;
     fault = FileFault();
     QByteArray content;
-    const Err loaded = readFile(fileName, content, fault);
+    const Err loaded = HexFile::read(fileName, content, fault);
     if (loaded != FileOk) {
         return loaded;
     }
-    if (holdsNoText(content)) {
+    if (LineWalker::holdsNoText(content)) {
         fault = FileFault(FileFault::Empty);
         return Corrupted;
     }
@@ -377,7 +249,7 @@ HexReader::Err HexReader::sort(const QString& fileName, FileFault* faultFound)
     LineWalker lines(content);
     QByteArray line;
     while (lines.next(line)) {
-        if (!holdsText(line)) {
+        if (!LineWalker::holdsText(line)) {
             continue;
         }
         const HexLine record(line);
@@ -385,11 +257,10 @@ HexReader::Err HexReader::sort(const QString& fileName, FileFault* faultFound)
             fault = FileFault::ofInvalidLine(line, lines.lineNumber());
             return InvalidData;
         }
-        if (record.type == dataRecord) {
-            entries.push_back(
-                {fullAddress(segment, record.address), lines.lineStart(), line.size()});
-        } else if (record.type == extendedLinearAddressRecord) {
-            segment = extendedLinearAddress(record);
+        if (record.type == HexLine::DataRecord) {
+            entries.push_back({record.fullAddress(segment), lines.lineStart(), line.size()});
+        } else if (record.type == HexLine::ExtendedLinearAddressRecord) {
+            segment = record.segment();
         }
     }
     // By address; of equal addresses the later line wins.
@@ -419,7 +290,7 @@ HexReader::Err HexReader::sort(const QString& fileName, FileFault* faultFound)
     sorted.append(endOfFileLine);
     content.clear(); // its memory is not needed while the new text is written
 
-    if (!replaceFile(fileName, sorted)) {
+    if (!HexFile::replace(fileName, sorted)) {
         fault = FileFault::ofUnwritable(fileName);
         return FileAccessDenied;
     }

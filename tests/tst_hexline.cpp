@@ -15,6 +15,8 @@ private slots:
     void picData();
     void notARecord_data();
     void notARecord();
+    void compose_data();
+    void compose();
 };
 
 void tst_HexLine::hexDigits_data()
@@ -126,6 +128,45 @@ void tst_HexLine::notARecord()
 
     QVERIFY(!record.valid);
     QVERIFY(record.data.isEmpty());
+}
+
+void tst_HexLine::compose_data()
+{
+    QTest::addColumn<int>("type");
+    QTest::addColumn<int>("address");
+    QTest::addColumn<QByteArray>("data");
+    QTest::addColumn<QByteArray>("lineEnd");
+    QTest::addColumn<QByteArray>("line");
+
+    QTest::newRow("extended linear address, CR LF")
+        << 0x04 << 0 << QByteArray::fromHex("01F0") << QByteArray("\r\n")
+        << QByteArray(":0200000401f009\r\n");
+    QTest::newRow("checksum record, LF alone")
+        << 0x80 << 0 << QByteArray::fromHex("00AB") << QByteArray("\n")
+        << QByteArray(":0200008000abd3\n");
+    QTest::newRow("bytes summing to 0: checksum 00")
+        << 0x00 << 0 << QByteArray() << QByteArray("\r\n") << QByteArray(":0000000000\r\n");
+    QTest::newRow("255 data bytes at the top address")
+        << 0x00 << 0xFFF0 << QByteArray(255, char(0x5A)) << QByteArray("\r\n")
+        << ":fffff000" + QByteArray(255, char(0x5A)).toHex() + "6c\r\n";
+}
+
+void tst_HexLine::compose()
+{
+    QFETCH(int, type);
+    QFETCH(int, address);
+    QFETCH(QByteArray, data);
+    QFETCH(QByteArray, lineEnd);
+
+    const QByteArray line =
+        HexLine::compose(quint8(type), quint16(address), data, lineEnd.constData());
+
+    QTEST(line, "line");
+    const HexLine record(line);
+    QVERIFY(record.valid);
+    QCOMPARE(int(record.type), type);
+    QCOMPARE(int(record.address), address);
+    QCOMPARE(record.data, data);
 }
 
 QTEST_APPLESS_MAIN(tst_HexLine)
