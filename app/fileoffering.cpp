@@ -1,6 +1,7 @@
 #include "fileoffering.h"
 
 #include "hexreader.h"
+#include "hexsorter.h"
 #include "instrumenthost.h"
 #include "trvinstrument.h"
 
@@ -91,7 +92,7 @@ void FileOffering::stampFiles()
         window, "Firmware files", QDir::currentPath(), "Firmware (*.hex)");
     for (const QString& file : files) {
         FileFault fault;
-        HexReader::Err result = HexReader::sort(file, &fault);
+        HexReader::Err result = HexSorter::sort(file, &fault);
         if (result == HexReader::FileOk) {
             HexReader stamped;
             result = stamped.read(file, true);

@@ -1,4 +1,4 @@
-// HexReader::read and HexReader::sort against objcopy (binutils) and srec_cat
+// HexReader::read and HexSorter::sort against objcopy (binutils) and srec_cat
 // (srecord) on the same generated images: throughput and peak memory, each
 // operation in a process of its own so that its peak resident size is its own.
 //
@@ -16,6 +16,7 @@
 // a minute (shown as FAILED when stopped).
 
 #include "hexreader.h"
+#include "hexsorter.h"
 #include "imagemaker.h"
 
 #include <QDir>
@@ -146,7 +147,7 @@ int worker(const QString& operation, const QString& fileName)
         return reader.read(fileName, false) == HexReader::FileOk ? 0 : 1;
     }
     if (operation == "sort") {
-        return HexReader::sort(fileName) == HexReader::FileOk ? 0 : 1;
+        return HexSorter::sort(fileName) == HexReader::FileOk ? 0 : 1;
     }
     return 2;
 }
@@ -236,7 +237,7 @@ int main(int argc, char* argv[])
         printRow(label, "HexReader", "read", bytes, ourRead, baseline.peakMb);
         printRow(label, "objcopy", "read", bytes, objcopyRead, 0);
         printRow(label, "srec_cat", "read", bytes, srecRead, 0);
-        printRow(label, "HexReader", "sort", shuffledBytes, ourSort, baseline.peakMb);
+        printRow(label, "HexSorter", "sort", shuffledBytes, ourSort, baseline.peakMb);
         printRow(label, "objcopy", "sort", shuffledBytes, objcopySort, 0);
         printRow(label, "srec_cat", "sort", shuffledBytes, srecSort, 0);
         std::printf("%-6s ratios: read %.2fx objcopy, %.2fx srec_cat; sort %.2fx objcopy, "

@@ -2,6 +2,7 @@
 
 #include "boardtable.h"
 #include "hexreader.h"
+#include "hexsorter.h"
 #include "reportwriter.h"
 
 #include <QFileInfo>
@@ -143,7 +144,7 @@ QString FileCommands::sortHint(const QString& fileName)
 ExitCode::Code FileCommands::sort(const QString& file, ReportWriter& report)
 {
     FileFault fault;
-    const HexReader::Err state = HexReader::sort(file, &fault);
+    const HexReader::Err state = HexSorter::sort(file, &fault);
     if (state != HexReader::FileOk) {
         const QString error = withCause(
             QStringLiteral("%1: %2").arg(file, HexReader::stateDescription(state)), fault);

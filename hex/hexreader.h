@@ -54,15 +54,6 @@ public:
     static QString stateDescription(Err err);
     QString stateDescription() const;
 
-    // Rewrites the file with its data records in address order, each 64 KiB
-    // segment behind its own extended linear address record, and one
-    // end-of-file record; other records are dropped. The new text replaces the
-    // file only once all of it is written: on any failure the file is left as
-    // it was. A file larger than maximumFileSize is not read (FileTooLarge); an
-    // empty file is not sorted (Corrupted). What exactly went wrong goes to
-    // faultFound, if given.
-    static Err sort(const QString& fileName, FileFault* faultFound = nullptr);
-
     // The 8-bit checksum over an image text that the checksum record carries.
     static quint8 imageChecksum(const QByteArray& text);
 

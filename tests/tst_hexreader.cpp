@@ -1,4 +1,5 @@
 #include "hexreader.h"
+#include "hexsorter.h"
 #include "lockedfolder.h"
 #include "testimage.h"
 
@@ -355,7 +356,7 @@ void tst_HexReader::sizeLimit()
     }
     QCOMPARE(reader.stateDescription(), "Firmware file is too large");
     QCOMPARE(reader.fullName(), "KTERM-v2.1.hex (Jan 14 2015 17:26:03)");
-    QCOMPARE(HexReader::sort(fileName), HexReader::FileTooLarge);
+    QCOMPARE(HexSorter::sort(fileName), HexReader::FileTooLarge);
     QCOMPARE(QFileInfo(fileName).size(), size);
 }
 
@@ -497,7 +498,7 @@ void tst_HexReader::sort()
     QFETCH(QByteArray, contents);
     QVERIFY(writeFile(fileName, contents));
 
-    QCOMPARE(HexReader::sort(fileName), HexReader::FileOk);
+    QCOMPARE(HexSorter::sort(fileName), HexReader::FileOk);
 
     QTEST(readFile(fileName), "sorted");
 }
@@ -529,13 +530,13 @@ void tst_HexReader::failedSortLeavesFile()
     QVERIFY(writeFile(file, contents));
 
     FileFault fault;
-    QTEST(HexReader::sort(file, &fault), "result");
+    QTEST(HexSorter::sort(file, &fault), "result");
     QTEST(fault.kind(), "fault");
     QTEST(fault.line(), "faultLine");
 
     QCOMPARE(readFile(file), contents);
     QCOMPARE(QDir(dir->path()).entryList(QDir::Files).size(), 1);
-    QCOMPARE(HexReader::sort(dir->filePath("missing.hex"), &fault), HexReader::FileAccessDenied);
+    QCOMPARE(HexSorter::sort(dir->filePath("missing.hex"), &fault), HexReader::FileAccessDenied);
     QCOMPARE(fault.kind(), FileFault::NoSuchFile);
 }
 
@@ -553,7 +554,7 @@ void tst_HexReader::lockedFolderIsNamed()
     QVERIFY(QFileInfo(file).isWritable());
 
     FileFault fault;
-    QCOMPARE(HexReader::sort(file, &fault), HexReader::FileAccessDenied);
+    QCOMPARE(HexSorter::sort(file, &fault), HexReader::FileAccessDenied);
     QCOMPARE(fault.kind(), FileFault::FolderNotWritable);
     HexReader reader;
     QCOMPARE(reader.read(file, true), HexReader::WriteAccessDenied);
@@ -573,13 +574,13 @@ void tst_HexReader::sortThenStampReadsOk()
     HexReader reader;
     QCOMPARE(reader.read(fileName, false), HexReader::InvalidOrder);
 
-    QCOMPARE(HexReader::sort(fileName), HexReader::FileOk);
+    QCOMPARE(HexSorter::sort(fileName), HexReader::FileOk);
     QCOMPARE(reader.read(fileName, true), HexReader::FileOk);
     const QByteArray prepared = readFile(fileName);
     QCOMPARE(HexReader().read(fileName, false), HexReader::FileOk);
 
     // Preparing the file again gives the same file.
-    QCOMPARE(HexReader::sort(fileName), HexReader::FileOk);
+    QCOMPARE(HexSorter::sort(fileName), HexReader::FileOk);
     QCOMPARE(HexReader().read(fileName, true), HexReader::FileOk);
     QCOMPARE(readFile(fileName), prepared);
 }
@@ -602,7 +603,7 @@ void tst_HexReader::builtInImageResorted()
     QCOMPARE(builtIn.read(":/firmware/" + name, false), HexReader::FileOk);
     QVERIFY(writeFile(fileName, builtInImage(name)));
 
-    QCOMPARE(HexReader::sort(fileName), HexReader::FileOk);
+    QCOMPARE(HexSorter::sort(fileName), HexReader::FileOk);
     HexReader reader;
     QCOMPARE(reader.read(fileName, true), HexReader::FileOk);
 

@@ -1,4 +1,4 @@
-// HexReader::sort on arbitrary file bytes. A refused file stays as it was; a
+// HexSorter::sort on arbitrary file bytes. A refused file stays as it was; a
 // sorted one holds every data record (the last one of each full address) in
 // ascending order behind the right address records, ends with one end-of-file
 // record, reads without invalid lines and sorts to itself.
@@ -7,6 +7,7 @@
 #include "fuzzfile.h"
 #include "hexline.h"
 #include "hexreader.h"
+#include "hexsorter.h"
 
 #include <QList>
 #include <QMap>
@@ -74,7 +75,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size)
         }
     }
 
-    const HexReader::Err result = HexReader::sort(file.path());
+    const HexReader::Err result = HexSorter::sort(file.path());
     if (!anyText) {
         // An empty file is refused and left as it is.
         FUZZ_CHECK(result == HexReader::Corrupted);
@@ -116,7 +117,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size)
 
     HexReader reader;
     FUZZ_CHECK(reader.readBytes(sorted) != HexReader::InvalidData);
-    FUZZ_CHECK(HexReader::sort(file.path()) == HexReader::FileOk);
+    FUZZ_CHECK(HexSorter::sort(file.path()) == HexReader::FileOk);
     FUZZ_CHECK(file.content() == sorted);
     return 0;
 }
