@@ -17,19 +17,114 @@ docs="$here/docs"
 title="Tarvo QX40 Firmware Update Tool"
 
 # Inside the virtual display: TRV_SCREENSHOTS_INNER names the pictures to take
-# (normal or hidpi); TRV_SCREENSHOTS_SCALE is the display's scale factor.
+# (normal or hidpi); TRV_SCREENSHOTS_SCALE is the display's scale factor. Each
+# step waits for what the window shows, read through the accessibility bus as
+# a screen reader reads it, never for a number of seconds.
 if [ -n "${TRV_SCREENSHOTS_INNER:-}" ]; then
     scale="${TRV_SCREENSHOTS_SCALE:-1}"
     # Window coordinates in device pixels from the window's own (logical) ones.
     at() { echo $(($1 * scale)) $(($2 * scale)); }
     tool=""
-    trap '[ -z "$tool" ] || kill "$tool" 2>/dev/null || true' EXIT
+    bus=""
+    # shellcheck disable=SC2317 # run by the trap
+    end_all() {
+        [ -z "$tool" ] || kill "$tool" 2>/dev/null || true
+        [ -z "$bus" ] || kill "$bus" 2>/dev/null || true
+    }
+    trap end_all EXIT
+
+    # The accessibility bus of this display. Qt finds it through the root
+    # window's AT_SPI_BUS property, which the display keeps (-noreset).
+    /usr/libexec/at-spi-bus-launcher --launch-immediately 2>/dev/null &
+    bus=$!
+    gdbus wait --session --timeout 15 org.a11y.Bus
+    address="$(gdbus call --session --dest org.a11y.Bus --object-path /org/a11y/bus \
+        --method org.a11y.Bus.GetAddress)"
+    address="${address#(\'}"
+    address="${address%\',)}"
+    for _ in $(seq 150); do
+        xprop -root AT_SPI_BUS 2>/dev/null | grep -qF "\"$address\"" && break
+        sleep 0.1
+    done
+    xprop -root AT_SPI_BUS | grep -qF "\"$address\"" ||
+        { echo "the accessibility bus was not announced on the display" >&2; exit 1; }
+    gdbus wait --address "$address" --activate org.a11y.atspi.Registry --timeout 15 \
+        org.a11y.atspi.Registry
+
+    # Waits, for a minute at most, until the window shows the state:
+    #   versions         every board's installed version is known
+    #   checked NAME     the check box NAME is checked
+    #   running          the update runs (Start Update is disabled)
+    #   ended            no update runs (Start Update is enabled)
+    #   halfway BAR      the progress bar BAR has reached half way
+    #   total TEXT       the total bar's text contains TEXT
+    await() {
+        /usr/bin/python3 - "$@" <<'PY' || exit 1
+import sys
+import time
+
+import pyatspi
+
+what, arguments = sys.argv[1], sys.argv[2:]
+
+
+def widgets(node):
+    yield node
+    for child in node:
+        if child is not None:
+            yield from widgets(child)
+
+
+def named(tree, role, name):
+    return [w for w in tree if w.getRole() == role and w.name == name]
+
+
+def enabled(widget):
+    return widget.getState().contains(pyatspi.STATE_ENABLED)
+
+
+def shown(tree):
+    if what == "versions":
+        versions = [w for w in tree if w.getRole() == pyatspi.ROLE_LABEL and
+                    " installed version: v" in w.name]
+        return len(versions) == 7
+    if what == "checked":
+        boxes = named(tree, pyatspi.ROLE_CHECK_BOX, arguments[0])
+        return any(b.getState().contains(pyatspi.STATE_CHECKED) for b in boxes)
+    if what in ("running", "ended"):
+        start = named(tree, pyatspi.ROLE_PUSH_BUTTON, "Start Update")
+        return bool(start) and enabled(start[0]) == (what == "ended")
+    if what == "halfway":
+        for bar in named(tree, pyatspi.ROLE_PROGRESS_BAR, arguments[0]):
+            value = bar.queryValue()
+            return value.maximumValue > 0 and 2 * value.currentValue >= value.maximumValue
+        return False
+    if what == "total":
+        bars = named(tree, pyatspi.ROLE_PROGRESS_BAR, "Total progress")
+        return any(arguments[0] in bar.description for bar in bars)
+    raise SystemExit("no such state: " + what)
+
+
+deadline = time.monotonic() + 60
+while time.monotonic() < deadline:
+    try:
+        for application in pyatspi.Registry.getDesktop(0):
+            if application is not None and application.name == "trvloader":
+                if shown(list(widgets(application))):
+                    sys.exit(0)
+    except (LookupError, RuntimeError, NotImplementedError):
+        pass  # the window changed while it was read: read it again
+    time.sleep(0.05)
+sys.exit("the window did not show: " + " ".join(sys.argv[1:]))
+PY
+    }
 
     # Starts the tool with launcher options; sets window, width and height.
     start() {
         # A history of its own each time: the update the last picture cut
         # short would otherwise be named in a box at the start.
-        XDG_DATA_HOME="$(mktemp -d)" "$launcher" "$@" >/dev/null 2>&1 &
+        XDG_DATA_HOME="$(mktemp -d)" QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 \
+            "$launcher" "$@" >/dev/null 2>&1 &
         tool=$!
         window=""
         for _ in $(seq 100); do
@@ -51,66 +146,78 @@ if [ -n "${TRV_SCREENSHOTS_INNER:-}" ]; then
     }
     # In simple mode the update area is the window's bottom row: "Advanced"
     # at its left, "Start Update" at its right. Showing the board table below
-    # it leaves the row where it is, but may widen the window.
+    # it leaves the row where it is, but makes the window taller and may
+    # widen it.
     click_advanced() {
         # A note under the total bar (after a failure) makes the window taller.
         eval "$(xdotool getwindowgeometry --shell "$window")"
+        local simple=$HEIGHT
         row=$((HEIGHT / scale - 22))
         xdotool mousemove --window "$window" $(at 30 "$row") click 1
-        sleep 0.5
-        eval "$(xdotool getwindowgeometry --shell "$window")"
+        for _ in $(seq 100); do
+            eval "$(xdotool getwindowgeometry --shell "$window")"
+            [ "$HEIGHT" -gt "$simple" ] && break
+            sleep 0.05
+        done
+        [ "$HEIGHT" -gt "$simple" ] || { echo "the board table did not open" >&2; exit 1; }
         width=$WIDTH
     }
     click_start() { xdotool mousemove --window "$window" $(at $((width / scale - 70)) "$row") click 1; }
-    capture() {
-        xdotool mousemove $(at 1000 740) # no hover look
-        sleep 0.2
-        import -window "$window" "$docs/$1"
-    }
+    # The mouse off the window, so that nothing shows its hover look.
+    away() { xdotool mousemove $(at 1000 740); }
+    capture() { import -window "$window" "$docs/$1"; }
 
     if [ "$TRV_SCREENSHOTS_INNER" = hidpi ]; then
         # The check boxes of two sensor boards and of the control panel
         # checked, the others not: both looks, twice the usual size.
         start
-        sleep 2
+        await versions
         click_advanced
-        for box in "16 265" "16 328" "16 499"; do
-            xdotool mousemove --window "$window" $(at $box) click 1
-            sleep 0.2
+        for box in "16 265 Keys 12-20" "16 328 Keys 43-64" "16 499 Control Panel"; do
+            read -r x y name <<<"$box"
+            xdotool mousemove --window "$window" $(at "$x" "$y") click 1
+            await checked "$name"
         done
+        away
+        await checked "Control Panel" # answered after the mouse has left
         capture screenshot-hidpi.png
         stop
         exit 0
     fi
 
     start
-    sleep 2 # the versions are in
+    away
+    await versions
     capture screenshot-simple.png
     stop
 
     # Started in simple mode, the update takes every board; the table is
     # shown once it runs.
     start
-    sleep 2
+    await versions
     click_start
-    sleep 1
+    await running
     click_advanced
-    sleep 11 # sensor boards done, control panel half-way
+    away
+    await halfway "Control Panel progress" # sensor boards done, control panel half-way
     capture screenshot-advanced.png
     stop
 
     start --zero-ack sensor3:600
-    sleep 2
+    await versions
     click_start
-    sleep 1
+    await running
     click_advanced
-    sleep 3 # sensor boards failed at line 600
+    away
+    await total "Errors while transfering data" # sensor boards failed at line 600
+    await ended
     capture screenshot-error.png
     stop
     exit 0
 fi
 
-"$here/tools/install-packages.sh" xvfb xauth imagemagick xdotool
+"$here/tools/install-packages.sh" xvfb xauth imagemagick xdotool x11-utils dbus at-spi2-core \
+    libglib2.0-bin python3-pyatspi
 
 if [ ! -x "$launcher" ]; then
     echo "$launcher not found: build the project first" >&2
@@ -123,10 +230,13 @@ mkdir -p "$docs"
 XDG_RUNTIME_DIR="$(mktemp -d)"
 export XDG_RUNTIME_DIR
 trap 'rm -rf "$XDG_RUNTIME_DIR"' EXIT
-TRV_SCREENSHOTS_INNER=normal xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$build"
+# Each display with a session bus for the accessibility bus, and kept as it
+# is when a client leaves (-noreset), so that the bus's address stays on it.
+TRV_SCREENSHOTS_INNER=normal xvfb-run -a -s "-screen 0 1024x768x24 -noreset" \
+    dbus-run-session -- "$0" "$build"
 # A screen of twice the usual density, as it tells its size to the tool: the
 # tool's own high-DPI scaling doubles the window, not a setting of ours.
 TRV_SCREENSHOTS_INNER=hidpi TRV_SCREENSHOTS_SCALE=2 \
-    xvfb-run -a -s "-screen 0 2048x1536x24 -dpi 192" "$0" "$build"
+    xvfb-run -a -s "-screen 0 2048x1536x24 -dpi 192 -noreset" dbus-run-session -- "$0" "$build"
 echo "wrote $docs/screenshot-simple.png, screenshot-advanced.png, screenshot-error.png," \
     "screenshot-hidpi.png"
