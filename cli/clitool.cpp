@@ -443,7 +443,8 @@ ExitCode::Code CliTool::history(const QCommandLineParser& parser)
     }
     const QString serial = parser.value(instrumentName);
 
-    const UpdateHistory history;
+    makeHost();
+    const UpdateHistory& history = host->history();
     int skipped = 0;
     QList<HistoryRecord> records;
     const QList<HistoryRecord> all = history.records(&skipped);
