@@ -74,9 +74,9 @@ public:
     static constexpr const char* defaultSerialNumber = "QX40-204871";
 
     // A healthy instrument, plugged in, every board fitted and at version 1.0,
-    // no latency, no faults, the default serial number, boards back at once after an update, the main
-    // board off the bus for 1500 ms after its restart message (an update looks
-    // for it again only after a second); the log is cleared.
+    // no latency, no faults, the default serial number, boards back at once after an update, the
+    // main board off the bus for 1500 ms after its restart message (an update looks for it again
+    // only after a second); the log is cleared.
     void reset();
 
     // --- Setting it up
@@ -98,7 +98,8 @@ public:
     void setReadFails(bool fails);
     void setNonblockingFails(bool fails);
     // The device stays on the bus but refuses to be opened with this error
-    // number (EACCES: this user may not open it; EBUSY: in use); 0: opens.
+    // number (EACCES: this user may not open it; EBUSY: in use; ENOENT or
+    // ENODEV: listed, but its node goes as it is opened); 0: opens.
     void setOpenRefusal(int errorNumber);
     // The USB serial number the device reports; empty: it reports none.
     void setSerialNumber(const QString& serialNumber);

@@ -101,6 +101,8 @@ private slots:
     void pollTimerFollowsTheLink();
     void tellsARefusedOpenFromAnAbsentDevice_data();
     void tellsARefusedOpenFromAnAbsentDevice();
+    void vanishingNodeIsNoRefusal_data();
+    void vanishingNodeIsNoRefusal();
     void refusalInWords_data();
     void refusalInWords();
 
@@ -496,6 +498,38 @@ void tst_UsbHid::tellsARefusedOpenFromAnAbsentDevice()
     QVERIFY(attempt());
     QCOMPARE(link.openRefusal(), 0);
     QCOMPARE(said, (QStringList{"0", "connected"}));
+}
+
+void tst_UsbHid::vanishingNodeIsNoRefusal_data()
+{
+    QTest::addColumn<int>("errorNumber");
+    QTest::newRow("node removed") << ENOENT;
+    QTest::newRow("device gone") << ENODEV;
+}
+
+// Right after an unplug the enumeration may still list the node that goes as
+// it is opened: that is the unplug, not a device that refuses to be opened.
+void tst_UsbHid::vanishingNodeIsNoRefusal()
+{
+    QFETCH(int, errorNumber);
+
+    QStringList said;
+    UsbHid link(vendor, product);
+    link.setTimebase(1);
+    link.setAutoconnect(true);
+    connect(&link, &UsbHid::openRefusalChanged, this,
+            [&said](int refusal) { said.append(QString::number(refusal)); });
+    connect(&link, &UsbHid::connected, this, [&said] { said.append("connected"); });
+
+    device.setOpenRefusal(errorNumber);
+    QVERIFY(letALookPass(link));
+    QVERIFY(letALookPass(link));
+    QCOMPARE(link.openRefusal(), 0);
+    QCOMPARE(said, QStringList());
+
+    device.setOpenRefusal(0); // back: opens
+    QVERIFY(letALookPass(link));
+    QCOMPARE(said, QStringList{"connected"});
 }
 
 void tst_UsbHid::refusalInWords_data()

@@ -174,8 +174,13 @@ hid_device_* UsbHid::openFound(int* refused, QString* serialNumber)
             device = nullptr;
             reason = EBUSY;
         }
-        if (!device && *refused == 0) {
-            *refused = reason != 0 ? reason : errorNumberOf(hid_error(nullptr));
+        if (!device && reason == 0) {
+            reason = errorNumberOf(hid_error(nullptr));
+        }
+        // A node that went between the enumeration and the open is an unplug,
+        // not a refusal: the device is simply no longer there.
+        if (!device && *refused == 0 && reason != ENOENT && reason != ENODEV) {
+            *refused = reason;
         }
         if (device) {
             *serialNumber = candidate->serial_number

@@ -87,7 +87,8 @@ private:
     void emitError();
     // Enumerates the devices with our IDs and opens the first that opens;
     // when none does, refusal is why the first one could not be opened
-    // (0 when none was found).
+    // (0 when none was found, or when the ones found went before they could
+    // be opened: ENOENT, ENODEV).
     hid_device_* openFound(int* refusal, QString* serialNumber);
     void setOpenRefusal(int errorNumber);
     // What lets this user open the device, on this system.
