@@ -91,12 +91,14 @@ QStringList UserTexts::rowNames(const HistoryRecord& record)
 
 QString UserTexts::unfinishedText(const HistoryRecord& record)
 {
-    const QString boards = rowNames(record).join(QStringLiteral(", "));
+    const QStringList names = rowNames(record);
     const QString when = record.started.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm"));
     const QString how = record.outcome == HistoryRecord::Canceled
-                            ? tr("The update of %1 begun %2 was canceled before it finished.")
-                            : tr("The update of %1 begun %2 did not finish.");
-    return how.arg(boards, when) + QLatin1Char(' ') + tr("These boards may need a new update.") +
+                            ? tr("The update of %1 started %2 was canceled before it finished.")
+                            : tr("The update of %1 started %2 did not finish.");
+    const QString need = names.size() == 1 ? tr("This board may need a new update.")
+                                           : tr("These boards may need a new update.");
+    return how.arg(names.join(QStringLiteral(", ")), when) + QLatin1Char(' ') + need +
            QLatin1Char(' ') + runAgainAdvice();
 }
 

@@ -864,7 +864,7 @@ void tst_cli::interruptMidTransfer()
     // The next start names the boards the canceled step left behind.
     QCOMPARE(runTool({"versions"}, 5000), 0);
     QVERIFY2(output().startsWith("The update of Keys 12-20, Keys 21-42, Keys 43-64, Keys 65-86, "
-                                 "Keys 87-108 begun "),
+                                 "Keys 87-108 started "),
              qPrintable(output()));
     QVERIFY(output().contains("was canceled before it finished. These boards may need a new "
                               "update. Running the update again brings the boards back.\n"));

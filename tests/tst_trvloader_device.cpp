@@ -797,9 +797,10 @@ void tst_trvloader_device::closeWhileUpdating()
     const QStringList told = openWindowAnswering({press(QMessageBox::Ok)});
     QCOMPARE(told.size(), 1);
     QVERIFY2(told.first().startsWith("Update did not finish | The update of Keys 12-20, "
-                                     "Keys 21-42, Keys 43-64, Keys 65-86, Keys 87-108 begun"),
+                                     "Keys 21-42, Keys 43-64, Keys 65-86, Keys 87-108 started"),
              qPrintable(told.first()));
-    QVERIFY(told.first().contains("Running the update again brings the boards back."));
+    QVERIFY(told.first().contains(" These boards may need a new update. Running the update "
+                                  "again brings the boards back."));
     const QStringList again = answerDialogs(
         [&] {
             sim::instrument().unplug();
@@ -1173,9 +1174,10 @@ void tst_trvloader_device::interruptedUpdateIsNamed()
 
     const QStringList told = openWindowAnswering({press(QMessageBox::Ok)});
     QCOMPARE(told.size(), 1);
-    QVERIFY2(told.first().startsWith("Update did not finish | The update of Main Board begun "),
+    QVERIFY2(told.first().startsWith("Update did not finish | The update of Main Board started "),
              qPrintable(told.first()));
-    QVERIFY(told.first().contains(" did not finish. These boards may need a new update"));
+    QVERIFY2(told.first().contains(" did not finish. This board may need a new update."),
+             qPrintable(told.first()));
 }
 
 #include "tst_trvloader_device.moc"

@@ -854,14 +854,6 @@ Mit --allow-older wird es trotzdem installiert.</translation>
         <translation>%1: noch nicht zurück, weiteres Warten bis zu %2 s</translation>
     </message>
     <message>
-        <source>The update of %1 begun %2 was canceled before it finished.</source>
-        <translation>Das Update von %1, begonnen %2, wurde abgebrochen, bevor es fertig war.</translation>
-    </message>
-    <message>
-        <source>The update of %1 begun %2 did not finish.</source>
-        <translation>Das Update von %1, begonnen %2, wurde nicht fertig.</translation>
-    </message>
-    <message>
         <source>These boards may need a new update.</source>
         <translation>Diese Platinen brauchen womöglich ein neues Update.</translation>
     </message>
@@ -872,6 +864,18 @@ Mit --allow-older wird es trotzdem installiert.</translation>
     <message>
         <source>%1: installed %2, image %3 is older</source>
         <translation>%1: installiert %2, das Image %3 ist älter</translation>
+    </message>
+    <message>
+        <source>The update of %1 started %2 was canceled before it finished.</source>
+        <translation>Das Update von %1, begonnen %2, wurde abgebrochen, bevor es fertig war.</translation>
+    </message>
+    <message>
+        <source>The update of %1 started %2 did not finish.</source>
+        <translation>Das Update von %1, begonnen %2, wurde nicht fertig.</translation>
+    </message>
+    <message>
+        <source>This board may need a new update.</source>
+        <translation>Diese Platine braucht womöglich ein neues Update.</translation>
     </message>
 </context>
 <context>
