@@ -315,9 +315,13 @@ QJsonObject UpdateCommand::boardEntry(PartType board) const
 {
     const Outcome outcome = outcomes.value(board);
     // What the board runs now, as far as known: the verified image, or what
-    // it ran before when nothing was sent to it; unknown after a failed step.
+    // it ran before when nothing was sent to it, the version it reported
+    // when it runs another one after its update; else unknown after a failed step.
     QJsonValue after(QJsonValue::Null);
-    if (outcome == Updated) {
+    const trvInstrument::Failure failure = host->instrument()->failure();
+    if (outcome == Failed && board == failure.refusing && !failure.reported.isEmpty()) {
+        after = failure.reported; // what it reported after the update
+    } else if (outcome == Updated) {
         after = imageVersion(board);
     } else if (outcome != Failed && outcome != Canceled && installed.contains(board)) {
         after = installed.value(board);

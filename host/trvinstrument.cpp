@@ -140,7 +140,15 @@ void trvInstrument::firmwareVersion(trvInterface::PartType part, QString version
     emit versionReported(part, version);
     if (part == trvInterface::Mainboard && lateReturn->isActive()) {
         lateReturn->stop();
-        lateReturnDecided(version == images[BoardTable::Mainboard].version);
+        const QString expected = images[BoardTable::Mainboard].version;
+        if (version != expected) {
+            // Back, but not with its image: as the engine would have said.
+            lastFailure.error = trvUpdater::FinishFailed;
+            lastFailure.refusing = trvInterface::Mainboard;
+            lastFailure.reported = version;
+            lastFailure.expected = expected;
+        }
+        lateReturnDecided(version == expected);
     }
     if (!wasComplete && versions.size() == BoardTable::boards().size()) {
         emit allAnswered();
@@ -304,6 +312,10 @@ void trvInstrument::sequenceCanceled(trvUpdater::Err error)
     lastFailure.error = error;
     lastFailure.boards = updates->stepBoards();
     lastFailure.refusing = updates->failedPart();
+    lastFailure.reported = updates->failedPartVersion();
+    if (!lastFailure.reported.isEmpty()) {
+        lastFailure.expected = imageFor(lastFailure.refusing).version;
+    }
     // The link may hear of a lost instrument only after the engine's time-out.
     lastFailure.disconnected = !restarting && (lostDuringStep || !linked);
 

@@ -41,6 +41,10 @@ public:
         // The instrument left USB during the step, other than for the main
         // board's own restart.
         bool disconnected = false;
+        // The refusing board ran another version after the update: the one
+        // it reported, and its image's that was expected; empty otherwise.
+        QString reported;
+        QString expected;
     };
 
     // The protocol object is borrowed and must outlive the instrument.

@@ -28,7 +28,12 @@ QString UserTexts::failureText(const trvInstrument::Failure& failure)
     const QString where = failure.refusing != trvInterface::NoPart
                               ? BoardTable::label(failure.refusing)
                               : BoardTable::groupName(failure.boards.value(0));
-    return QStringLiteral("%1: %2").arg(where, trvUpdater::errorDescription(failure.error));
+    const QString text =
+        QStringLiteral("%1: %2").arg(where, trvUpdater::errorDescription(failure.error));
+    if (failure.reported.isEmpty()) {
+        return text;
+    }
+    return tr("%1: it reports %2, %3 was expected").arg(text, failure.reported, failure.expected);
 }
 
 QString UserTexts::failureAdvice(const trvInstrument::Failure& failure)

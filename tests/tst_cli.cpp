@@ -504,8 +504,10 @@ void tst_cli::engineFailure()
     instrument().setFaults(faultyBoard, faults);
     QCOMPARE(runTool(QStringList{"update"} + boards + smallImages(boards), 20000), expectedExit);
     const QString said = errors();
-    QVERIFY2(said.startsWith(named + ": " + trvUpdater::errorDescription(error) + "\n" +
-                             "Running the update again brings the boards back.\n"),
+    QVERIFY2(
+        said.section('\n', 0, 0).startsWith(named + ": " + trvUpdater::errorDescription(error)),
+        qPrintable(said));
+    QVERIFY2(said.section('\n', 1, 1) == "Running the update again brings the boards back.",
              qPrintable(said));
     QVERIFY(nothingMoreSent());
     QCOMPARE(instrument().messages().last().at(0), lastMessage);
@@ -658,26 +660,45 @@ void tst_cli::failureInTheResult_data()
     QTest::addColumn<int>("expectedExit");
     QTest::addColumn<QString>("refusedBy"); // empty: none
     QTest::addColumn<bool>("disconnected");
-    QTest::addColumn<QString>("said"); // the error output's first lines
+    QTest::addColumn<QString>("said");  // the error output's first lines
+    QTest::addColumn<QString>("after"); // the refusing board's "after"; empty: null
 
     QTest::newRow("a sensor board refuses a line")
         << "sensors" << sim::Sensor2 << faultsWith([](sim::BoardFaults& f) { f.zeroAckAtLine = 2; })
         << 12 << "sensor2" << false
         << "Keys 43-64 (sensor2): Errors while transfering data\n"
-           "Running the update again brings the boards back.\n";
+           "Running the update again brings the boards back.\n"
+        << QString();
     QTest::newRow("the control panel is not ready")
         << "terminal" << sim::Terminal << faultsWith([](sim::BoardFaults& f) { f.notReady = true; })
         << 11 << "terminal" << false
-        << "Control Panel (terminal): Firmware update mode could not be startet\n";
+        << "Control Panel (terminal): Firmware update mode could not be startet\n"
+        << QString();
     QTest::newRow("a sensor board refuses the end")
         << "sensors" << sim::Sensor4 << faultsWith([](sim::BoardFaults& f) { f.refuseEnd = true; })
-        << 13 << "sensor4" << false << "Keys 87-108 (sensor4): Invalid firmware file\n";
+        << 13 << "sensor4" << false << "Keys 87-108 (sensor4): Invalid firmware file\n"
+        << QString();
+    QTest::newRow("the control panel reports another version")
+        << "terminal" << sim::Terminal
+        << faultsWith([](sim::BoardFaults& f) { f.versionAfterUpdate = 20; }) << 14 << "terminal"
+        << false
+        << "Control Panel (terminal): Update could not be finished: it reports v2.0, v2.4 was "
+           "expected\n"
+        << "v2.0";
+    QTest::newRow("the main board reports another version")
+        << "mainboard" << sim::Mainboard
+        << faultsWith([](sim::BoardFaults& f) { f.versionAfterUpdate = 34; }) << 14 << "mainboard"
+        << false
+        << "Main Board (mainboard): Update could not be finished: it reports v3.4, v3.5 was "
+           "expected\n"
+        << "v3.4";
     QTest::newRow("unplugged during the sensor step")
         << "sensors" << sim::NoPart << sim::BoardFaults() << 10 << QString() << true
         << "The instrument was disconnected during the update of Sensor Boards.\n"
            "Plug the instrument in and start the update again.\n"
            "These boards may now need a new update: Keys 12-20 (sensor5), Keys 21-42 (sensor1), "
-           "Keys 43-64 (sensor2), Keys 65-86 (sensor3), Keys 87-108 (sensor4).\n";
+           "Keys 43-64 (sensor2), Keys 65-86 (sensor3), Keys 87-108 (sensor4).\n"
+        << QString();
 }
 
 // The board that refused, or the unplug, in the text and in the result.
@@ -690,6 +711,7 @@ void tst_cli::failureInTheResult()
     QFETCH(QString, refusedBy);
     QFETCH(bool, disconnected);
     QFETCH(QString, said);
+    QFETCH(QString, after);
 
     if (faultyBoard == sim::NoPart) {
         instrument().unplugAtDataMessage(2);
@@ -711,6 +733,13 @@ void tst_cli::failureInTheResult()
     QCOMPARE(failure.value("refusedBy").isNull(), refusedBy.isEmpty());
     QCOMPARE(failure.value("disconnected").toBool(), disconnected);
     QCOMPARE(failure.value("text").toString(), said.section('\n', 0, 0));
+    for (const QJsonValue& board : result.value("boards").toArray()) {
+        const QJsonObject entry = board.toObject();
+        if (entry.value("board").toString() == refusedBy) {
+            QCOMPARE(entry.value("after").toString(), after);
+            QCOMPARE(entry.value("after").isNull(), after.isEmpty());
+        }
+    }
 }
 
 void tst_cli::lateMainboard_data()
@@ -718,7 +747,7 @@ void tst_cli::lateMainboard_data()
     QTest::addColumn<int>("versionAfter"); // tenths; -1: the image's
     QTest::addColumn<int>("expectedExit");
     QTest::newRow("back late with the new version") << -1 << 0;
-    QTest::newRow("back late with another version") << 34 << 10;
+    QTest::newRow("back late with another version") << 34 << 14;
 }
 
 // A main board back after the engine's wait: its version decides, and the
@@ -743,7 +772,8 @@ void tst_cli::lateMainboard()
                                    "Main Board came back late, with v3.5.\n"),
                  qPrintable(output()));
     } else {
-        QVERIFY2(errors().startsWith("Main Board: No response from device\n"),
+        QVERIFY2(errors().startsWith("Main Board (mainboard): Update could not be finished: it "
+                                     "reports v3.4, v3.5 was expected\n"),
                  qPrintable(errors()));
     }
 }

@@ -988,6 +988,12 @@ void tst_trvloader_device::failureNamesTheRefusingBoard_data()
                                << false;
     QTest::newRow("end refused") << int(sim::Sensor5) << refuseEnd
                                  << "Keys 12-20 (sensor5): Invalid firmware file" << true;
+    sim::BoardFaults otherVersion;
+    otherVersion.versionAfterUpdate = 13;
+    QTest::newRow("another version after the update")
+        << int(sim::Sensor3) << otherVersion
+        << "Keys 65-86 (sensor3): Update could not be finished: it reports v1.3, v1.9 was expected"
+        << true;
 }
 
 // The total bar names the board that refused, and the step's rows show where

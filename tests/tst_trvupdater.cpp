@@ -584,6 +584,9 @@ void tst_trvUpdater::failures()
     QCOMPARE(currentState.last().at(1).value<trvUpdater::Err>(), error);
     QCOMPARE(seen.at(seen.size() - 2), failedIn);
     QCOMPARE(engine->failedPart(), refusedBy);
+    // What a board running another version reported, for the user to read.
+    QCOMPARE(engine->reportedVersion(),
+             faults.versionAfterUpdate == 99 ? QString("v9.9") : QString());
     if (faults.zeroAckAtLine > 0) {
         int dataMessages = 0;
         for (const QByteArray& sent : instrument().messages()) {

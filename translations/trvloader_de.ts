@@ -877,6 +877,10 @@ Mit --allow-older wird es trotzdem installiert.</translation>
         <source>This board may need a new update.</source>
         <translation>Diese Platine braucht womöglich ein neues Update.</translation>
     </message>
+    <message>
+        <source>%1: it reports %2, %3 was expected</source>
+        <translation>%1: sie meldet %2, erwartet war %3</translation>
+    </message>
 </context>
 <context>
     <name>VersionsCommand</name>

@@ -206,6 +206,7 @@ void trvUpdater::version(trvInterface::PartType p, QString text)
             return;
         }
         if (text != imageVersion) {
+            refusingVersion = text;
             refusedBy(p, FinishFailed);
             return;
         }
@@ -307,6 +308,11 @@ bool trvUpdater::isStopped() const
 trvInterface::PartType trvUpdater::failedPart() const
 {
     return refusing;
+}
+
+QString trvUpdater::reportedVersion() const
+{
+    return refusingVersion;
 }
 
 void trvUpdater::refusedBy(trvInterface::PartType p, trvUpdater::Err e)

@@ -80,6 +80,9 @@ public:
     // while the step has not failed, and when no reply failed it (a time-out,
     // an image that cannot be sent).
     trvInterface::PartType failedPart() const;
+    // The version that board reported when it ran another version than the
+    // image's (FinishFailed); empty otherwise.
+    QString reportedVersion() const;
 
     static QString stateDesription(trvUpdater::State state);
     static QString errorDescription(trvUpdater::Err error);
@@ -137,6 +140,7 @@ private:
     quint64 reportsBeforeRequest;
     QList<trvInterface::PartType> sensors;
     trvInterface::PartType refusing = trvInterface::NoPart;
+    QString refusingVersion; // what the refusing board reported instead of imageVersion
     // The image's version and checksum, taken by start() together with data.
     QString imageVersion;
     quint8 imageChecksum;

@@ -26,6 +26,7 @@ bool trvUpdateSequence::start(const QList<trvInterface::PartType>& chosen)
     current = trvInterface::NoPart;
     lastState = trvUpdater::Connecting;
     refusing = trvInterface::NoPart;
+    refusingVersion.clear();
     finishedSteps = 0;
     stepRange = 0;
     total = 0;
@@ -116,6 +117,11 @@ int trvUpdateSequence::totalMaximum() const
 trvInterface::PartType trvUpdateSequence::failedPart() const
 {
     return refusing;
+}
+
+QString trvUpdateSequence::failedPartVersion() const
+{
+    return refusingVersion;
 }
 
 trvUpdater* trvUpdateSequence::engine() const
@@ -210,6 +216,7 @@ void trvUpdateSequence::engineDone()
 void trvUpdateSequence::engineCanceled(trvUpdater::Err error)
 {
     refusing = updater ? updater->failedPart() : trvInterface::NoPart;
+    refusingVersion = updater ? updater->reportedVersion() : QString();
     release();
     queue.clear();
     running = false;

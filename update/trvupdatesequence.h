@@ -66,6 +66,9 @@ public:
     // After canceled(): the board whose reply failed the step (see
     // trvUpdater::failedPart), or NoPart.
     trvInterface::PartType failedPart() const;
+    // After canceled(): the version that board reported instead of its
+    // image's (see trvUpdater::reportedVersion), or an empty text.
+    QString failedPartVersion() const;
     int stepCount() const;
     int stepsDone() const;
     // Total progress, 0 to totalMaximum() (stepCount() * unitsPerStep).
@@ -111,6 +114,7 @@ private:
     trvInterface::PartType current = trvInterface::NoPart;
     trvUpdater::State lastState = trvUpdater::Connecting;
     trvInterface::PartType refusing = trvInterface::NoPart;
+    QString refusingVersion;
     bool running = false;
     int steps = 0;
     int finishedSteps = 0;

@@ -386,8 +386,11 @@ void tst_realhidapi::mainboardVerifiedAfterItsRestart()
             [this, &lookWhileAway] { lookWhileAway = totalBar()->format(); });
 
     QTest::mouseClick(widget<QPushButton>("startUpdate"), Qt::LeftButton);
-    const QString failure = trvUpdater::errorDescription(trvUpdater::FinishFailed);
-    QVERIFY2(waitUntil([&] { return totalBar()->format().endsWith(failure); }, 30000),
+    // What it reports and what was expected.
+    const QString failure =
+        "Main Board (mainboard): " + trvUpdater::errorDescription(trvUpdater::FinishFailed) +
+        ": it reports v3.0, v3.3 was expected";
+    QVERIFY2(waitUntil([&] { return totalBar()->format() == failure; }, 30000),
              qPrintable(totalBar()->format()));
 
     // The bar keeps showing the update while the main board restarts.
