@@ -403,6 +403,11 @@ void trvLoader::startUpdate()
             return;
         }
     }
+    if (!plan.boards.isEmpty() && !instrument->isCurrent(plan)) {
+        // Unplugged while the question was open: the answer was for that instrument.
+        setTotalText(UserTexts::goneBeforeStartText());
+        return;
+    }
 
     for (BoardRow& board : rows) {
         board.showProgress(0);

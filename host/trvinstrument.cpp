@@ -109,6 +109,7 @@ void trvInstrument::linkConnected()
 {
     watchdog->stop();
     linked = true;
+    ++connections;
     versionReceived = false;
     versions.clear();
     emit connected();
@@ -233,7 +234,9 @@ QMap<trvInstrument::PartType, QString> trvInstrument::imageVersions() const
 
 UpdatePlan trvInstrument::plan(const QList<PartType>& asked) const
 {
-    return UpdatePlan::make(asked, versions, imageVersions());
+    UpdatePlan made = UpdatePlan::make(asked, versions, imageVersions());
+    made.connection = linked ? connections : 0;
+    return made;
 }
 
 UpdatePlan trvInstrument::withoutOlder(const UpdatePlan& planned) const
@@ -241,9 +244,14 @@ UpdatePlan trvInstrument::withoutOlder(const UpdatePlan& planned) const
     return planned.withoutOlder(versions, imageVersions());
 }
 
+bool trvInstrument::isCurrent(const UpdatePlan& plan) const
+{
+    return linked && plan.connection == connections;
+}
+
 bool trvInstrument::start(const UpdatePlan& plan)
 {
-    if (isUpdating() || !updates->start(plan.boards)) {
+    if (isUpdating() || !isCurrent(plan) || !updates->start(plan.boards)) {
         return false;
     }
     leftOutBoards = plan.silent;

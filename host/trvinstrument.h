@@ -94,8 +94,12 @@ public:
     // The plan with its older boards kept as they are: the others are
     // updated as the plan says.
     UpdatePlan withoutOlder(const UpdatePlan& plan) const;
+    // Whether the plan was made on the connection open now: a plan of an
+    // earlier connection, or one made while none was open, is not.
+    bool isCurrent(const UpdatePlan& plan) const;
     // Starts the update of the plan's boards; false, doing nothing, while an
-    // update runs or when the plan has no board.
+    // update runs, when the plan has no board, or when it is not current:
+    // the instrument it was made for has gone since.
     bool start(const UpdatePlan& plan);
     // Whether an update runs, the wait for a late main board included.
     bool isUpdating() const;
@@ -161,6 +165,7 @@ private:
     QTimer* lateReturn;               // runs while the instrument listens for a late main board
     QMap<PartType, QString> versions; // boards that answered since the last connect
     bool linked = false;
+    int connections = 0;          // connects since the start; the current one's number
     bool versionReceived = false; // any answer since the last connect, of any part
     Failure lastFailure;
     QList<PartType> leftOutBoards;

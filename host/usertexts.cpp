@@ -63,6 +63,11 @@ QString UserTexts::reinstalledText(const QList<PartType>& boards)
     return tr("Reinstalled the version they already ran: %1.").arg(BoardTable::labels(boards));
 }
 
+QString UserTexts::goneBeforeStartText()
+{
+    return tr("The instrument was disconnected before the update started: nothing was sent.");
+}
+
 QString UserTexts::lateReturnText(const QString& version)
 {
     return tr("%1 came back late, with %2.")

@@ -32,6 +32,8 @@ public:
     static QString leftOutText(const QList<PartType>& boards);
     // The boards an update installed again at the version they ran; empty for none.
     static QString reinstalledText(const QList<PartType>& boards);
+    // That the instrument went while the update was being started: nothing was sent.
+    static QString goneBeforeStartText();
     // That the main board came back late, with the version it runs now.
     static QString lateReturnText(const QString& version);
     // That the main board is not back yet and how long the tool listens for it.

@@ -46,6 +46,7 @@ private slots:
     void plan_data();
     void plan();
     void planStartsTheUpdate();
+    void planOfAnEarlierConnectionNeverStarts();
     void failureNamesBoardAndCause_data();
     void failureNamesBoardAndCause();
     void lateMainboard_data();
@@ -421,6 +422,29 @@ void tst_trvInstrument::planStartsTheUpdate()
     QCOMPARE(sim::instrument().version(sim::Terminal), 13);
     QCOMPARE(sim::instrument().version(sim::Sensor2), 14);
     QCOMPARE(sim::instrument().version(sim::Sensor1), 10);
+}
+
+// A plan is for the connection it was made on: after an unplug it starts
+// neither while the instrument is away nor once it is back; nothing is sent.
+void tst_trvInstrument::planOfAnEarlierConnectionNeverStarts()
+{
+    connectInstrument();
+    const UpdatePlan plan = session->plan({trvInterface::Terminal});
+    QVERIFY(session->isCurrent(plan));
+
+    QSignalSpy disconnected(session.get(), &trvInstrument::disconnected);
+    sim::instrument().unplug();
+    QVERIFY(disconnected.wait(1000));
+    QVERIFY(!session->isCurrent(plan));
+    QVERIFY(!session->start(plan));
+
+    sim::instrument().plug();
+    connectInstrument();
+    QVERIFY(!session->isCurrent(plan));
+    QVERIFY(!session->start(plan));
+    QVERIFY(!session->isUpdating());
+    QCOMPARE(sim::instrument().updateMessagesReceived(sim::Terminal), 0);
+    QVERIFY(session->start(session->plan({trvInterface::Terminal})));
 }
 
 void tst_trvInstrument::failureNamesBoardAndCause_data()

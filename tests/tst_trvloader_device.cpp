@@ -96,6 +96,8 @@ private slots:
     void closeWhileUpdating();
     void questionBeforeUpdate_data();
     void questionBeforeUpdate();
+    void startAnsweredAfterAnUnplug_data();
+    void startAnsweredAfterAnUnplug();
     void confirmedDowngrade();
     void olderBoardKeptAsItIs();
     void refusedOpenIsExplained();
@@ -894,6 +896,45 @@ void tst_trvloader_device::questionBeforeUpdate()
     }
     QCOMPARE(bar("totalProgress")->format(), ready);
     QVERIFY(widget("startUpdate")->isEnabled());
+}
+
+void tst_trvloader_device::startAnsweredAfterAnUnplug_data()
+{
+    QTest::addColumn<bool>("back"); // plugged in again before the answer
+    QTest::newRow("still away") << false;
+    QTest::newRow("back before the answer") << true;
+}
+
+// The instrument goes while the start question is open: the answer was for a
+// plan of that connection, which never starts. Nothing is sent or recorded.
+void tst_trvloader_device::startAnsweredAfterAnUnplug()
+{
+    QFETCH(bool, back);
+    sim::instrument().setVersion(sim::Terminal, 30); // a question before the start
+    connectWindow();
+
+    const auto unplug = [&] {
+        sim::instrument().unplug();
+        QVERIFY(waitUntil([&] { return enabledBoxes() == 0; }, 2000));
+        if (back) {
+            sim::instrument().plug();
+            QVERIFY(waitUntil([&] { return enabledBoxes() == 7; }, 2000));
+        }
+    };
+    const QStringList seen =
+        answerDialogs([&] { QTest::mouseClick(widget("startUpdate"), Qt::LeftButton); },
+                      {press(QMessageBox::Yes, unplug)});
+    QCOMPARE(seen.size(), 1);
+    QCOMPARE(bar("totalProgress")->format(),
+             QString("The instrument was disconnected before the update started: nothing was "
+                     "sent."));
+    // A started update would have sent its first message within a request's time-out.
+    run(timing.requestTimeout * 3);
+    for (trvInterface::PartType part : allBoards) {
+        QCOMPARE(sim::instrument().updateMessagesReceived(sim::Board(part)), 0);
+    }
+    QVERIFY(UpdateHistory().records().isEmpty());
+    QVERIFY(!window->findChild<trvInstrument*>()->isUpdating());
 }
 
 // Asked whether to go back to an older version, the user says yes: only then.

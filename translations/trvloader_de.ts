@@ -881,6 +881,10 @@ Mit --allow-older wird es trotzdem installiert.</translation>
         <source>%1: it reports %2, %3 was expected</source>
         <translation>%1: sie meldet %2, erwartet war %3</translation>
     </message>
+    <message>
+        <source>The instrument was disconnected before the update started: nothing was sent.</source>
+        <translation>Das Instrument wurde getrennt, bevor das Update begann: Es wurde nichts gesendet.</translation>
+    </message>
 </context>
 <context>
     <name>VersionsCommand</name>

@@ -45,6 +45,7 @@ UpdatePlan UpdatePlan::withoutOlder(const QMap<PartType, QString>& reported,
         }
     }
     UpdatePlan result = make(asked, reported, imageVersions);
+    result.connection = connection;
     for (PartType board : BoardTable::boards()) {
         if (kept.contains(board) || older.contains(board)) {
             result.kept.append(board);

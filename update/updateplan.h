@@ -40,4 +40,8 @@ struct UpdatePlan
     // Every board of the update already runs its image's version (false
     // when the update has no board).
     bool allCurrent = false;
+    // The connection the versions above were reported on (1 for the first
+    // since the program started); 0 when made without one. A plan is for
+    // that connection only.
+    int connection = 0;
 };
