@@ -4,6 +4,7 @@
 #include "hexsorter.h"
 #include "instrumenthost.h"
 #include "trvinstrument.h"
+#include "usertexts.h"
 
 #include <QDir>
 #include <QFileDialog>
@@ -61,26 +62,29 @@ void FileOffering::offerFile(const QString& path)
         showFileError(window, tr("Load firmwar efile"),
                       tr("An error occured while loading firmware file\n\"%1\"\n%2")
                           .arg(path, chosen.stateDescription()),
-                      chosen.fault.description());
+                      UserTexts::fileFaultDetails(chosen.state, chosen.fault, path));
         return;
     }
-
-    const HexReader* target = offer.fitsGroup ? &host->instrument()->image(offer.group) : nullptr;
-    const QString question =
-        target && target->state == HexReader::FileOk
-            ? tr("Do you want to replace existing firmware file\n\"%1\"\nwith selected firmware "
-                 "file?\n\"%2\"")
-                  .arg(target->fullName(), chosen.fullName())
-            : tr("Use selected firmware?\n\"%1\"").arg(chosen.fullName());
-    if (QMessageBox::question(window, tr("Load firmware file"), question,
-                              QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes) {
-        return;
-    }
-    if (!target) {
+    // Nothing to ask about a file that no board can take.
+    if (!offer.fitsGroup) {
         QMessageBox::information(
             window, tr("Load firmware file"),
             tr("The firmware file\n\"%1\"\nis for no board of this instrument (part code \"%2\").")
                 .arg(path, chosen.part));
+        return;
+    }
+
+    // Any load button takes any group's file: the question names whose image it replaces.
+    const HexReader& target = host->instrument()->image(offer.group);
+    const QString group = BoardTable::groupName(offer.group);
+    const QString question =
+        target.state == HexReader::FileOk
+            ? tr("Do you want to replace the firmware file of the %1\n\"%2\"\nwith selected "
+                 "firmware file?\n\"%3\"")
+                  .arg(group, target.fullName(), chosen.fullName())
+            : tr("Use selected firmware for the %1?\n\"%2\"").arg(group, chosen.fullName());
+    if (QMessageBox::question(window, tr("Load firmware file"), question,
+                              QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes) {
         return;
     }
     host->useImage(offer);

@@ -112,6 +112,30 @@ QString UserTexts::unfinishedText(const HistoryRecord& record)
            QLatin1Char(' ') + runAgainAdvice();
 }
 
+QString UserTexts::fileFaultDetails(HexReader::Err state, const FileFault& fault,
+                                    const QString& fileName)
+{
+    if (!fault.isNone()) {
+        return fault.description();
+    }
+    const QString fix =
+        tr("The stamping tool of the window (Ctrl+Alt+F8) does both, as does\n  trvloader-cli "
+           "sort %1 && trvloader-cli stamp %1")
+            .arg(fileName);
+    switch (state) {
+    case HexReader::Corrupted:
+        return tr("Its checksum record is missing or does not fit its text. For a file changed on "
+                  "purpose, sort it (which drops the old record) and stamp it.") +
+               QLatin1Char('\n') + fix;
+    case HexReader::InvalidOrder:
+        return tr("Its records are not in address order. Put them in order (this rewrites the "
+                  "file), then stamp it.") +
+               QLatin1Char('\n') + fix;
+    default:
+        return QString();
+    }
+}
+
 QString UserTexts::imageName(const HexReader& image)
 {
     return QStringLiteral("%1-%2.hex").arg(image.part, image.version);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "filefault.h"
+#include "hexreader.h"
 #include "trvinstrument.h"
 #include "updatehistory.h"
 
@@ -7,8 +9,6 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
-
-class HexReader;
 
 // The words both front ends say about the instrument and its update, each
 // written once: what failed and what to do next, the boards left out, the
@@ -48,6 +48,12 @@ public:
     static QString unfinishedText(const HistoryRecord& record);
     // The record's boards by their row names, in the order of the rows.
     static QStringList rowNames(const HistoryRecord& record);
+
+    // The details behind a firmware file the reader refused: the fault where
+    // it is known, else the cause its state tells and what fixes the file;
+    // empty when there is nothing more to say.
+    static QString fileFaultDetails(HexReader::Err state, const FileFault& fault,
+                                    const QString& fileName);
 
     // A usable image by its part code and version, "KTERM-v2.1.hex".
     static QString imageName(const HexReader& image);

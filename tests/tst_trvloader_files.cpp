@@ -329,7 +329,7 @@ void tst_trvloader_files::replaceAnsweredNoThenYes()
     openAdvanced(window);
 
     const QString question =
-        "Load firmware file | Do you want to replace existing firmware file\n"
+        "Load firmware file | Do you want to replace the firmware file of the Sensor Boards\n"
         "\"KSENS-v1.9.hex (Feb  9 2016 10:21:05)\"\nwith selected firmware file?\n"
         "\"KSENS-v2.0.hex (Mar  3 2017 11:22:33)\"";
     QCOMPARE(load(window, {choose(folder.path(), {"sensor-new.hex"}), press(QMessageBox::No)}),
@@ -366,8 +366,13 @@ void tst_trvloader_files::threeFilesThreeQuestionsOneRefresh()
                       press(QMessageBox::Yes, rows), press(QMessageBox::Yes, rows),
                       press(QMessageBox::Yes, rows)});
     QCOMPARE(seen.size(), 4);
+    // Loaded through the sensor boards' button, each question names the group it is for.
+    const QString replace = "Load firmware file | Do you want to replace the firmware file of the ";
+    QVERIFY2(seen[1].startsWith(replace + "Main Board\n"), qPrintable(seen[1]));
     QVERIFY2(seen[1].contains("\"KZENT-v4.0.hex (Mar  3 2017 11:22:33)\""), qPrintable(seen[1]));
+    QVERIFY2(seen[2].startsWith(replace + "Control Panel\n"), qPrintable(seen[2]));
     QVERIFY2(seen[2].contains("\"KTERM-v3.0.hex (Mar  3 2017 11:22:33)\""), qPrintable(seen[2]));
+    QVERIFY2(seen[3].startsWith(replace + "Sensor Boards\n"), qPrintable(seen[3]));
     QVERIFY2(seen[3].contains("\"KSENS-v2.0.hex (Mar  3 2017 11:22:33)\""), qPrintable(seen[3]));
     const QString before = builtInMainboard + " / " + builtInTerminal + " / " + builtInSensor;
     QCOMPARE(labelsDuringQuestions, QStringList({before, before, before}));
@@ -384,8 +389,13 @@ void tst_trvloader_files::brokenFile_data()
     QTest::addColumn<QString>("details"); // what exactly, behind "Show Details..."
 
     const QByteArray good = TestImage("KSENS", "v2.0").text();
-    QTest::newRow("no checksum record") << good << "Firmware file has been corrupted"
-                                        << "";
+    // The cause and the fix, as the command line gives them.
+    QTest::newRow("no checksum record")
+        << good << "Firmware file has been corrupted"
+        << "Its checksum record is missing or does not fit its text. For a file changed on "
+           "purpose, sort it (which drops the old record) and stamp it.\n"
+           "The stamping tool of the window (Ctrl+Alt+F8) does both, as does\n"
+           "  trvloader-cli sort FILE && trvloader-cli stamp FILE";
     QByteArray badLine = TestImage::withChecksum(good);
     badLine.replace(firstCodeStart, invalidFirstCodeStart);
     QTest::newRow("invalid record") << badLine << "Firmware file contains invalid data"
@@ -416,7 +426,7 @@ void tst_trvloader_files::brokenFile()
         load(window, {choose(folder.path(), {"broken.hex"}), pressOkShowingDetails});
     QCOMPARE(seen.value(1), QString("Load firmwar efile | An error occured while loading firmware "
                                     "file\n\"%1\"\n%2 | %3")
-                                .arg(path, description, details));
+                                .arg(path, description, QString(details).replace("FILE", path)));
     QCOMPARE(seen.size(), 2);
     QCOMPARE(label(window, "fileStateSensor"), builtInSensor);
 }
@@ -459,13 +469,13 @@ void tst_trvloader_files::unknownPartCode()
     writeFile(path, TestImage("KPEDL", "v1.0").file());
     trvLoader window;
     openAdvanced(window);
-    const QStringList seen = load(window, {choose(folder.path(), {"other.hex"}),
-                                           press(QMessageBox::Yes), press(QMessageBox::Ok)});
-    QCOMPARE(seen.value(1), QString("Load firmware file | Use selected firmware?\n"
-                                    "\"KPEDL-v1.0.hex (Mar  3 2017 11:22:33)\""));
-    QVERIFY2(seen.value(2).contains("KPEDL") && seen.value(2).contains("no board"),
-             qPrintable(seen.value(2)));
-    QCOMPARE(seen.size(), 3);
+    // Refused at once: no question about a file that no board can take.
+    const QStringList seen =
+        load(window, {choose(folder.path(), {"other.hex"}), press(QMessageBox::Ok)});
+    QVERIFY2(seen.value(1).startsWith("Load firmware file | The firmware file\n") &&
+                 seen.value(1).contains("KPEDL") && seen.value(1).contains("no board"),
+             qPrintable(seen.value(1)));
+    QCOMPARE(seen.size(), 2);
     QCOMPARE(label(window, "fileStateMainboard"), builtInMainboard);
     QCOMPARE(label(window, "fileStateTerminal"), builtInTerminal);
     QCOMPARE(label(window, "fileStateSensor"), builtInSensor);

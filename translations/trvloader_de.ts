@@ -366,22 +366,6 @@ ist ein Fehler aufgetreten:
 %2</translation>
     </message>
     <message>
-        <source>Do you want to replace existing firmware file
-&quot;%1&quot;
-with selected firmware file?
-&quot;%2&quot;</source>
-        <translation>Möchten Sie die bisherige Firmware-Datei
-„%1“
-durch die ausgewählte Firmware-Datei ersetzen?
-„%2“</translation>
-    </message>
-    <message>
-        <source>Use selected firmware?
-&quot;%1&quot;</source>
-        <translation>Ausgewählte Firmware verwenden?
-„%1“</translation>
-    </message>
-    <message>
         <source>Load firmware file</source>
         <translation>Firmware-Datei laden</translation>
     </message>
@@ -392,6 +376,22 @@ is for no board of this instrument (part code &quot;%2&quot;).</source>
         <translation>Die Firmware-Datei
 „%1“
 passt zu keiner Platine dieses Instruments (Teilecode „%2“).</translation>
+    </message>
+    <message>
+        <source>Do you want to replace the firmware file of the %1
+&quot;%2&quot;
+with selected firmware file?
+&quot;%3&quot;</source>
+        <translation>Möchten Sie die Firmware-Datei für %1
+„%2“
+durch die ausgewählte Firmware-Datei ersetzen?
+„%3“</translation>
+    </message>
+    <message>
+        <source>Use selected firmware for the %1?
+&quot;%2&quot;</source>
+        <translation>Ausgewählte Firmware für %1 verwenden?
+„%2“</translation>
     </message>
 </context>
 <context>
@@ -884,6 +884,20 @@ Mit --allow-older wird es trotzdem installiert.</translation>
     <message>
         <source>The instrument was disconnected before the update started: nothing was sent.</source>
         <translation>Das Instrument wurde getrennt, bevor das Update begann: Es wurde nichts gesendet.</translation>
+    </message>
+    <message>
+        <source>The stamping tool of the window (Ctrl+Alt+F8) does both, as does
+  trvloader-cli sort %1 &amp;&amp; trvloader-cli stamp %1</source>
+        <translation>Das Stempelwerkzeug des Fensters (Strg+Alt+F8) erledigt beides, ebenso
+  trvloader-cli sort %1 &amp;&amp; trvloader-cli stamp %1</translation>
+    </message>
+    <message>
+        <source>Its checksum record is missing or does not fit its text. For a file changed on purpose, sort it (which drops the old record) and stamp it.</source>
+        <translation>Ihr Prüfsummen-Datensatz fehlt oder passt nicht zu ihrem Inhalt. Ist die Datei absichtlich geändert worden, sortieren Sie sie (das entfernt den alten Datensatz) und stempeln Sie sie.</translation>
+    </message>
+    <message>
+        <source>Its records are not in address order. Put them in order (this rewrites the file), then stamp it.</source>
+        <translation>Ihre Datensätze sind nicht nach Adressen geordnet. Sortieren Sie sie (das schreibt die Datei neu) und stempeln Sie sie dann.</translation>
     </message>
 </context>
 <context>
