@@ -569,7 +569,7 @@ void trvLoader::showFailure()
     const trvInstrument::Failure failure = instrument->failure();
     QProgressBar* total = ui->totalProgress;
     setTotalText(UserTexts::failureText(failure));
-    setNote(UserTexts::failureAdvice(failure));
+    setNote(UserTexts::failureAdvice(failure, UserTexts::Window));
     total->setProperty("working", false);
     total->setProperty("done", false);
     total->setProperty("error", true);

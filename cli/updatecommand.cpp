@@ -235,8 +235,9 @@ void UpdateCommand::updateFailed()
         {"disconnected", failure.disconnected},
     };
     finish(ExitCode::ofEngineError(failure.error),
-           UserTexts::failureText(failure) + QLatin1Char('\n') + UserTexts::failureAdvice(failure) +
-               QLatin1Char('\n') + leftBehind(),
+           UserTexts::failureText(failure) + QLatin1Char('\n') +
+               UserTexts::failureAdvice(failure, UserTexts::CommandLine) + QLatin1Char('\n') +
+               leftBehind(),
            {{"failure", details}});
 }
 

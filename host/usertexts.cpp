@@ -36,10 +36,23 @@ QString UserTexts::failureText(const trvInstrument::Failure& failure)
     return tr("%1: it reports %2, %3 was expected").arg(text, failure.reported, failure.expected);
 }
 
-QString UserTexts::failureAdvice(const trvInstrument::Failure& failure)
+QString UserTexts::failureAdvice(const trvInstrument::Failure& failure, FrontEnd asking)
 {
-    return failure.disconnected ? tr("Plug the instrument in and start the update again.")
-                                : runAgainAdvice();
+    const QString first = failure.disconnected
+                              ? tr("Plug the instrument in and start the update again.")
+                              : runAgainAdvice();
+    return first + QLatin1Char('\n') + reportAdvice(asking);
+}
+
+QString UserTexts::reportAdvice(FrontEnd asking)
+{
+    if (asking == Window) {
+        return tr("If it fails again, press \"%1\" under Advanced and send the report to "
+                  "support.")
+            .arg(tr("Report for Support..."));
+    }
+    return tr("If it fails again, send support the report that %1 prints.")
+        .arg(QStringLiteral("trvloader-cli report"));
 }
 
 QString UserTexts::runAgainAdvice()

@@ -21,11 +21,21 @@ class UserTexts
 public:
     using PartType = trvInterface::PartType;
 
+    // Which front end asks: where they differ, each names its own way.
+    enum FrontEnd {
+        Window,
+        CommandLine,
+    };
+
     // Which boards failed and why, e.g. "Keys 43-64 (sensor2): Errors while
     // transfering data".
     static QString failureText(const trvInstrument::Failure& failure);
-    // What the user can do about the failure.
-    static QString failureAdvice(const trvInstrument::Failure& failure);
+    // What the user can do about the failure, and when it fails again, on
+    // a line of its own.
+    static QString failureAdvice(const trvInstrument::Failure& failure, FrontEnd asking);
+    // What to do when the update fails again: a report for support, made as
+    // the front end makes it.
+    static QString reportAdvice(FrontEnd asking);
     // That running the update again brings the boards back.
     static QString runAgainAdvice();
     // The boards an update left out and why; empty for none.

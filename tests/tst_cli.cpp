@@ -509,6 +509,9 @@ void tst_cli::engineFailure()
         qPrintable(said));
     QVERIFY2(said.section('\n', 1, 1) == "Running the update again brings the boards back.",
              qPrintable(said));
+    QVERIFY2(said.section('\n', 2, 2) ==
+                 "If it fails again, send support the report that trvloader-cli report prints.",
+             qPrintable(said));
     QVERIFY(nothingMoreSent());
     QCOMPARE(instrument().messages().last().at(0), lastMessage);
 
@@ -696,6 +699,7 @@ void tst_cli::failureInTheResult_data()
         << "sensors" << sim::NoPart << sim::BoardFaults() << 10 << QString() << true
         << "The instrument was disconnected during the update of Sensor Boards.\n"
            "Plug the instrument in and start the update again.\n"
+           "If it fails again, send support the report that trvloader-cli report prints.\n"
            "These boards may now need a new update: Keys 12-20 (sensor5), Keys 21-42 (sensor1), "
            "Keys 43-64 (sensor2), Keys 65-86 (sensor3), Keys 87-108 (sensor4).\n"
         << QString();

@@ -528,9 +528,17 @@ void tst_trvInstrument::failureNamesBoardAndCause()
     QCOMPARE(int(failure.refusing), refusing);
     QCOMPARE(failure.disconnected, disconnected);
     QCOMPARE(UserTexts::failureText(failure), text);
-    QCOMPARE(UserTexts::failureAdvice(failure),
-             disconnected ? QString("Plug the instrument in and start the update again.")
-                          : QString("Running the update again brings the boards back."));
+    // Every failure gets the same advice, and what to do when it fails again,
+    // in each front end's own words.
+    const QString first = disconnected
+                              ? QString("Plug the instrument in and start the update again.\n")
+                              : QString("Running the update again brings the boards back.\n");
+    QCOMPARE(UserTexts::failureAdvice(failure, UserTexts::Window),
+             first + "If it fails again, press \"Report for Support...\" under Advanced and "
+                     "send the report to support.");
+    QCOMPARE(UserTexts::failureAdvice(failure, UserTexts::CommandLine),
+             first + "If it fails again, send support the report that trvloader-cli report "
+                     "prints.");
 }
 
 void tst_trvInstrument::lateMainboard_data()
@@ -595,6 +603,9 @@ void tst_trvInstrument::lateMainboard()
     } else {
         QVERIFY(!session->failure().disconnected);
         QCOMPARE(UserTexts::failureText(session->failure()), failure);
+        QVERIFY(UserTexts::failureAdvice(session->failure(), UserTexts::CommandLine)
+                    .startsWith("Running the update again brings the boards back.\n"
+                                "If it fails again, "));
     }
 }
 

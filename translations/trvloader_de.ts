@@ -899,6 +899,18 @@ Mit --allow-older wird es trotzdem installiert.</translation>
         <source>Its records are not in address order. Put them in order (this rewrites the file), then stamp it.</source>
         <translation>Ihre Datensätze sind nicht nach Adressen geordnet. Sortieren Sie sie (das schreibt die Datei neu) und stempeln Sie sie dann.</translation>
     </message>
+    <message>
+        <source>If it fails again, press &quot;%1&quot; under Advanced and send the report to support.</source>
+        <translation>Schlägt es erneut fehl, drücken Sie unter „Erweitert“ auf „%1“ und senden Sie den Bericht an den Support.</translation>
+    </message>
+    <message>
+        <source>Report for Support...</source>
+        <translation>Bericht für den Support...</translation>
+    </message>
+    <message>
+        <source>If it fails again, send support the report that %1 prints.</source>
+        <translation>Schlägt es erneut fehl, senden Sie dem Support den Bericht, den %1 ausgibt.</translation>
+    </message>
 </context>
 <context>
     <name>VersionsCommand</name>
