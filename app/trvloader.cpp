@@ -141,13 +141,18 @@ void trvLoader::closeEvent(QCloseEvent* event)
         event->accept();
         return;
     }
+    host->logUserAction(QStringLiteral("Window closed during an update: asked whether to cancel"));
     // No is the default: Return after Escape must never abort a board half way.
     const QMessageBox::StandardButton answer = QMessageBox::critical(
         this, tr("Cancel update"), tr("Do you really want to cancel the firmware  update?"),
         QMessageBox::No | QMessageBox::Yes, QMessageBox::No);
     if (answer == QMessageBox::No) {
+        host->logUserAction(QStringLiteral("Cancel question answered No: the update goes on"));
         event->ignore();
     } else {
+        host->logUserAction(
+            QStringLiteral("Cancel question answered Yes: the update is canceled, the window "
+                           "closes"));
         // Nothing more is sent, and the record says the step was canceled.
         instrument->abort();
         event->accept();
@@ -381,6 +386,15 @@ void trvLoader::startUpdate()
         }
     }
     UpdatePlan plan = instrument->plan(asked);
+    QStringList askedNames;
+    for (PartType board : qAsConst(asked)) {
+        askedNames << BoardTable::commandName(board);
+    }
+    host->logUserAction(
+        QStringLiteral("Start Update pressed (%1 mode) for %2")
+            .arg(advancedMode ? QStringLiteral("advanced") : QStringLiteral("simple"),
+                 askedNames.isEmpty() ? QStringLiteral("no board")
+                                      : askedNames.join(QStringLiteral(", "))));
 
     // Advanced mode shows the boards: those left out and those current are not repeated.
     const QStringList concerns = host->concerns(plan, advancedMode);
@@ -397,13 +411,22 @@ void trvLoader::startUpdate()
         question.setDefaultButton(QMessageBox::No);
         question.setEscapeButton(QMessageBox::No);
         question.exec();
-        if (updateOthers && question.clickedButton() == updateOthers) {
+        const bool yes = question.clickedButton() == question.button(QMessageBox::Yes);
+        const bool others = updateOthers && question.clickedButton() == updateOthers;
+        host->logUserAction(QStringLiteral("Start question answered %1")
+                                .arg(others ? QStringLiteral("Update the Others")
+                                     : yes  ? QStringLiteral("Yes")
+                                            : QStringLiteral("No")));
+        if (others) {
             plan = instrument->withoutOlder(plan);
-        } else if (question.clickedButton() != question.button(QMessageBox::Yes)) {
+        } else if (!yes) {
             return;
         }
     }
     if (!plan.boards.isEmpty() && !instrument->isCurrent(plan)) {
+        host->logUserAction(
+            QStringLiteral("Update not started: the instrument was disconnected while the "
+                           "question was open"));
         // Unplugged while the question was open: the answer was for that instrument.
         setTotalText(UserTexts::goneBeforeStartText());
         return;

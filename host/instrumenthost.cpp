@@ -172,6 +172,11 @@ ServiceRecorder* InstrumentHost::recorder() const
     return record;
 }
 
+void InstrumentHost::logUserAction(const QString& what)
+{
+    record->log(what);
+}
+
 const UpdateHistory& InstrumentHost::history() const
 {
     return updateHistory;

@@ -98,6 +98,9 @@ public:
 
     // --- The service record
     ServiceRecorder* recorder() const;
+    // Adds a line to the log, in English whatever the language: what the
+    // user did in the front end (files offered, answers given, start, cancel).
+    void logUserAction(const QString& what);
     const UpdateHistory& history() const;
     const ServiceLog& log() const;
     // The report for support, made by the named tool. instrumentNote, when

@@ -7,6 +7,7 @@
 #include "boardtable.h"
 #include "instrument.h"
 #include "polltimer.h"
+#include "servicelog.h"
 #include "testimage.h"
 #include "testtiming.h"
 #include "trvinstrument.h"
@@ -94,6 +95,7 @@ private slots:
     void noFileLoadingDuringTheUpdate_data();
     void noFileLoadingDuringTheUpdate();
     void closeWhileUpdating();
+    void logSaysWhatTheUserDid();
     void questionBeforeUpdate_data();
     void questionBeforeUpdate();
     void startAnsweredAfterAnUnplug_data();
@@ -814,6 +816,40 @@ void tst_trvloader_device::closeWhileUpdating()
     QCOMPARE(again, QStringList());
 }
 
+// The log says what the user did, in the order it was done: each start and
+// the answer to its question, each close during the update and the answer to
+// the cancel question.
+void tst_trvloader_device::logSaysWhatTheUserDid()
+{
+    QFile::remove(ServiceLog::defaultFileName());
+    sim::instrument().setVersion(sim::Terminal, 30); // a question before the start
+    connectWindow();
+    const auto start = [&] { QTest::mouseClick(widget("startUpdate"), Qt::LeftButton); };
+    QCOMPARE(answerDialogs(start, {press(QMessageBox::No)}).size(), 1);
+    QCOMPARE(answerDialogs(start, {press(QMessageBox::Yes)}).size(), 1);
+    QVERIFY(waitUntil([&] { return bar("totalProgress")->value() > 100; }, 10000));
+    const auto escape = [&] { QTest::keyClick(window.data(), Qt::Key_Escape); };
+    QCOMPARE(answerDialogs(escape, {press(QMessageBox::No)}).size(), 1);
+    QCOMPARE(answerDialogs(escape, {press(QMessageBox::Yes)}).size(), 1);
+    QVERIFY(!window->isVisible());
+
+    const QString log = ServiceLog().tail(ServiceLog::defaultMaximumSize);
+    const QString pressed = "window: Start Update pressed (simple mode) for sensor5, sensor1, "
+                            "sensor2, sensor3, sensor4, terminal, mainboard\n";
+    const QString closed = "window: Window closed during an update: asked whether to cancel\n";
+    int at = 0;
+    for (const QString& line :
+         {pressed, QString("window: Start question answered No\n"), pressed,
+          QString("window: Start question answered Yes\n"), closed,
+          QString("window: Cancel question answered No: the update goes on\n"), closed,
+          QString("window: Cancel question answered Yes: the update is canceled, the window "
+                  "closes\n")}) {
+        const int found = log.indexOf(line, at);
+        QVERIFY2(found >= 0, qPrintable("not in order: " + line + "\n" + log));
+        at = found + line.size();
+    }
+}
+
 // A silent board, a newer installed version, or nothing new to install: one
 // question, whose default (Return) sends nothing at all.
 void tst_trvloader_device::questionBeforeUpdate_data()
@@ -935,6 +971,10 @@ void tst_trvloader_device::startAnsweredAfterAnUnplug()
     }
     QVERIFY(UpdateHistory().records().isEmpty());
     QVERIFY(!window->findChild<trvInstrument*>()->isUpdating());
+    QVERIFY(ServiceLog()
+                .tail(ServiceLog::defaultMaximumSize)
+                .contains("window: Update not started: the instrument was disconnected while the "
+                          "question was open\n"));
 }
 
 // Asked whether to go back to an older version, the user says yes: only then.

@@ -5,6 +5,7 @@
 #include "fileoffering.h"
 #include "hexreader.h"
 #include "instrument.h"
+#include "servicelog.h"
 #include "testimage.h"
 #include "testtiming.h"
 #include "trvloader.h"
@@ -175,6 +176,8 @@ void tst_trvloader_files::initTestCase()
 void tst_trvloader_files::init()
 {
     sim::instrument().reset();
+    // Each case reads in the log only what it did.
+    QFile::remove(ServiceLog::defaultFileName());
 }
 
 void tst_trvloader_files::openAdvanced(trvLoader& window)
@@ -344,6 +347,14 @@ void tst_trvloader_files::replaceAnsweredNoThenYes()
     QCOMPARE(label(window, "fileStateSensor"),
              QString("KSENS-v2.0.hex (Mar  3 2017 11:22:33, 345 Byte)"));
     QCOMPARE(label(window, "fileStateMainboard"), builtInMainboard);
+
+    // The log has the file and both answers.
+    const QString offered = "window: Firmware file " + path +
+                            " offered for sensors (KSENS v2.0): asked whether to use it, answered ";
+    const QString log = ServiceLog().tail(ServiceLog::defaultMaximumSize);
+    QVERIFY2(log.indexOf(offered + "No\n") >= 0 &&
+                 log.indexOf(offered + "Yes\n") > log.indexOf(offered + "No\n"),
+             qPrintable(log));
 }
 
 void tst_trvloader_files::threeFilesThreeQuestionsOneRefresh()
@@ -429,6 +440,9 @@ void tst_trvloader_files::brokenFile()
                                 .arg(path, description, QString(details).replace("FILE", path)));
     QCOMPARE(seen.size(), 2);
     QCOMPARE(label(window, "fileStateSensor"), builtInSensor);
+    const QString log = ServiceLog().tail(ServiceLog::defaultMaximumSize);
+    QVERIFY2(log.contains("window: Firmware file " + path + " offered: not usable ("),
+             qPrintable(log));
 }
 
 void tst_trvloader_files::unreadableFile_data()
@@ -476,6 +490,10 @@ void tst_trvloader_files::unknownPartCode()
                  seen.value(1).contains("KPEDL") && seen.value(1).contains("no board"),
              qPrintable(seen.value(1)));
     QCOMPARE(seen.size(), 2);
+    QVERIFY(ServiceLog()
+                .tail(ServiceLog::defaultMaximumSize)
+                .contains("window: Firmware file " + path +
+                          " offered: for no board (part code KPEDL), refused\n"));
     QCOMPARE(label(window, "fileStateMainboard"), builtInMainboard);
     QCOMPARE(label(window, "fileStateTerminal"), builtInTerminal);
     QCOMPARE(label(window, "fileStateSensor"), builtInSensor);
