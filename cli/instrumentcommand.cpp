@@ -28,7 +28,7 @@ void InstrumentCommand::instrumentFailed(ExitCode::Code code, const QString& rea
 void InstrumentCommand::tellUnfinished(const HistoryRecord& record)
 {
     report->endProgress();
-    report->line(UserTexts::unfinishedText(record));
+    report->note(UserTexts::unfinishedText(record));
     report->event(QJsonObject{
         {"event", "unfinished"},
         {"boards", QJsonArray::fromStringList(record.boards)},

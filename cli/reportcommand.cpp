@@ -11,9 +11,7 @@ ReportCommand::ReportCommand(ReportWriter* writer, InstrumentWait* wait, int wai
 
 void ReportCommand::announceWait()
 {
-    if (report->style() == ReportWriter::Terminal) {
-        report->progress(tr("Looking for the instrument (up to %1 s)...").arg(waitTime / 1000.0));
-    }
+    report->note(tr("Looking for the instrument (up to %1 s)...").arg(waitTime / 1000.0));
 }
 
 void ReportCommand::interrupt()

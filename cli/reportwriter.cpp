@@ -47,6 +47,13 @@ void ReportWriter::line(const QString& text)
     write(output, text + QLatin1Char('\n'));
 }
 
+void ReportWriter::note(const QString& text)
+{
+    if (!isJson()) {
+        error(text);
+    }
+}
+
 void ReportWriter::progress(const QString& text)
 {
     // Called for every line sent: nothing is asked of the terminal unless

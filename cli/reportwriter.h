@@ -9,10 +9,12 @@
 
 class QIODevice;
 
-// Where trvloader-cli says what happens. Texts for people go to the output in
-// the plain styles; in the JSON style the output carries one compact JSON
-// object per line and nothing else. Errors go to the error output in every
-// style.
+// Where trvloader-cli says what happens. Results for people (tables, the
+// plan, progress and the summary) go to the output in the plain styles;
+// notes about the run (waiting, found, warnings) go to the error output, so
+// that the output holds results alone. In the JSON style the output carries
+// one compact JSON object per line and nothing else. Errors go to the error
+// output in every style.
 class ReportWriter
 {
 public:
@@ -35,8 +37,11 @@ public:
 
     // Text for people in every style, as it stands (help and version).
     void text(const QString& text);
-    // A line for people (Lines and Terminal only).
+    // A line of a result for people (Lines and Terminal only).
     void line(const QString& text);
+    // A note for people about the run, not part of its result, on the error
+    // output (Lines and Terminal only).
+    void note(const QString& text);
     // A progress line: on a terminal it replaces the last progress line; in
     // the Lines style it is printed only when it differs from the last one.
     void progress(const QString& text);

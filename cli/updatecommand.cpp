@@ -55,7 +55,7 @@ void UpdateCommand::announceWait()
         }
     }
     const double seconds = options.waitMilliseconds / 1000.0;
-    report->line(tr("Waiting for the instrument (up to %1 s)...").arg(seconds));
+    report->note(tr("Waiting for the instrument (up to %1 s)...").arg(seconds));
     report->event(QJsonObject{{"event", "waiting"}, {"seconds", seconds}});
 }
 
@@ -80,7 +80,7 @@ void UpdateCommand::interrupt()
 
 void UpdateCommand::instrumentReady()
 {
-    report->line(tr("Instrument found."));
+    report->note(tr("Instrument found."));
     trvInstrument* session = host->instrument();
     const UpdatePlan plan = session->plan(options.boards);
     for (PartType board : qAsConst(plan.boards)) {
@@ -97,7 +97,7 @@ void UpdateCommand::instrumentReady()
         return;
     }
     if (!plan.silent.isEmpty()) {
-        report->line(
+        report->note(
             tr("Left out, since they did not answer: %1.").arg(BoardTable::labels(plan.silent)));
     }
     chosen = plan.boards;
@@ -119,7 +119,7 @@ void UpdateCommand::instrumentReady()
         return;
     }
     if (!older.isEmpty()) {
-        report->line(tr("Installing older firmware, as --allow-older asks:\n  %1")
+        report->note(tr("Installing older firmware, as --allow-older asks:\n  %1")
                          .arg(older.join(QStringLiteral("\n  "))));
     }
 

@@ -17,9 +17,7 @@ VersionsCommand::VersionsCommand(ReportWriter* writer, InstrumentWait* wait, int
 
 void VersionsCommand::announceWait()
 {
-    if (report->style() == ReportWriter::Terminal) {
-        report->progress(tr("Waiting for the instrument (up to %1 s)...").arg(waitTime / 1000.0));
-    }
+    report->note(tr("Waiting for the instrument (up to %1 s)...").arg(waitTime / 1000.0));
 }
 
 void VersionsCommand::interrupt()

@@ -155,6 +155,18 @@ private:
     }
     QString output() const { return QString::fromUtf8(outputBuffer.data()); }
     QString errors() const { return QString::fromUtf8(errorBuffer.data()); }
+    // The error output past the notes of the wait (waiting, found).
+    QString errorsAfterNotes() const
+    {
+        QString text = errors();
+        for (const QString& note : {QStringLiteral("Waiting for the instrument (up to "),
+                                    QStringLiteral("Instrument found.\n")}) {
+            if (text.startsWith(note)) {
+                text = text.mid(text.indexOf('\n') + 1);
+            }
+        }
+        return text;
+    }
     // Every line of the output as a JSON object; fails the test on any other line.
     QList<QJsonObject> jsonLines();
     // The small images as --firmware options, one per kind of the boards
@@ -369,6 +381,8 @@ void tst_cli::progressAsText_data()
 }
 
 // Off a terminal one line per state; on a terminal one line per step, redrawn.
+// The notes about the wait go to the error output, the plan, progress and
+// summary to the output.
 void tst_cli::progressAsText()
 {
     QFETCH(ReportWriter::Style, style);
@@ -377,6 +391,11 @@ void tst_cli::progressAsText()
                 10000, style),
         0);
     const QString text = output();
+    // The output holds results alone; the notes about the wait are on the error output.
+    QVERIFY2(text.startsWith("Boards to update:\n"), qPrintable(text));
+    QVERIFY2(errors().startsWith("Waiting for the instrument (up to 10 s)...\n"
+                                 "Instrument found.\n"),
+             qPrintable(errors()));
     QVERIFY2(text.contains("Step 1 of 2, Sensor Boards: Keys 12-20 (sensor5), Keys 21-42 "
                            "(sensor1), Keys 43-64 (sensor2), Keys 65-86 (sensor3), Keys 87-108 "
                            "(sensor4)\n"),
@@ -503,7 +522,7 @@ void tst_cli::engineFailure()
 
     instrument().setFaults(faultyBoard, faults);
     QCOMPARE(runTool(QStringList{"update"} + boards + smallImages(boards), 20000), expectedExit);
-    const QString said = errors();
+    const QString said = errorsAfterNotes();
     QVERIFY2(
         said.section('\n', 0, 0).startsWith(named + ": " + trvUpdater::errorDescription(error)),
         qPrintable(said));
@@ -585,7 +604,7 @@ void tst_cli::refusedFile()
     const QString path =
         contents.isEmpty() ? folder.filePath("missing.hex") : writeFile("refused.hex", contents);
     QCOMPARE(runTool({"update", "--json", "--firmware", kind + "=" + path}, 5000), 6);
-    QVERIFY2(errors().startsWith(path + ": " + reason), qPrintable(errors()));
+    QVERIFY2(errorsAfterNotes().startsWith(path + ": " + reason), qPrintable(errors()));
     QVERIFY(errors().contains("Nothing has been sent to the instrument."));
     QVERIFY(instrument().messages().isEmpty());
     // The result alone, naming its command.
@@ -601,7 +620,7 @@ void tst_cli::missingBoard()
 {
     instrument().setFaults(sim::Sensor3, faultsWith([](sim::BoardFaults& f) { f.silent = true; }));
     QCOMPARE(runTool({"update"}, 5000), 7);
-    QVERIFY2(errors().startsWith("These boards did not answer: Keys 65-86 (sensor3).\n"),
+    QVERIFY2(errorsAfterNotes().startsWith("These boards did not answer: Keys 65-86 (sensor3).\n"),
              qPrintable(errors()));
     for (const auto& board : boardNames) {
         QVERIFY(onlyAskedForVersion(board.first));
@@ -725,7 +744,7 @@ void tst_cli::failureInTheResult()
     QCOMPARE(runTool(QStringList{"update", boards, "--json"} + smallImages({boards}), 10000,
                      ReportWriter::Json),
              expectedExit);
-    QVERIFY2(errors().startsWith(said), qPrintable(errors()));
+    QVERIFY2(errorsAfterNotes().startsWith(said), qPrintable(errors()));
 
     const QList<QJsonObject> events = jsonLines();
     QVERIFY(!events.isEmpty());
@@ -776,8 +795,8 @@ void tst_cli::lateMainboard()
                                    "Main Board came back late, with v3.5.\n"),
                  qPrintable(output()));
     } else {
-        QVERIFY2(errors().startsWith("Main Board (mainboard): Update could not be finished: it "
-                                     "reports v3.4, v3.5 was expected\n"),
+        QVERIFY2(errorsAfterNotes().startsWith("Main Board (mainboard): Update could not be "
+                                               "finished: it reports v3.4, v3.5 was expected\n"),
                  qPrintable(errors()));
     }
 }
@@ -803,7 +822,7 @@ void tst_cli::olderImage()
     if (allowOlder) {
         QCOMPARE(code, 0);
         QCOMPARE(instrument().version(sim::Terminal), 24);
-        QVERIFY(output().contains("Control Panel (terminal): installed v2.5, image v2.4 is older"));
+        QVERIFY(errors().contains("Control Panel (terminal): installed v2.5, image v2.4 is older"));
     } else {
         QCOMPARE(code, 8);
         QVERIFY2(errors().contains("Control Panel (terminal): installed v2.5, image v2.4 is older\n"
@@ -885,23 +904,27 @@ void tst_cli::interruptMidTransfer()
     QVERIFY(nothingMoreSent());
     QVERIFY(messagesWithCode('\x03') < 100);
 
-    QVERIFY2(errors().startsWith("Canceled: sending stopped at once.\n"
-                                 "These boards may now need a new update: Keys 12-20 (sensor5), "
-                                 "Keys 21-42 (sensor1), Keys 43-64 (sensor2), Keys 65-86 "
-                                 "(sensor3), Keys 87-108 (sensor4).\n"
-                                 "Not updated, still on their old firmware: Control Panel "
-                                 "(terminal), Main Board (mainboard).\n"),
+    QVERIFY2(errorsAfterNotes().startsWith(
+                 "Canceled: sending stopped at once.\n"
+                 "These boards may now need a new update: Keys 12-20 (sensor5), "
+                 "Keys 21-42 (sensor1), Keys 43-64 (sensor2), Keys 65-86 "
+                 "(sensor3), Keys 87-108 (sensor4).\n"
+                 "Not updated, still on their old firmware: Control Panel "
+                 "(terminal), Main Board (mainboard).\n"),
              qPrintable(errors()));
     QVERIFY(onlyAskedForVersion(sim::Terminal));
     QVERIFY(onlyAskedForVersion(sim::Mainboard));
 
     // The next start names the boards the canceled step left behind.
+    // It is a note: on the error output, the table alone on the output.
     QCOMPARE(runTool({"versions"}, 5000), 0);
-    QVERIFY2(output().startsWith("The update of Keys 12-20, Keys 21-42, Keys 43-64, Keys 65-86, "
-                                 "Keys 87-108 started "),
-             qPrintable(output()));
-    QVERIFY(output().contains("was canceled before it finished. These boards may need a new "
+    QVERIFY2(errorsAfterNotes().startsWith(
+                 "The update of Keys 12-20, Keys 21-42, Keys 43-64, Keys 65-86, "
+                 "Keys 87-108 started "),
+             qPrintable(errors()));
+    QVERIFY(errors().contains("was canceled before it finished. These boards may need a new "
                               "update. Running the update again brings the boards back.\n"));
+    QVERIFY2(output().startsWith("Board "), qPrintable(output()));
 }
 
 // One word for a Ctrl-C in the middle of a step: the JSON result and the
@@ -934,7 +957,7 @@ void tst_cli::interruptWhileWaiting()
     QCOMPARE(exitCode, -1); // waiting
     std::raise(SIGINT);
     QCOMPARE(waitForExit(1000), 130);
-    QCOMPARE(errors(), QString("Canceled.\n"));
+    QCOMPARE(errorsAfterNotes(), QString("Canceled.\n"));
 }
 
 void tst_cli::noInstrument_data()
@@ -978,7 +1001,7 @@ void tst_cli::noInstrument()
     QCOMPARE(runTool({"update", "--wait", "0.3"}, 3000), expectedExit);
     // The whole wait, less the few per cent a coarse timer may fire early.
     QVERIFY(clock.elapsed() >= 300 * 9 / 10);
-    QVERIFY2(errors().startsWith(reason), qPrintable(errors()));
+    QVERIFY2(errorsAfterNotes().startsWith(reason), qPrintable(errors()));
     for (const auto& board : boardNames) {
         QVERIFY(onlyAskedForVersion(board.first));
     }
@@ -1012,23 +1035,29 @@ void tst_cli::instrumentFoundAtOnceIsHeard()
 
 void tst_cli::versionList_data()
 {
-    QTest::addColumn<bool>("json");
-    QTest::newRow("text") << false;
-    QTest::newRow("json") << true;
+    QTest::addColumn<ReportWriter::Style>("style");
+    QTest::addColumn<QString>("notes"); // on the error output
+    const QString waiting = "Waiting for the instrument (up to 10 s)...\n";
+    QTest::newRow("lines") << ReportWriter::Lines << waiting;
+    QTest::newRow("terminal") << ReportWriter::Terminal << waiting;
+    QTest::newRow("json") << ReportWriter::Json << QString();
 }
 
-// Each board with what it runs, or that it did not answer, and the image's version.
+// Each board with what it runs, or that it did not answer, and the image's
+// version: the table alone on the output, also on a terminal.
 void tst_cli::versionList()
 {
-    QFETCH(bool, json);
+    QFETCH(ReportWriter::Style, style);
+    QFETCH(QString, notes);
+    const bool json = style == ReportWriter::Json;
     instrument().setFaults(sim::Sensor4, faultsWith([](sim::BoardFaults& f) { f.silent = true; }));
     QStringList arguments = {"versions", "--firmware",
                              "terminal=" + folder.filePath("terminal.hex")};
     if (json) {
         arguments << "--json";
     }
-    QCOMPARE(runTool(arguments, 5000), 0);
-    QVERIFY2(errors().isEmpty(), qPrintable(errors()));
+    QCOMPARE(runTool(arguments, 5000, style), 0);
+    QCOMPARE(errors(), notes);
     if (!json) {
         QCOMPARE(output(), QString("Board      Name           Installed        Image\n"
                                    "sensor5    Keys 12-20     v1.5             v1.9\n"
