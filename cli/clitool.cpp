@@ -300,10 +300,13 @@ QString CliTool::versionText()
              QString::fromLatin1(qVersion()), QStringLiteral(TRV_QT_BUILD_VERSION));
 }
 
-void CliTool::interrupted()
+void CliTool::interrupted(int signalNumber)
 {
+    const ExitCode::Code code = ExitCode::ofStopSignal(signalNumber);
     if (instrumentCommand) {
-        instrumentCommand->interrupt();
+        instrumentCommand->interrupt(code);
+    } else {
+        end(code);
     }
 }
 

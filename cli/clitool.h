@@ -22,7 +22,7 @@ class QIODevice;
 
 // trvloader-cli: reads the command line, runs the command it names and ends
 // with one of ExitCode's codes. Commands that talk to the instrument run on
-// the event loop; Ctrl-C stops them cleanly.
+// the event loop; Ctrl-C, SIGTERM and SIGHUP stop them cleanly.
 class CliTool : public QObject
 {
     Q_OBJECT
@@ -51,7 +51,7 @@ signals:
     void finished(int exitCode);
 
 private slots:
-    void interrupted();
+    void interrupted(int signalNumber);
 
 private:
     // One command: its name, its help, its options and what runs it.

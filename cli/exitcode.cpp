@@ -2,6 +2,8 @@
 
 #include <QMetaEnum>
 
+#include <csignal>
+
 QString ExitCode::description(Code code)
 {
     switch (code) {
@@ -34,8 +36,12 @@ QString ExitCode::description(Code code)
         return trvUpdater::errorDescription(trvUpdater::InvalidFirmware);
     case FinishFailed:
         return trvUpdater::errorDescription(trvUpdater::FinishFailed);
+    case HungUp:
+        return QObject::tr("stopped by SIGHUP (its terminal was closed), as with Ctrl-C");
     case Canceled:
         return QObject::tr("canceled with Ctrl-C");
+    case Terminated:
+        return QObject::tr("stopped by SIGTERM, as with Ctrl-C");
     }
     return trvUpdater::errorDescription(trvUpdater::InternalError);
 }
@@ -77,4 +83,14 @@ ExitCode::Code ExitCode::ofEngineError(trvUpdater::Err error)
         break;
     }
     return InternalError;
+}
+
+ExitCode::Code ExitCode::ofStopSignal(int signalNumber)
+{
+#ifdef SIGHUP
+    if (signalNumber == SIGHUP) {
+        return HungUp;
+    }
+#endif
+    return signalNumber == SIGTERM ? Terminated : Canceled;
 }

@@ -28,7 +28,9 @@ public:
         TransferFailed = 12,
         InvalidFirmware = 13,
         FinishFailed = 14,
-        Canceled = 130, // Ctrl-C, as a shell reports a program ended by it
+        HungUp = 129,     // SIGHUP (the terminal closed), as a shell reports a program ended by it
+        Canceled = 130,   // Ctrl-C (SIGINT), likewise
+        Terminated = 143, // SIGTERM, likewise
     };
     Q_ENUM(Code)
 
@@ -41,4 +43,6 @@ public:
     static QList<Code> all();
     // The code of an update that failed for this reason.
     static Code ofEngineError(trvUpdater::Err error);
+    // The code of a run stopped by this signal (SIGINT, SIGTERM or SIGHUP).
+    static Code ofStopSignal(int signalNumber);
 };

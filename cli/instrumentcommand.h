@@ -25,8 +25,8 @@ public:
 
     // Starts waiting for the instrument.
     void start();
-    // Ctrl-C.
-    virtual void interrupt() = 0;
+    // Ctrl-C, SIGTERM or SIGHUP: the command stops and ends with the code.
+    virtual void interrupt(ExitCode::Code code) = 0;
 
 signals:
     void finished(int exitCode);

@@ -1,5 +1,6 @@
-// Ctrl-C where there are no POSIX signals to wake the event loop: the handler
-// sets a flag, which the event loop looks at a few dozen times a second.
+// Ctrl-C and SIGTERM where there are no POSIX signals to wake the event loop:
+// the handler sets a flag to the signal's number, which the event loop looks
+// at a few dozen times a second.
 
 #include "interruptwatcher.h"
 
@@ -12,7 +13,7 @@ volatile std::sig_atomic_t interruptSeen = 0;
 
 void handleSignal(int signal)
 {
-    interruptSeen = 1;
+    interruptSeen = signal;
     // Some systems restore the default handling once a handler has run; a
     // handler may set its own signal's handling again.
     std::signal(signal, &handleSignal);
@@ -27,7 +28,8 @@ struct InterruptWatcher::Handling
 {
     QTimer* looking = nullptr;
     bool watching = false;
-    void (*previous)(int) = SIG_DFL; // the handling before this watcher
+    void (*previous)(int) = SIG_DFL;     // the handling of SIGINT before this watcher
+    void (*previousTerm)(int) = SIG_DFL; // ...and of SIGTERM
 };
 
 InterruptWatcher::InterruptWatcher(QObject* parent)
@@ -35,7 +37,8 @@ InterruptWatcher::InterruptWatcher(QObject* parent)
 {
     interruptSeen = 0;
     handling->previous = std::signal(SIGINT, &handleSignal);
-    handling->watching = handling->previous != SIG_ERR;
+    handling->previousTerm = std::signal(SIGTERM, &handleSignal);
+    handling->watching = handling->previous != SIG_ERR && handling->previousTerm != SIG_ERR;
     if (!handling->watching) {
         return;
     }
@@ -49,6 +52,7 @@ InterruptWatcher::~InterruptWatcher()
 {
     if (handling->watching) {
         std::signal(SIGINT, handling->previous);
+        std::signal(SIGTERM, handling->previousTerm);
     }
 }
 
@@ -60,7 +64,8 @@ bool InterruptWatcher::isWatching() const
 void InterruptWatcher::readInterrupts()
 {
     if (interruptSeen) {
+        const int signalNumber = interruptSeen;
         interruptSeen = 0;
-        emit interrupted();
+        emit interrupted(signalNumber);
     }
 }

@@ -1,5 +1,6 @@
-// Ctrl-C on POSIX systems: the handler writes a byte into a socket pair, which
-// wakes the event loop at once.
+// Ctrl-C, SIGTERM and SIGHUP on POSIX systems: the handler writes the
+// signal's number as a byte into a socket pair, which wakes the event loop at
+// once.
 
 #include "interruptwatcher.h"
 
@@ -16,10 +17,14 @@ namespace {
 // The socket pair: the handler writes to [0], the event loop reads [1].
 int interruptSockets[2] = {-1, -1};
 
-void handleSignal(int)
+// The signals that stop a run as Ctrl-C does.
+constexpr int watchedSignals[] = {SIGINT, SIGTERM, SIGHUP};
+constexpr int watchedCount = int(sizeof watchedSignals / sizeof watchedSignals[0]);
+
+void handleSignal(int signalNumber)
 {
     const int savedErrno = errno;
-    const char byte = 1;
+    const char byte = char(signalNumber);
     // Nothing else is safe in a signal handler; a full socket already holds
     // an interrupt that the loop has yet to see.
     [[maybe_unused]] const ssize_t written = ::write(interruptSockets[0], &byte, 1);
@@ -31,7 +36,7 @@ struct InterruptWatcher::Handling
 {
     QSocketNotifier* notifier = nullptr;
     bool watching = false;
-    struct sigaction previous = {}; // the handling before this watcher
+    struct sigaction previous[watchedCount] = {}; // the handling before this watcher
 };
 
 InterruptWatcher::InterruptWatcher(QObject* parent)
@@ -52,13 +57,19 @@ InterruptWatcher::InterruptWatcher(QObject* parent)
     action.sa_handler = &handleSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    handling->watching = sigaction(SIGINT, &action, &handling->previous) == 0;
+    handling->watching = true;
+    for (int i = 0; i < watchedCount; ++i) {
+        handling->watching = sigaction(watchedSignals[i], &action, &handling->previous[i]) == 0 &&
+                             handling->watching;
+    }
 }
 
 InterruptWatcher::~InterruptWatcher()
 {
-    if (handling->watching) {
-        sigaction(SIGINT, &handling->previous, nullptr);
+    if (handling->notifier) {
+        for (int i = 0; i < watchedCount; ++i) {
+            sigaction(watchedSignals[i], &handling->previous[i], nullptr);
+        }
     }
     if (handling->notifier) {
         delete handling->notifier;
@@ -77,11 +88,14 @@ bool InterruptWatcher::isWatching() const
 void InterruptWatcher::readInterrupts()
 {
     char bytes[16];
-    bool any = false;
-    while (::read(interruptSockets[1], bytes, sizeof bytes) > 0) {
-        any = true;
+    int first = 0;
+    ssize_t count = 0;
+    while ((count = ::read(interruptSockets[1], bytes, sizeof bytes)) > 0) {
+        if (first == 0) {
+            first = bytes[0];
+        }
     }
-    if (any) {
-        emit interrupted();
+    if (first != 0) {
+        emit interrupted(first);
     }
 }

@@ -14,7 +14,7 @@ void ReportCommand::announceWait()
     report->note(tr("Looking for the instrument (up to %1 s)...").arg(waitTime / 1000.0));
 }
 
-void ReportCommand::interrupt()
+void ReportCommand::interrupt(ExitCode::Code)
 {
     print(QString());
 }

@@ -16,7 +16,7 @@ public:
                   QObject* parent = nullptr);
 
     // Ctrl-C: reports at once, with what is known.
-    void interrupt() override;
+    void interrupt(ExitCode::Code code) override;
 
 protected:
     void announceWait() override;

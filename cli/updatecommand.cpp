@@ -59,7 +59,7 @@ void UpdateCommand::announceWait()
     report->event(QJsonObject{{"event", "waiting"}, {"seconds", seconds}});
 }
 
-void UpdateCommand::interrupt()
+void UpdateCommand::interrupt(ExitCode::Code code)
 {
     if (isOver()) {
         return;
@@ -70,11 +70,9 @@ void UpdateCommand::interrupt()
         }
         // No engine, and (in finish) no link: nothing more leaves.
         host->instrument()->abort();
-        finish(ExitCode::Canceled,
-               tr("Canceled: sending stopped at once.") + QLatin1Char('\n') + leftBehind());
+        finish(code, tr("Canceled: sending stopped at once.") + QLatin1Char('\n') + leftBehind());
     } else {
-        finish(ExitCode::Canceled,
-               tr("Canceled before the update began: no board has been changed."));
+        finish(code, tr("Canceled before the update began: no board has been changed."));
     }
 }
 

@@ -36,7 +36,7 @@ public:
                   QObject* parent = nullptr);
 
     // Ctrl-C: stops sending at once, and says which boards may now need a new update.
-    void interrupt() override;
+    void interrupt(ExitCode::Code code) override;
 
 protected:
     void announceWait() override;

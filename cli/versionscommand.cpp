@@ -20,9 +20,9 @@ void VersionsCommand::announceWait()
     report->note(tr("Waiting for the instrument (up to %1 s)...").arg(waitTime / 1000.0));
 }
 
-void VersionsCommand::interrupt()
+void VersionsCommand::interrupt(ExitCode::Code code)
 {
-    end(ExitCode::Canceled, tr("Canceled."));
+    end(code, tr("Canceled."));
 }
 
 void VersionsCommand::instrumentReady()

@@ -15,7 +15,7 @@ public:
                     QObject* parent = nullptr);
 
     // Ctrl-C: stops waiting; nothing but version requests has been sent.
-    void interrupt() override;
+    void interrupt(ExitCode::Code code) override;
 
 protected:
     void announceWait() override;

@@ -432,7 +432,8 @@ void tst_cli_files::helpAndVersion_data()
           "    8  an image is older than the version a board runs",
           "   10  No response from device", "   11  Firmware update mode could not be startet",
           "   12  Errors while transfering data", "   13  Invalid firmware file",
-          "   14  Update could not be finished", "  130  canceled with Ctrl-C"}) {
+          "   14  Update could not be finished", "  129  stopped by SIGHUP",
+          "  130  canceled with Ctrl-C", "  143  stopped by SIGTERM"}) {
         exitCodes << QString("\n") + line;
     }
     QTest::newRow("program") << QStringList{"--help"}

@@ -678,6 +678,14 @@ durch die ausgewählte Firmware-Datei ersetzen?
         <source>The new text could not be written; is the disk full?</source>
         <translation>Der neue Text konnte nicht geschrieben werden; ist der Datenträger voll?</translation>
     </message>
+    <message>
+        <source>stopped by SIGHUP (its terminal was closed), as with Ctrl-C</source>
+        <translation>durch SIGHUP beendet (sein Terminal wurde geschlossen), wie mit Strg-C</translation>
+    </message>
+    <message>
+        <source>stopped by SIGTERM, as with Ctrl-C</source>
+        <translation>durch SIGTERM beendet, wie mit Strg-C</translation>
+    </message>
 </context>
 <context>
     <name>ReportCommand</name>

@@ -133,6 +133,7 @@ private slots:
 
     void wholeUpdateWhileASecondCopyIsRefused();
     void copyOfAnotherUserFindsTheInstrumentBusy();
+    void interruptMidTransfer_data();
     void interruptMidTransfer();
     void failureNamed_data();
     void failureNamed();
@@ -322,20 +323,37 @@ void tst_clihidraw::copyOfAnotherUserFindsTheInstrumentBusy()
     QCOMPARE(first.exitCode(), 130);
 }
 
-// SIGINT in the middle of a transfer: sending stops at once, the program says
-// which boards may need a new update, and ends with its own exit code.
+void tst_clihidraw::interruptMidTransfer_data()
+{
+    QTest::addColumn<int>("signalNumber");
+    QTest::addColumn<int>("exitCode");
+    QTest::newRow("SIGINT") << int(SIGINT) << 130;
+    QTest::newRow("SIGTERM") << int(SIGTERM) << 143;
+    QTest::newRow("SIGHUP") << int(SIGHUP) << 129;
+}
+
+// SIGINT, SIGTERM or SIGHUP in the middle of a transfer: sending stops at
+// once, the program says which boards may need a new update, the history
+// records the step as canceled, and the program ends with the signal's own
+// exit code.
 void tst_clihidraw::interruptMidTransfer()
 {
+    QFETCH(int, signalNumber);
+    QFETCH(int, exitCode);
+    QFile::remove(UpdateHistory::defaultFileName());
     ToolProcess tool;
     startTool(tool, {"update"});
     QVERIFY(waitUntil([this] { return dataMessages() >= 100; }, 10000));
-    ::kill(pid_t(tool.processId()), SIGINT);
+    ::kill(pid_t(tool.processId()), signalNumber);
     QVERIFY(tool.waitForFinished(3000));
     const int sent = front->withInstrument(
         [](sim::Instrument& instrument) { return instrument.messages().size(); });
 
     QCOMPARE(tool.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(tool.exitCode(), 130);
+    QCOMPARE(tool.exitCode(), exitCode);
+    const QList<HistoryRecord> records = UpdateHistory().records();
+    QCOMPARE(records.size(), 1);
+    QCOMPARE(records.first().outcome, HistoryRecord::Canceled);
     const QString errors = QString::fromUtf8(tool.readAllStandardError());
     QVERIFY2(errors.contains("Canceled: sending stopped at once.\n"
                              "These boards may now need a new update: Keys 12-20 (sensor5), "
