@@ -20,6 +20,7 @@ ServiceRecorder::ServiceRecorder(trvInstrument* recorded, const QString& frontEn
     connect(instrument, &trvInstrument::connected, this, &ServiceRecorder::connected);
     connect(instrument, &trvInstrument::disconnected, this, &ServiceRecorder::disconnected);
     connect(instrument, &trvInstrument::openRefusalChanged, this, &ServiceRecorder::openRefusal);
+    connect(instrument, &trvInstrument::versionReported, this, &ServiceRecorder::versionHeard);
     connect(sequence, &trvUpdateSequence::stepStarted, this, &ServiceRecorder::stepStarted);
     connect(sequence, &trvUpdateSequence::currentState, this, &ServiceRecorder::stepState);
     connect(sequence, &trvUpdateSequence::stepDone, this, &ServiceRecorder::stepDone);
@@ -107,6 +108,8 @@ void ServiceRecorder::stepStarted()
         QCryptographicHash::hash(image.data, QCryptographicHash::Sha256).toHex());
     stepClock.start();
     lastState = trvUpdater::Connecting;
+    boardsChanging = false;
+    versionsHeard.clear();
 
     QString error;
     stepOpen = true;
@@ -123,11 +126,23 @@ void ServiceRecorder::stepState(trvUpdater::State state, trvUpdater::Err error)
         return;
     }
     lastState = state;
+    // From the update mode on, a board may no longer run what it ran before.
+    boardsChanging =
+        boardsChanging || (state != trvUpdater::Failed && state != trvUpdater::Connecting &&
+                           state != trvUpdater::CheckCompatibility);
     QString text = trvUpdater::stateName(state);
     if (error != trvUpdater::NoError) {
         text += QStringLiteral(" (%1)").arg(trvUpdater::errorName(error));
     }
     log(QStringLiteral("Update of %1: %2").arg(stepBoardNames(), text));
+}
+
+void ServiceRecorder::versionHeard(trvInterface::PartType board, const QString& version)
+{
+    const QString name = BoardTable::commandName(board);
+    if (stepOpen && boardsChanging && step.boards.contains(name)) {
+        versionsHeard.insert(name, version);
+    }
 }
 
 void ServiceRecorder::stepDone()
@@ -175,8 +190,10 @@ void ServiceRecorder::complete(HistoryRecord::Outcome outcome, trvUpdater::Err e
         if (!step.boards.contains(name)) {
             continue;
         }
-        if (instrument->hasAnswered(board)) {
-            step.versionsAfter.insert(name, instrument->reportedVersion(board));
+        // Never the version from before: a board that failed or was stopped
+        // part-way may be half-written, and is unknown unless it said since.
+        if (versionsHeard.contains(name)) {
+            step.versionsAfter.insert(name, versionsHeard.value(name));
         } else if (outcome == HistoryRecord::Updated) {
             // The engine has seen the board run the image's version.
             step.versionsAfter.insert(name, step.imageVersion);
@@ -184,7 +201,7 @@ void ServiceRecorder::complete(HistoryRecord::Outcome outcome, trvUpdater::Err e
     }
     if (outcome == HistoryRecord::Failed) {
         step.failureReason = trvUpdater::errorName(error);
-        step.failureText = trvUpdater::errorDescription(error);
+        step.failureText = trvUpdater::errorDescriptionInEnglish(error);
     }
 
     QString failure;

@@ -6,6 +6,7 @@
 
 #include <QDateTime>
 #include <QElapsedTimer>
+#include <QMap>
 #include <QObject>
 #include <QSet>
 #include <QString>
@@ -17,7 +18,9 @@ class trvInstrument;
 // window and the command line: each step of an update adds its start to the history before
 // its first message and its completion when it ends (updated, failed with the
 // engine's reason, or canceled when the update is aborted; a main board the
-// engine gave up on, once the instrument has heard it back or not); connects,
+// engine gave up on, once the instrument has heard it back or not), with the
+// versions after as far as the boards said them once the step had begun to
+// change them; the record is in English whatever the language; connects,
 // disconnects, refusals and each step's states go to the log. On a connect it
 // looks up the instrument's last recorded step and says, once per record, when
 // that one did not finish. A history or log that cannot be written is said
@@ -53,6 +56,8 @@ private slots:
     void stepState(trvUpdater::State state, trvUpdater::Err error);
     void stepDone();
     void stepFailed(trvUpdater::Err error);
+    // A board's answer to a version request.
+    void versionHeard(trvInterface::PartType board, const QString& version);
     void updateAborted();
     // The instrument's end of an update, after a late main board perhaps.
     void lateReturnDecided();
@@ -72,6 +77,11 @@ private:
     bool stepOpen = false; // its start is written, its completion not
     QElapsedTimer stepClock;
     trvUpdater::State lastState = trvUpdater::Connecting;
+    // Since the running step began to change its boards (its update mode),
+    // each board's version as it answered: what it runs after the step. A
+    // board not heard since may be half-written: its version is unknown.
+    bool boardsChanging = false;
+    QMap<QString, QString> versionsHeard;
     QSet<QString> announced; // unfinished records already said
     bool unavailableSaid = false;
 };

@@ -8,6 +8,7 @@
 #include "usertexts.h"
 
 #include <QDateTime>
+#include <QMetaEnum>
 #include <QObject>
 #include <QSysInfo>
 
@@ -15,14 +16,16 @@
 
 namespace {
 
-// "v1.0 -> v2.4" for one board, "v1.0, v1.1 -> v2.4" for boards that differ.
+// "v1.0 -> v2.4" for one board, "v1.0, v1.1 -> v2.4" for boards that differ;
+// a version not known, as after a step that failed part-way, is "unknown".
 QString versionChange(const HistoryRecord& record)
 {
+    const QString unknown = QStringLiteral("unknown");
     QStringList before;
     QStringList after;
     for (const QString& board : record.boards) {
-        const QString was = record.versionsBefore.value(board, QStringLiteral("?"));
-        const QString is = record.versionsAfter.value(board, QStringLiteral("?"));
+        const QString was = record.versionsBefore.value(board, unknown);
+        const QString is = record.versionsAfter.value(board, unknown);
         if (!before.contains(was)) {
             before.append(was);
         }
@@ -38,7 +41,14 @@ QString outcomeText(const HistoryRecord& record)
 {
     QString text = HistoryRecord::outcomeName(record.outcome);
     if (record.outcome == HistoryRecord::Failed) {
-        text += QStringLiteral(" (%1)").arg(record.failureText);
+        // The engine's reason in English, also for a record that an earlier
+        // version kept in the user's language.
+        bool known = false;
+        const int error = QMetaEnum::fromType<trvUpdater::Err>().keyToValue(
+            record.failureReason.toLatin1().constData(), &known);
+        text += QStringLiteral(" (%1)").arg(
+            known ? trvUpdater::errorDescriptionInEnglish(static_cast<trvUpdater::Err>(error))
+                  : record.failureText);
     }
     return text;
 }

@@ -7,8 +7,10 @@
 #include "instrument.h"
 #include "servicelog.h"
 #include "servicerecorder.h"
+#include "supportreport.h"
 #include "testimage.h"
 #include "testtiming.h"
+#include "translations.h"
 #include "trvinstrument.h"
 #include "trvinterface.h"
 #include "trvupdatesequence.h"
@@ -19,11 +21,14 @@
 #include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTranslator>
 #include <QtTest>
 
 #include <memory>
 
 using PartType = trvInterface::PartType;
+
+Q_DECLARE_METATYPE(sim::BoardFaults)
 
 class tst_ServiceRecorder : public QObject
 {
@@ -34,7 +39,9 @@ private slots:
     void cleanup();
 
     void recordForEachStep();
+    void failedStepCarriesItsReason_data();
     void failedStepCarriesItsReason();
+    void reasonOfAnEarlierVersionReadsInEnglish();
     void lateMainboard_data();
     void lateMainboard();
     void abortedStepIsCanceledAndNamedOnce();
@@ -169,11 +176,46 @@ void tst_ServiceRecorder::recordForEachStep()
     QVERIFY(logText.contains("Update of terminal ended: updated"));
 }
 
-void tst_ServiceRecorder::failedStepCarriesItsReason()
+void tst_ServiceRecorder::failedStepCarriesItsReason_data()
 {
+    QTest::addColumn<sim::BoardFaults>("faults");
+    QTest::addColumn<QString>("reason");
+    QTest::addColumn<QString>("text");         // in English
+    QTest::addColumn<QString>("versionAfter"); // empty: unknown
+    QTest::addColumn<QString>("change");       // as the history table shows it
+
     sim::BoardFaults refusing;
     refusing.zeroAckAtLine = 2;
-    sim::instrument().setFaults(sim::Terminal, refusing);
+    QTest::newRow("refuses a line, half-written")
+        << refusing << "TransferFailed"
+        << "Errors while transfering data" << QString() << "v1.0 -> unknown";
+    sim::BoardFaults otherVersion;
+    otherVersion.versionAfterUpdate = 11;
+    QTest::newRow("reports another version afterwards") << otherVersion << "FinishFailed"
+                                                        << "Update could not be finished"
+                                                        << "v1.1"
+                                                        << "v1.0 -> v1.1";
+}
+
+// A failed step is recorded with the engine's reason in English, also in a
+// German session, and with the version after only where the board said it
+// after its step had begun to change it: never the version from before.
+void tst_ServiceRecorder::failedStepCarriesItsReason()
+{
+    QFETCH(sim::BoardFaults, faults);
+    QFETCH(QString, reason);
+    QFETCH(QString, text);
+    QFETCH(QString, versionAfter);
+    QFETCH(QString, change);
+
+    QTranslator german; // removes itself when it goes
+    QVERIFY(german.load(QLocale(QLocale::German, QLocale::Germany), "trvloader", "_",
+                        Translations::builtInFolder()));
+    QCoreApplication::installTranslator(&german);
+    QVERIFY(trvUpdater::errorDescription(trvUpdater::TransferFailed) !=
+            "Errors while transfering data");
+
+    sim::instrument().setFaults(sim::Terminal, faults);
     connectInstrument();
     useSmallImages("v2.4");
     runUpdate({trvInterface::Terminal, trvInterface::Mainboard});
@@ -181,10 +223,38 @@ void tst_ServiceRecorder::failedStepCarriesItsReason()
     const QList<HistoryRecord> records = history->records();
     QCOMPARE(records.size(), 1); // the main board's step never began
     QCOMPARE(records[0].outcome, HistoryRecord::Failed);
-    QCOMPARE(records[0].failureReason, QString("TransferFailed"));
-    QCOMPARE(records[0].failureText, trvUpdater::errorDescription(trvUpdater::TransferFailed));
-    QCOMPARE(records[0].versionsAfter.value("terminal"), QString("v1.0"));
-    QVERIFY(log->tail(1 << 20).contains("Update of terminal ended: failed (TransferFailed"));
+    QCOMPARE(records[0].failureReason, reason);
+    QCOMPARE(records[0].failureText, text);
+    QCOMPARE(records[0].versionsBefore.value("terminal"), QString("v1.0"));
+    QCOMPARE(records[0].versionsAfter.contains("terminal"), !versionAfter.isEmpty());
+    QCOMPARE(records[0].versionsAfter.value("terminal"), versionAfter);
+    const QString logText = log->tail(1 << 20);
+    QVERIFY2(
+        logText.contains(QString("Update of terminal ended: failed (%1: %2)").arg(reason, text)),
+        qPrintable(logText));
+    const QString table = SupportReport::historyTable(records);
+    QVERIFY2(table.contains(change), qPrintable(table));
+    QVERIFY2(table.contains(QString("failed (%1)").arg(text)), qPrintable(table));
+}
+
+// A record that an earlier version kept with a German reason reads in English.
+void tst_ServiceRecorder::reasonOfAnEarlierVersionReadsInEnglish()
+{
+    HistoryRecord earlier;
+    earlier.id = QStringLiteral("earlier");
+    earlier.started = QDateTime::currentDateTimeUtc();
+    earlier.boards = QStringList{"terminal"};
+    earlier.versionsBefore.insert("terminal", "v1.7");
+    QVERIFY(history->begin(earlier));
+    earlier.ended = earlier.started;
+    earlier.outcome = HistoryRecord::Failed;
+    earlier.failureReason = QStringLiteral("NoResponse");
+    earlier.failureText = QString::fromUtf8("Keine Antwort vom Gerät");
+    QVERIFY(history->complete(earlier));
+
+    const QString table = SupportReport::historyTable(history->records());
+    QVERIFY2(table.contains("v1.7 -> unknown"), qPrintable(table));
+    QVERIFY2(table.contains("failed (No response from device)"), qPrintable(table));
 }
 
 void tst_ServiceRecorder::lateMainboard_data()
@@ -240,6 +310,9 @@ void tst_ServiceRecorder::abortedStepIsCanceledAndNamedOnce()
     QVERIFY(range.wait(timing.requestTimeout * 10));
     session->abort();
     QCOMPARE(history->records().value(0).outcome, HistoryRecord::Canceled);
+    // Stopped in its transfer, the board's version is not known.
+    QCOMPARE(history->records().value(0).versionsBefore.value("terminal"), QString("v1.0"));
+    QVERIFY(history->records().value(0).versionsAfter.isEmpty());
 
     makeSession(history->fileName(), log->fileName());
     QSignalSpy unfinished(recorder.get(), &ServiceRecorder::unfinishedUpdate);

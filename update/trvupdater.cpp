@@ -110,25 +110,40 @@ QString trvUpdater::stateDesription(trvUpdater::State state)
     return tr("Unknown state");
 }
 
-QString trvUpdater::errorDescription(trvUpdater::Err error)
+namespace {
+
+// The source text of an error's description, translated or not by the caller.
+const char* errorSource(trvUpdater::Err error)
 {
     switch (error) {
-    case NoError:
-        return tr("No error occured");
-    case InternalError:
-        return tr("Internal program error");
-    case NoResponse:
-        return tr("No response from device");
-    case StartFailed:
-        return tr("Firmware update mode could not be startet");
-    case TransferFailed:
-        return tr("Errors while transfering data");
-    case InvalidFirmware:
-        return tr("Invalid firmware file");
-    case FinishFailed:
-        return tr("Update could not be finished");
+    case trvUpdater::NoError:
+        return QT_TRANSLATE_NOOP("trvUpdater", "No error occured");
+    case trvUpdater::InternalError:
+        return QT_TRANSLATE_NOOP("trvUpdater", "Internal program error");
+    case trvUpdater::NoResponse:
+        return QT_TRANSLATE_NOOP("trvUpdater", "No response from device");
+    case trvUpdater::StartFailed:
+        return QT_TRANSLATE_NOOP("trvUpdater", "Firmware update mode could not be startet");
+    case trvUpdater::TransferFailed:
+        return QT_TRANSLATE_NOOP("trvUpdater", "Errors while transfering data");
+    case trvUpdater::InvalidFirmware:
+        return QT_TRANSLATE_NOOP("trvUpdater", "Invalid firmware file");
+    case trvUpdater::FinishFailed:
+        return QT_TRANSLATE_NOOP("trvUpdater", "Update could not be finished");
     }
-    return tr("Unknown error");
+    return QT_TRANSLATE_NOOP("trvUpdater", "Unknown error");
+}
+
+} // namespace
+
+QString trvUpdater::errorDescription(trvUpdater::Err error)
+{
+    return tr(errorSource(error));
+}
+
+QString trvUpdater::errorDescriptionInEnglish(trvUpdater::Err error)
+{
+    return QString::fromLatin1(errorSource(error));
 }
 
 QString trvUpdater::stateName(trvUpdater::State state)

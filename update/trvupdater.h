@@ -86,6 +86,9 @@ public:
 
     static QString stateDesription(trvUpdater::State state);
     static QString errorDescription(trvUpdater::Err error);
+    // The error's description as written, in English whatever translation is
+    // installed: for the history, the log and the report.
+    static QString errorDescriptionInEnglish(trvUpdater::Err error);
     // The state's and the error's names in the code: the same in every
     // language, for the log, the history and machine-readable output.
     static QString stateName(trvUpdater::State state);
