@@ -1,6 +1,7 @@
 #include "filefault.h"
 
 #include "hexline.h"
+#include "linewalker.h"
 
 #include <QFileInfo>
 #include <QMetaEnum>
@@ -66,7 +67,7 @@ FileFault FileFault::ofUnwritable(const QString& fileName)
     return FileFault(NotWritten);
 }
 
-FileFault FileFault::ofInvalidLine(const QByteArray& line, int lineNumber)
+FileFault FileFault::ofInvalidLine(const QByteArray& line, int lineNumber, const QByteArray& text)
 {
     if (line.trimmed().isEmpty()) {
         return FileFault(BlankLine, lineNumber);
@@ -75,7 +76,22 @@ FileFault FileFault::ofInvalidLine(const QByteArray& line, int lineNumber)
         // As required: nothing to say about the line end.
     } else if (line.endsWith('\n')) {
         if (HexLine(line.left(line.size() - 1) + "\r\n").valid) {
-            return FileFault(LineFeedAlone, lineNumber);
+            FileFault fault(LineFeedAlone, lineNumber);
+            LineWalker lines(text);
+            QByteArray each;
+            while (lines.next(each)) {
+                if (!LineWalker::holdsText(each)) {
+                    continue;
+                }
+                ++fault.textLines;
+                if (each.endsWith('\n') && !each.endsWith("\r\n")) {
+                    ++fault.lineFeedsAlone;
+                    if (fault.firstLineFeedAlone == 0) {
+                        fault.firstLineFeedAlone = lines.lineNumber();
+                    }
+                }
+            }
+            return fault;
         }
     } else if (HexLine(line + "\r\n").valid) {
         return FileFault(NoLineEnd, lineNumber);
@@ -105,8 +121,28 @@ QString FileFault::description() const
         return QObject::tr("Line %1 is not an Intel HEX record.").arg(lineNumber);
     case BadRecordChecksum:
         return QObject::tr("Line %1: the record checksum is wrong.").arg(lineNumber);
-    case LineFeedAlone:
-        return QObject::tr("Line %1 ends with LF alone; this record needs CR LF.").arg(lineNumber);
+    case LineFeedAlone: {
+        const QString convert =
+            QObject::tr("Convert the file to CR LF line ends, for example with unix2dos or "
+                        "sed -i 's/\\r*$/\\r/'.");
+        if (lineFeedsAlone <= 1) {
+            return QObject::tr("Line %1 ends with LF alone; this record needs CR LF.")
+                       .arg(lineNumber) +
+                   QLatin1Char(' ') + convert;
+        }
+        if (lineFeedsAlone == textLines) {
+            return QObject::tr("The file's lines end with LF alone, all %1 of them; its records "
+                               "need CR LF.")
+                       .arg(lineFeedsAlone) +
+                   QLatin1Char(' ') + convert;
+        }
+        return QObject::tr("%1 of the file's %2 lines end with LF alone, from line %3 on; its "
+                           "records need CR LF.")
+                   .arg(lineFeedsAlone)
+                   .arg(textLines)
+                   .arg(firstLineFeedAlone) +
+               QLatin1Char(' ') + convert;
+    }
     case NoLineEnd:
         return QObject::tr("Line %1 has no line end; this record needs CR LF.").arg(lineNumber);
     case FolderNotWritable:

@@ -36,8 +36,11 @@ public:
     static FileFault ofUnreadable(const QString& fileName);
     // Why a file could not be replaced by a new text.
     static FileFault ofUnwritable(const QString& fileName);
-    // What is wrong with a line that holds text but no valid record; lines counted from 1.
-    static FileFault ofInvalidLine(const QByteArray& line, int lineNumber);
+    // What is wrong with a line that holds text but no valid record; lines
+    // counted from 1. The whole text, where given, tells for a line ended by
+    // LF alone how many of the file's lines are, and from which on.
+    static FileFault ofInvalidLine(const QByteArray& line, int lineNumber,
+                                   const QByteArray& text = QByteArray());
 
     Kind kind() const { return what; }
     bool isNone() const { return what == None; }
@@ -52,4 +55,9 @@ public:
 private:
     Kind what = None;
     int lineNumber = 0;
+    // For LineFeedAlone: the lines of the text that end with LF alone, the
+    // first of them, and the lines that hold text.
+    int lineFeedsAlone = 0;
+    int firstLineFeedAlone = 0;
+    int textLines = 0;
 };

@@ -95,7 +95,7 @@ HexReader::Err HexReader::decode(const QByteArray& content, bool& hasChecksumRec
             data.append(line.constData(), line.size());
         }
         if (!record.valid) {
-            fault = FileFault::ofInvalidLine(line, lines.lineNumber());
+            fault = FileFault::ofInvalidLine(line, lines.lineNumber(), content);
             return InvalidData;
         }
 

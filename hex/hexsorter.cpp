@@ -53,7 +53,7 @@ HexReader::Err HexSorter::sort(const QString& fileName, FileFault* faultFound)
         }
         const HexLine record(line);
         if (!record.valid) {
-            fault = FileFault::ofInvalidLine(line, lines.lineNumber());
+            fault = FileFault::ofInvalidLine(line, lines.lineNumber(), content);
             return HexReader::InvalidData;
         }
         if (record.type == HexLine::DataRecord) {

@@ -159,6 +159,8 @@ void tst_cli_files::check_data()
     QTest::newRow("empty") << QByteArray() << 6
                            << "FILE: Firmware file has been corrupted\n"
                               "  The file is empty.\n";
+    const QString convert = "Convert the file to CR LF line ends, for example with unix2dos or "
+                            "sed -i 's/\\r*$/\\r/'.";
     QByteArray lineFeedAlone = TestImage("KTERM", "v2.3").file();
     lineFeedAlone.replace(TestImage::endOfFileRecord(), ":00000001FF\n");
     QTest::newRow("end-of-file record ended by LF alone")
@@ -167,7 +169,15 @@ void tst_cli_files::check_data()
            "  Line " +
                QString::number(
                    lineFeedAlone.left(lineFeedAlone.indexOf(":00000001FF\n")).count('\n') + 1) +
-               " ends with LF alone; this record needs CR LF.\n";
+               " ends with LF alone; this record needs CR LF. " + convert + "\n";
+    // Not one line to blame, but the file's line ends.
+    const QByteArray allLineFeeds = TestImage("KTERM", "v2.3").file().replace("\r\n", "\n");
+    QTest::newRow("every line ended by LF alone")
+        << allLineFeeds << 6
+        << QString("FILE: Firmware file contains invalid data\n"
+                   "  The file's lines end with LF alone, all %1 of them; its records need CR LF. ")
+                   .arg(allLineFeeds.count('\n')) +
+               convert + "\n";
 }
 
 // The verdict in the reader's words, what the file holds, and what to do about it.

@@ -415,7 +415,9 @@ void tst_trvloader_files::brokenFile_data()
     lineFeedAlone.replace(TestImage::endOfFileRecord(), ":00000001FF\n");
     QTest::newRow("end-of-file record ended by LF alone")
         << lineFeedAlone << "Firmware file contains invalid data"
-        << QString("Line %1 ends with LF alone; this record needs CR LF.").arg(good.count('\n'));
+        << QString("Line %1 ends with LF alone; this record needs CR LF. Convert the file to CR LF "
+                   "line ends, for example with unix2dos or sed -i 's/\\r*$/\\r/'.")
+               .arg(good.count('\n'));
     QTest::newRow("empty file") << QByteArray() << "Firmware file has been corrupted"
                                 << "The file is empty.";
     QTest::newRow("no identification")

@@ -686,6 +686,18 @@ durch die ausgewählte Firmware-Datei ersetzen?
         <source>stopped by SIGTERM, as with Ctrl-C</source>
         <translation>durch SIGTERM beendet, wie mit Strg-C</translation>
     </message>
+    <message>
+        <source>Convert the file to CR LF line ends, for example with unix2dos or sed -i &apos;s/\r*$/\r/&apos;.</source>
+        <translation>Wandeln Sie die Zeilenenden der Datei in CR LF um, zum Beispiel mit unix2dos oder sed -i &apos;s/\r*$/\r/&apos;.</translation>
+    </message>
+    <message>
+        <source>The file&apos;s lines end with LF alone, all %1 of them; its records need CR LF.</source>
+        <translation>Die Zeilen der Datei enden nur mit LF, alle %1; ihre Datensätze brauchen CR LF.</translation>
+    </message>
+    <message>
+        <source>%1 of the file&apos;s %2 lines end with LF alone, from line %3 on; its records need CR LF.</source>
+        <translation>%1 der %2 Zeilen der Datei enden nur mit LF, ab Zeile %3; ihre Datensätze brauchen CR LF.</translation>
+    </message>
 </context>
 <context>
     <name>ReportCommand</name>
