@@ -461,7 +461,10 @@ ExitCode::Code CliTool::history(const QCommandLineParser& parser)
         report.error(tr("%n damaged line(s) of %1 skipped.", nullptr, skipped)
                          .arg(QDir::toNativeSeparators(history.fileName())));
     }
-    if (records.isEmpty()) {
+    if (records.isEmpty() && !serial.isEmpty()) {
+        report.line(tr("No update of the instrument with serial number %1 recorded in %2.")
+                        .arg(serial, QDir::toNativeSeparators(history.fileName())));
+    } else if (records.isEmpty()) {
         report.line(
             tr("No update recorded in %1.").arg(QDir::toNativeSeparators(history.fileName())));
     } else if (!report.isJson()) {

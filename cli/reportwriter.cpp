@@ -47,6 +47,22 @@ void ReportWriter::line(const QString& text)
     write(output, text + QLatin1Char('\n'));
 }
 
+void ReportWriter::fittedLine(const QString& text)
+{
+    line(currentStyle == Terminal ? fitted(text) : text);
+}
+
+QString ReportWriter::fitted(const QString& text) const
+{
+    // One character short of the width, so that the cursor never wraps to a
+    // line of its own, which the next redraw would leave behind.
+    const int room = terminalColumns ? terminalColumns() - 1 : 0;
+    if (room > 0 && text.size() > room) {
+        return text.left(room - 1) + QChar(0x2026);
+    }
+    return text;
+}
+
 void ReportWriter::note(const QString& text)
 {
     if (!isJson()) {
@@ -66,15 +82,8 @@ void ReportWriter::progress(const QString& text)
         write(output, text + QLatin1Char('\n'));
         return;
     }
-    // One character short of the width, so that the cursor never wraps to a
-    // line of its own, which the next redraw would leave behind.
-    QString shown = text;
-    const int room = terminalColumns ? terminalColumns() - 1 : 0;
-    if (room > 0 && shown.size() > room) {
-        shown = shown.left(room - 1) + QChar(0x2026);
-    }
     // Back to the line's start, the new text, and the rest of the old one erased.
-    write(output, QLatin1Char('\r') + shown + QStringLiteral("\x1b[K"));
+    write(output, QLatin1Char('\r') + fitted(text) + QStringLiteral("\x1b[K"));
     progressOpen = true;
 }
 

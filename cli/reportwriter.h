@@ -39,6 +39,9 @@ public:
     void text(const QString& text);
     // A line of a result for people (Lines and Terminal only).
     void line(const QString& text);
+    // A line of a result that, on a terminal, is cut to its width like a
+    // progress line, so that it never wraps.
+    void fittedLine(const QString& text);
     // A note for people about the run, not part of its result, on the error
     // output (Lines and Terminal only).
     void note(const QString& text);
@@ -59,6 +62,8 @@ public:
 
 private:
     void write(QIODevice* device, const QString& text);
+    // The text cut to the terminal's width, ending in an ellipsis where cut.
+    QString fitted(const QString& text) const;
 
     QIODevice* output;
     QIODevice* errors;

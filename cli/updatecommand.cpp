@@ -12,6 +12,8 @@
 #include <QJsonValue>
 #include <QStringList>
 
+#include <algorithm>
+
 namespace {
 
 QJsonArray boardNames(const QList<trvInterface::PartType>& boards)
@@ -164,9 +166,10 @@ void UpdateCommand::stepStarted()
     const QString group = BoardTable::groupName(sequence->currentPart());
     const QString step = tr("Step %1 of %2").arg(stepNumber).arg(sequence->stepCount());
     if (boards.size() == 1 && BoardTable::rowName(boards.first()) == group) {
-        report->line(QStringLiteral("%1: %2").arg(step, BoardTable::label(boards.first())));
+        report->fittedLine(QStringLiteral("%1: %2").arg(step, BoardTable::label(boards.first())));
     } else {
-        report->line(QStringLiteral("%1, %2: %3").arg(step, group, BoardTable::labels(boards)));
+        report->fittedLine(
+            QStringLiteral("%1, %2: %3").arg(step, group, BoardTable::labels(boards)));
     }
     report->event(stepEvent(QStringLiteral("step")));
 }
@@ -255,11 +258,17 @@ void UpdateCommand::updateDone()
                          .arg(imageVersion(board),
                               reinstalled.contains(board) ? tr("  (reinstalled)") : QString()));
     }
+    // A board left out says so where the others' versions begin.
+    int versionWidth = 0;
+    for (PartType board : qAsConst(chosen)) {
+        versionWidth = std::max(versionWidth, int(installed.value(board).size()));
+    }
+    const QString versionsStart(std::max(0, 6 - versionWidth), QLatin1Char(' '));
     for (PartType board : session->leftOut()) {
-        report->line(QStringLiteral("  %1 %2 %3")
+        report->line(QStringLiteral("  %1 %2 %3%4")
                          .arg(BoardTable::commandName(board), -10)
                          .arg(BoardTable::rowName(board), -14)
-                         .arg(tr("not updated: did not answer")));
+                         .arg(versionsStart, tr("not updated: did not answer")));
     }
     if (session->cameBackLate()) {
         report->line(UserTexts::lateReturnText(session->reportedVersion(trvInterface::Mainboard)));

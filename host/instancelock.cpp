@@ -54,7 +54,7 @@ QString InstanceLock::failureText() const
     case QLockFile::NoError:
         return QString();
     case QLockFile::LockFailedError:
-        return alreadyRunningText(holder);
+        return alreadyRunningText(holder, holderApplication);
     case QLockFile::PermissionError:
     case QLockFile::UnknownError:
         break;
@@ -75,11 +75,22 @@ QString InstanceLock::failureText() const
         .arg(QDir::toNativeSeparators(lockPath), reason, QDir::toNativeSeparators(folder));
 }
 
-QString InstanceLock::alreadyRunningText(qint64 process)
+QString InstanceLock::alreadyRunningText(qint64 process, const QString& application)
 {
-    const QString running =
-        process > 0 ? tr("The firmware update tool is already running (process %1).").arg(process)
-                    : tr("The firmware update tool is already running.");
+    QString running;
+    if (process > 0 && application == QLatin1String("trvloader")) {
+        running = tr("The firmware update tool is already running in its window (trvloader, "
+                     "process %1).")
+                      .arg(process);
+    } else if (process > 0 && application == QLatin1String("trvloader-cli")) {
+        running = tr("The firmware update tool is already running on the command line "
+                     "(trvloader-cli, process %1).")
+                      .arg(process);
+    } else if (process > 0) {
+        running = tr("The firmware update tool is already running (process %1).").arg(process);
+    } else {
+        running = tr("The firmware update tool is already running.");
+    }
     return running + QLatin1Char(' ') +
            tr("Only one copy at a time may talk to the instrument: two at once would break the "
               "update of a board. Use the copy that is running, or close it (or let its update "

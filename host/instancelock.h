@@ -25,8 +25,10 @@ public:
     QString failureText() const;
     QString path() const;
 
-    // "The firmware update tool is already running (process %1). ..." and what to do.
-    static QString alreadyRunningText(qint64 process);
+    // "The firmware update tool is already running in its window (process
+    // %1). ..." and what to do; the holder's application name (trvloader or
+    // trvloader-cli) says which of the two, when it is known.
+    static QString alreadyRunningText(qint64 process, const QString& application = QString());
     // The lock file when nothing else is asked for. On the free desktops it is
     // in the user's runtime folder, or, where there is none, in the shared
     // folder for temporary files, named for the user; on Windows and macOS in

@@ -8,8 +8,10 @@
 #include "usertexts.h"
 
 #include <QDateTime>
+#include <QDir>
 #include <QMetaEnum>
 #include <QObject>
+#include <QRegularExpression>
 #include <QSysInfo>
 
 #include <algorithm>
@@ -113,7 +115,24 @@ QString SupportReport::text(const Tool& tool, const trvInstrument& instrument,
     report += QLatin1Char('\n') + QStringLiteral("Log (%1, its end):").arg(log.fileName()) +
               QLatin1Char('\n');
     report += logTail.isEmpty() ? QStringLiteral("  Nothing logged.") + QLatin1Char('\n') : logTail;
-    return report;
+    return withoutHome(report);
+}
+
+QString SupportReport::withoutHome(const QString& text)
+{
+    // The home folder names the user: the report shows it as ~.
+    const QString home = QDir::homePath();
+    if (home.isEmpty() || home == QDir::rootPath()) {
+        return text;
+    }
+    QString result = text;
+    for (const QString& form : {home, QDir::toNativeSeparators(home)}) {
+        // The folder itself, not a longer name that begins with it.
+        result.replace(
+            QRegularExpression(QRegularExpression::escape(form) + QStringLiteral("(?![\\w.-])")),
+            QStringLiteral("~"));
+    }
+    return result;
 }
 
 QString SupportReport::instrumentState(const trvInstrument& instrument)
@@ -130,10 +149,17 @@ QString SupportReport::instrumentState(const trvInstrument& instrument)
 
 QString SupportReport::historyTable(const QList<HistoryRecord>& records)
 {
+    // The boards column as wide as its widest value: five sensor boards are
+    // longer than any fixed width that suits one board.
+    const QString boardsHeading = QStringLiteral("Boards");
+    int boardsWidth = boardsHeading.size();
+    for (const HistoryRecord& record : records) {
+        boardsWidth = std::max(boardsWidth, int(record.boards.join(QLatin1Char(',')).size()));
+    }
     QString table = QStringLiteral("  %1 %2 %3 %4 %5 %6\n")
                         .arg(QStringLiteral("Started (UTC)"), -20)
                         .arg(QStringLiteral("Instrument"), -14)
-                        .arg(QStringLiteral("Boards"), -24)
+                        .arg(boardsHeading, -boardsWidth)
                         .arg(QStringLiteral("Versions"), -16)
                         .arg(QStringLiteral("Image"), -22)
                         .arg(QStringLiteral("Outcome"));
@@ -142,7 +168,7 @@ QString SupportReport::historyTable(const QList<HistoryRecord>& records)
             QStringLiteral("  %1 %2 %3 %4 %5 %6\n")
                 .arg(record.started.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), -20)
                 .arg(record.serialNumber.isEmpty() ? QStringLiteral("-") : record.serialNumber, -14)
-                .arg(record.boards.join(QLatin1Char(',')), -24)
+                .arg(record.boards.join(QLatin1Char(',')), -boardsWidth)
                 .arg(versionChange(record), -16)
                 .arg(QStringLiteral("%1 %2").arg(record.image, record.imageVersion), -22)
                 .arg(outcomeText(record));

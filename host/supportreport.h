@@ -35,6 +35,9 @@ public:
     // The instrument as the instrument knows it: connected (with its serial
     // number), there but refused (why, and the remedy), or not found.
     static QString instrumentState(const trvInstrument& instrument);
+    // The text with the user's home folder shown as ~, so that the report
+    // carries no login name.
+    static QString withoutHome(const QString& text);
     // The records as a table for people, in the order given: start (UTC),
     // instrument, boards, versions before and after, image, outcome.
     static QString historyTable(const QList<HistoryRecord>& records);

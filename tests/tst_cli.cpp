@@ -141,6 +141,8 @@ private slots:
     void versionList();
     void serviceRecord();
     void unwritableRecordIsSaidOnce();
+    void historyTableFitsItsBoards();
+    void reportShowsTheHomeFolderAsTilde();
 
 private:
     // Starts the tool with these arguments; finished() is caught from here on.
@@ -427,9 +429,9 @@ void tst_cli::progressAsText()
     }
 }
 
-// On a narrow terminal the redrawn line is cut to fit, ending in an
-// ellipsis, so that it never wraps into lines of its own; the other lines
-// stay whole.
+// On a narrow terminal the redrawn line and the line of each step are cut to
+// fit, ending in an ellipsis, so that they never wrap into lines of their
+// own; the plan and the summary stay whole.
 void tst_cli::progressFitsTheTerminal()
 {
     terminalColumns = 30;
@@ -438,7 +440,15 @@ void tst_cli::progressFitsTheTerminal()
                 10000, ReportWriter::Terminal),
         0);
     const QString text = output();
-    QVERIFY2(text.contains("Step 2 of 2: Control Panel (terminal)\n"), qPrintable(text));
+    for (const QString step : {"Step 1 of 2, Sensor Boards: Keys 12-20 (sensor5)",
+                               "Step 2 of 2: Control Panel (terminal)"}) {
+        QVERIFY(step.size() >= terminalColumns);
+        QVERIFY2(text.contains("\n" + step.left(terminalColumns - 2) + QChar(0x2026) + "\n"),
+                 qPrintable(text));
+    }
+    QVERIFY2(text.contains("  terminal   Control Panel    v1.9 -> v2.4  (" +
+                           folder.filePath("terminal.hex") + ")\n"),
+             qPrintable(text));
     const QRegularExpression redraw("\r([^\r\n]*)\x1b\\[K");
     int redraws = 0;
     for (auto match = redraw.globalMatch(text); match.hasNext(); ++redraws) {
@@ -653,7 +663,7 @@ void tst_cli::skipMissing()
                                    "  sensor2    Keys 43-64       v1.2 -> v2.3\n"
                                    "  sensor4    Keys 87-108      v1.4 -> v2.3\n"
                                    "  terminal   Control Panel    v1.9 -> v2.4\n"
-                                   "  sensor3    Keys 65-86     not updated: did not answer\n"),
+                                   "  sensor3    Keys 65-86       not updated: did not answer\n"),
                  qPrintable(output()));
         return;
     }
@@ -1120,6 +1130,11 @@ void tst_cli::serviceRecord()
     QCOMPARE(jsonLines().size(), 2);
     QCOMPARE(runTool({"history", "--json", "--instrument", "QX40-999"}, 3000), 0);
     QCOMPARE(jsonLines().size(), 1);
+    // Nothing found names the filter that found nothing.
+    QCOMPARE(runTool({"history", "--instrument", "QX40-999"}, 3000), 0);
+    QVERIFY2(output().startsWith("No update of the instrument with serial number QX40-999 "
+                                 "recorded in "),
+             qPrintable(output()));
     QCOMPARE(runTool({"history"}, 3000), 0);
     QVERIFY2(output().contains(
                  QRegularExpression("terminal +v1\\.9 -> v2\\.4 +terminal\\.hex v2\\.4 +updated")),
@@ -1144,6 +1159,46 @@ void tst_cli::unwritableRecordIsSaidOnce()
     QCOMPARE(errors().count("Warning: "), 1);
     QVERIFY2(errors().contains("not-a-folder"), qPrintable(errors()));
     QCOMPARE(instrument().version(sim::Terminal), 24);
+}
+
+// The boards column of the history is as wide as five sensor boards: every
+// row's versions stand under their heading.
+void tst_cli::historyTableFitsItsBoards()
+{
+    QCOMPARE(
+        runTool(QStringList{"update", "sensors", "terminal"} + smallImages({"sensors", "terminal"}),
+                10000),
+        0);
+    QCOMPARE(runTool({"history"}, 3000), 0);
+    const QStringList lines = output().split('\n', Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 3);
+    const int versions = lines[0].indexOf("Versions");
+    QVERIFY(versions > 0);
+    QVERIFY2(lines[1].indexOf("v1.9 -> v2.4") == versions, qPrintable(output()));
+    QVERIFY2(lines[2].indexOf("v1.5, v1.1, v1.2, v1.3, v1.4 -> v2.3") == versions,
+             qPrintable(output()));
+    QVERIFY(lines[2].contains(" sensor5,sensor1,sensor2,sensor3,sensor4 "));
+}
+
+// What is sent to support names no login: the home folder is ~.
+void tst_cli::reportShowsTheHomeFolderAsTilde()
+{
+    const QByteArray home = qgetenv("HOME");
+    const QByteArray dataHome = qgetenv("XDG_DATA_HOME");
+    const QString alice = folder.filePath("home/alice");
+    QVERIFY(QDir().mkpath(alice));
+    qputenv("HOME", QFile::encodeName(alice));
+    qputenv("XDG_DATA_HOME", QFile::encodeName(alice + "/.local/share"));
+    QCOMPARE(runTool(QStringList{"update", "terminal"} + smallImages({"terminal"}), 10000), 0);
+    instrument().unplug();
+    const int exit = runTool({"report", "--wait", "0"}, 3000);
+    qputenv("HOME", home);
+    qputenv("XDG_DATA_HOME", dataHome);
+    QCOMPARE(exit, 0);
+    const QString text = output();
+    QVERIFY2(text.contains("Data folder: ~/.local/share/Kelmor/trvloader\n"), qPrintable(text));
+    QVERIFY2(text.contains("Log (~/.local/share/Kelmor/trvloader/trvloader.log"), qPrintable(text));
+    QVERIFY2(!text.contains("alice"), qPrintable(text));
 }
 
 QTEST_GUILESS_MAIN(tst_cli)

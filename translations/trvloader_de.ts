@@ -345,6 +345,10 @@ Exit-Codes: siehe trvloader-cli --help.
         <source>%1: an image for %2 (part code %3) cannot go to %4 (part code %5)</source>
         <translation>%1: Ein Image für %2 (Teilecode %3) passt nicht auf %4 (Teilecode %5)</translation>
     </message>
+    <message>
+        <source>No update of the instrument with serial number %1 recorded in %2.</source>
+        <translation>Kein Update des Instruments mit der Seriennummer %1 in %2 verzeichnet.</translation>
+    </message>
 </context>
 <context>
     <name>FileOffering</name>
@@ -423,6 +427,14 @@ durch die ausgewählte Firmware-Datei ersetzen?
     <message>
         <source>Only one copy at a time may talk to the instrument: two at once would break the update of a board. Use the copy that is running, or close it (or let its update finish) and start the tool again.</source>
         <translation>Es darf immer nur eine Kopie mit dem Instrument kommunizieren: Zwei gleichzeitig würden das Update einer Platine zerstören. Verwenden Sie die laufende Kopie, oder beenden Sie sie (oder lassen Sie ihr Update zu Ende laufen) und starten Sie das Tool dann erneut.</translation>
+    </message>
+    <message>
+        <source>The firmware update tool is already running in its window (trvloader, process %1).</source>
+        <translation>Das Firmware-Update-Tool läuft bereits in seinem Fenster (trvloader, Prozess %1).</translation>
+    </message>
+    <message>
+        <source>The firmware update tool is already running on the command line (trvloader-cli, process %1).</source>
+        <translation>Das Firmware-Update-Tool läuft bereits auf der Kommandozeile (trvloader-cli, Prozess %1).</translation>
     </message>
 </context>
 <context>

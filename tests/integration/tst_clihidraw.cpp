@@ -243,8 +243,13 @@ void tst_clihidraw::wholeUpdateWhileASecondCopyIsRefused()
     QVERIFY(second.waitForFinished(5000));
     QCOMPARE(second.exitCode(), 5);
     const QString refusal = QString::fromUtf8(second.readAllStandardError());
-    QVERIFY2(refusal.startsWith(InstanceLock::alreadyRunningText(tool.processId())),
+    // It names the copy that runs: the command line, not the window.
+    QVERIFY2(refusal.startsWith("The firmware update tool is already running on the command line "
+                                "(trvloader-cli, process " +
+                                QString::number(tool.processId()) + ")."),
              qPrintable(refusal));
+    QCOMPARE(refusal.section('\n', 0, 0),
+             InstanceLock::alreadyRunningText(tool.processId(), "trvloader-cli"));
     // No word of a wait: the result alone, naming its command.
     const QByteArray secondSaid = second.readAllStandardOutput();
     QCOMPARE(secondSaid.count('\n'), 1);

@@ -206,7 +206,7 @@ void tst_startup::secondCopyEndsWithoutDevice()
     QCOMPARE(second.exitStatus(), QProcess::NormalExit);
     QVERIFY2(second.exitCode() == 1, qPrintable(secondSaid));
     const QString box = "[watcher] box critical | Tarvo QX40 Firmware Update Tool | " +
-                        InstanceLock::alreadyRunningText(first.processId()) + '\n';
+                        InstanceLock::alreadyRunningText(first.processId(), "trvloader") + '\n';
     QVERIFY2(secondSaid.contains(box), qPrintable(secondSaid));
     QVERIFY2(!secondSaid.contains("shown trvLoader"), qPrintable(secondSaid));
     QVERIFY2(!secondSaid.contains("[watcher] hidapi"), qPrintable(secondSaid));
