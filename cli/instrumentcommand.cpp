@@ -7,6 +7,8 @@
 
 #include <QJsonArray>
 
+#include <cerrno>
+
 InstrumentCommand::InstrumentCommand(const QString& command, ReportWriter* writer,
                                      InstrumentWait* wait, int waitMilliseconds, QObject* parent)
     : QObject(parent), report(writer), instrument(wait), host(wait->host()),
@@ -15,6 +17,7 @@ InstrumentCommand::InstrumentCommand(const QString& command, ReportWriter* write
     connect(instrument, &InstrumentWait::ready, this, [this] { instrumentReady(); });
     connect(instrument, &InstrumentWait::failed, this,
             [this](ExitCode::Code code, const QString& reason) { instrumentFailed(code, reason); });
+    connect(instrument, &InstrumentWait::refused, this, &InstrumentCommand::tellRefused);
     connect(host, &InstrumentHost::unfinishedUpdate, this, &InstrumentCommand::tellUnfinished);
     connect(host, &InstrumentHost::recordUnavailable, this,
             &InstrumentCommand::tellRecordUnavailable);
@@ -36,6 +39,18 @@ void InstrumentCommand::tellUnfinished(const HistoryRecord& record)
         {"outcome", HistoryRecord::outcomeName(record.outcome)},
         {"started", record.started.toString(Qt::ISODateWithMs)},
     });
+}
+
+void InstrumentCommand::tellRefused(int errorNumber, const QString& text)
+{
+    report->note(text);
+    QString reason = QStringLiteral("other");
+    if (errorNumber == EBUSY) {
+        reason = QStringLiteral("busy");
+    } else if (errorNumber == EACCES || errorNumber == EPERM) {
+        reason = QStringLiteral("permission");
+    }
+    report->event(QJsonObject{{"event", "refused"}, {"reason", reason}, {"text", text}});
 }
 
 void InstrumentCommand::tellRecordUnavailable(const QString& text)

@@ -49,6 +49,8 @@ protected:
     const int waitTime;
 
 private:
+    // Says at once that the instrument is there but cannot be opened; the wait goes on.
+    void tellRefused(int errorNumber, const QString& text);
     // Says that the instrument's last recorded update did not finish.
     void tellUnfinished(const HistoryRecord& record);
     // Warns once that the service record cannot be written; the command goes on.

@@ -3,8 +3,12 @@
 #include "boardtable.h"
 #include "instrumenthost.h"
 #include "trvinstrument.h"
+#include "usbhid.h"
 
 #include <QTimer>
+
+#include <algorithm>
+#include <cerrno>
 
 InstrumentWait::InstrumentWait(InstrumentHost* host, int answerMilliseconds, QObject* parent)
     : QObject(parent), instrumentHost(host), waitTimer(new QTimer(this)),
@@ -18,6 +22,7 @@ InstrumentWait::InstrumentWait(InstrumentHost* host, int answerMilliseconds, QOb
     connect(answerTimer, &QTimer::timeout, this, &InstrumentWait::answerTimeOver);
     connect(host, &InstrumentHost::connected, this, &InstrumentWait::linkConnected);
     connect(host, &InstrumentHost::disconnected, this, &InstrumentWait::linkDisconnected);
+    connect(host, &InstrumentHost::openRefusalChanged, this, &InstrumentWait::openRefusalChanged);
     connect(host, &InstrumentHost::allAnswered, this, [this] {
         if (waiting) {
             becomeReady();
@@ -110,7 +115,7 @@ void InstrumentWait::waitOver()
     ExitCode::Code code = ExitCode::NoInstrument;
     if (instrumentHost->openRefusal() != 0) {
         code = ExitCode::CannotOpen;
-        reason = instrumentHost->refusalText();
+        reason = refusalText(instrumentHost->openRefusal());
     } else if (everConnected) {
         reason = tr("The instrument was found, but none of its boards answered within %1 s.")
                      .arg(waitTime / 1000.0);
@@ -120,6 +125,26 @@ void InstrumentWait::waitOver()
     }
     stop();
     emit failed(code, reason);
+}
+
+void InstrumentWait::openRefusalChanged(int errorNumber)
+{
+    if (!waiting || errorNumber == 0) {
+        return;
+    }
+    const double seconds = std::max(0, waitTimer->remainingTime()) / 1000.0;
+    emit refused(errorNumber,
+                 UsbHid::refusalDescription(errorNumber) + QLatin1Char(' ') +
+                     tr("Still waiting, up to %1 s.").arg(QString::number(seconds, 'f', 1)));
+}
+
+QString InstrumentWait::refusalText(int errorNumber)
+{
+    const QString remedy =
+        errorNumber == EBUSY
+            ? tr("Close the other program that uses the instrument, then run the command again.")
+            : UsbHid::refusalRemedy(errorNumber);
+    return UsbHid::refusalDescription(errorNumber) + QLatin1Char('\n') + remedy;
 }
 
 void InstrumentWait::becomeReady()

@@ -41,15 +41,23 @@ signals:
     void ready();
     // The wait has ended without that, or the lock is held by another copy.
     void failed(ExitCode::Code code, const QString& reason);
+    // The instrument is there, but it cannot be opened (errorNumber, as
+    // InstrumentHost::openRefusal() gives it): said at once, in text; the
+    // wait goes on.
+    void refused(int errorNumber, const QString& text);
 
 private slots:
     void linkConnected();
     void linkDisconnected();
     void answerTimeOver();
     void waitOver();
+    void openRefusalChanged(int errorNumber);
 
 private:
     void becomeReady();
+    // Why the instrument cannot be opened, and what to do about it from the
+    // command line, which has ended by the time the user reads it.
+    static QString refusalText(int errorNumber);
 
     InstrumentHost* instrumentHost;
     QTimer* waitTimer;

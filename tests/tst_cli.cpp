@@ -976,25 +976,34 @@ void tst_cli::noInstrument_data()
     QTest::addColumn<int>("refusal");
     QTest::addColumn<int>("expectedExit");
     QTest::addColumn<QString>("reason");
+    QTest::addColumn<QString>("refusedAs"); // the refused event's reason; empty: none
 
-    QTest::newRow("not plugged in") << false << 0 << 3 << "No instrument found within 0.3 s.";
+    QTest::newRow("not plugged in")
+        << false << 0 << 3 << "No instrument found within 0.3 s." << QString();
     QTest::newRow("every board silent")
-        << true << 0 << 3 << "The instrument was found, but none of its boards answered";
+        << true << 0 << 3 << "The instrument was found, but none of its boards answered"
+        << QString();
     QTest::newRow("user may not open it")
         << true << EACCES << 4
-        << UsbHid::refusalDescription(EACCES) + "\n" + UsbHid::refusalRemedy(EACCES);
+        << UsbHid::refusalDescription(EACCES) + "\n" + UsbHid::refusalRemedy(EACCES)
+        << "permission";
+    // The command has ended: nothing connects by itself once the other program is closed.
     QTest::newRow("in use") << true << EBUSY << 4
-                            << UsbHid::refusalDescription(EBUSY) + "\n" +
-                                   UsbHid::refusalRemedy(EBUSY);
+                            << UsbHid::refusalDescription(EBUSY) +
+                                   "\nClose the other program that uses the instrument, then "
+                                   "run the command again."
+                            << "busy";
 }
 
-// When the wait ends without an instrument it could talk to, the tool says why.
+// When the wait ends without an instrument it could talk to, the tool says
+// why; an instrument there but refused is said at once, and waited for.
 void tst_cli::noInstrument()
 {
     QFETCH(bool, plugged);
     QFETCH(int, refusal);
     QFETCH(int, expectedExit);
     QFETCH(QString, reason);
+    QFETCH(QString, refusedAs);
 
     if (!plugged) {
         instrument().unplug();
@@ -1011,7 +1020,19 @@ void tst_cli::noInstrument()
     QCOMPARE(runTool({"update", "--wait", "0.3"}, 3000), expectedExit);
     // The whole wait, less the few per cent a coarse timer may fire early.
     QVERIFY(clock.elapsed() >= 300 * 9 / 10);
-    QVERIFY2(errorsAfterNotes().startsWith(reason), qPrintable(errors()));
+    if (refusedAs.isEmpty()) {
+        QVERIFY2(errorsAfterNotes().startsWith(reason), qPrintable(errors()));
+    } else {
+        QVERIFY2(errorsAfterNotes().startsWith(UsbHid::refusalDescription(refusal) +
+                                               " Still waiting, up to "),
+                 qPrintable(errors()));
+        QVERIFY2(errors().endsWith("\n" + reason + "\n"), qPrintable(errors()));
+        QCOMPARE(runTool({"update", "--wait", "0.3", "--json"}, 3000), expectedExit);
+        const QList<QJsonObject> events = jsonLines();
+        QVERIFY(std::any_of(events.cbegin(), events.cend(), [&](const QJsonObject& event) {
+            return event.value("event") == "refused" && event.value("reason") == refusedAs;
+        }));
+    }
     for (const auto& board : boardNames) {
         QVERIFY(onlyAskedForVersion(board.first));
     }

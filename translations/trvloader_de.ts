@@ -477,6 +477,14 @@ durch die ausgewählte Firmware-Datei ersetzen?
         <source>No instrument found within %1 s. Is it plugged in and switched on?</source>
         <translation>Innerhalb von %1 s wurde kein Instrument gefunden. Ist es angeschlossen und eingeschaltet?</translation>
     </message>
+    <message>
+        <source>Still waiting, up to %1 s.</source>
+        <translation>Es wird weiter gewartet, bis zu %1 s.</translation>
+    </message>
+    <message>
+        <source>Close the other program that uses the instrument, then run the command again.</source>
+        <translation>Beenden Sie das andere Programm, das das Instrument verwendet, und führen Sie den Befehl dann erneut aus.</translation>
+    </message>
 </context>
 <context>
     <name>QObject</name>
@@ -839,10 +847,6 @@ Mit --allow-older wird es trotzdem installiert.</translation>
         <translation>Das Instrument ist angeschlossen, kann aber nicht geöffnet werden: %1.</translation>
     </message>
     <message>
-        <source>Install the update tool&apos;s package, which lets the logged-in user open the instrument (sudo apt install ./trvloader_%1_amd64.deb), or install its udev rule from the build folder (sudo cmake --install build &amp;&amp; sudo udevadm control --reload-rules &amp;&amp; sudo udevadm trigger), as the README says. Then unplug the instrument and plug it in again.</source>
-        <translation>Installieren Sie das Paket des Update-Tools, das dem angemeldeten Benutzer das Öffnen des Instruments erlaubt (sudo apt install ./trvloader_%1_amd64.deb), oder installieren Sie seine udev-Regel aus dem Build-Ordner (sudo cmake --install build &amp;&amp; sudo udevadm control --reload-rules &amp;&amp; sudo udevadm trigger), wie in der README beschrieben. Trennen Sie dann das Instrument vom USB und schließen Sie es wieder an.</translation>
-    </message>
-    <message>
         <source>Close the other program that uses the instrument; the connection is then made by itself.</source>
         <translation>Beenden Sie das andere Programm, das das Instrument verwendet; die Verbindung wird dann von selbst hergestellt.</translation>
     </message>
@@ -853,6 +857,14 @@ Mit --allow-older wird es trotzdem installiert.</translation>
     <message>
         <source>Ask the computer&apos;s administrator to let this user use USB devices. Then unplug the instrument and plug it in again.</source>
         <translation>Bitten Sie die Administration dieses Computers, diesem Benutzer die Verwendung von USB-Geräten zu erlauben. Trennen Sie dann das Instrument vom USB und schließen Sie es wieder an.</translation>
+    </message>
+    <message>
+        <source>Install the update tool&apos;s udev rule from the build folder, which lets the logged-in user open the instrument (sudo cmake --install build &amp;&amp; sudo udevadm control --reload-rules &amp;&amp; sudo udevadm trigger). Then unplug the instrument and plug it in again.</source>
+        <translation>Installieren Sie die udev-Regel des Update-Tools aus dem Build-Ordner, die dem angemeldeten Benutzer das Öffnen des Instruments erlaubt (sudo cmake --install build &amp;&amp; sudo udevadm control --reload-rules &amp;&amp; sudo udevadm trigger). Trennen Sie dann das Instrument vom USB und schließen Sie es wieder an.</translation>
+    </message>
+    <message>
+        <source>Unplug the instrument and plug it in again. If that does not help, install the update tool&apos;s package again (sudo apt install --reinstall trvloader).</source>
+        <translation>Trennen Sie das Instrument vom USB und schließen Sie es wieder an. Hilft das nicht, installieren Sie das Paket des Update-Tools erneut (sudo apt install --reinstall trvloader).</translation>
     </message>
 </context>
 <context>

@@ -91,8 +91,12 @@ private:
     // be opened: ENOENT, ENODEV).
     hid_device_* openFound(int* refusal, QString* serialNumber);
     void setOpenRefusal(int errorNumber);
-    // What lets this user open the device, on this system.
+    // What lets this user open the device, on this system and for the way the
+    // program was installed: from a package, or run from a build tree.
     static QString permissionRemedy();
+    // Whether the program's folder is in a CMake build tree: a folder above
+    // it, or itself, holds a CMakeCache.txt.
+    static bool isInBuildTree(const QString& programFolder);
     // Takes the exclusive lock on the device node at path, through a
     // descriptor of its own; false when another (program or link) holds it. Where the
     // system has no such lock, or the node cannot be locked, there is nothing

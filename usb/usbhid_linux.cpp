@@ -1,9 +1,12 @@
-// What differs on Linux: what fixes a refused open (the package or the udev
-// rule lets the logged-in user open the instrument), and the lock on the
-// device node that keeps every other copy, of any user, off the instrument.
+// What differs on Linux: what fixes a refused open (the package's udev rule
+// lets the logged-in user open the instrument; a program run from its build
+// tree needs the rule installed from there), and the lock on the device node
+// that keeps every other copy, of any user, off the instrument.
 
-#include "trvconfig.h"
 #include "usbhid.h"
+
+#include <QCoreApplication>
+#include <QDir>
 
 #include <cerrno>
 
@@ -13,12 +16,27 @@
 
 QString UsbHid::permissionRemedy()
 {
-    return tr("Install the update tool's package, which lets the logged-in user open the "
-              "instrument (sudo apt install ./trvloader_%1_amd64.deb), or install its udev "
-              "rule from the build folder (sudo cmake --install build && sudo udevadm "
-              "control --reload-rules && sudo udevadm trigger), as the README says. Then "
-              "unplug the instrument and plug it in again.")
-        .arg(QStringLiteral(TRV_VERSION));
+    if (isInBuildTree(QCoreApplication::applicationDirPath())) {
+        return tr("Install the update tool's udev rule from the build folder, which lets the "
+                  "logged-in user open the instrument (sudo cmake --install build && sudo "
+                  "udevadm control --reload-rules && sudo udevadm trigger). Then unplug the "
+                  "instrument and plug it in again.");
+    }
+    // Installed, the package's udev rule is in place: a device plugged in
+    // before it came, or a rule not yet read, needs the device anew.
+    return tr("Unplug the instrument and plug it in again. If that does not help, install the "
+              "update tool's package again (sudo apt install --reinstall trvloader).");
+}
+
+bool UsbHid::isInBuildTree(const QString& programFolder)
+{
+    QDir folder(programFolder);
+    do {
+        if (folder.exists(QStringLiteral("CMakeCache.txt"))) {
+            return true;
+        }
+    } while (folder.cdUp());
+    return false;
 }
 
 bool UsbHid::lockNode(const char* path)
