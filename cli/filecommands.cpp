@@ -19,6 +19,7 @@ QString stateName(HexReader::Err state)
     return key ? QString::fromLatin1(key) : QString::number(state);
 }
 
+// An image checksum for people, as 0x1C; JSON carries it as a number.
 QString checksumText(quint8 checksum)
 {
     return QStringLiteral("0x") + QString::number(checksum, 16).rightJustified(2, '0').toUpper();
@@ -110,13 +111,20 @@ ExitCode::Code FileCommands::check(const QStringList& files, ReportWriter& repor
             report.line(QObject::tr("  Build date:  %1").arg(reader.date));
             report.line(QObject::tr("  Size:        %1 bytes").arg(size));
             report.line(QObject::tr("  Checksum:    %1").arg(checksumText(reader.checksum)));
+            report.line(QObject::tr("  SHA-256:     %1").arg(reader.fileSha256));
             entry.insert("part", reader.part);
-            entry.insert("board", fits ? BoardTable::commandName(group) : QString());
+            // The kind of --firmware KIND=FILE, and the group by its name,
+            // as in the boards of versions and update; null when it fits none.
+            entry.insert("kind", fits ? QJsonValue(BoardTable::commandName(group))
+                                      : QJsonValue(QJsonValue::Null));
+            entry.insert("group", fits ? QJsonValue(BoardTable::groupName(group))
+                                       : QJsonValue(QJsonValue::Null));
             entry.insert("name", imageName(reader));
             entry.insert("version", reader.version);
             entry.insert("date", reader.date);
             entry.insert("size", size);
-            entry.insert("checksum", checksumText(reader.checksum));
+            entry.insert("checksum", int(reader.checksum));
+            entry.insert("sha256", reader.fileSha256);
         }
         const QString hint = hintFor(state, reader.fault, file);
         if (!hint.isEmpty()) {
@@ -193,7 +201,7 @@ ExitCode::Code FileCommands::stamp(const QString& file, ReportWriter& report)
         result.insert("part", reader.part);
         result.insert("version", reader.version);
         result.insert("date", reader.date);
-        result.insert("checksum", checksumText(reader.checksum));
+        result.insert("checksum", int(reader.checksum));
     }
     result.insert("file", file);
     result.insert("state", stateName(state));

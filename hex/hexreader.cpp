@@ -4,6 +4,7 @@
 #include "hexline.h"
 #include "linewalker.h"
 
+#include <QCryptographicHash>
 #include <QObject>
 
 namespace {
@@ -21,6 +22,11 @@ QByteArray checksumRecordLine(quint8 imageChecksum)
                             "\n");
 }
 
+QString sha256Text(const QByteArray& bytes)
+{
+    return QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex());
+}
+
 } // namespace
 
 HexReader::HexReader() : state(FileAccessDenied), checksum(0) {}
@@ -36,6 +42,7 @@ HexReader::Err HexReader::read(const QString& fileName, bool writeChecksum)
     }
 
     readBytes(content);
+    fileSha256 = sha256Text(content);
     if (writeChecksum && checksumRecordMissing) {
         if (!stamp(fileName, content)) {
             fault = FileFault::ofUnwritable(fileName);
@@ -49,6 +56,7 @@ HexReader::Err HexReader::read(const QString& fileName, bool writeChecksum)
 HexReader::Err HexReader::readBytes(const QByteArray& content)
 {
     fault = FileFault();
+    fileSha256.clear();
     checksumRecordMissing = false;
     if (content.size() > maximumFileSize) {
         return state = FileTooLarge;
@@ -165,6 +173,7 @@ bool HexReader::stamp(const QString& fileName, const QByteArray& content)
         return false;
     }
     checksum = computed;
+    fileSha256 = sha256Text(stamped);
     return true;
 }
 

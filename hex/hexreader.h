@@ -63,6 +63,9 @@ public:
     QString version; // e.g. v3.3
     QString date;    // e.g. Feb 12 2015 09:48:59
     quint8 checksum; // from the checksum record, or as written by stamping
+    // The SHA-256 of the file's bytes as read (and stamped) by read(), the one
+    // sha256sum prints for it, in hexadecimal; empty after readBytes() alone.
+    QString fileSha256;
     // The cause behind a state other than FileOk, where the state does not say
     // it all: which line is wrong and how, why the file cannot be read or
     // written back, that it is empty. None otherwise.

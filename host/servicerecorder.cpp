@@ -6,7 +6,6 @@
 #include "trvupdatesequence.h"
 
 #include <QCoreApplication>
-#include <QCryptographicHash>
 #include <QFileInfo>
 #include <QUuid>
 
@@ -104,8 +103,7 @@ void ServiceRecorder::stepStarted()
     step.image = file.isEmpty() ? QStringLiteral("built-in") : QFileInfo(file).fileName();
     step.imageVersion = image.version;
     step.imageChecksum = image.checksum;
-    step.imageSha256 = QString::fromLatin1(
-        QCryptographicHash::hash(image.data, QCryptographicHash::Sha256).toHex());
+    step.imageSha256 = image.fileSha256; // of the file, as sha256sum gives it
     stepClock.start();
     lastState = trvUpdater::Connecting;
     boardsChanging = false;

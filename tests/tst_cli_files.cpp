@@ -7,6 +7,7 @@
 #include "testimage.h"
 
 #include <QBuffer>
+#include <QCryptographicHash>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -27,6 +28,12 @@ struct Run
 };
 
 // What check shows of a readable image, after its part code line.
+// The SHA-256 that sha256sum prints for a file of these bytes.
+QString sha256Of(const QByteArray& bytes)
+{
+    return QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex());
+}
+
 QString details(const TestImage& image)
 {
     return "  Name:        " + image.part + "-" + image.version +
@@ -40,7 +47,7 @@ QString details(const TestImage& image)
            QString::number(HexReader::imageChecksum(image.text()), 16)
                .rightJustified(2, '0')
                .toUpper() +
-           "\n";
+           "\n  SHA-256:     " + sha256Of(image.file()) + "\n";
 }
 
 // The image with its first two data records swapped, and no checksum record.
@@ -125,14 +132,17 @@ void tst_cli_files::check_data()
 
     QFile builtIn(":/firmware/kzent");
     QVERIFY(builtIn.open(QIODevice::ReadOnly));
-    QTest::newRow("built-in main board image") << builtIn.readAll() << 0
+    const QByteArray builtInBytes = builtIn.readAll();
+    QTest::newRow("built-in main board image") << builtInBytes << 0
                                                << "FILE: Firmware file is OK\n"
                                                   "  Part code:   KZENT (mainboard)\n"
                                                   "  Name:        KZENT-v3.3.hex\n"
                                                   "  Version:     v3.3\n"
                                                   "  Build date:  Feb 12 2015 09:48:59\n"
                                                   "  Size:        201709 bytes\n"
-                                                  "  Checksum:    0x3D\n";
+                                                  "  Checksum:    0x3D\n"
+                                                  "  SHA-256:     " +
+                                                      sha256Of(builtInBytes) + "\n";
     const TestImage sensors("KSENS", "v2.3");
     QTest::newRow("sensor image") << sensors.file() << 0
                                   << "FILE: Firmware file is OK\n"
@@ -217,7 +227,14 @@ void tst_cli_files::checkAsJson()
     const QJsonObject first = files.at(0).toObject();
     QCOMPARE(first.value("file").toString(), good);
     QCOMPARE(first.value("usable").toBool(), true);
-    QCOMPARE(first.value("board").toString(), QString("terminal"));
+    // One shape in JSON: a kind is a group, the checksum a number, the
+    // SHA-256 the file's as sha256sum prints it.
+    QVERIFY(!first.contains("board"));
+    QCOMPARE(first.value("kind").toString(), QString("terminal"));
+    QCOMPARE(first.value("group").toString(), QString("Control Panel"));
+    QCOMPARE(first.value("checksum"),
+             QJsonValue(int(HexReader::imageChecksum(TestImage("KTERM", "v2.3").text()))));
+    QCOMPARE(first.value("sha256").toString(), sha256Of(TestImage("KTERM", "v2.3").file()));
     QCOMPARE(first.value("version").toString(), QString("v2.3"));
     const QJsonObject second = files.at(1).toObject();
     QCOMPARE(second.value("usable").toBool(), false);

@@ -718,6 +718,10 @@ durch die ausgewählte Firmware-Datei ersetzen?
         <source>%1 of the file&apos;s %2 lines end with LF alone, from line %3 on; its records need CR LF.</source>
         <translation>%1 der %2 Zeilen der Datei enden nur mit LF, ab Zeile %3; ihre Datensätze brauchen CR LF.</translation>
     </message>
+    <message>
+        <source>  SHA-256:     %1</source>
+        <translation>  SHA-256:      %1</translation>
+    </message>
 </context>
 <context>
     <name>ReportCommand</name>
