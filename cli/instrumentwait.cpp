@@ -40,6 +40,11 @@ InstrumentHost* InstrumentWait::host() const
     return instrumentHost;
 }
 
+bool InstrumentWait::instrumentSeen() const
+{
+    return everConnected;
+}
+
 bool InstrumentWait::takeLock()
 {
     if (!instrumentHost->takeLock()) {

@@ -23,6 +23,8 @@ public:
     ~InstrumentWait() override;
 
     InstrumentHost* host() const;
+    // Whether the instrument was seen on USB during the wait.
+    bool instrumentSeen() const;
 
     // Takes the tool's one lock, if not yet held; false, with failed() emitted
     // at once, when another copy holds it.

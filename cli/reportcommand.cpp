@@ -1,6 +1,7 @@
 #include "reportcommand.h"
 
 #include "instrumenthost.h"
+#include "instrumentwait.h"
 #include "reportwriter.h"
 
 ReportCommand::ReportCommand(ReportWriter* writer, InstrumentWait* wait, int waitMilliseconds,
@@ -24,9 +25,22 @@ void ReportCommand::instrumentReady()
     print(QString());
 }
 
-void ReportCommand::instrumentFailed(ExitCode::Code, const QString& reason)
+void ReportCommand::instrumentFailed(ExitCode::Code code, const QString&)
 {
-    print(reason);
+    // The report is read by support: its note is in English, whatever the
+    // user's language. A refusal the report tells by itself, from the link.
+    const double seconds = waitTime / 1000.0;
+    QString note;
+    if (code == ExitCode::AlreadyRunning) {
+        note = QStringLiteral("not looked for: another copy of the update tool is running");
+    } else if (code != ExitCode::CannotOpen) {
+        note = instrument->instrumentSeen()
+                   ? QStringLiteral("The instrument was found, but none of its boards answered "
+                                    "within %1 s.")
+                         .arg(seconds)
+                   : QStringLiteral("No instrument found within %1 s.").arg(seconds);
+    }
+    print(note);
 }
 
 void ReportCommand::print(const QString& instrumentNote)

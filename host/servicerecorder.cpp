@@ -71,7 +71,7 @@ void ServiceRecorder::openRefusal(int errorNumber)
 {
     if (errorNumber != 0) {
         log(QStringLiteral("The instrument cannot be opened: %1")
-                .arg(UsbHid::refusalDescription(errorNumber)));
+                .arg(UsbHid::refusalDescription(errorNumber, UsbHid::English)));
     }
 }
 

@@ -142,7 +142,7 @@ QString SupportReport::instrumentState(const trvInstrument& instrument)
             .arg(ServiceRecorder::serialText(instrument.serialNumber()));
     }
     if (instrument.openRefusal() != 0) {
-        return UserTexts::refusalText(instrument.openRefusal());
+        return UserTexts::refusalText(instrument.openRefusal(), UsbHid::English);
     }
     return QStringLiteral("not found on USB");
 }

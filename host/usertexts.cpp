@@ -94,10 +94,10 @@ QString UserTexts::lateWaitText(int lateReturnMilliseconds)
         .arg(lateReturnMilliseconds / 1000.0);
 }
 
-QString UserTexts::refusalText(int errorNumber)
+QString UserTexts::refusalText(int errorNumber, UsbHid::Language language)
 {
-    const QString remedy = UsbHid::refusalRemedy(errorNumber);
-    return UsbHid::refusalDescription(errorNumber) +
+    const QString remedy = UsbHid::refusalRemedy(errorNumber, language);
+    return UsbHid::refusalDescription(errorNumber, language) +
            (remedy.isEmpty() ? QString() : QLatin1Char('\n') + remedy);
 }
 

@@ -4,6 +4,7 @@
 #include "hexreader.h"
 #include "trvinstrument.h"
 #include "updatehistory.h"
+#include "usbhid.h"
 
 #include <QCoreApplication>
 #include <QList>
@@ -51,7 +52,7 @@ public:
 
     // Why the instrument on USB cannot be opened (errorNumber not 0), and
     // what fixes it, as one text.
-    static QString refusalText(int errorNumber);
+    static QString refusalText(int errorNumber, UsbHid::Language language = UsbHid::UserLanguage);
 
     // What a front end says about an unfinished step: which boards may need a
     // new update, and that running the update again brings them back.

@@ -8,6 +8,7 @@
 #include "instrument.h"
 #include "testimage.h"
 #include "testtiming.h"
+#include "translations.h"
 #include "trvtiming.h"
 #include "trvupdater.h"
 #include "updatehistory.h"
@@ -23,6 +24,7 @@
 #include <QJsonObject>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QTranslator>
 
 #include <QtTest>
 
@@ -140,6 +142,7 @@ private slots:
     void versionList_data();
     void versionList();
     void serviceRecord();
+    void reportIsEnglishInEveryLanguage();
     void unwritableRecordIsSaidOnce();
     void historyTableFitsItsBoards();
     void reportShowsTheHomeFolderAsTilde();
@@ -1166,6 +1169,31 @@ void tst_cli::serviceRecord()
     QVERIFY2(output().contains("Instrument: No instrument found"), qPrintable(output()));
     QVERIFY(
         output().contains("failed (" + trvUpdater::errorDescription(trvUpdater::InvalidFirmware)));
+}
+
+// The report is for support: in a German session its instrument line is
+// still English, for a refused instrument and for one not found.
+void tst_cli::reportIsEnglishInEveryLanguage()
+{
+    QTranslator german; // removes itself when it goes
+    QVERIFY(german.load(QLocale(QLocale::German, QLocale::Germany), "trvloader", "_",
+                        Translations::builtInFolder()));
+    QCoreApplication::installTranslator(&german);
+    QVERIFY(UsbHid::refusalDescription(EACCES) !=
+            UsbHid::refusalDescription(EACCES, UsbHid::English));
+
+    instrument().setOpenRefusal(EACCES);
+    QCOMPARE(runTool({"report", "--wait", "0.3"}, 3000), 0);
+    QVERIFY2(output().contains("Instrument: The instrument is connected, but this user may not "
+                               "open it.\n"),
+             qPrintable(output()));
+    QVERIFY2(!output().contains(UsbHid::refusalDescription(EACCES)), qPrintable(output()));
+
+    instrument().setOpenRefusal(0);
+    instrument().unplug();
+    QCOMPARE(runTool({"report", "--wait", "0"}, 3000), 0);
+    QVERIFY2(output().contains("Instrument: No instrument found within 0 s."),
+             qPrintable(output()));
 }
 
 // A history and log that cannot be written are said once; the update goes on.

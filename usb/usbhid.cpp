@@ -101,34 +101,44 @@ int UsbHid::openRefusal() const
     return refusal;
 }
 
-QString UsbHid::refusalRemedy(int errorNumber)
+QString UsbHid::inLanguage(const char* text, Language language)
+{
+    return language == English ? QString::fromUtf8(text) : tr(text);
+}
+
+QString UsbHid::refusalRemedy(int errorNumber, Language language)
 {
     switch (errorNumber) {
     case 0:
         return QString();
     case EACCES:
     case EPERM:
-        return permissionRemedy();
+        return permissionRemedy(language);
     case EBUSY:
-        return tr("Close the other program that uses the instrument; the connection is then "
-                  "made by itself.");
+        return inLanguage(QT_TR_NOOP("Close the other program that uses the instrument; the "
+                                     "connection is then made by itself."),
+                          language);
     default:
-        return tr("Unplug the instrument and plug it in again.");
+        return inLanguage(QT_TR_NOOP("Unplug the instrument and plug it in again."), language);
     }
 }
 
-QString UsbHid::refusalDescription(int errorNumber)
+QString UsbHid::refusalDescription(int errorNumber, Language language)
 {
     switch (errorNumber) {
     case 0:
         return QString();
     case EACCES:
     case EPERM:
-        return tr("The instrument is connected, but this user may not open it.");
+        return inLanguage(QT_TR_NOOP("The instrument is connected, but this user may not open it."),
+                          language);
     case EBUSY:
-        return tr("The instrument is connected, but another program is using it.");
+        return inLanguage(
+            QT_TR_NOOP("The instrument is connected, but another program is using it."), language);
     default:
-        return tr("The instrument is connected, but it cannot be opened: %1.")
+        // The system's own words for the cause are in the system's language.
+        return inLanguage(QT_TR_NOOP("The instrument is connected, but it cannot be opened: %1."),
+                          language)
             .arg(qt_error_string(errorNumber));
     }
 }

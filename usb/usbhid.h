@@ -53,9 +53,15 @@ public:
     // it, EBUSY when it is taken, by another program or by another copy of
     // this link); 0 when the last attempt found no device or opened it.
     int openRefusal() const;
+    // The words of the refusal texts: the user's language for the screen,
+    // English for the log and the report that support reads.
+    enum Language {
+        UserLanguage,
+        English,
+    };
     // The refusal in words a user understands, and what fixes it on this system.
-    static QString refusalDescription(int errorNumber);
-    static QString refusalRemedy(int errorNumber);
+    static QString refusalDescription(int errorNumber, Language language = UserLanguage);
+    static QString refusalRemedy(int errorNumber, Language language = UserLanguage);
     // The USB serial number of the device opened last, as it reports it;
     // empty when it reports none or none has been opened.
     QString serialNumber() const;
@@ -93,7 +99,9 @@ private:
     void setOpenRefusal(int errorNumber);
     // What lets this user open the device, on this system and for the way the
     // program was installed: from a package, or run from a build tree.
-    static QString permissionRemedy();
+    static QString permissionRemedy(Language language);
+    // A text of this class (marked with QT_TR_NOOP) in the language asked for.
+    static QString inLanguage(const char* text, Language language);
     // Whether the program's folder is in a CMake build tree: a folder above
     // it, or itself, holds a CMakeCache.txt.
     static bool isInBuildTree(const QString& programFolder);

@@ -14,18 +14,22 @@
 #include <sys/file.h>
 #include <unistd.h>
 
-QString UsbHid::permissionRemedy()
+QString UsbHid::permissionRemedy(Language language)
 {
     if (isInBuildTree(QCoreApplication::applicationDirPath())) {
-        return tr("Install the update tool's udev rule from the build folder, which lets the "
-                  "logged-in user open the instrument (sudo cmake --install build && sudo "
-                  "udevadm control --reload-rules && sudo udevadm trigger). Then unplug the "
-                  "instrument and plug it in again.");
+        return inLanguage(
+            QT_TR_NOOP("Install the update tool's udev rule from the build folder, which lets the "
+                       "logged-in user open the instrument (sudo cmake --install build && sudo "
+                       "udevadm control --reload-rules && sudo udevadm trigger). Then unplug the "
+                       "instrument and plug it in again."),
+            language);
     }
     // Installed, the package's udev rule is in place: a device plugged in
     // before it came, or a rule not yet read, needs the device anew.
-    return tr("Unplug the instrument and plug it in again. If that does not help, install the "
-              "update tool's package again (sudo apt install --reinstall trvloader).");
+    return inLanguage(
+        QT_TR_NOOP("Unplug the instrument and plug it in again. If that does not help, install "
+                   "the update tool's package again (sudo apt install --reinstall trvloader)."),
+        language);
 }
 
 bool UsbHid::isInBuildTree(const QString& programFolder)

@@ -4,10 +4,11 @@
 
 #include "usbhid.h"
 
-QString UsbHid::permissionRemedy()
+QString UsbHid::permissionRemedy(Language language)
 {
-    return tr("Ask the computer's administrator to let this user use USB devices. Then "
-              "unplug the instrument and plug it in again.");
+    return inLanguage(QT_TR_NOOP("Ask the computer's administrator to let this user use USB "
+                                 "devices. Then unplug the instrument and plug it in again."),
+                      language);
 }
 
 bool UsbHid::isInBuildTree(const QString&)
