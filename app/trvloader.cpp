@@ -438,6 +438,7 @@ void trvLoader::startUpdate()
     }
     QProgressBar* total = ui->totalProgress;
     total->setProperty("done", false);
+    total->setProperty("partial", false);
     total->setProperty("error", false);
     total->setProperty("working", true);
     repolish(total);
@@ -471,7 +472,10 @@ void trvLoader::updateSucceeded()
     ui->startUpdate->setEnabled(true);
     setFileLoadingEnabled(true);
     QProgressBar* total = ui->totalProgress;
-    total->setProperty("done", true);
+    // Boards left out on purpose: a success, but not of every board asked for.
+    const bool partial = !instrument->leftOut().isEmpty();
+    total->setProperty("done", !partial);
+    total->setProperty("partial", partial);
     total->setProperty("error", false);
     total->setProperty("working", false);
     setTotalText(tr("Firmware update successfull"));
@@ -595,6 +599,7 @@ void trvLoader::showFailure()
     setNote(UserTexts::failureAdvice(failure, UserTexts::Window));
     total->setProperty("working", false);
     total->setProperty("done", false);
+    total->setProperty("partial", false);
     total->setProperty("error", true);
     total->setValue(total->maximum());
     repolish(total);

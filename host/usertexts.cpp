@@ -65,7 +65,11 @@ QString UserTexts::leftOutText(const QList<PartType>& boards)
     if (boards.isEmpty()) {
         return QString();
     }
-    return tr("Not updated, since they did not answer: %1.").arg(BoardTable::labels(boards));
+    QStringList names;
+    for (PartType board : boards) {
+        names.append(BoardTable::rowName(board));
+    }
+    return tr("Not updated, since they did not answer: %1.").arg(names.join(QStringLiteral(", ")));
 }
 
 QString UserTexts::reinstalledText(const QList<PartType>& boards)
