@@ -130,7 +130,7 @@ struct Instrument::Impl
     bool readFails = false;
     bool nonblockingFails = false;
     int openRefusal = 0;
-    QString serialNumber = QString::fromLatin1(Instrument::defaultSerialNumber);
+    QString serialNumber;
     int unplugAtDataMessage = 0; // 0: never
     int dataMessagesSeen = 0;
     int minLatency = 0;
@@ -331,7 +331,8 @@ struct Instrument::Impl
     }
 };
 
-Instrument::Instrument() : d(std::make_unique<Impl>())
+Instrument::Instrument(const QString& serialNumber)
+    : madeWithSerialNumber(serialNumber), d(std::make_unique<Impl>())
 {
     reset();
 }
@@ -347,6 +348,7 @@ void Instrument::reset()
     *d = Impl();
     d->nextConnection = nextConnection;
     d->firstValidConnection = firstValidConnection;
+    d->serialNumber = madeWithSerialNumber;
 }
 
 void Instrument::plug()
@@ -614,12 +616,6 @@ int Instrument::read(int connection, unsigned char* report, std::size_t length, 
 QString Instrument::lastError() const
 {
     return d->lastError;
-}
-
-Instrument& instrument()
-{
-    static Instrument theInstrument;
-    return theInstrument;
 }
 
 } // namespace sim

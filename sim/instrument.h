@@ -65,18 +65,20 @@ struct BoardFaults
 class Instrument
 {
 public:
-    Instrument();
+    // The serial number the bench's first instrument reports.
+    static constexpr const char* defaultSerialNumber = "QX40-204871";
+
+    // A fresh instrument (see reset()) that reports serialNumber.
+    explicit Instrument(const QString& serialNumber = QString::fromLatin1(defaultSerialNumber));
     ~Instrument();
     Instrument(const Instrument&) = delete;
     Instrument& operator=(const Instrument&) = delete;
 
-    // The serial number a fresh instrument reports.
-    static constexpr const char* defaultSerialNumber = "QX40-204871";
-
     // A healthy instrument, plugged in, every board fitted and at version 1.0,
-    // no latency, no faults, the default serial number, boards back at once after an update, the
-    // main board off the bus for 1500 ms after its restart message (an update looks for it again
-    // only after a second); the log is cleared.
+    // no latency, no faults, the serial number it was made with, boards back at
+    // once after an update, the main board off the bus for 1500 ms after its
+    // restart message (an update looks for it again only after a second); the
+    // log is cleared.
     void reset();
 
     // --- Setting it up
@@ -147,11 +149,25 @@ public:
     QString lastError() const;
 
 private:
+    QString madeWithSerialNumber;
     struct Impl;
     std::unique_ptr<Impl> d;
 };
 
-// The instrument behind the in-process hidapi front (hid_open and friends).
+// The bench of instruments behind the in-process hidapi front (hid_enumerate,
+// hid_open and friends): each present one is listed with its own path
+// ("emulated:<index>") and serial number, and a handle talks to its own only.
+
+// The bench's first instrument, as before (serial "QX40-204871" after reset()).
 Instrument& instrument();
+// The bench's instrument at index (0 is instrument()). Asking for one past the
+// last adds instruments up to it: each fresh (reset(), so plugged in), with the
+// serial number "SN%04d" of index + 1 ("SN0002" for index 1), and its own
+// device path "emulated:<index>".
+Instrument& instrumentAt(int index);
+// How many instruments the bench has (at least 1).
+int benchSize();
+// Removes every instrument but the first (as unplugged); the first is left as it is.
+void clearBench();
 
 } // namespace sim

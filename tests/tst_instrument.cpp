@@ -1,15 +1,19 @@
 // The emulated instrument's model, driven directly with explicit times the
-// way a hidapi front drives it, and once end to end through the protocol.
+// way a hidapi front drives it, and once end to end through the protocol; the
+// bench of instruments through the in-process hidapi front.
 
 #include "hexreader.h"
 #include "instrument.h"
 #include "trvinterface.h"
 #include "trvtiming.h"
 
+#include <hidapi.h>
+
 #include <QSignalSpy>
 #include <QtTest>
 
 #include <cerrno>
+#include <memory>
 
 using sim::Board;
 
@@ -132,6 +136,40 @@ struct Host
         return ask(endMessage(part, HexReader::imageChecksum(lines.join())));
     }
 };
+
+// What hid_enumerate lists for the instrument: "path serial" for each device.
+QStringList listed()
+{
+    QStringList devices;
+    hid_device_info* found = hid_enumerate(vendor, product);
+    for (hid_device_info* info = found; info; info = info->next) {
+        devices.append(QString::fromLatin1(info->path) + ' ' +
+                       QString::fromWCharArray(info->serial_number));
+    }
+    hid_free_enumeration(found);
+    return devices;
+}
+
+struct HandleCloser
+{
+    void operator()(hid_device* handle) const { hid_close(handle); }
+};
+using Handle = std::unique_ptr<hid_device, HandleCloser>;
+
+// Asks the main board for its version through handle: the reply's records, or
+// "gone" when the write or the read fails.
+QByteArray askMainboardVersion(hid_device* handle)
+{
+    QByteArray report(65, '\0');
+    report.replace(1, 2, message(1, sim::Mainboard));
+    if (hid_write(handle, reinterpret_cast<const unsigned char*>(report.constData()), 65) < 0) {
+        return "gone";
+    }
+    unsigned char reply[64] = {};
+    const int count = hid_read(handle, reply, sizeof reply);
+    return count < 0 ? QByteArray("gone")
+                     : QByteArray(reinterpret_cast<const char*>(reply), count).left(3);
+}
 } // namespace
 
 class tst_Instrument : public QObject
@@ -156,6 +194,13 @@ private slots:
     void injectedReportIsReadNext();
     void logsWhatEachBoardReceived();
     void updateThroughTheProtocol();
+    void benchListsEachPresentInstrument_data();
+    void benchListsEachPresentInstrument();
+    void eachHandleReachesOnlyItsOwnInstrument();
+    void unpluggingOneLeavesTheOtherOpen_data();
+    void unpluggingOneLeavesTheOtherOpen();
+    void clearBenchLeavesOnlyTheFirst();
+    void cleanup();
 
 private:
     sim::Instrument device;
@@ -522,6 +567,145 @@ void tst_Instrument::updateThroughTheProtocol()
     QCOMPARE(versions.last().at(0).value<trvInterface::PartType>(), trvInterface::Mainboard);
     QCOMPARE(versions.last().at(1).toString(), QString("v4.2"));
     QCOMPARE(instrument.storedText(sim::Mainboard), lines.join());
+}
+
+void tst_Instrument::cleanup()
+{
+    sim::clearBench();
+    sim::instrument().reset();
+}
+
+void tst_Instrument::benchListsEachPresentInstrument_data()
+{
+    QTest::addColumn<int>("lastIndex");
+    QTest::addColumn<QList<int>>("unplugged");
+    QTest::addColumn<QStringList>("expected");
+    QTest::newRow("one instrument") << 0 << QList<int>() << QStringList{"emulated:0 QX40-204871"};
+    QTest::newRow("two") << 1 << QList<int>()
+                         << QStringList{"emulated:0 QX40-204871", "emulated:1 SN0002"};
+    QTest::newRow("three at once")
+        << 2 << QList<int>()
+        << QStringList{"emulated:0 QX40-204871", "emulated:1 SN0002", "emulated:2 SN0003"};
+    QTest::newRow("the first unplugged")
+        << 2 << QList<int>{0} << QStringList{"emulated:1 SN0002", "emulated:2 SN0003"};
+    QTest::newRow("the middle unplugged")
+        << 2 << QList<int>{1} << QStringList{"emulated:0 QX40-204871", "emulated:2 SN0003"};
+    QTest::newRow("all unplugged") << 1 << QList<int>{0, 1} << QStringList();
+}
+
+void tst_Instrument::benchListsEachPresentInstrument()
+{
+    QFETCH(int, lastIndex);
+    QFETCH(QList<int>, unplugged);
+    QFETCH(QStringList, expected);
+    sim::instrumentAt(lastIndex);
+    QCOMPARE(sim::benchSize(), lastIndex + 1);
+    for (int index : unplugged) {
+        sim::instrumentAt(index).unplug();
+    }
+    QCOMPARE(listed(), expected);
+    // A serial number is the instrument's own: a reset keeps it.
+    sim::instrumentAt(lastIndex).setSerialNumber("changed");
+    sim::instrumentAt(lastIndex).reset();
+    QCOMPARE(sim::instrumentAt(lastIndex).serialNumber(),
+             lastIndex == 0 ? QString("QX40-204871") : QString::asprintf("SN%04d", lastIndex + 1));
+}
+
+void tst_Instrument::eachHandleReachesOnlyItsOwnInstrument()
+{
+    sim::Instrument& first = sim::instrument();
+    sim::Instrument& second = sim::instrumentAt(1);
+    first.setVersion(sim::Mainboard, 31);
+    second.setVersion(sim::Mainboard, 42);
+    const Handle bySerial(hid_open(vendor, product, L"SN0002"));
+    const Handle byPath(hid_open_path("emulated:0"));
+    const Handle anyOne(hid_open(vendor, product, nullptr));
+    QVERIFY(bySerial && byPath && anyOne);
+
+    QCOMPARE(askMainboardVersion(bySerial.get()), records({{1, 7, 42}}));
+    QCOMPARE(first.messages(), QList<QByteArray>());
+    QCOMPARE(second.messages().size(), 1);
+    QCOMPARE(askMainboardVersion(byPath.get()), records({{1, 7, 31}}));
+    QCOMPARE(askMainboardVersion(anyOne.get()), records({{1, 7, 31}}));
+    QCOMPARE(first.messages().size(), 2);
+    QCOMPARE(second.messages().size(), 1);
+
+    // A restart of one main board leaves the other's handles alive.
+    QByteArray restart(65, '\0');
+    restart.replace(1, 2, message(5, sim::Mainboard));
+    QCOMPARE(
+        hid_write(bySerial.get(), reinterpret_cast<const unsigned char*>(restart.constData()), 65),
+        65);
+    QCOMPARE(askMainboardVersion(bySerial.get()), QByteArray("gone"));
+    QCOMPARE(askMainboardVersion(byPath.get()), records({{1, 7, 31}}));
+    QCOMPARE(listed(), QStringList{"emulated:0 QX40-204871"});
+
+    QVERIFY(!hid_open(vendor, product, L"SN0003"));
+    QCOMPARE(errno, ENOENT);
+    QVERIFY(!hid_open_path("emulated:2"));
+    QCOMPARE(errno, ENOENT);
+    QCOMPARE(sim::benchSize(), 2); // looking for one does not add it
+}
+
+void tst_Instrument::unpluggingOneLeavesTheOtherOpen_data()
+{
+    QTest::addColumn<int>("gone");
+    QTest::addColumn<int>("staying");
+    QTest::addColumn<QString>("stayingSerial");
+    QTest::newRow("the first goes") << 0 << 1 << "SN0002";
+    QTest::newRow("the second goes") << 1 << 0 << "QX40-204871";
+}
+
+void tst_Instrument::unpluggingOneLeavesTheOtherOpen()
+{
+    QFETCH(int, gone);
+    QFETCH(int, staying);
+    QFETCH(QString, stayingSerial);
+    sim::instrumentAt(1);
+    const Handle goneHandle(hid_open_path(qPrintable(QString("emulated:%1").arg(gone))));
+    const Handle stayingHandle(hid_open_path(qPrintable(QString("emulated:%1").arg(staying))));
+    QVERIFY(goneHandle && stayingHandle);
+
+    sim::instrumentAt(gone).unplug();
+    QCOMPARE(askMainboardVersion(goneHandle.get()), QByteArray("gone"));
+    QCOMPARE(QString::fromWCharArray(hid_error(goneHandle.get())), QString("No such device"));
+    QCOMPARE(askMainboardVersion(stayingHandle.get()), records({{1, 7, 10}}));
+    QCOMPARE(hid_error(stayingHandle.get()), nullptr);
+    QCOMPARE(listed(), QStringList{QString("emulated:%1 ").arg(staying) + stayingSerial});
+
+    // Opening without a serial number finds the one left; by path, the one gone is not there.
+    const Handle anyOne(hid_open(vendor, product, nullptr));
+    QVERIFY(anyOne);
+    QCOMPARE(askMainboardVersion(anyOne.get()), records({{1, 7, 10}}));
+    QCOMPARE(sim::instrumentAt(staying).messages().size(), 2);
+    QVERIFY(!hid_open_path(qPrintable(QString("emulated:%1").arg(gone))));
+    QCOMPARE(errno, ENOENT);
+    QCOMPARE(QString::fromWCharArray(hid_error(nullptr)), QString("No such device"));
+}
+
+void tst_Instrument::clearBenchLeavesOnlyTheFirst()
+{
+    sim::instrument().setVersion(sim::Mainboard, 31);
+    sim::instrumentAt(1).setVersion(sim::Mainboard, 42);
+    sim::instrumentAt(2);
+    const Handle first(hid_open_path("emulated:0"));
+    const Handle removed(hid_open_path("emulated:1"));
+    QVERIFY(first && removed);
+
+    sim::clearBench();
+    QCOMPARE(sim::benchSize(), 1);
+    QCOMPARE(listed(), QStringList{"emulated:0 QX40-204871"});
+    QCOMPARE(askMainboardVersion(first.get()), records({{1, 7, 31}})); // left as it was
+    QCOMPARE(askMainboardVersion(removed.get()), QByteArray("gone"));
+    unsigned char report[64];
+    QCOMPARE(hid_read(removed.get(), report, sizeof report), -1);
+    QCOMPARE(QString::fromWCharArray(hid_error(removed.get())), QString("device disconnected"));
+
+    // A new second instrument is a fresh one, which the old handle does not reach.
+    QCOMPARE(sim::instrumentAt(1).version(sim::Mainboard), 10);
+    QCOMPARE(sim::instrumentAt(1).serialNumber(), QString("SN0002"));
+    QCOMPARE(askMainboardVersion(removed.get()), QByteArray("gone"));
+    QVERIFY(sim::instrumentAt(1).messages().isEmpty());
 }
 
 QTEST_GUILESS_MAIN(tst_Instrument)
