@@ -5,6 +5,8 @@
 #include "trvinstrument.h"
 #include "usertexts.h"
 
+#include <algorithm>
+
 bool InstrumentHost::ImageOffer::isUsable() const
 {
     return image.state == HexReader::FileOk && fitsGroup;
@@ -23,6 +25,7 @@ InstrumentHost::InstrumentHost(const QString& frontEnd, const trvTiming& timing,
     connect(tracked, &trvInstrument::allAnswered, this, &InstrumentHost::allAnswered);
     connect(tracked, &trvInstrument::openRefusalChanged, this, &InstrumentHost::openRefusalChanged);
     connect(tracked, &trvInstrument::linkError, this, &InstrumentHost::linkError);
+    connect(link, &UsbHid::attachedChanged, this, &InstrumentHost::linkAttachedChanged);
     connect(record, &ServiceRecorder::unfinishedUpdate, this, &InstrumentHost::unfinishedUpdate);
     connect(record, &ServiceRecorder::recordUnavailable, this, &InstrumentHost::recordUnavailable);
 }
@@ -87,6 +90,56 @@ QString InstrumentHost::refusalText() const
 QString InstrumentHost::serialNumber() const
 {
     return tracked->serialNumber();
+}
+
+QList<InstrumentHost::Device> InstrumentHost::attached() const
+{
+    return link->attached();
+}
+
+bool InstrumentHost::choiceNeeded() const
+{
+    return link->choiceNeeded();
+}
+
+void InstrumentHost::chooseInstrument(const QString& identity)
+{
+    choiceUntilUnplugged = true;
+    link->choose(identity);
+}
+
+void InstrumentHost::requireSerialNumber(const QString& serialNumber)
+{
+    choiceUntilUnplugged = false;
+    link->choose(serialNumber);
+}
+
+QString InstrumentHost::chosenInstrument() const
+{
+    return link->choice();
+}
+
+void InstrumentHost::passOverLastInstrument()
+{
+    link->passOver(link->openedDevice().identity());
+}
+
+void InstrumentHost::linkAttachedChanged()
+{
+    const QString chosen = link->choice();
+    if (choiceUntilUnplugged && !chosen.isEmpty() && !link->isPinned()) {
+        const QList<Device> devices = link->attached();
+        const bool stillThere = std::any_of(devices.begin(), devices.end(), [&](const Device& d) {
+            return d.identity() == chosen;
+        });
+        if (!stillThere) {
+            // Unplugged: the choice ends with it (the link says so again).
+            record->log(QStringLiteral("The chosen instrument %1 was unplugged").arg(chosen));
+            link->choose(QString());
+            return;
+        }
+    }
+    emit attachedChanged();
 }
 
 trvInstrument* InstrumentHost::instrument() const

@@ -73,7 +73,29 @@ public:
     int openRefusal() const;
     // That, with what fixes it, as one text; empty when it can be opened.
     QString refusalText() const;
+    // The serial number of the instrument connected now, or last; empty
+    // when it reports none.
     QString serialNumber() const;
+
+    // --- Which instrument, where several are attached
+    using Device = UsbHid::Device;
+    // The instruments on USB as the link last looked (while one is
+    // connected, as when it was opened).
+    QList<Device> attached() const;
+    // Several instruments are attached and none is chosen: none is opened
+    // until chooseInstrument() or requireSerialNumber().
+    bool choiceNeeded() const;
+    // Opens the attached instrument with this identity (Device::identity());
+    // the choice stays until that instrument is unplugged, or another is chosen.
+    void chooseInstrument(const QString& identity);
+    // Opens only the instrument with this serial number, whether or not it
+    // is attached yet, for as long as the host lives.
+    void requireSerialNumber(const QString& serialNumber);
+    // The identity chosen or required; empty when none is.
+    QString chosenInstrument() const;
+    // Leaves the instrument connected last unopened until it has been
+    // unplugged: a bench takes the next one, never the same one twice.
+    void passOverLastInstrument();
 
     // --- The instrument: versions, images, the plan and the update
     trvInstrument* instrument() const;
@@ -116,6 +138,8 @@ signals:
     void allAnswered();
     // openRefusal() has changed.
     void openRefusalChanged(int errorNumber);
+    // attached(), choiceNeeded() or chosenInstrument() has changed.
+    void attachedChanged();
     // The link's own failure text (a report that could not be written or read).
     void linkError(const QString& text);
     // The instrument just connected has, as its last recorded step, one that
@@ -124,8 +148,12 @@ signals:
     // The history or the log cannot be written; said once.
     void recordUnavailable(const QString& text);
 
+private slots:
+    void linkAttachedChanged();
+
 private:
     InstanceLock lock;
+    bool choiceUntilUnplugged = false; // the choice is the window's, not a required serial
     bool locked = false;
     UpdateHistory updateHistory;
     ServiceLog serviceLog;

@@ -29,6 +29,12 @@ trvInstrument::trvInstrument(trvInterface* device, const trvTiming& timing, QObj
     connect(updates, &trvUpdateSequence::currentState, this, &trvInstrument::stepState);
     connect(updates, &trvUpdateSequence::canceled, this, &trvInstrument::sequenceCanceled);
     connect(updates, &trvUpdateSequence::done, this, &trvInstrument::updateSucceeded);
+    // The update is held to the instrument it started on, its main board's
+    // restart included; once it is over, the link may open another.
+    for (auto over : {&trvInstrument::updateSucceeded, &trvInstrument::updateFailed,
+                      &trvInstrument::aborted}) {
+        connect(this, over, link, &UsbHid::unpin);
+    }
 
     connect(link, &trvInterface::connected, this, &trvInstrument::linkConnected);
     connect(link, &trvInterface::disconnected, this, &trvInstrument::linkDisconnected);
@@ -251,7 +257,12 @@ bool trvInstrument::isCurrent(const UpdatePlan& plan) const
 
 bool trvInstrument::start(const UpdatePlan& plan)
 {
-    if (isUpdating() || !isCurrent(plan) || !updates->start(plan.boards)) {
+    if (isUpdating() || !isCurrent(plan)) {
+        return false;
+    }
+    link->pin();
+    if (!updates->start(plan.boards)) {
+        link->unpin();
         return false;
     }
     leftOutBoards = plan.silent;

@@ -51,6 +51,8 @@ private slots:
     void failureNamesBoardAndCause();
     void lateMainboard_data();
     void lateMainboard();
+    void restartStaysWithItsInstrument_data();
+    void restartStaysWithItsInstrument();
 
 private:
     // Opens the emulated instrument and waits until its answering boards have answered.
@@ -66,6 +68,7 @@ private:
 
 void tst_trvInstrument::init()
 {
+    sim::clearBench();
     sim::instrument().reset();
     sim::instrument().setBoardRestartTime(0);
     sim::instrument().setMainboardRestartTime(0);
@@ -607,6 +610,60 @@ void tst_trvInstrument::lateMainboard()
                     .startsWith("Running the update again brings the boards back.\n"
                                 "If it fails again, "));
     }
+}
+
+void tst_trvInstrument::restartStaysWithItsInstrument_data()
+{
+    QTest::addColumn<bool>("comesBack");
+    QTest::newRow("back from its restart") << true;
+    QTest::newRow("never back") << false;
+}
+
+// Another instrument plugged in while the main board is away for its restart
+// is left alone: not a byte is written to it, and only the instrument being
+// updated can verify its main board.
+void tst_trvInstrument::restartStaysWithItsInstrument()
+{
+    QFETCH(bool, comesBack);
+    timing.lateReturnTimeout = timing.reconnectTimeout;
+    session->setTiming(timing);
+    QVERIFY(session->useImage(testImage("KZENT", "v3.4"), "mainboard.hex"));
+    connectInstrument();
+    const int engineWait = timing.restartWait + timing.reconnectTimeout;
+    sim::instrument().setMainboardRestartTime(
+        comesBack ? timing.restartWait * 5 : (engineWait + timing.lateReturnTimeout) * 3);
+    sim::Instrument* other = nullptr;
+    connect(session.get(), &trvInstrument::disconnected, this, [&] {
+        if (!other) {
+            other = &sim::instrumentAt(1);
+            other->setVersion(sim::Mainboard, 31);
+        }
+    });
+
+    // Once the update is over the link may open the other, the only one left.
+    int writtenToOther = -1;
+    QString updatedSerial;
+    for (auto over : {&trvInstrument::updateFailed, &trvInstrument::updateSucceeded}) {
+        connect(session.get(), over, this, [&] {
+            writtenToOther = other ? other->outputReports().size() : -1;
+            updatedSerial = session->serialNumber();
+        });
+    }
+    QSignalSpy failed(session.get(), &trvInstrument::updateFailed);
+    QSignalSpy succeeded(session.get(), &trvInstrument::updateSucceeded);
+    QVERIFY(session->start(session->plan({trvInterface::Mainboard})));
+    QVERIFY(waitUntil([&] { return failed.count() + succeeded.count() > 0; },
+                      (engineWait + timing.lateReturnTimeout) * 3));
+    QVERIFY(other);
+    QCOMPARE(writtenToOther, 0);
+    QCOMPARE(other->version(sim::Mainboard), 31);
+    QCOMPARE(succeeded.count(), comesBack ? 1 : 0);
+    QCOMPARE(failed.count(), comesBack ? 0 : 1);
+    if (comesBack) {
+        QCOMPARE(session->reportedVersion(trvInterface::Mainboard), QString("v3.4"));
+    }
+    QCOMPARE(updatedSerial, sim::instrument().serialNumber());
+    QVERIFY(!device->isPinned());
 }
 
 QTEST_GUILESS_MAIN(tst_trvInstrument)

@@ -105,6 +105,11 @@ private slots:
     void vanishingNodeIsNoRefusal();
     void refusalInWords_data();
     void refusalInWords();
+    void severalAttachedWaitForAChoice();
+    void choiceOfAnAbsentDeviceOpensNothing();
+    void pinnedLinkReopensOnlyItsDevice_data();
+    void pinnedLinkReopensOnlyItsDevice();
+    void passedOverUntilUnplugged();
 
 private:
     std::unique_ptr<UsbHid> openLink();
@@ -114,6 +119,7 @@ private:
 
 void tst_UsbHid::init()
 {
+    sim::clearBench();
     device.reset();
 }
 
@@ -570,6 +576,129 @@ void tst_UsbHid::refusalInWords()
     for (const QString& part : remedy) {
         QVERIFY2(remediedBy.contains(part), qPrintable(remediedBy));
     }
+}
+
+// Two devices with the IDs: neither is opened until one is chosen, and the
+// chosen one alone hears what is sent.
+void tst_UsbHid::severalAttachedWaitForAChoice()
+{
+    sim::Instrument& second = sim::instrumentAt(1);
+    UsbHid link(vendor, product);
+    link.setTimebase(1);
+    QSignalSpy connected(&link, SIGNAL(connected()));
+    QSignalSpy attachedChanged(&link, SIGNAL(attachedChanged()));
+    link.setAutoconnect(true);
+    QVERIFY(letALookPass(link));
+    QVERIFY(letALookPass(link));
+    QCOMPARE(connected.count(), 0);
+    QVERIFY(link.choiceNeeded());
+    QCOMPARE(attachedChanged.count(), 1); // the same two at every look: said once
+    const QList<UsbHid::Device> attached = link.attached();
+    QCOMPARE(attached.size(), 2);
+    QCOMPARE(attached.at(0).identity(), device.serialNumber());
+    QCOMPARE(attached.at(1).identity(), QStringLiteral("SN0002"));
+    QCOMPARE(link.openRefusal(), 0);
+
+    link.choose(QStringLiteral("SN0002"));
+    QVERIFY(connected.wait(stateTimeout));
+    QVERIFY(!link.choiceNeeded());
+    QCOMPARE(link.serialNumber(), QStringLiteral("SN0002"));
+    device.clearLog();
+    second.clearLog();
+    link.send(message(4, 'a'));
+    QVERIFY(letTicksPass(link, 2));
+    QCOMPARE(second.messages().size(), 1);
+    QVERIFY(device.messages().isEmpty());
+}
+
+// A choice, as --serial makes it, of a device not (yet) attached: nothing is
+// opened in its place, and it opens once it comes.
+void tst_UsbHid::choiceOfAnAbsentDeviceOpensNothing()
+{
+    UsbHid link(vendor, product);
+    link.setTimebase(1);
+    QSignalSpy connected(&link, SIGNAL(connected()));
+    link.choose(QStringLiteral("SN0002"));
+    link.setAutoconnect(true);
+    QVERIFY(letALookPass(link));
+    QCOMPARE(connected.count(), 0);
+    QVERIFY(!link.choiceNeeded());
+    QCOMPARE(link.attached().size(), 1);
+
+    sim::instrumentAt(1);
+    QVERIFY(connected.wait(stateTimeout));
+    QCOMPARE(link.serialNumber(), QStringLiteral("SN0002"));
+}
+
+// A pinned link waits for its own device while another is plugged in, and
+// takes its own back, as through the main board's restart.
+void tst_UsbHid::pinnedLinkReopensOnlyItsDevice_data()
+{
+    QTest::addColumn<QString>("serial");
+    QTest::newRow("by serial number") << QStringLiteral("QX40-204871");
+    QTest::newRow("by path, no serial number") << QString();
+}
+
+void tst_UsbHid::pinnedLinkReopensOnlyItsDevice()
+{
+    QFETCH(QString, serial);
+    device.setSerialNumber(serial);
+    UsbHid link(vendor, product);
+    link.setTimebase(1);
+    QSignalSpy connected(&link, SIGNAL(connected()));
+    QSignalSpy disconnected(&link, SIGNAL(disconnected()));
+    link.setAutoconnect(true);
+    QVERIFY(connected.wait(stateTimeout));
+    link.pin();
+
+    device.unplug();
+    QVERIFY(disconnected.wait(stateTimeout));
+    sim::Instrument& other = sim::instrumentAt(1);
+    other.setSerialNumber(serial.isEmpty() ? QString() : QStringLiteral("SN0002"));
+    QVERIFY(letALookPass(link));
+    QVERIFY(letALookPass(link));
+    QCOMPARE(connected.count(), 1);
+    QVERIFY(!link.choiceNeeded());
+    QCOMPARE(other.outputReports().size(), 0);
+
+    device.plug();
+    QVERIFY(connected.wait(stateTimeout));
+    QCOMPARE(link.openedDevice().path, QStringLiteral("emulated:0"));
+
+    // Unpinned, the two are again a choice to make.
+    link.unpin();
+    link.close();
+    QVERIFY(letALookPass(link));
+    QVERIFY(link.choiceNeeded());
+}
+
+// The device just used is not taken again, nor counted as a choice, until it
+// has been unplugged.
+void tst_UsbHid::passedOverUntilUnplugged()
+{
+    UsbHid link(vendor, product);
+    link.setTimebase(1);
+    QSignalSpy connected(&link, SIGNAL(connected()));
+    link.setAutoconnect(true);
+    QVERIFY(connected.wait(stateTimeout));
+    link.passOver(link.openedDevice().identity());
+    link.close();
+    QVERIFY(letALookPass(link));
+    QCOMPARE(connected.count(), 1);
+
+    sim::instrumentAt(1); // the next one, while the last is still plugged in
+    QVERIFY(connected.wait(stateTimeout));
+    QCOMPARE(link.serialNumber(), QStringLiteral("SN0002"));
+    QVERIFY(!link.choiceNeeded());
+
+    link.close();
+    link.passOver(QStringLiteral("SN0002"));
+    device.unplug();
+    QVERIFY(letALookPass(link));
+    QCOMPARE(connected.count(), 2);
+    device.plug(); // unplugged in between: it may be taken again
+    QVERIFY(connected.wait(stateTimeout));
+    QCOMPARE(link.serialNumber(), device.serialNumber());
 }
 
 QTEST_GUILESS_MAIN(tst_UsbHid)

@@ -171,38 +171,168 @@ void UsbHid::open()
 hid_device_* UsbHid::openFound(int* refused, QString* serialNumber)
 {
     *refused = 0;
-    hid_device* device = nullptr;
-    hid_device_info* found = hid_enumerate(vendor, product);
-    for (const hid_device_info* candidate = found; candidate && !device;
-         candidate = candidate->next) {
+    QList<Device> devices;
+    hid_device_info* listed = hid_enumerate(vendor, product);
+    for (const hid_device_info* entry = listed; entry; entry = entry->next) {
+        Device device;
+        device.serialNumber = entry->serial_number
+                                  ? QString::fromWCharArray(entry->serial_number).trimmed()
+                                  : QString();
+        device.path = QString::fromLocal8Bit(entry->path);
+        // A device with several top-level collections is listed once for each.
+        if (!devices.contains(device)) {
+            devices.append(device);
+        }
+    }
+    hid_free_enumeration(listed);
+    setAttached(devices);
+
+    hid_device* opening = nullptr;
+    for (const Device& candidate : openable(devices)) {
+        const QByteArray path = candidate.path.toLocal8Bit();
         errno = 0;
-        device = hid_open_path(candidate->path);
+        opening = hid_open_path(path.constData());
         int reason = errno; // before anything else can change it
-        if (device && !lockNode(candidate->path)) {
+        if (opening && !lockNode(path.constData())) {
             // Another copy drives it, maybe another user's: not a word to it.
-            hid_close(device);
-            device = nullptr;
+            hid_close(opening);
+            opening = nullptr;
             reason = EBUSY;
         }
-        if (!device && reason == 0) {
+        if (!opening && reason == 0) {
             reason = errorNumberOf(hid_error(nullptr));
         }
         // A node that went between the enumeration and the open is an unplug,
         // not a refusal: the device is simply no longer there.
-        if (!device && *refused == 0 && reason != ENOENT && reason != ENODEV) {
+        if (!opening && reason != ENOENT && reason != ENODEV) {
             *refused = reason;
         }
-        if (device) {
-            *serialNumber = candidate->serial_number
-                                ? QString::fromWCharArray(candidate->serial_number).trimmed()
-                                : QString();
+        if (opening) {
+            *refused = 0;
+            *serialNumber = candidate.serialNumber;
+            openPath = candidate.path;
+            break;
         }
     }
-    hid_free_enumeration(found);
-    if (device) {
-        *refused = 0;
+    return opening;
+}
+
+QList<UsbHid::Device> UsbHid::openable(const QList<Device>& devices) const
+{
+    QList<Device> wanted;
+    if (pinned) {
+        for (const Device& device : devices) {
+            const bool same = pinnedDevice.serialNumber.isEmpty()
+                                  ? device.serialNumber.isEmpty() && device.path == pinnedDevice.path
+                                  : device.serialNumber == pinnedDevice.serialNumber;
+            if (same) {
+                wanted.append(device);
+            }
+        }
+    } else {
+        const QList<Device> candidates = notPassedOver(devices);
+        if (!chosen.isEmpty()) {
+            for (const Device& device : candidates) {
+                if (device.identity() == chosen) {
+                    wanted.append(device);
+                }
+            }
+        } else if (candidates.size() == 1) {
+            wanted = candidates;
+        }
     }
-    return device;
+    return wanted.mid(0, 1);
+}
+
+QList<UsbHid::Device> UsbHid::notPassedOver(const QList<Device>& devices) const
+{
+    QList<Device> others;
+    for (const Device& device : devices) {
+        if (passedOver.isEmpty() || device.identity() != passedOver) {
+            others.append(device);
+        }
+    }
+    return others;
+}
+
+void UsbHid::setAttached(const QList<Device>& devices)
+{
+    if (!passedOver.isEmpty() && notPassedOver(devices).size() == devices.size()) {
+        passedOver.clear(); // unplugged since
+    }
+    const bool several = !pinned && chosen.isEmpty() && notPassedOver(devices).size() > 1;
+    if (devices == found && several == severalUnchosen) {
+        return;
+    }
+    found = devices;
+    severalUnchosen = several;
+    emit attachedChanged();
+}
+
+UsbHid::Device UsbHid::openedDevice() const
+{
+    return Device{serial, openPath};
+}
+
+QList<UsbHid::Device> UsbHid::attached() const
+{
+    return found;
+}
+
+void UsbHid::choose(const QString& identity)
+{
+    if (identity == chosen) {
+        return;
+    }
+    chosen = identity;
+    if (watch) {
+        watch->lookSoon();
+    }
+    setAttached(found);
+}
+
+QString UsbHid::choice() const
+{
+    return chosen;
+}
+
+bool UsbHid::choiceNeeded() const
+{
+    return severalUnchosen;
+}
+
+void UsbHid::pin()
+{
+    pinned = true;
+    pinnedDevice = openedDevice();
+    setAttached(found);
+}
+
+void UsbHid::unpin()
+{
+    pinned = false;
+    setAttached(found);
+}
+
+bool UsbHid::isPinned() const
+{
+    return pinned;
+}
+
+void UsbHid::passOver(const QString& identity)
+{
+    passedOver = identity;
+    setAttached(found);
+}
+
+QString UsbHid::Device::identity() const
+{
+    return serialNumber.isEmpty() ? path : serialNumber;
+}
+
+bool UsbHid::Device::operator==(const Device& other) const
+{
+    return serialNumber == other.serialNumber && path == other.path;
 }
 
 QString UsbHid::serialNumber() const

@@ -11,7 +11,8 @@ class HotplugWatch;
 class PollTimer;
 struct hid_device_;
 
-// One USB HID device, chosen by vendor and product ID: opened (by itself when
+// One USB HID device, chosen by vendor and product ID and, where several are
+// attached, by its serial number: opened (by itself when
 // autoconnect is on), polled on a PollTimer, with a queue of outgoing messages
 // packed whole into 65-byte output reports. An open tick writes at most one
 // report. It reads the input reports that wait, up to the first that makes a
@@ -23,7 +24,9 @@ struct hid_device_;
 // Once open, the device is held (on Linux) with an exclusive lock on its
 // node, which every copy of the link takes, whichever user runs it: a device
 // whose lock another holds is closed again at once, unused, and refused as
-// busy (EBUSY).
+// busy (EBUSY). Where several devices with the IDs are attached, none is
+// opened until one is chosen; a pinned link opens only the device it has open
+// now, whatever else is plugged in meanwhile.
 class UsbHid : public QObject
 {
     Q_OBJECT
@@ -66,6 +69,43 @@ public:
     // empty when it reports none or none has been opened.
     QString serialNumber() const;
 
+    // One device with the IDs, as a look found it on the bus.
+    struct Device
+    {
+        QString serialNumber; // empty when it reports none
+        QString path;         // the system's device path, valid while it stays plugged in
+
+        // What tells it from the others: its serial number, or its path where it reports none.
+        QString identity() const;
+        bool operator==(const Device& other) const;
+    };
+    // The device opened last; empty when none has been.
+    Device openedDevice() const;
+    // The devices with the IDs that the last look found, in the system's order.
+    // While a device is open the link does not look: the list is the one of
+    // the look that opened it.
+    QList<Device> attached() const;
+    // Which device to open: the one whose identity() this is; empty, any
+    // device when exactly one is attached. A choice of a device that is not
+    // attached opens nothing and stays until changed. Takes effect at the
+    // next look, without closing a device open now.
+    void choose(const QString& identity);
+    QString choice() const;
+    // Where several devices are attached and none is chosen: the link opens
+    // none of them (tell the user, and choose()).
+    bool choiceNeeded() const;
+    // While pinned, the link opens only the device open now (or opened last):
+    // the same serial number, or where it reports none, the same path. A
+    // device plugged in meanwhile is never opened.
+    void pin();
+    void unpin();
+    bool isPinned() const;
+    // Leaves the device with this identity unopened, and out of the count
+    // of choiceNeeded(), until a look finds it gone: the instrument just
+    // updated is never taken for the next one before it has been unplugged.
+    // Empty: none is passed over.
+    void passOver(const QString& identity);
+
 public slots:
     void open();
     void close();
@@ -83,6 +123,8 @@ signals:
     // openRefusal() has changed: the device is there but cannot be opened
     // (errorNumber not 0), or that is over (0: gone, or opened).
     void openRefusalChanged(int errorNumber);
+    // attached() or choiceNeeded() has changed.
+    void attachedChanged();
 
 private:
     // Starts hidapi and the hot-plug watch, once: nothing of USB is touched
@@ -91,11 +133,16 @@ private:
     void write();
     void read();
     void emitError();
-    // Enumerates the devices with our IDs and opens the first that opens;
-    // when none does, refusal is why the first one could not be opened
-    // (0 when none was found, or when the ones found went before they could
-    // be opened: ENOENT, ENODEV).
+    // Enumerates the devices with our IDs and opens the one the pin or the
+    // choice asks for (any, when one is attached and nothing is asked for);
+    // when it does not open, refusal is why (0 when none was found, or when
+    // it went before it could be opened: ENOENT, ENODEV).
     hid_device_* openFound(int* refusal, QString* serialNumber);
+    // Of the devices found, the ones the link may open now.
+    QList<Device> openable(const QList<Device>& found) const;
+    // The devices but the one passed over.
+    QList<Device> notPassedOver(const QList<Device>& devices) const;
+    void setAttached(const QList<Device>& found);
     void setOpenRefusal(int errorNumber);
     // What lets this user open the device, on this system and for the way the
     // program was installed: from a package, or run from a build tree.
@@ -125,6 +172,13 @@ private:
     std::unique_ptr<HotplugWatch> watch; // made, with hidapi started, at the first look
     int refusal;                         // see openRefusal()
     QString serial;                      // see serialNumber()
+    QString openPath;                    // the path of the device opened last
+    QList<Device> found;                 // see attached()
+    QString chosen;                      // see choice()
+    bool severalUnchosen = false;        // see choiceNeeded()
+    bool pinned = false;
+    QString passedOver;                  // see passOver()
+    Device pinnedDevice;                 // while pinned
     int nodeLock = -1;                   // the descriptor holding the node's lock, or -1
     quint64 messagesQueued = 0; // ever accepted by send(); tells read() that a receiver answered
 };
