@@ -61,6 +61,7 @@ const QString skipMissingName = QStringLiteral("skip-missing");
 const QString allowOlderName = QStringLiteral("allow-older");
 const QString instrumentName = QStringLiteral("instrument");
 const QString limitName = QStringLiteral("limit");
+const QString serialName = QStringLiteral("serial");
 
 // The boards a BOARD argument names: "all", "sensors", "sensor1" to "sensor5",
 // "terminal" or "mainboard" (any case). False for any other word.
@@ -170,8 +171,18 @@ const QList<CliTool::Command>& CliTool::commands()
     return table;
 }
 
+void CliTool::serialOption(QCommandLineParser& parser)
+{
+    parser.addOption(QCommandLineOption(
+        serialName,
+        tr("Talks only to the instrument with this serial number (for one that reports none: "
+           "its device path). Needed where several instruments are connected."),
+        tr("SERIAL")));
+}
+
 void CliTool::instrumentOptions(QCommandLineParser& parser)
 {
+    serialOption(parser);
     parser.addOption(QCommandLineOption(
         waitName,
         tr("Waits up to SECONDS for the instrument and its boards' answers (default %1).")
@@ -208,6 +219,7 @@ void CliTool::historyOptions(QCommandLineParser& parser)
 
 void CliTool::reportOptions(QCommandLineParser& parser)
 {
+    serialOption(parser);
     parser.addOption(QCommandLineOption(
         waitName,
         tr("Waits up to SECONDS for the instrument and its boards' answers (default %1).")
@@ -446,7 +458,7 @@ ExitCode::Code CliTool::history(const QCommandLineParser& parser)
     }
     const QString serial = parser.value(instrumentName);
 
-    makeHost();
+    makeHost(parser);
     const UpdateHistory& history = host->history();
     int skipped = 0;
     QList<HistoryRecord> records;
@@ -491,7 +503,7 @@ ExitCode::Code CliTool::supportReport(const QCommandLineParser& parser)
     if (!parser.positionalArguments().isEmpty()) {
         return usageError(tr("\"report\" takes no arguments."), QStringLiteral("report"));
     }
-    makeHost();
+    makeHost(parser);
     host->readBuiltInImages(); // a damaged image is shown in the report
     runOnInstrument(new ReportCommand(&report, instrument, wait, this));
     return ExitCode::Success;
@@ -514,7 +526,7 @@ bool CliTool::waitOption(const QCommandLineParser& parser, int* milliseconds, QS
 ExitCode::Code CliTool::openInstrument(const QCommandLineParser& parser, const QString& command,
                                        const QList<trvInterface::PartType>& boards)
 {
-    makeHost();
+    makeHost(parser);
     QString error;
     BoardTable::Group damaged = BoardTable::Sensors;
     if (!host->readBuiltInImages(&damaged)) {
@@ -564,10 +576,14 @@ ExitCode::Code CliTool::openInstrument(const QCommandLineParser& parser, const Q
     return ExitCode::Success;
 }
 
-void CliTool::makeHost()
+void CliTool::makeHost(const QCommandLineParser& parser)
 {
     host = new InstrumentHost(QStringLiteral("command line"), waits, this);
     instrument = new InstrumentWait(host, waits.answerTime, this);
+    // Only the commands that talk to the instrument have --serial.
+    if (parser.optionNames().contains(serialName)) {
+        host->requireSerialNumber(parser.value(serialName));
+    }
 }
 
 bool CliTool::useImageFile(BoardTable::Group group, const QString& fileName, QString* error)

@@ -67,6 +67,7 @@ private:
         ExitCode::Code (CliTool::*run)(const QCommandLineParser& parser);
     };
     static const QList<Command>& commands();
+    static void serialOption(QCommandLineParser& parser);
     static void instrumentOptions(QCommandLineParser& parser);
     static void updateOptions(QCommandLineParser& parser);
     static void historyOptions(QCommandLineParser& parser);
@@ -86,8 +87,9 @@ private:
     ExitCode::Code supportReport(const QCommandLineParser& parser);
     // Reads --wait; false, with the reason in error, when it is no number of seconds.
     static bool waitOption(const QCommandLineParser& parser, int* milliseconds, QString* error);
-    // Makes the instrument host and its wait.
-    void makeHost();
+    // Makes the instrument host and its wait, held to the instrument that
+    // --serial names.
+    void makeHost(const QCommandLineParser& parser);
     // Makes the instrument with its images: the built-in ones and those of
     // --firmware, which must be for a group of the boards given. The command
     // names the result of a refusal.

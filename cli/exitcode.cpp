@@ -36,6 +36,10 @@ QString ExitCode::description(Code code)
         return trvUpdater::errorDescription(trvUpdater::InvalidFirmware);
     case FinishFailed:
         return trvUpdater::errorDescription(trvUpdater::FinishFailed);
+    case SeveralInstruments:
+        return QObject::tr("several instruments are connected and none was chosen (see --serial)");
+    case InstrumentsFailed:
+        return QObject::tr("update --repeat: the update of one or more instruments failed");
     case HungUp:
         return QObject::tr("stopped by SIGHUP (its terminal was closed), as with Ctrl-C");
     case Canceled:

@@ -71,12 +71,39 @@ void InstrumentCommand::start()
     instrument->start(waitTime);
 }
 
-void InstrumentCommand::end(ExitCode::Code code, const QString& error, const QJsonObject& details)
+void InstrumentCommand::tellInstrument()
+{
+    report->line(UserTexts::instrumentText(host->serialNumber()));
+}
+
+QJsonObject InstrumentCommand::instrumentObject() const
+{
+    const QString serial = host->serialNumber();
+    return QJsonObject{
+        {"serial", serial.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(serial)}};
+}
+
+void InstrumentCommand::end(ExitCode::Code code, const QString& error, const QJsonObject& given)
 {
     if (over) {
         return;
     }
     over = true;
+    QJsonObject details = given;
+    if (instrument->instrumentSeen() && !details.contains(QStringLiteral("instrument"))) {
+        details.insert("instrument", instrumentObject());
+    }
+    if (code == ExitCode::SeveralInstruments || code == ExitCode::NoInstrument) {
+        // Which ones there are, to choose from with --serial.
+        QJsonArray attached;
+        for (const UsbHid::Device& device : host->attached()) {
+            attached.append(QJsonObject{
+                {"serial", device.serialNumber.isEmpty() ? QJsonValue(QJsonValue::Null)
+                                                         : QJsonValue(device.serialNumber)},
+                {"path", device.path}});
+        }
+        details.insert("attached", attached);
+    }
     // Nothing the closing link says reaches the command any more.
     disconnect(host, nullptr, this, nullptr);
     instrument->stop();

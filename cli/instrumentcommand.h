@@ -42,6 +42,11 @@ protected:
     // error (when there is one) and writes the result with the command's details.
     void end(ExitCode::Code code, const QString& error, const QJsonObject& details = QJsonObject());
     bool isOver() const;
+    // Says which instrument is connected (its serial number), before the
+    // command's own words.
+    void tellInstrument();
+    // The instrument connected, for JSON: {"serial": ...}, null where it reports none.
+    QJsonObject instrumentObject() const;
 
     ReportWriter* report;
     InstrumentWait* instrument;

@@ -4,6 +4,7 @@
 #include "instrumenthost.h"
 #include "trvinstrument.h"
 #include "usbhid.h"
+#include "usertexts.h"
 
 #include <QTimer>
 
@@ -23,6 +24,7 @@ InstrumentWait::InstrumentWait(InstrumentHost* host, int answerMilliseconds, QOb
     connect(host, &InstrumentHost::connected, this, &InstrumentWait::linkConnected);
     connect(host, &InstrumentHost::disconnected, this, &InstrumentWait::linkDisconnected);
     connect(host, &InstrumentHost::openRefusalChanged, this, &InstrumentWait::openRefusalChanged);
+    connect(host, &InstrumentHost::attachedChanged, this, &InstrumentWait::attachedChanged);
     connect(host, &InstrumentHost::allAnswered, this, [this] {
         if (waiting) {
             becomeReady();
@@ -124,6 +126,17 @@ void InstrumentWait::waitOver()
     } else if (everConnected) {
         reason = tr("The instrument was found, but none of its boards answered within %1 s.")
                      .arg(waitTime / 1000.0);
+    } else if (!instrumentHost->chosenInstrument().isEmpty()) {
+        reason = tr("No instrument with the serial number %1 found within %2 s.")
+                     .arg(instrumentHost->chosenInstrument())
+                     .arg(waitTime / 1000.0);
+        QStringList present;
+        for (const UsbHid::Device& device : instrumentHost->attached()) {
+            present.append(UserTexts::deviceName(device));
+        }
+        reason += QLatin1Char(' ') +
+                  (present.isEmpty() ? tr("No other instrument is connected.")
+                                     : tr("Connected: %1.").arg(present.join(QStringLiteral(", "))));
     } else {
         reason = tr("No instrument found within %1 s. Is it plugged in and switched on?")
                      .arg(waitTime / 1000.0);
@@ -141,6 +154,18 @@ void InstrumentWait::openRefusalChanged(int errorNumber)
     emit refused(errorNumber,
                  UsbHid::refusalDescription(errorNumber) + QLatin1Char(' ') +
                      tr("Still waiting, up to %1 s.").arg(QString::number(seconds, 'f', 1)));
+}
+
+void InstrumentWait::attachedChanged()
+{
+    if (!waiting || !instrumentHost->choiceNeeded()) {
+        return;
+    }
+    waiting = false;
+    const QString reason = UserTexts::severalText(instrumentHost->attached()) + QLatin1Char('\n') +
+                           tr("Choose one with --serial SERIAL; nothing has been sent.");
+    stop();
+    emit failed(ExitCode::SeveralInstruments, reason);
 }
 
 QString InstrumentWait::refusalText(int errorNumber)

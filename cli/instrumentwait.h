@@ -41,7 +41,8 @@ signals:
     // The instrument is connected and its boards have answered: all seven, or
     // those that did within answerTime.
     void ready();
-    // The wait has ended without that, or the lock is held by another copy.
+    // The wait has ended without that, the lock is held by another copy, or
+    // several instruments are attached and none is chosen (at once).
     void failed(ExitCode::Code code, const QString& reason);
     // The instrument is there, but it cannot be opened (errorNumber, as
     // InstrumentHost::openRefusal() gives it): said at once, in text; the
@@ -54,6 +55,7 @@ private slots:
     void answerTimeOver();
     void waitOver();
     void openRefusalChanged(int errorNumber);
+    void attachedChanged();
 
 private:
     void becomeReady();

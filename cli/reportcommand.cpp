@@ -33,6 +33,16 @@ void ReportCommand::instrumentFailed(ExitCode::Code code, const QString&)
     QString note;
     if (code == ExitCode::AlreadyRunning) {
         note = QStringLiteral("not looked for: another copy of the update tool is running");
+    } else if (code == ExitCode::SeveralInstruments) {
+        QStringList serials;
+        for (const UsbHid::Device& device : host->attached()) {
+            serials.append(device.identity());
+        }
+        note = QStringLiteral("Several instruments are connected (%1) and none was chosen with "
+                              "--serial.")
+                   .arg(serials.join(QStringLiteral(", ")));
+        print(note, code);
+        return;
     } else if (code != ExitCode::CannotOpen) {
         note = instrument->instrumentSeen()
                    ? QStringLiteral("The instrument was found, but none of its boards answered "
@@ -43,7 +53,7 @@ void ReportCommand::instrumentFailed(ExitCode::Code code, const QString&)
     print(note);
 }
 
-void ReportCommand::print(const QString& instrumentNote)
+void ReportCommand::print(const QString& instrumentNote, ExitCode::Code code)
 {
     if (isOver()) {
         return;
@@ -53,5 +63,5 @@ void ReportCommand::print(const QString& instrumentNote)
     if (!report->isJson()) {
         report->text(text);
     }
-    end(ExitCode::Success, QString(), {{"report", text}});
+    end(code, QString(), {{"report", text}});
 }

@@ -24,5 +24,6 @@ protected:
     void instrumentFailed(ExitCode::Code code, const QString& reason) override;
 
 private:
-    void print(const QString& instrumentNote);
+    // Prints the report, with the note on the instrument where given, and ends with the code.
+    void print(const QString& instrumentNote, ExitCode::Code code = ExitCode::Success);
 };

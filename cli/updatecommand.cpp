@@ -33,7 +33,7 @@ UpdateCommand::UpdateCommand(ReportWriter* writer, InstrumentWait* wait, const O
       options(asked)
 {
     connect(host, &InstrumentHost::connected, this, [this] {
-        this->report->event(QJsonObject{{"event", "connected"}});
+        this->report->event(QJsonObject{{"event", "connected"}, {"instrument", instrumentObject()}});
     });
     connect(host, &InstrumentHost::disconnected, this, [this] {
         this->report->event(QJsonObject{{"event", "disconnected"}});
@@ -80,7 +80,7 @@ void UpdateCommand::interrupt(ExitCode::Code code)
 
 void UpdateCommand::instrumentReady()
 {
-    report->note(tr("Instrument found."));
+    tellInstrument();
     trvInstrument* session = host->instrument();
     const UpdatePlan plan = session->plan(options.boards);
     for (PartType board : qAsConst(plan.boards)) {
@@ -148,8 +148,10 @@ void UpdateCommand::instrumentReady()
     connect(session, &trvInstrument::updateFailed, this, &UpdateCommand::updateFailed);
     connect(session, &trvInstrument::updateSucceeded, this, &UpdateCommand::updateDone);
     connect(session, &trvInstrument::waitingForLateReturn, this, &UpdateCommand::lateReturnAwaited);
-    report->event(
-        QJsonObject{{"event", "plan"}, {"steps", int(plan.steps.size())}, {"boards", planned}});
+    report->event(QJsonObject{{"event", "plan"},
+                              {"instrument", instrumentObject()},
+                              {"steps", int(plan.steps.size())},
+                              {"boards", planned}});
     if (!session->start(plan)) {
         finish(ExitCode::InternalError, trvUpdater::errorDescription(trvUpdater::InternalError));
     }

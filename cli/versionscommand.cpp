@@ -28,6 +28,7 @@ void VersionsCommand::interrupt(ExitCode::Code code)
 void VersionsCommand::instrumentReady()
 {
     report->endProgress();
+    tellInstrument();
     const QString notAnswered = tr("did not answer");
     report->line(QStringLiteral("%1 %2 %3 %4")
                      .arg(tr("Board"), -10)

@@ -168,3 +168,24 @@ QString UserTexts::olderText(PartType board, const QString& installed, const QSt
     return tr("%1: installed %2, image %3 is older")
         .arg(BoardTable::label(board), installed, image);
 }
+
+QString UserTexts::instrumentText(const QString& serialNumber)
+{
+    return serialNumber.isEmpty() ? tr("Instrument without a serial number")
+                                  : tr("Instrument %1").arg(serialNumber);
+}
+
+QString UserTexts::deviceName(const UsbHid::Device& device)
+{
+    return device.serialNumber.isEmpty() ? tr("no serial number (%1)").arg(device.path)
+                                         : device.serialNumber;
+}
+
+QString UserTexts::severalText(const QList<UsbHid::Device>& devices)
+{
+    QStringList names;
+    for (const UsbHid::Device& device : devices) {
+        names.append(deviceName(device));
+    }
+    return tr("Several instruments are connected: %1.").arg(names.join(QStringLiteral(", ")));
+}

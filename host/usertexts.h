@@ -73,4 +73,12 @@ public:
     // A board whose image is older than what it runs: "Control Panel
     // (terminal): installed v3.0, image v2.1 is older".
     static QString olderText(PartType board, const QString& installed, const QString& image);
+
+    // Which instrument: "Instrument SN0001", or that it reports no serial number.
+    static QString instrumentText(const QString& serialNumber);
+    // How an attached instrument is named where one is chosen: its serial
+    // number, or its device path where it reports none.
+    static QString deviceName(const UsbHid::Device& device);
+    // "Several instruments are connected: SN0001, SN0002."
+    static QString severalText(const QList<UsbHid::Device>& devices);
 };

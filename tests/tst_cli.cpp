@@ -146,6 +146,8 @@ private slots:
     void unwritableRecordIsSaidOnce();
     void historyTableFitsItsBoards();
     void reportShowsTheHomeFolderAsTilde();
+    void severalInstruments_data();
+    void severalInstruments();
 
 private:
     // Starts the tool with these arguments; finished() is caught from here on.
@@ -160,15 +162,12 @@ private:
     }
     QString output() const { return QString::fromUtf8(outputBuffer.data()); }
     QString errors() const { return QString::fromUtf8(errorBuffer.data()); }
-    // The error output past the notes of the wait (waiting, found).
+    // The error output past the note of the wait.
     QString errorsAfterNotes() const
     {
         QString text = errors();
-        for (const QString& note : {QStringLiteral("Waiting for the instrument (up to "),
-                                    QStringLiteral("Instrument found.\n")}) {
-            if (text.startsWith(note)) {
-                text = text.mid(text.indexOf('\n') + 1);
-            }
+        if (text.startsWith(QStringLiteral("Waiting for the instrument (up to "))) {
+            text = text.mid(text.indexOf('\n') + 1);
         }
         return text;
     }
@@ -215,6 +214,7 @@ void tst_cli::init()
     QFile::remove(UpdateHistory::defaultFileName());
     timing = TestTiming::inProcess();
     terminalColumns = 0;
+    sim::clearBench();
     instrument().reset();
     instrument().setMainboardRestartTime(timing.restartWait * 2);
     const QList<int> versions = {15, 11, 12, 13, 14, 19, 31};
@@ -397,9 +397,8 @@ void tst_cli::progressAsText()
         0);
     const QString text = output();
     // The output holds results alone; the notes about the wait are on the error output.
-    QVERIFY2(text.startsWith("Boards to update:\n"), qPrintable(text));
-    QVERIFY2(errors().startsWith("Waiting for the instrument (up to 10 s)...\n"
-                                 "Instrument found.\n"),
+    QVERIFY2(text.startsWith("Instrument QX40-204871\nBoards to update:\n"), qPrintable(text));
+    QVERIFY2(errors().startsWith("Waiting for the instrument (up to 10 s)...\n"),
              qPrintable(errors()));
     QVERIFY2(text.contains("Step 1 of 2, Sensor Boards: Keys 12-20 (sensor5), Keys 21-42 "
                            "(sensor1), Keys 43-64 (sensor2), Keys 65-86 (sensor3), Keys 87-108 "
@@ -937,7 +936,7 @@ void tst_cli::interruptMidTransfer()
              qPrintable(errors()));
     QVERIFY(errors().contains("was canceled before it finished. These boards may need a new "
                               "update. Running the update again brings the boards back.\n"));
-    QVERIFY2(output().startsWith("Board "), qPrintable(output()));
+    QVERIFY2(output().startsWith("Instrument QX40-204871\nBoard "), qPrintable(output()));
 }
 
 // One word for a Ctrl-C in the middle of a step: the JSON result and the
@@ -1063,7 +1062,7 @@ void tst_cli::alreadyRunning()
 void tst_cli::instrumentFoundAtOnceIsHeard()
 {
     QCOMPARE(runTool({"versions", "--wait", "0"}, 3000), 0);
-    QCOMPARE(output().count('\n'), 8);
+    QCOMPARE(output().count('\n'), 9);
     QVERIFY(!output().contains("did not answer"));
 }
 
@@ -1093,7 +1092,8 @@ void tst_cli::versionList()
     QCOMPARE(runTool(arguments, 5000, style), 0);
     QCOMPARE(errors(), notes);
     if (!json) {
-        QCOMPARE(output(), QString("Board      Name           Installed        Image\n"
+        QCOMPARE(output(), QString("Instrument QX40-204871\n"
+                                   "Board      Name           Installed        Image\n"
                                    "sensor5    Keys 12-20     v1.5             v1.9\n"
                                    "sensor1    Keys 21-42     v1.1             v1.9\n"
                                    "sensor2    Keys 43-64     v1.2             v1.9\n"
@@ -1248,6 +1248,57 @@ void tst_cli::reportShowsTheHomeFolderAsTilde()
     QVERIFY2(text.contains("Data folder: ~/.local/share/Kelmor/trvloader\n"), qPrintable(text));
     QVERIFY2(text.contains("Log (~/.local/share/Kelmor/trvloader/trvloader.log"), qPrintable(text));
     QVERIFY2(!text.contains("alice"), qPrintable(text));
+}
+
+void tst_cli::severalInstruments_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("said"); // begins the output, or the errors when it fails
+    QTest::addColumn<QString>("serial"); // of the result's instrument; empty: none
+    const QString both = "Several instruments are connected: QX40-204871, SN0002.\n"
+                         "Choose one with --serial SERIAL; nothing has been sent.\n";
+    QTest::newRow("versions refuses") << QStringList{"versions"} << 16 << both << QString();
+    QTest::newRow("update refuses") << QStringList{"update"} << 16 << both << QString();
+    QTest::newRow("--serial chooses")
+        << QStringList{"versions", "--serial", "SN0002"} << 0 << "Instrument SN0002\nBoard "
+        << "SN0002";
+    QTest::newRow("an unknown serial names those there")
+        << QStringList{"versions", "--serial", "SN0009", "--wait", "0.2"} << 3
+        << "No instrument with the serial number SN0009 found within 0.2 s. Connected: "
+           "QX40-204871, SN0002.\n"
+        << QString();
+}
+
+// With two instruments attached no command picks one by itself: each names
+// both, and --serial chooses; nothing is sent to the other.
+void tst_cli::severalInstruments()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, code);
+    QFETCH(QString, said);
+    QFETCH(QString, serial);
+    sim::Instrument& second = sim::instrumentAt(1);
+    QCOMPARE(runTool(arguments, 5000), code);
+    QVERIFY2((code == 0 ? output() : errorsAfterNotes()).startsWith(said),
+             qPrintable(output() + errors()));
+    if (serial != "SN0002") {
+        QVERIFY(second.outputReports().isEmpty());
+    }
+    QVERIFY(instrument().outputReports().isEmpty());
+
+    QCOMPARE(runTool(arguments + QStringList{"--json"}, 5000, ReportWriter::Json), code);
+    const QJsonObject result = jsonLines().last();
+    QCOMPARE(result.value("exitCode").toInt(), code);
+    if (serial.isEmpty()) {
+        QStringList attached;
+        for (const QJsonValue& device : result.value("attached").toArray()) {
+            attached.append(device.toObject().value("serial").toString());
+        }
+        QCOMPARE(attached, QStringList({"QX40-204871", "SN0002"}));
+    } else {
+        QCOMPARE(result.value("instrument").toObject().value("serial").toString(), serial);
+    }
 }
 
 QTEST_GUILESS_MAIN(tst_cli)

@@ -349,6 +349,10 @@ Exit-Codes: siehe trvloader-cli --help.
         <source>No update of the instrument with serial number %1 recorded in %2.</source>
         <translation>Kein Update des Instruments mit der Seriennummer %1 in %2 verzeichnet.</translation>
     </message>
+    <message>
+        <source>Talks only to the instrument with this serial number (for one that reports none: its device path). Needed where several instruments are connected.</source>
+        <translation>Spricht nur mit dem Instrument mit dieser Seriennummer (bei einem ohne Seriennummer: mit seinem Gerätepfad). Nötig, wo mehrere Instrumente angeschlossen sind.</translation>
+    </message>
 </context>
 <context>
     <name>FileOffering</name>
@@ -484,6 +488,22 @@ durch die ausgewählte Firmware-Datei ersetzen?
     <message>
         <source>Close the other program that uses the instrument, then run the command again.</source>
         <translation>Beenden Sie das andere Programm, das das Instrument verwendet, und führen Sie den Befehl dann erneut aus.</translation>
+    </message>
+    <message>
+        <source>No instrument with the serial number %1 found within %2 s.</source>
+        <translation>Innerhalb von %2 s wurde kein Instrument mit der Seriennummer %1 gefunden.</translation>
+    </message>
+    <message>
+        <source>No other instrument is connected.</source>
+        <translation>Kein anderes Instrument ist angeschlossen.</translation>
+    </message>
+    <message>
+        <source>Connected: %1.</source>
+        <translation>Angeschlossen: %1.</translation>
+    </message>
+    <message>
+        <source>Choose one with --serial SERIAL; nothing has been sent.</source>
+        <translation>Wählen Sie eines mit --serial SERIENNUMMER; es wurde nichts gesendet.</translation>
     </message>
 </context>
 <context>
@@ -722,6 +742,14 @@ durch die ausgewählte Firmware-Datei ersetzen?
         <source>  SHA-256:     %1</source>
         <translation>  SHA-256:      %1</translation>
     </message>
+    <message>
+        <source>several instruments are connected and none was chosen (see --serial)</source>
+        <translation>mehrere Instrumente sind angeschlossen und keines wurde gewählt (siehe --serial)</translation>
+    </message>
+    <message>
+        <source>update --repeat: the update of one or more instruments failed</source>
+        <translation>update --repeat: das Update eines oder mehrerer Instrumente ist fehlgeschlagen</translation>
+    </message>
 </context>
 <context>
     <name>ReportCommand</name>
@@ -769,7 +797,7 @@ durch die ausgewählte Firmware-Datei ersetzen?
     </message>
     <message>
         <source>Instrument found.</source>
-        <translation>Instrument gefunden.</translation>
+        <translation type="vanished">Instrument gefunden.</translation>
     </message>
     <message>
         <source>These boards did not answer: %1.
@@ -958,6 +986,22 @@ Mit --allow-older wird es trotzdem installiert.</translation>
     <message>
         <source>If it fails again, send support the report that %1 prints.</source>
         <translation>Schlägt es erneut fehl, senden Sie dem Support den Bericht, den %1 ausgibt.</translation>
+    </message>
+    <message>
+        <source>Instrument without a serial number</source>
+        <translation>Instrument ohne Seriennummer</translation>
+    </message>
+    <message>
+        <source>Instrument %1</source>
+        <translation>Instrument %1</translation>
+    </message>
+    <message>
+        <source>no serial number (%1)</source>
+        <translation>keine Seriennummer (%1)</translation>
+    </message>
+    <message>
+        <source>Several instruments are connected: %1.</source>
+        <translation>Mehrere Instrumente sind angeschlossen: %1.</translation>
     </message>
 </context>
 <context>
