@@ -1,5 +1,6 @@
 #include "clitool.h"
 
+#include "benchloop.h"
 #include "boardtable.h"
 #include "filecommands.h"
 #include "instrumenthost.h"
@@ -62,6 +63,10 @@ const QString allowOlderName = QStringLiteral("allow-older");
 const QString instrumentName = QStringLiteral("instrument");
 const QString limitName = QStringLiteral("limit");
 const QString serialName = QStringLiteral("serial");
+const QString repeatName = QStringLiteral("repeat");
+const QString countName = QStringLiteral("count");
+// How long update --repeat waits for the next instrument without --wait: a day.
+constexpr int benchWaitSeconds = 86400;
 
 // The boards a BOARD argument names: "all", "sensors", "sensor1" to "sensor5",
 // "terminal" or "mainboard" (any case). False for any other word.
@@ -205,6 +210,13 @@ void CliTool::updateOptions(QCommandLineParser& parser)
     parser.addOption(QCommandLineOption(
         allowOlderName,
         tr("Installs an image even where it is older than the firmware the board runs.")));
+    parser.addOption(QCommandLineOption(
+        repeatName,
+        tr("Updates one instrument after another: after each, waits until it is unplugged and "
+           "for the next (--wait: up to SECONDS for each, default a day). One result line per "
+           "instrument, a summary at the end; Ctrl-C between instruments ends it.")));
+    parser.addOption(QCommandLineOption(
+        countName, tr("With --repeat: ends after N instruments."), tr("N")));
     parser.addPositionalArgument("BOARD", tr("Boards to update: %1.").arg(boardChoices()),
                                  "[BOARD...]");
 }
@@ -315,7 +327,9 @@ QString CliTool::versionText()
 void CliTool::interrupted(int signalNumber)
 {
     const ExitCode::Code code = ExitCode::ofStopSignal(signalNumber);
-    if (instrumentCommand) {
+    if (benchLoop) {
+        benchLoop->interrupt(code);
+    } else if (instrumentCommand) {
         instrumentCommand->interrupt(code);
     } else {
         end(code);
@@ -384,9 +398,33 @@ ExitCode::Code CliTool::update(const QCommandLineParser& parser)
     }
     options.skipMissing = parser.isSet(skipMissingName);
     options.allowOlder = parser.isSet(allowOlderName);
+    const bool repeat = parser.isSet(repeatName);
+    int count = 0;
+    if (parser.isSet(countName)) {
+        bool number = false;
+        count = parser.value(countName).toInt(&number);
+        if (!repeat || !number || count < 1) {
+            return usageError(repeat ? tr("--count takes a number of instruments from 1 on, not "
+                                          "\"%1\".")
+                                           .arg(parser.value(countName))
+                                     : tr("--count goes with --repeat."),
+                              QStringLiteral("update"));
+        }
+    }
+    if (repeat && !parser.isSet(waitName)) {
+        options.waitMilliseconds = benchWaitSeconds * 1000;
+    }
     const ExitCode::Code opened = openInstrument(parser, QStringLiteral("update"), options.boards);
     if (opened != ExitCode::Success) {
         return opened;
+    }
+    if (repeat) {
+        benchLoop = new BenchLoop(host, &report, options, count, waits.answerTime, this);
+        connect(benchLoop, &BenchLoop::finished, this,
+                [this](int code) { end(static_cast<ExitCode::Code>(code)); });
+        running = true;
+        benchLoop->start();
+        return ExitCode::Success;
     }
 
     runOnInstrument(new UpdateCommand(&report, instrument, options, this));

@@ -13,6 +13,7 @@
 
 #include <functional>
 
+class BenchLoop;
 class InstrumentCommand;
 class InstrumentHost;
 class InstrumentWait;
@@ -112,6 +113,7 @@ private:
     InstrumentHost* host = nullptr;       // for the commands that talk to the instrument
     InstrumentWait* instrument = nullptr; // waits for it on the host
     InstrumentCommand* instrumentCommand = nullptr;
+    BenchLoop* benchLoop = nullptr; // update --repeat
     bool running = false; // an instrument command runs and will end by itself
     bool ended = false;
 };

@@ -111,8 +111,31 @@ void InstrumentCommand::end(ExitCode::Code code, const QString& error, const QJs
     if (!error.isEmpty()) {
         report->error(error);
     }
-    report->result(commandName, code, error, details);
+    ended = details;
+    ended.insert("error", error);
+    if (oneOfMany && !instrument->instrumentSeen()) {
+        // No instrument, so no instrument's result: the bench tells how it ended.
+    } else if (oneOfMany) {
+        QJsonObject object = details;
+        object.insert("event", "instrument-result");
+        object.insert("result", ExitCode::name(code));
+        object.insert("exitCode", int(code));
+        object.insert("error", error);
+        report->event(object);
+    } else {
+        report->result(commandName, code, error, details);
+    }
     emit finished(code);
+}
+
+void InstrumentCommand::setOneOfMany(bool many)
+{
+    oneOfMany = many;
+}
+
+QJsonObject InstrumentCommand::resultDetails() const
+{
+    return ended;
 }
 
 bool InstrumentCommand::isOver() const

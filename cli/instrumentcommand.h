@@ -25,6 +25,14 @@ public:
 
     // Starts waiting for the instrument.
     void start();
+    // One run of several on a bench: the end is told as an
+    // "instrument-result" event, not as the program's result, and the
+    // command does not announce its wait (the bench says it waits for the
+    // next instrument).
+    void setOneOfMany(bool oneOfMany);
+    // What the command ended with: the details of its result object, with
+    // its error text under "error"; empty before the end.
+    QJsonObject resultDetails() const;
     // Ctrl-C, SIGTERM or SIGHUP: the command stops and ends with the code.
     virtual void interrupt(ExitCode::Code code) = 0;
 
@@ -52,6 +60,7 @@ protected:
     InstrumentWait* instrument;
     InstrumentHost* host; // the instrument's
     const int waitTime;
+    bool oneOfMany = false; // see setOneOfMany()
 
 private:
     // Says at once that the instrument is there but cannot be opened; the wait goes on.
@@ -63,4 +72,5 @@ private:
 
     const QString commandName;
     bool over = false;
+    QJsonObject ended; // see resultDetails()
 };

@@ -56,6 +56,9 @@ void UpdateCommand::announceWait()
             outcomes.insert(board, NotStarted);
         }
     }
+    if (oneOfMany) {
+        return;
+    }
     const double seconds = options.waitMilliseconds / 1000.0;
     report->note(tr("Waiting for the instrument (up to %1 s)...").arg(seconds));
     report->event(QJsonObject{{"event", "waiting"}, {"seconds", seconds}});

@@ -148,6 +148,8 @@ private slots:
     void reportShowsTheHomeFolderAsTilde();
     void severalInstruments_data();
     void severalInstruments();
+    void benchUpdatesEachInstrumentOnce();
+    void benchEndsWithASummary();
 
 private:
     // Starts the tool with these arguments; finished() is caught from here on.
@@ -1299,6 +1301,69 @@ void tst_cli::severalInstruments()
     } else {
         QCOMPARE(result.value("instrument").toObject().value("serial").toString(), serial);
     }
+}
+
+// Three instruments, plugged in one after another, the second left plugged
+// in while the third comes: three results, three serial numbers, each updated
+// once.
+void tst_cli::benchUpdatesEachInstrumentOnce()
+{
+    auto plugNext = [this](int index) {
+        sim::Instrument& next = sim::instrumentAt(index);
+        next.setMainboardRestartTime(timing.restartWait * 2);
+        return &next;
+    };
+    startTool(QStringList{"update", "--repeat", "--count", "3", "--json"} + smallImages(),
+              ReportWriter::Json);
+    auto resultsSoFar = [this] {
+        QStringList serials;
+        for (const QByteArray& line : outputBuffer.data().split('\n')) {
+            const QJsonObject event = QJsonDocument::fromJson(line).object();
+            if (event.value("event") == "instrument-result") {
+                serials.append(event.value("instrument").toObject().value("serial").toString());
+            }
+        }
+        return serials;
+    };
+    QVERIFY(waitUntil([&] { return resultsSoFar().size() == 1; }, 10000));
+    instrument().unplug();
+    sim::Instrument* second = plugNext(1);
+    QVERIFY(waitUntil([&] { return resultsSoFar().size() == 2; }, 10000));
+    const int heardBySecond = second->messages().size();
+    plugNext(2); // the second stays plugged in
+    QCOMPARE(waitForExit(10000), 0);
+    QCOMPARE(resultsSoFar(), QStringList({"QX40-204871", "SN0002", "SN0003"}));
+    QCOMPARE(second->messages().size(), heardBySecond);
+    for (int index = 0; index < 3; ++index) {
+        QCOMPARE(sim::instrumentAt(index).version(sim::Mainboard), 35);
+    }
+
+    const QJsonObject result = jsonLines().last();
+    QCOMPARE(result.value("event").toString(), QString("result"));
+    QCOMPARE(result.value("exitCode").toInt(), 0);
+    QCOMPARE(result.value("updated").toInt(), 3);
+    QCOMPARE(result.value("instruments").toArray().size(), 3);
+}
+
+// Ctrl-C while the bench waits for the next instrument ends it with a
+// summary; a failed instrument does not end it, but the exit code says so.
+void tst_cli::benchEndsWithASummary()
+{
+    instrument().setFaults(sim::Terminal,
+                           faultsWith([](sim::BoardFaults& f) { f.refuseEnd = true; }));
+    startTool(QStringList{"update", "--repeat", "terminal"} + smallImages({"terminal"}));
+    QVERIFY(waitUntil([this] { return output().contains("QX40-204871: failed"); }, 10000));
+    instrument().unplug();
+    sim::instrumentAt(1);
+    QVERIFY(waitUntil([this] { return output().contains("SN0002: updated in "); }, 10000));
+    QCOMPARE(exitCode, -1); // waits for the next
+    std::raise(SIGINT);
+    QCOMPARE(waitForExit(1000), 17);
+    QVERIFY2(output().contains("SN0002: updated in "), qPrintable(output()));
+    QVERIFY2(output().contains(" s: terminal v1.0 -> v2.4\n"), qPrintable(output()));
+    QVERIFY2(output().endsWith(
+                 "Bench: 1 updated (SN0002), 1 failed (QX40-204871), 0 already current.\n"),
+             qPrintable(output()));
 }
 
 QTEST_GUILESS_MAIN(tst_cli)

@@ -2,6 +2,45 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="de_DE" sourcelanguage="en">
 <context>
+    <name>BenchLoop</name>
+    <message>
+        <source>Waiting for an instrument (up to %1 s)...</source>
+        <translation>Warten auf ein Instrument (bis zu %1 s) ...</translation>
+    </message>
+    <message>
+        <source>Waiting for the next instrument (up to %1 s)...</source>
+        <translation>Warten auf das nächste Instrument (bis zu %1 s) ...</translation>
+    </message>
+    <message>
+        <source>Unplug %1; the next instrument is updated once it is plugged in.</source>
+        <translation>Ziehen Sie %1 ab; das nächste Instrument wird aktualisiert, sobald es angeschlossen ist.</translation>
+    </message>
+    <message>
+        <source>updated</source>
+        <translation>aktualisiert</translation>
+    </message>
+    <message>
+        <source>already current, nothing sent</source>
+        <translation>bereits aktuell, nichts gesendet</translation>
+    </message>
+    <message>
+        <source>canceled</source>
+        <translation>abgebrochen</translation>
+    </message>
+    <message>
+        <source>failed (%1)</source>
+        <translation>fehlgeschlagen (%1)</translation>
+    </message>
+    <message>
+        <source>%1: %2 in %3 s: %4</source>
+        <translation>%1: %2 in %3 s: %4</translation>
+    </message>
+    <message>
+        <source>Bench: %1 updated%2, %3 failed%4, %5 already current%6.</source>
+        <translation>Prüfstand: %1 aktualisiert%2, %3 fehlgeschlagen%4, %5 bereits aktuell%6.</translation>
+    </message>
+</context>
+<context>
     <name>BoardRow</name>
     <message>
         <source>No valid firmware file</source>
@@ -352,6 +391,22 @@ Exit-Codes: siehe trvloader-cli --help.
     <message>
         <source>Talks only to the instrument with this serial number (for one that reports none: its device path). Needed where several instruments are connected.</source>
         <translation>Spricht nur mit dem Instrument mit dieser Seriennummer (bei einem ohne Seriennummer: mit seinem Gerätepfad). Nötig, wo mehrere Instrumente angeschlossen sind.</translation>
+    </message>
+    <message>
+        <source>Updates one instrument after another: after each, waits until it is unplugged and for the next (--wait: up to SECONDS for each, default a day). One result line per instrument, a summary at the end; Ctrl-C between instruments ends it.</source>
+        <translation>Aktualisiert ein Instrument nach dem anderen: wartet nach jedem, bis es abgezogen ist, und auf das nächste (--wait: bis zu SECONDS Sekunden je Instrument, Standard ein Tag). Eine Ergebniszeile je Instrument, am Ende eine Zusammenfassung; Strg-C zwischen zwei Instrumenten beendet es.</translation>
+    </message>
+    <message>
+        <source>With --repeat: ends after N instruments.</source>
+        <translation>Mit --repeat: endet nach N Instrumenten.</translation>
+    </message>
+    <message>
+        <source>--count takes a number of instruments from 1 on, not &quot;%1&quot;.</source>
+        <translation>--count erwartet eine Anzahl von Instrumenten ab 1, nicht „%1“.</translation>
+    </message>
+    <message>
+        <source>--count goes with --repeat.</source>
+        <translation>--count gehört zu --repeat.</translation>
     </message>
 </context>
 <context>
