@@ -150,6 +150,7 @@ void UpdateCommand::instrumentReady()
     connect(sequence, &trvUpdateSequence::stepDone, this, &UpdateCommand::stepDone);
     connect(session, &trvInstrument::updateFailed, this, &UpdateCommand::updateFailed);
     connect(session, &trvInstrument::updateSucceeded, this, &UpdateCommand::updateDone);
+    connect(host, &InstrumentHost::waitingForRestart, this, &UpdateCommand::restartAwaited);
     connect(session, &trvInstrument::waitingForLateReturn, this, &UpdateCommand::lateReturnAwaited);
     report->event(QJsonObject{{"event", "plan"},
                               {"instrument", instrumentObject()},
@@ -279,6 +280,15 @@ void UpdateCommand::updateDone()
         report->line(UserTexts::lateReturnText(session->reportedVersion(trvInterface::Mainboard)));
     }
     finish(ExitCode::Success, QString(), {{"cameBackLate", session->cameBackLate()}});
+}
+
+void UpdateCommand::restartAwaited(int millisecondsAtMost)
+{
+    report->endProgress();
+    report->line(UserTexts::restartWaitText(millisecondsAtMost) + QStringLiteral("..."));
+    QJsonObject event = stepEvent(QStringLiteral("waitingForRestart"));
+    event.insert("seconds", millisecondsAtMost / 1000.0);
+    report->event(event);
 }
 
 void UpdateCommand::lateReturnAwaited()

@@ -50,6 +50,7 @@ private slots:
     void stepDone();
     void updateFailed();
     void updateDone();
+    void restartAwaited(int millisecondsAtMost);
     void lateReturnAwaited();
 
 private:

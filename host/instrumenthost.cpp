@@ -23,6 +23,7 @@ InstrumentHost::InstrumentHost(const QString& frontEnd, const trvTiming& timing,
     connect(tracked, &trvInstrument::disconnected, this, &InstrumentHost::disconnected);
     connect(tracked, &trvInstrument::versionReported, this, &InstrumentHost::versionReported);
     connect(tracked, &trvInstrument::allAnswered, this, &InstrumentHost::allAnswered);
+    connect(tracked, &trvInstrument::waitingForRestart, this, &InstrumentHost::waitingForRestart);
     connect(tracked, &trvInstrument::openRefusalChanged, this, &InstrumentHost::openRefusalChanged);
     connect(tracked, &trvInstrument::linkError, this, &InstrumentHost::linkError);
     connect(link, &UsbHid::attachedChanged, this, &InstrumentHost::linkAttachedChanged);

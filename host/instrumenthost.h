@@ -136,6 +136,8 @@ signals:
     void versionReported(trvInterface::PartType board, const QString& version);
     // All seven boards have answered since the last connect.
     void allAnswered();
+    // The main board has left for its restart; see trvInstrument::waitingForRestart().
+    void waitingForRestart(int millisecondsAtMost);
     // openRefusal() has changed.
     void openRefusalChanged(int errorNumber);
     // attached(), choiceNeeded() or chosenInstrument() has changed.

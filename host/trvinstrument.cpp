@@ -320,6 +320,9 @@ void trvInstrument::stepState(trvUpdater::State state, trvUpdater::Err)
     if (state != trvUpdater::Failed) {
         lastStepState = state;
     }
+    if (state == trvUpdater::Restarting && updates->currentPart() == trvInterface::Mainboard) {
+        emit waitingForRestart(waits.restartWait + waits.reconnectTimeout);
+    }
 }
 
 void trvInstrument::sequenceCanceled(trvUpdater::Err error)

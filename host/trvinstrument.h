@@ -134,6 +134,9 @@ signals:
     void updateSucceeded();
     // The update has failed for good; failure() tells how.
     void updateFailed();
+    // The main board has left for its restart: the engine waits for it up to
+    // millisecondsAtMost (the timing's restartWait and reconnectTimeout).
+    void waitingForRestart(int millisecondsAtMost);
     // The main board has not come back within the engine's wait: the instrument
     // listens for it for the timing's lateReturnTimeout more.
     void waitingForLateReturn();

@@ -98,6 +98,13 @@ QString UserTexts::lateWaitText(int lateReturnMilliseconds)
         .arg(lateReturnMilliseconds / 1000.0);
 }
 
+QString UserTexts::restartWaitText(int millisecondsAtMost)
+{
+    return tr("%1 is restarting: waiting up to %2 s for it to come back")
+        .arg(BoardTable::groupName(BoardTable::Mainboard))
+        .arg(millisecondsAtMost / 1000.0);
+}
+
 QString UserTexts::refusalText(int errorNumber, UsbHid::Language language)
 {
     const QString remedy = UsbHid::refusalRemedy(errorNumber, language);

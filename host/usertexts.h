@@ -49,6 +49,8 @@ public:
     static QString lateReturnText(const QString& version);
     // That the main board is not back yet and how long the tool listens for it.
     static QString lateWaitText(int lateReturnMilliseconds);
+    // That the main board is restarting and how long the tool waits for it at most.
+    static QString restartWaitText(int millisecondsAtMost);
 
     // Why the instrument on USB cannot be opened (errorNumber not 0), and
     // what fixes it, as one text.

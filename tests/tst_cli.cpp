@@ -123,6 +123,8 @@ private slots:
     void failureInTheResult();
     void lateMainboard_data();
     void lateMainboard();
+    void restartWaitIsSaid_data();
+    void restartWaitIsSaid();
     void refusedFile_data();
     void refusedFile();
     void missingBoard();
@@ -813,6 +815,56 @@ void tst_cli::lateMainboard()
                                                "finished: it reports v3.4, v3.5 was expected\n"),
                  qPrintable(errors()));
     }
+}
+
+void tst_cli::restartWaitIsSaid_data()
+{
+    QTest::addColumn<bool>("json");
+    QTest::newRow("text") << false;
+    QTest::newRow("json") << true;
+}
+
+// The main board's restart is said once, after its data and before it is back,
+// with the most the tool waits for it.
+void tst_cli::restartWaitIsSaid()
+{
+    QFETCH(bool, json);
+    const double seconds = (timing.restartWait + timing.reconnectTimeout) / 1000.0;
+    QStringList arguments = QStringList{"update", "terminal", "mainboard"} +
+                            smallImages({"terminal", "mainboard"});
+    if (json) {
+        arguments << "--json";
+    }
+    QCOMPARE(runTool(arguments, 10000), 0);
+    if (!json) {
+        const QString said =
+            QString("Main Board is restarting: waiting up to %1 s for it to come back...\n")
+                .arg(seconds);
+        QCOMPARE(output().count(said), 1);
+        QVERIFY2(output().indexOf(said) > output().indexOf("[2/2] Main Board: "),
+                 qPrintable(output()));
+        return;
+    }
+    const QList<QJsonObject> events = jsonLines();
+    int mainboardStep = -1;
+    int waiting = -1;
+    int back = -1;
+    for (int i = 0; i < events.size(); ++i) {
+        const QString kind = events.at(i).value("event").toString();
+        if (kind == "step" && events.at(i).value("group").toString() == "Main Board") {
+            mainboardStep = i;
+        } else if (kind == "waitingForRestart") {
+            QCOMPARE(waiting, -1);
+            waiting = i;
+            QCOMPARE(events.at(i).value("seconds").toDouble(), seconds);
+            QCOMPARE(events.at(i).value("group").toString(), QString("Main Board"));
+        } else if (kind == "connected" && waiting >= 0 && back < 0) {
+            back = i;
+        }
+    }
+    QVERIFY(mainboardStep >= 0);
+    QVERIFY(waiting > mainboardStep);
+    QVERIFY(back > waiting);
 }
 
 void tst_cli::olderImage_data()

@@ -53,6 +53,7 @@ private slots:
     void lateMainboard();
     void restartStaysWithItsInstrument_data();
     void restartStaysWithItsInstrument();
+    void restartWaitIsAnnounced();
 
 private:
     // Opens the emulated instrument and waits until its answering boards have answered.
@@ -664,6 +665,30 @@ void tst_trvInstrument::restartStaysWithItsInstrument()
     }
     QCOMPARE(updatedSerial, sim::instrument().serialNumber());
     QVERIFY(!device->isPinned());
+// The main board's restart, and only its, is announced once, while the
+// instrument is away on purpose, with the most the engine waits for it.
+void tst_trvInstrument::restartWaitIsAnnounced()
+{
+    timing.restartWait = 30;
+    session->setTiming(timing);
+    QVERIFY(session->useImage(testImage("KTERM", "v1.3"), "terminal.hex"));
+    QVERIFY(session->useImage(testImage("KZENT", "v3.4"), "mainboard.hex"));
+    connectInstrument();
+    sim::instrument().setMainboardRestartTime(TestTiming::mainboardRestartTime(timing));
+
+    QSignalSpy waiting(session.get(), &trvInstrument::waitingForRestart);
+    QList<bool> restartingWhenSaid;
+    connect(session.get(), &trvInstrument::waitingForRestart, this,
+            [&] { restartingWhenSaid.append(session->mainboardRestarting()); });
+    QSignalSpy succeeded(session.get(), &trvInstrument::updateSucceeded);
+    QVERIFY(session->start(session->plan({trvInterface::Terminal, trvInterface::Mainboard})));
+    QVERIFY(succeeded.wait((timing.restartWait + timing.reconnectTimeout) * 5));
+    QCOMPARE(waiting.count(), 1);
+    QCOMPARE(waiting.first().first().toInt(), timing.restartWait + timing.reconnectTimeout);
+    QCOMPARE(restartingWhenSaid, QList<bool>{true});
+    QCOMPARE(UserTexts::restartWaitText(waiting.first().first().toInt()),
+             QString("Main Board is restarting: waiting up to %1 s for it to come back")
+                 .arg((timing.restartWait + timing.reconnectTimeout) / 1000.0));
 }
 
 QTEST_GUILESS_MAIN(tst_trvInstrument)

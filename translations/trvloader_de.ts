@@ -1057,6 +1057,8 @@ Mit --allow-older wird es trotzdem installiert.</translation>
     <message>
         <source>Several instruments are connected: %1.</source>
         <translation>Mehrere Instrumente sind angeschlossen: %1.</translation>
+        <source>%1 is restarting: waiting up to %2 s for it to come back</source>
+        <translation>%1 startet neu: Warten bis zu %2 s auf seine Rückkehr</translation>
     </message>
 </context>
 <context>
