@@ -214,6 +214,9 @@ void UpdateCommand::processed(int now)
         event.insert("percent", percent);
         event.insert("bytes", now);
         event.insert("bytesTotal", stepMaximum);
+        const int secondsLeft = host->secondsLeft();
+        event.insert("secondsLeft",
+                     secondsLeft < 0 ? QJsonValue(QJsonValue::Null) : QJsonValue(secondsLeft));
         report->event(event);
     }
 }
@@ -315,7 +318,14 @@ QString UpdateCommand::stepLine(bool withPercent) const
     const int total = sequence->totalMaximum() > 0
                           ? int(qint64(sequence->totalValue()) * 100 / sequence->totalMaximum())
                           : 0;
-    return text + tr(" (total %1%)").arg(total);
+    text += tr(" (total %1%)").arg(total);
+    // A step that has ended has nothing more to wait for.
+    const bool stepOver = state == trvUpdater::Succeeded || state == trvUpdater::Failed;
+    const int secondsLeft = withPercent && !stepOver ? host->secondsLeft() : -1;
+    if (secondsLeft >= 0) {
+        text += QStringLiteral(", ") + UserTexts::timeLeftText(secondsLeft);
+    }
+    return text;
 }
 
 void UpdateCommand::showStep()

@@ -3,7 +3,10 @@
 #include "servicerecorder.h"
 #include "supportreport.h"
 #include "trvinstrument.h"
+#include "trvupdatesequence.h"
 #include "usertexts.h"
+
+#include <QTimer>
 
 #include <algorithm>
 
@@ -14,7 +17,8 @@ bool InstrumentHost::ImageOffer::isUsable() const
 
 InstrumentHost::InstrumentHost(const QString& frontEnd, const trvTiming& timing, QObject* parent)
     : QObject(parent), link(new trvInterface(this)), tracked(new trvInstrument(link, timing, this)),
-      record(new ServiceRecorder(tracked, frontEnd, &updateHistory, &serviceLog, this))
+      record(new ServiceRecorder(tracked, frontEnd, &updateHistory, &serviceLog, this)),
+      estimate(timing), timeLeftTicks(new QTimer(this))
 {
     // Qt's own warnings are worth a line in the log that support reads.
     ServiceLog::keepQtWarnings(&serviceLog);
@@ -29,6 +33,7 @@ InstrumentHost::InstrumentHost(const QString& frontEnd, const trvTiming& timing,
     connect(link, &UsbHid::attachedChanged, this, &InstrumentHost::linkAttachedChanged);
     connect(record, &ServiceRecorder::unfinishedUpdate, this, &InstrumentHost::unfinishedUpdate);
     connect(record, &ServiceRecorder::recordUnavailable, this, &InstrumentHost::recordUnavailable);
+    followUpdates();
 }
 
 InstrumentHost::~InstrumentHost()
@@ -171,6 +176,73 @@ bool InstrumentHost::useImage(const ImageOffer& offer)
 QString InstrumentHost::imageSource(Group group) const
 {
     return UserTexts::imageSource(tracked->imageFile(group));
+}
+
+int InstrumentHost::secondsLeft() const
+{
+    return estimate.secondsLeft(clock.isValid() ? clock.elapsed() : 0);
+}
+
+void InstrumentHost::followUpdates()
+{
+    trvUpdateSequence* updates = tracked->sequence();
+    connect(updates, &trvUpdateSequence::stepStarted, this, [this, updates] {
+        if (updates->stepsDone() == 0) {
+            QList<TimeLeft::Step> steps;
+            for (const QList<PartType>& boards :
+                 BoardTable::steps(updates->stepBoards() + updates->pendingBoards())) {
+                // The engine sends the image text a line at a time.
+                const QByteArray& text = tracked->imageFor(boards.first()).data;
+                TimeLeft::Step step;
+                step.lines = text.count('\n') + (text.endsWith('\n') ? 0 : 1);
+                step.mainboard = boards.contains(trvInterface::Mainboard);
+                steps.append(step);
+            }
+            estimate.setTiming(tracked->timing());
+            clock.start();
+            estimate.start(steps, 0);
+            timeLeftTicks->start(1000);
+        }
+        linePosition = 0;
+        estimate.stepStarted(clock.elapsed());
+    });
+    connect(updates, &trvUpdateSequence::process, this, [this](int position) {
+        // The end of the text is reported again once its last line is acknowledged.
+        if (position > linePosition) {
+            linePosition = position;
+            estimate.lineSent(clock.elapsed());
+        }
+    });
+    connect(updates, &trvUpdateSequence::currentState, this, [this](trvUpdater::State state) {
+        if (state == trvUpdater::FinishTransfer) {
+            estimate.transferDone(clock.elapsed());
+        } else if (state == trvUpdater::Succeeded) {
+            estimate.stepDone(clock.elapsed());
+        }
+    });
+    for (auto over : {&trvUpdateSequence::done, &trvUpdateSequence::aborted}) {
+        connect(updates, over, this, [this] {
+            estimate.stop();
+            tellTimeLeft();
+        });
+    }
+    connect(updates, &trvUpdateSequence::canceled, this, [this] {
+        estimate.stop();
+        tellTimeLeft();
+    });
+    connect(timeLeftTicks, &QTimer::timeout, this, &InstrumentHost::tellTimeLeft);
+}
+
+void InstrumentHost::tellTimeLeft()
+{
+    if (!estimate.isRunning()) {
+        timeLeftTicks->stop();
+    }
+    const int seconds = secondsLeft();
+    if (seconds != shownSecondsLeft) {
+        shownSecondsLeft = seconds;
+        emit timeLeftChanged(seconds);
+    }
 }
 
 bool InstrumentHost::canKeepOlder(const UpdatePlan& plan)

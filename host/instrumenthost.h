@@ -4,15 +4,18 @@
 #include "hexreader.h"
 #include "instancelock.h"
 #include "servicelog.h"
+#include "timeleft.h"
 #include "trvinterface.h"
 #include "trvtiming.h"
 #include "updatehistory.h"
 #include "updateplan.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <QStringList>
 
+class QTimer;
 class ServiceRecorder;
 class trvInstrument;
 
@@ -117,6 +120,9 @@ public:
     QStringList concerns(const UpdatePlan& plan, bool boardsShown) const;
     // Whether the plan can go on with its older boards kept as they are.
     static bool canKeepOlder(const UpdatePlan& plan);
+    // The whole update's time left in seconds (see TimeLeft); -1 when not
+    // known: no update runs, or its pace is not measured yet.
+    int secondsLeft() const;
 
     // --- The service record
     ServiceRecorder* recorder() const;
@@ -138,6 +144,9 @@ signals:
     void allAnswered();
     // The main board has left for its restart; see trvInstrument::waitingForRestart().
     void waitingForRestart(int millisecondsAtMost);
+    // secondsLeft() has changed; said at most once a second while an update
+    // runs, and with -1 when it ends.
+    void timeLeftChanged(int seconds);
     // openRefusal() has changed.
     void openRefusalChanged(int errorNumber);
     // attached(), choiceNeeded() or chosenInstrument() has changed.
@@ -154,6 +163,10 @@ private slots:
     void linkAttachedChanged();
 
 private:
+    // Feeds the estimate from the update sequence.
+    void followUpdates();
+    void tellTimeLeft();
+
     InstanceLock lock;
     bool choiceUntilUnplugged = false; // the choice is the window's, not a required serial
     bool locked = false;
@@ -162,4 +175,9 @@ private:
     trvInterface* link;
     trvInstrument* tracked;
     ServiceRecorder* record;
+    TimeLeft estimate;
+    QElapsedTimer clock;   // the estimate's, from the update's start
+    QTimer* timeLeftTicks; // runs while an update does
+    int shownSecondsLeft = -1;
+    int linePosition = 0; // in the running step's image text
 };

@@ -105,6 +105,17 @@ QString UserTexts::restartWaitText(int millisecondsAtMost)
         .arg(millisecondsAtMost / 1000.0);
 }
 
+QString UserTexts::timeLeftText(int seconds)
+{
+    if (seconds < 60) {
+        return tr("about %1 s left").arg(seconds);
+    }
+    if (seconds % 60 == 0) {
+        return tr("about %1 min left").arg(seconds / 60);
+    }
+    return tr("about %1 min %2 s left").arg(seconds / 60).arg(seconds % 60);
+}
+
 QString UserTexts::refusalText(int errorNumber, UsbHid::Language language)
 {
     const QString remedy = UsbHid::refusalRemedy(errorNumber, language);

@@ -51,6 +51,8 @@ public:
     static QString lateWaitText(int lateReturnMilliseconds);
     // That the main board is restarting and how long the tool waits for it at most.
     static QString restartWaitText(int millisecondsAtMost);
+    // The update's time left, "about 1 min 20 s left" (seconds not below 0).
+    static QString timeLeftText(int seconds);
 
     // Why the instrument on USB cannot be opened (errorNumber not 0), and
     // what fixes it, as one text.

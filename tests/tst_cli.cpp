@@ -125,6 +125,7 @@ private slots:
     void lateMainboard();
     void restartWaitIsSaid_data();
     void restartWaitIsSaid();
+    void timeLeftInProgress();
     void refusedFile_data();
     void refusedFile();
     void missingBoard();
@@ -830,8 +831,8 @@ void tst_cli::restartWaitIsSaid()
 {
     QFETCH(bool, json);
     const double seconds = (timing.restartWait + timing.reconnectTimeout) / 1000.0;
-    QStringList arguments = QStringList{"update", "terminal", "mainboard"} +
-                            smallImages({"terminal", "mainboard"});
+    QStringList arguments =
+        QStringList{"update", "terminal", "mainboard"} + smallImages({"terminal", "mainboard"});
     if (json) {
         arguments << "--json";
     }
@@ -865,6 +866,36 @@ void tst_cli::restartWaitIsSaid()
     QVERIFY(mainboardStep >= 0);
     QVERIFY(waiting > mainboardStep);
     QVERIFY(back > waiting);
+}
+
+// Each progress event carries the time left: unknown (null) until the pace
+// is measured, then known, and falling as the lines go.
+void tst_cli::timeLeftInProgress()
+{
+    TestImage longImage("KZENT", "v3.6");
+    longImage.codeLines = 120; // all that fits below the identification
+    const QString file = writeFile("long-mainboard.hex", longImage.file());
+    instrument().setReplyLatency(20, 20);
+    QCOMPARE(runTool({"update", "mainboard", "--json", "--firmware", "mainboard=" + file}, 60000),
+             0);
+    QList<QJsonValue> secondsLeft;
+    for (const QJsonObject& event : jsonLines()) {
+        if (event.value("event").toString() == "progress") {
+            QVERIFY(event.contains("secondsLeft"));
+            secondsLeft.append(event.value("secondsLeft"));
+        }
+    }
+    QVERIFY(secondsLeft.size() > 50);
+    const auto firstKnown = std::find_if(secondsLeft.cbegin(), secondsLeft.cend(),
+                                         [](const QJsonValue& value) { return !value.isNull(); });
+    QVERIFY(firstKnown != secondsLeft.cend());
+    QVERIFY(secondsLeft.first().isNull());
+    for (auto value = firstKnown; value != secondsLeft.cend(); ++value) {
+        QVERIFY(value->isDouble());
+    }
+    QVERIFY2(
+        secondsLeft.last().toInt() < firstKnown->toInt(),
+        qPrintable(QString("%1 -> %2").arg(firstKnown->toInt()).arg(secondsLeft.last().toInt())));
 }
 
 void tst_cli::olderImage_data()

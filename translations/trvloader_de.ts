@@ -1060,6 +1060,18 @@ Mit --allow-older wird es trotzdem installiert.</translation>
         <source>%1 is restarting: waiting up to %2 s for it to come back</source>
         <translation>%1 startet neu: Warten bis zu %2 s auf seine Rückkehr</translation>
     </message>
+    <message>
+        <source>about %1 s left</source>
+        <translation>noch etwa %1 s</translation>
+    </message>
+    <message>
+        <source>about %1 min left</source>
+        <translation>noch etwa %1 min</translation>
+    </message>
+    <message>
+        <source>about %1 min %2 s left</source>
+        <translation>noch etwa %1 min %2 s</translation>
+    </message>
 </context>
 <context>
     <name>VersionsCommand</name>
