@@ -60,6 +60,7 @@ const QString waitName = QStringLiteral("wait");
 const QString firmwareName = QStringLiteral("firmware");
 const QString skipMissingName = QStringLiteral("skip-missing");
 const QString allowOlderName = QStringLiteral("allow-older");
+const QString skipCurrentName = QStringLiteral("skip-current");
 const QString instrumentName = QStringLiteral("instrument");
 const QString limitName = QStringLiteral("limit");
 const QString serialName = QStringLiteral("serial");
@@ -210,6 +211,9 @@ void CliTool::updateOptions(QCommandLineParser& parser)
     parser.addOption(QCommandLineOption(
         allowOlderName,
         tr("Installs an image even where it is older than the firmware the board runs.")));
+    parser.addOption(QCommandLineOption(
+        skipCurrentName, tr("Leaves out boards that already run their image's version; when "
+                            "all do, nothing is sent.")));
     parser.addOption(QCommandLineOption(
         repeatName,
         tr("Updates one instrument after another: after each, waits until it is unplugged and "
@@ -398,6 +402,7 @@ ExitCode::Code CliTool::update(const QCommandLineParser& parser)
     }
     options.skipMissing = parser.isSet(skipMissingName);
     options.allowOlder = parser.isSet(allowOlderName);
+    options.skipCurrent = parser.isSet(skipCurrentName);
     const bool repeat = parser.isSet(repeatName);
     int count = 0;
     if (parser.isSet(countName)) {

@@ -85,9 +85,15 @@ void UpdateCommand::instrumentReady()
 {
     tellInstrument();
     trvInstrument* session = host->instrument();
-    const UpdatePlan plan = session->plan(options.boards);
+    UpdatePlan plan = session->plan(options.boards);
     for (PartType board : qAsConst(plan.boards)) {
         installed.insert(board, session->reportedVersion(board));
+    }
+    if (options.skipCurrent) {
+        plan = session->withoutCurrent(plan);
+        for (PartType board : qAsConst(plan.alreadyCurrent)) {
+            outcomes[board] = Current;
+        }
     }
     for (PartType board : qAsConst(plan.silent)) {
         outcomes[board] = options.skipMissing ? Skipped : Missing;
@@ -103,8 +109,16 @@ void UpdateCommand::instrumentReady()
         report->note(
             tr("Left out, since they did not answer: %1.").arg(BoardTable::labels(plan.silent)));
     }
+    if (!plan.alreadyCurrent.isEmpty()) {
+        report->note(UserTexts::alreadyCurrentText(plan.alreadyCurrent));
+    }
     chosen = plan.boards;
     reinstalled = plan.current;
+    if (chosen.isEmpty() && !plan.alreadyCurrent.isEmpty()) {
+        report->line(UserTexts::allCurrentText());
+        finish(ExitCode::Success, QString());
+        return;
+    }
     if (chosen.isEmpty()) {
         finish(ExitCode::BoardMissing, tr("None of the boards asked for answered."));
         return;
@@ -279,6 +293,13 @@ void UpdateCommand::updateDone()
                          .arg(BoardTable::rowName(board), -14)
                          .arg(versionsStart, tr("not updated: did not answer")));
     }
+    for (PartType board : boardsWith(Current)) {
+        report->line(QStringLiteral("  %1 %2 %3  (%4)")
+                         .arg(BoardTable::commandName(board), -10)
+                         .arg(BoardTable::rowName(board), -14)
+                         .arg(installed.value(board), 6)
+                         .arg(tr("already current, not sent")));
+    }
     if (session->cameBackLate()) {
         report->line(UserTexts::lateReturnText(session->reportedVersion(trvInterface::Mainboard)));
     }
@@ -388,6 +409,8 @@ QString UpdateCommand::outcomeName(Outcome outcome)
         return QStringLiteral("skipped");
     case Missing:
         return QStringLiteral("missing");
+    case Current:
+        return QStringLiteral("current");
     }
     return QString();
 }
@@ -446,6 +469,11 @@ void UpdateCommand::finish(ExitCode::Code code, const QString& error, const QJso
                                 : code == ExitCode::Success ? sequence->stepCount()
                                                             : sequence->stepsDone());
     details.insert("boards", boards);
+    // Whether the update was needed: "current" when every board asked for
+    // already ran its image's version and nothing was sent.
+    details.insert("outcome", code != ExitCode::Success ? QStringLiteral("failed")
+                              : chosen.isEmpty()        ? QStringLiteral("current")
+                                                        : QStringLiteral("updated"));
     end(code, error, details);
 }
 

@@ -29,6 +29,7 @@ public:
         int waitMilliseconds = 10000;
         bool skipMissing = false; // leave out boards that do not answer, instead of failing
         bool allowOlder = false;  // install an image older than what its board runs
+        bool skipCurrent = false; // leave out boards that already run their image's version
     };
 
     // The writer and the instrument are borrowed and must outlive the command.
@@ -62,6 +63,7 @@ private:
         Canceled,   // Ctrl-C during its step: it may need a new update
         Skipped,    // did not answer, left out with --skip-missing
         Missing,    // did not answer
+        Current,    // already ran its image's version, left out with --skip-current
     };
 
     // The line that shows the running step: its boards' state, their

@@ -250,6 +250,11 @@ UpdatePlan trvInstrument::withoutOlder(const UpdatePlan& planned) const
     return planned.withoutOlder(versions, imageVersions());
 }
 
+UpdatePlan trvInstrument::withoutCurrent(const UpdatePlan& planned) const
+{
+    return planned.withoutCurrent(versions, imageVersions());
+}
+
 bool trvInstrument::isCurrent(const UpdatePlan& plan) const
 {
     return linked && plan.connection == connections;

@@ -94,6 +94,9 @@ public:
     // The plan with its older boards kept as they are: the others are
     // updated as the plan says.
     UpdatePlan withoutOlder(const UpdatePlan& plan) const;
+    // The plan with the boards that already run their image's version left
+    // out (UpdatePlan::withoutCurrent()).
+    UpdatePlan withoutCurrent(const UpdatePlan& plan) const;
     // Whether the plan was made on the connection open now: a plan of an
     // earlier connection, or one made while none was open, is not.
     bool isCurrent(const UpdatePlan& plan) const;

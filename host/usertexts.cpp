@@ -80,6 +80,20 @@ QString UserTexts::reinstalledText(const QList<PartType>& boards)
     return tr("Reinstalled the version they already ran: %1.").arg(BoardTable::labels(boards));
 }
 
+QString UserTexts::alreadyCurrentText(const QList<PartType>& boards)
+{
+    if (boards.isEmpty()) {
+        return QString();
+    }
+    return tr("Left out, since they already run their image's version: %1.")
+        .arg(BoardTable::labels(boards));
+}
+
+QString UserTexts::allCurrentText()
+{
+    return tr("Every board asked for already runs its image's version: nothing was sent.");
+}
+
 QString UserTexts::goneBeforeStartText()
 {
     return tr("The instrument was disconnected before the update started: nothing was sent.");

@@ -43,6 +43,11 @@ public:
     static QString leftOutText(const QList<PartType>& boards);
     // The boards an update installed again at the version they ran; empty for none.
     static QString reinstalledText(const QList<PartType>& boards);
+    // The boards an update left out since they already ran their image's
+    // version; empty for none.
+    static QString alreadyCurrentText(const QList<PartType>& boards);
+    // That every board asked for already runs its image's version: nothing was sent.
+    static QString allCurrentText();
     // That the instrument went while the update was being started: nothing was sent.
     static QString goneBeforeStartText();
     // That the main board came back late, with the version it runs now.

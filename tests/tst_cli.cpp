@@ -131,6 +131,8 @@ private slots:
     void missingBoard();
     void skipMissing_data();
     void skipMissing();
+    void skipCurrent_data();
+    void skipCurrent();
     void olderImage_data();
     void olderImage();
     void reinstalledBoardIsSaid();
@@ -689,6 +691,78 @@ void tst_cli::skipMissing()
     QCOMPARE(instrument().version(sim::Sensor3), 13);
     QCOMPARE(instrument().version(sim::Sensor4), 23);
     QVERIFY(onlyAskedForVersion(sim::Mainboard));
+}
+
+void tst_cli::skipCurrent_data()
+{
+    QTest::addColumn<QStringList>("current"); // boards that run their image's version
+    QTest::addColumn<ReportWriter::Style>("style");
+    QTest::newRow("one current, text") << QStringList{"terminal"} << ReportWriter::Lines;
+    QTest::newRow("one current, json") << QStringList{"terminal"} << ReportWriter::Json;
+    QTest::newRow("all current, text")
+        << QStringList{"terminal", "mainboard"} << ReportWriter::Lines;
+    QTest::newRow("all current, json")
+        << QStringList{"terminal", "mainboard"} << ReportWriter::Json;
+}
+
+// With --skip-current a board that runs its image's version receives no
+// update message and is named as already current; when all are, nothing is
+// sent, the result says so, and the exit code is 0.
+void tst_cli::skipCurrent()
+{
+    QFETCH(QStringList, current);
+    QFETCH(ReportWriter::Style, style);
+    instrument().setVersion(sim::Terminal, 24);
+    if (current.contains("mainboard")) {
+        instrument().setVersion(sim::Mainboard, 35);
+    }
+    QStringList arguments{"update", "terminal", "mainboard", "--skip-current"};
+    if (style == ReportWriter::Json) {
+        arguments << "--json";
+    }
+    QCOMPARE(runTool(arguments + smallImages({"terminal", "mainboard"}), 10000, style), 0);
+    for (const QString board : {"terminal", "mainboard"}) {
+        if (current.contains(board)) {
+            QCOMPARE(instrument().updateMessagesReceived(boardNamed(board)), 0);
+            QVERIFY(onlyAskedForVersion(boardNamed(board)));
+        }
+    }
+    const bool allCurrent = current.size() == 2;
+    if (!allCurrent) {
+        QCOMPARE(instrument().version(sim::Mainboard), 35);
+        QVERIFY(instrument().updateMessagesReceived(sim::Mainboard) > 0);
+    }
+    if (style == ReportWriter::Lines) {
+        QVERIFY2(errors().contains("Left out, since they already run their image's version: " +
+                                   QString(allCurrent ? "Control Panel (terminal), Main Board "
+                                                        "(mainboard).\n"
+                                                      : "Control Panel (terminal).\n")),
+                 qPrintable(errors()));
+        if (allCurrent) {
+            QCOMPARE(output(), QString("Every board asked for already runs its image's version: "
+                                       "nothing was sent.\n"));
+        } else {
+            QVERIFY2(output().endsWith(
+                         "  mainboard  Main Board       v3.1 -> v3.5\n"
+                         "  terminal   Control Panel    v2.4  (already current, not sent)\n"),
+                     qPrintable(output()));
+        }
+        return;
+    }
+    const QJsonObject result = jsonLines().last();
+    QCOMPARE(result.value("exitCode").toInt(), 0);
+    QCOMPARE(result.value("outcome").toString(), QString(allCurrent ? "current" : "updated"));
+    QMap<QString, QString> outcomes;
+    for (const QJsonValue& board : result.value("boards").toArray()) {
+        const QJsonObject entry = board.toObject();
+        outcomes[entry.value("board").toString()] = entry.value("outcome").toString();
+        if (entry.value("outcome").toString() == "current") {
+            QCOMPARE(entry.value("after"), entry.value("before"));
+        }
+    }
+    const QMap<QString, QString> expected = {{"terminal", "current"},
+                                             {"mainboard", allCurrent ? "current" : "updated"}};
+    QCOMPARE(outcomes, expected);
 }
 
 void tst_cli::failureInTheResult_data()

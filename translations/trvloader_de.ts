@@ -407,6 +407,8 @@ Exit-Codes: siehe trvloader-cli --help.
     <message>
         <source>--count goes with --repeat.</source>
         <translation>--count gehört zu --repeat.</translation>
+        <source>Leaves out boards that already run their image&apos;s version; when all do, nothing is sent.</source>
+        <translation>Lässt Platinen aus, die bereits die Version ihres Images ausführen; tun es alle, wird nichts gesendet.</translation>
     </message>
 </context>
 <context>
@@ -918,6 +920,10 @@ Mit --allow-older wird es trotzdem installiert.</translation>
         <source>not updated: did not answer</source>
         <translation>nicht aktualisiert: keine Antwort</translation>
     </message>
+    <message>
+        <source>already current, not sent</source>
+        <translation>bereits aktuell, nicht gesendet</translation>
+    </message>
 </context>
 <context>
     <name>UsbHid</name>
@@ -1071,6 +1077,14 @@ Mit --allow-older wird es trotzdem installiert.</translation>
     <message>
         <source>about %1 min %2 s left</source>
         <translation>noch etwa %1 min %2 s</translation>
+    </message>
+    <message>
+        <source>Left out, since they already run their image&apos;s version: %1.</source>
+        <translation>Ausgelassen, da sie bereits die Version ihres Images ausführen: %1.</translation>
+    </message>
+    <message>
+        <source>Every board asked for already runs its image&apos;s version: nothing was sent.</source>
+        <translation>Jede gewählte Platine führt bereits die Version ihres Images aus: Es wurde nichts gesendet.</translation>
     </message>
 </context>
 <context>

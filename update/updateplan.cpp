@@ -51,5 +51,26 @@ UpdatePlan UpdatePlan::withoutOlder(const QMap<PartType, QString>& reported,
             result.kept.append(board);
         }
     }
+    result.alreadyCurrent = alreadyCurrent;
+    return result;
+}
+
+UpdatePlan UpdatePlan::withoutCurrent(const QMap<PartType, QString>& reported,
+                                      const QMap<PartType, QString>& imageVersions) const
+{
+    QList<PartType> asked;
+    for (PartType board : boards + silent) {
+        if (!current.contains(board)) {
+            asked.append(board);
+        }
+    }
+    UpdatePlan result = make(asked, reported, imageVersions);
+    result.connection = connection;
+    result.kept = kept;
+    for (PartType board : BoardTable::boards()) {
+        if (alreadyCurrent.contains(board) || current.contains(board)) {
+            result.alreadyCurrent.append(board);
+        }
+    }
     return result;
 }

@@ -21,6 +21,11 @@ struct UpdatePlan
     // updated as the plan says.
     UpdatePlan withoutOlder(const QMap<PartType, QString>& reported,
                             const QMap<PartType, QString>& imageVersions) const;
+    // The plan with the boards that already run their image's version left
+    // out (named in alreadyCurrent): only what is needed is sent. When every
+    // board is current, the plan has no board and nothing is sent.
+    UpdatePlan withoutCurrent(const QMap<PartType, QString>& reported,
+                              const QMap<PartType, QString>& imageVersions) const;
 
     // The boards asked for that have answered since the last connect: the
     // update's boards.
@@ -37,6 +42,9 @@ struct UpdatePlan
     // Boards asked for that are kept as they are, since their image is
     // older than what they run (see withoutOlder()).
     QList<PartType> kept;
+    // Boards asked for that are left out, since they already run their
+    // image's version (see withoutCurrent()).
+    QList<PartType> alreadyCurrent;
     // Every board of the update already runs its image's version (false
     // when the update has no board).
     bool allCurrent = false;
