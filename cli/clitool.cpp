@@ -61,6 +61,7 @@ const QString firmwareName = QStringLiteral("firmware");
 const QString skipMissingName = QStringLiteral("skip-missing");
 const QString allowOlderName = QStringLiteral("allow-older");
 const QString skipCurrentName = QStringLiteral("skip-current");
+const QString checkName = QStringLiteral("check");
 const QString instrumentName = QStringLiteral("instrument");
 const QString limitName = QStringLiteral("limit");
 const QString serialName = QStringLiteral("serial");
@@ -129,7 +130,7 @@ const QList<CliTool::Command>& CliTool::commands()
              "CliTool", "Waits for the instrument, asks every board for its firmware version, and "
                         "lists each board with the version it runs and the version of the image "
                         "that the tool would install."),
-         &CliTool::instrumentOptions, &CliTool::versions},
+         &CliTool::versionsOptions, &CliTool::versions},
         {"update", "[BOARD...]", QT_TRANSLATE_NOOP("CliTool", "Update the boards' firmware"),
          QT_TRANSLATE_NOOP(
              "CliTool",
@@ -200,6 +201,14 @@ void CliTool::instrumentOptions(QCommandLineParser& parser)
            "mainboard. Once per kind. The file is refused, before anything is sent, when it "
            "is not usable or its part code does not fit."),
         tr("KIND=FILE")));
+}
+
+void CliTool::versionsOptions(QCommandLineParser& parser)
+{
+    instrumentOptions(parser);
+    parser.addOption(QCommandLineOption(
+        checkName, tr("Ends with exit code %1 unless every board runs its image's version.")
+                       .arg(int(ExitCode::NotCurrent))));
 }
 
 void CliTool::updateOptions(QCommandLineParser& parser)
@@ -452,7 +461,7 @@ ExitCode::Code CliTool::versions(const QCommandLineParser& parser)
         return opened;
     }
 
-    runOnInstrument(new VersionsCommand(&report, instrument, wait, this));
+    runOnInstrument(new VersionsCommand(&report, instrument, wait, parser.isSet(checkName), this));
     return ExitCode::Success;
 }
 

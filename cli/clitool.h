@@ -70,6 +70,7 @@ private:
     static const QList<Command>& commands();
     static void serialOption(QCommandLineParser& parser);
     static void instrumentOptions(QCommandLineParser& parser);
+    static void versionsOptions(QCommandLineParser& parser);
     static void updateOptions(QCommandLineParser& parser);
     static void historyOptions(QCommandLineParser& parser);
     static void reportOptions(QCommandLineParser& parser);

@@ -40,6 +40,9 @@ QString ExitCode::description(Code code)
         return QObject::tr("several instruments are connected and none was chosen (see --serial)");
     case InstrumentsFailed:
         return QObject::tr("update --repeat: the update of one or more instruments failed");
+    case NotCurrent:
+        return QObject::tr("a board does not run its image's version, or did not answer "
+                           "(versions --check)");
     case HungUp:
         return QObject::tr("stopped by SIGHUP (its terminal was closed), as with Ctrl-C");
     case Canceled:

@@ -146,6 +146,8 @@ private slots:
     void instrumentFoundAtOnceIsHeard();
     void versionList_data();
     void versionList();
+    void versionCheck_data();
+    void versionCheck();
     void serviceRecord();
     void reportIsEnglishInEveryLanguage();
     void unwritableRecordIsSaidOnce();
@@ -1279,6 +1281,54 @@ void tst_cli::versionList()
 // Each step of an update from the command line is recorded, also a failed
 // one with its reason; history lists them newest first, filtered and limited;
 // the report shows them with the instrument.
+void tst_cli::versionCheck_data()
+{
+    QTest::addColumn<QString>("board"); // the board that differs; empty: none
+    QTest::addColumn<int>("version");   // its version in tenths; -1: silent
+    QTest::addColumn<int>("expectedExit");
+    QTest::addColumn<QString>("said");
+    QTest::newRow("all current") << QString() << 0 << 0 << QString();
+    QTest::newRow("one older") << "sensor2" << 22 << 15
+                               << "Not running their image's version: Keys 43-64 (sensor2).";
+    QTest::newRow("one newer") << "terminal" << 25 << 15
+                               << "Not running their image's version: Control Panel (terminal).";
+    QTest::newRow("one silent") << "sensor3" << -1 << 15 << "Did not answer: Keys 65-86 (sensor3).";
+}
+
+// versions --check exits 0 only when every board runs its image's version;
+// an older, a newer or a silent board is not current.
+void tst_cli::versionCheck()
+{
+    QFETCH(QString, board);
+    QFETCH(int, version);
+    QFETCH(int, expectedExit);
+    QFETCH(QString, said);
+    for (const QString& sensor : allSensors) {
+        instrument().setVersion(boardNamed(sensor), 23);
+    }
+    instrument().setVersion(sim::Terminal, 24);
+    instrument().setVersion(sim::Mainboard, 35);
+    if (version < 0) {
+        instrument().setFaults(boardNamed(board),
+                               faultsWith([](sim::BoardFaults& f) { f.silent = true; }));
+    } else if (!board.isEmpty()) {
+        instrument().setVersion(boardNamed(board), version);
+    }
+    QCOMPARE(runTool(QStringList{"versions", "--check", "--json"} + smallImages(), 10000),
+             expectedExit);
+    const QJsonObject result = jsonLines().last();
+    QCOMPARE(result.value("result").toString(),
+             QString(expectedExit == 0 ? "success" : "notCurrent"));
+    QCOMPARE(result.value("error").toString(), said);
+    QCOMPARE(result.value("allCurrent").toBool(), expectedExit == 0);
+    for (const QJsonValue& entry : result.value("boards").toArray()) {
+        QCOMPARE(entry.toObject().value("current").toBool(),
+                 entry.toObject().value("board").toString() != board);
+    }
+    // Without --check the same instrument is listed with success.
+    QCOMPARE(runTool(QStringList{"versions"} + smallImages(), 10000), 0);
+}
+
 void tst_cli::serviceRecord()
 {
     QCOMPARE(runTool(QStringList{"update", "terminal"} + smallImages({"terminal"}), 10000), 0);

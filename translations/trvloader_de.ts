@@ -410,6 +410,10 @@ Exit-Codes: siehe trvloader-cli --help.
         <source>Leaves out boards that already run their image&apos;s version; when all do, nothing is sent.</source>
         <translation>Lässt Platinen aus, die bereits die Version ihres Images ausführen; tun es alle, wird nichts gesendet.</translation>
     </message>
+    <message>
+        <source>Ends with exit code %1 unless every board runs its image&apos;s version.</source>
+        <translation>Endet mit dem Exit-Code %1, außer jede Platine führt die Version ihres Images aus.</translation>
+    </message>
 </context>
 <context>
     <name>FileOffering</name>
@@ -806,6 +810,8 @@ durch die ausgewählte Firmware-Datei ersetzen?
     <message>
         <source>update --repeat: the update of one or more instruments failed</source>
         <translation>update --repeat: das Update eines oder mehrerer Instrumente ist fehlgeschlagen</translation>
+        <source>a board does not run its image&apos;s version, or did not answer (versions --check)</source>
+        <translation>eine Platine führt nicht die Version ihres Images aus oder hat nicht geantwortet (versions --check)</translation>
     </message>
 </context>
 <context>
@@ -1116,6 +1122,18 @@ Mit --allow-older wird es trotzdem installiert.</translation>
     <message>
         <source>Image</source>
         <translation>Image</translation>
+    </message>
+    <message>
+        <source>Not running their image&apos;s version: %1.</source>
+        <translation>Führen nicht die Version ihres Images aus: %1.</translation>
+    </message>
+    <message>
+        <source>Did not answer: %1.</source>
+        <translation>Nicht geantwortet: %1.</translation>
+    </message>
+    <message>
+        <source>Every board runs its image&apos;s version.</source>
+        <translation>Jede Platine führt die Version ihres Images aus.</translation>
     </message>
 </context>
 <context>
