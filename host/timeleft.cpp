@@ -38,6 +38,8 @@ void TimeLeft::lineSent(qint64 now)
         // The line before has made its round trip.
         transferTime += now - step.lastLine;
         ++linesTimed;
+        step.transferTime += now - step.lastLine;
+        ++step.linesTimed;
     } else {
         step.firstLine = now;
     }
@@ -54,6 +56,8 @@ void TimeLeft::transferDone(qint64 now)
     if (step.lastLine >= 0 && step.transferEnd < 0) {
         transferTime += now - step.lastLine;
         ++linesTimed;
+        step.transferTime += now - step.lastLine;
+        ++step.linesTimed;
     }
     step.transferEnd = now;
 }
@@ -77,31 +81,40 @@ bool TimeLeft::isRunning() const
 
 qint64 TimeLeft::outsideTime(const Step& step) const
 {
-    // What the boards' steps of this update took outside their transfer: the
-    // requests before it, the end, and the board's restart until it answers
-    // again. Until one has finished, a board is taken to miss the version
-    // request that the engine sends while it restarts and to answer the next
-    // one, a requestTimeout later.
-    qint64 measured = 0;
+    // Before its transfer every step sends the same few requests: what they
+    // took in this update's steps so far, else nothing worth counting.
+    qint64 before = 0;
+    int begun = 0;
+    // After it a board restarts and the engine asks for its version until it
+    // answers: what that took in this update's finished boards' steps. Until
+    // one has finished, a board is taken to miss the request sent while it
+    // restarts and to answer the next one, a requestTimeout later.
+    qint64 after = 0;
     int finished = 0;
     for (int i = 0; i < progress.size() && i < plan.size(); ++i) {
-        const Progress& done = progress.at(i);
-        if (plan.at(i).mainboard || done.finished < 0) {
-            continue;
+        const Progress& seen = progress.at(i);
+        if (seen.firstLine >= 0) {
+            before += seen.firstLine - seen.started;
+            ++begun;
         }
-        const qint64 transfer =
-            done.firstLine >= 0 && done.transferEnd >= 0 ? done.transferEnd - done.firstLine : 0;
-        measured += done.finished - done.started - transfer;
-        ++finished;
+        if (!plan.at(i).mainboard && seen.finished >= 0 && seen.transferEnd >= 0) {
+            after += seen.finished - seen.transferEnd;
+            ++finished;
+        }
     }
+    const qint64 requests = begun > 0 ? before / begun : 0;
     if (!step.mainboard) {
-        return finished > 0 ? measured / finished : waits.requestTimeout;
+        return requests + (finished > 0 ? after / finished : waits.requestTimeout);
     }
     // The main board is left alone for restartWait after its restart message
-    // and then comes back on USB: that return cannot be measured before its
-    // step ends, so the instrument's is taken. Its requests before and after
-    // the transfer are those of the boards' steps, where measured.
-    return waits.restartWait + mainboardReturnGuess + (finished > 0 ? measured / finished : 0);
+    // and then comes back on USB. Its return cannot be measured before its
+    // step, the update's last, ends: the instrument's is taken.
+    return requests + waits.restartWait + mainboardReturnGuess;
+}
+
+double TimeLeft::pace(qint64 time, int lines)
+{
+    return double(time) / lines;
 }
 
 qint64 TimeLeft::outsideSpent(const Progress& step, qint64 now)
@@ -121,7 +134,7 @@ qint64 TimeLeft::millisecondsLeft(qint64 now) const
     if (!running || linesTimed < linesToMeasure) {
         return -1;
     }
-    const double perLine = double(transferTime) / linesTimed;
+    const double perLine = pace(transferTime, linesTimed);
     double left = 0;
     for (int i = 0; i < plan.size(); ++i) {
         const Step& step = plan.at(i);
@@ -134,7 +147,10 @@ qint64 TimeLeft::millisecondsLeft(qint64 now) const
             continue;
         }
         if (begun.transferEnd < 0) {
-            left += std::max(0, step.lines - begun.linesSent) * perLine;
+            const double ownPace = begun.linesTimed >= linesToMeasure
+                                       ? pace(begun.transferTime, begun.linesTimed)
+                                       : perLine;
+            left += std::max(0, step.lines - begun.linesSent) * ownPace;
         }
         left += std::max<qint64>(0, outsideTime(step) - outsideSpent(begun, now));
     }

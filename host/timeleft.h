@@ -6,9 +6,11 @@
 #include <QtGlobal>
 
 // How long the update that runs still takes: the data lines not yet sent at
-// the pace measured so far in this update, plus the time each step still
-// spends outside its transfer (connecting, the board's restart and return,
-// and for the main board the wait after its restart message). Plain
+// the pace measured so far in this update (the running step's own, once it
+// is measured: the sensor step waits for five boards at each line), plus the
+// time each step still spends outside its transfer (the requests before it;
+// after it the board's restart until it answers, and for the main board the
+// wait after its restart message and its return). Plain
 // arithmetic on the moments handed in, in milliseconds of one clock, so that
 // the same moments always give the same estimate.
 class TimeLeft
@@ -60,10 +62,14 @@ private:
         qint64 transferEnd = -1;
         qint64 finished = -1;
         int linesSent = 0;
+        qint64 transferTime = 0; // its line round trips timed, summed
+        int linesTimed = 0;
     };
 
     // How long a step spends outside its transfer in all.
     qint64 outsideTime(const Step& step) const;
+    // The time of one line's round trip, from linesTimed round trips.
+    static double pace(qint64 time, int lines);
     // How long the running step has spent outside its transfer by now.
     static qint64 outsideSpent(const Progress& progress, qint64 now);
 

@@ -23,9 +23,9 @@ private slots:
 
 private:
     // Runs a step on the fixture's clock: 100 ms before its first line, then
-    // lines of 10 ms each; a whole step then ends its transfer and takes
+    // lines of lineMs each; a whole step then ends its transfer and takes
     // 200 ms more. So each whole step spends 300 ms outside its transfer.
-    void feedStep(int lines, bool whole);
+    void feedStep(int lines, bool whole, int lineMs = 10);
 
     trvTiming timing;
     TimeLeft left;
@@ -43,13 +43,13 @@ void tst_TimeLeft::init()
     left.start({{100, false}, {100, false}, {100, true}}, now);
 }
 
-void tst_TimeLeft::feedStep(int lines, bool whole)
+void tst_TimeLeft::feedStep(int lines, bool whole, int lineMs)
 {
     left.stepStarted(now);
     now += 100;
     for (int i = 0; i < lines; ++i) {
         left.lineSent(now);
-        now += 10;
+        now += lineMs;
     }
     if (whole) {
         left.transferDone(now);
@@ -62,27 +62,35 @@ void tst_TimeLeft::estimate_data()
 {
     QTest::addColumn<int>("wholeSteps");    // done before the running one
     QTest::addColumn<int>("linesSent");     // of the running step
+    QTest::addColumn<int>("lineMs");        // its pace
     QTest::addColumn<int>("afterTransfer"); // ms since its transfer ended; -1: still sending
     QTest::addColumn<qint64>("milliseconds");
     QTest::addColumn<int>("seconds");
 
-    QTest::newRow("nine round trips: no pace yet") << 0 << 10 << -1 << qint64(-1) << -1;
-    // 289 lines at 10 ms; the first step's guessed 1000 ms outside less the
-    // 100 spent, the control panel's 1000, the main board's 1000 + 500.
+    QTest::newRow("nine round trips: no pace yet") << 0 << 10 << 10 << -1 << qint64(-1) << -1;
+    // 289 lines at 10 ms. Outside the transfer: the 100 ms measured before
+    // the first step's, and after it a guessed 1000 for each board (less the
+    // 100 spent) and the main board's 1000 + 500.
     QTest::newRow("ten round trips: first step guessed")
-        << 0 << 11 << -1 << qint64(2890 + 900 + 1000 + 1500) << 7;
-    // 180 lines; 300 ms measured outside the first step, 100 of it spent in
-    // the second; the main board's 1000 + 500 + 300.
-    QTest::newRow("first step measured") << 1 << 20 << -1 << qint64(1800 + 200 + 1800) << 4;
-    QTest::newRow("control panel restarting") << 1 << 100 << 100 << qint64(1000 + 100 + 1800) << 3;
-    QTest::newRow("main board restarting") << 2 << 100 << 400 << qint64(1800 - 500) << 2;
-    QTest::newRow("main board later than guessed") << 2 << 100 << 2000 << qint64(0) << 0;
+        << 0 << 11 << 10 << -1 << qint64(2890 + 1000 + 1100 + 1600) << 7;
+    // 180 lines; 100 + 200 ms measured outside the first step, 100 of it spent
+    // in the second; the main board's 100 + 1000 + 500.
+    QTest::newRow("first step measured") << 1 << 20 << 10 << -1 << qint64(1800 + 200 + 1600) << 4;
+    // Its own 5 ms for the running step's 80 lines once measured; the main
+    // board's 100 at the pace of all 119 round trips so far, 1095 ms.
+    QTest::newRow("running step at its own pace")
+        << 1 << 20 << 5 << -1 << qint64(400 + 920 + 200 + 1600) << 4;
+    QTest::newRow("control panel restarting")
+        << 1 << 100 << 10 << 100 << qint64(1000 + 100 + 1600) << 3;
+    QTest::newRow("main board restarting") << 2 << 100 << 10 << 400 << qint64(1600 - 500) << 2;
+    QTest::newRow("main board later than guessed") << 2 << 100 << 10 << 2000 << qint64(0) << 0;
 }
 
 void tst_TimeLeft::estimate()
 {
     QFETCH(int, wholeSteps);
     QFETCH(int, linesSent);
+    QFETCH(int, lineMs);
     QFETCH(int, afterTransfer);
     QFETCH(qint64, milliseconds);
     QFETCH(int, seconds);
@@ -90,7 +98,7 @@ void tst_TimeLeft::estimate()
     for (int i = 0; i < wholeSteps; ++i) {
         feedStep(100, true);
     }
-    feedStep(linesSent, false);
+    feedStep(linesSent, false, lineMs);
     if (afterTransfer >= 0) {
         left.transferDone(now);
         now += afterTransfer;
