@@ -28,10 +28,10 @@ public:
         TransferFailed = 12,
         InvalidFirmware = 13,
         FinishFailed = 14,
-        SeveralInstruments = 16, // several are attached: choose one with --serial
-        InstrumentsFailed = 17,  // update --repeat: the update of one or more instruments failed
         // versions --check: a board does not run its image's version, or did not answer
         NotCurrent = 15,
+        SeveralInstruments = 16, // several are attached: choose one with --serial
+        InstrumentsFailed = 17,  // update --repeat: the update of one or more instruments failed
         HungUp = 129,     // SIGHUP (the terminal closed), as a shell reports a program ended by it
         Canceled = 130,   // Ctrl-C (SIGINT), likewise
         Terminated = 143, // SIGTERM, likewise

@@ -405,14 +405,16 @@ Exit-Codes: siehe trvloader-cli --help.
         <translation>--count erwartet eine Anzahl von Instrumenten ab 1, nicht „%1“.</translation>
     </message>
     <message>
-        <source>--count goes with --repeat.</source>
-        <translation>--count gehört zu --repeat.</translation>
         <source>Leaves out boards that already run their image&apos;s version; when all do, nothing is sent.</source>
         <translation>Lässt Platinen aus, die bereits die Version ihres Images ausführen; tun es alle, wird nichts gesendet.</translation>
     </message>
     <message>
         <source>Ends with exit code %1 unless every board runs its image&apos;s version.</source>
         <translation>Endet mit dem Exit-Code %1, außer jede Platine führt die Version ihres Images aus.</translation>
+    </message>
+    <message>
+        <source>--count goes with --repeat.</source>
+        <translation>--count gehört zu --repeat.</translation>
     </message>
 </context>
 <context>
@@ -808,10 +810,12 @@ durch die ausgewählte Firmware-Datei ersetzen?
         <translation>mehrere Instrumente sind angeschlossen und keines wurde gewählt (siehe --serial)</translation>
     </message>
     <message>
-        <source>update --repeat: the update of one or more instruments failed</source>
-        <translation>update --repeat: das Update eines oder mehrerer Instrumente ist fehlgeschlagen</translation>
         <source>a board does not run its image&apos;s version, or did not answer (versions --check)</source>
         <translation>eine Platine führt nicht die Version ihres Images aus oder hat nicht geantwortet (versions --check)</translation>
+    </message>
+    <message>
+        <source>update --repeat: the update of one or more instruments failed</source>
+        <translation>update --repeat: das Update eines oder mehrerer Instrumente ist fehlgeschlagen</translation>
     </message>
 </context>
 <context>
@@ -1067,8 +1071,6 @@ Mit --allow-older wird es trotzdem installiert.</translation>
         <translation>keine Seriennummer (%1)</translation>
     </message>
     <message>
-        <source>Several instruments are connected: %1.</source>
-        <translation>Mehrere Instrumente sind angeschlossen: %1.</translation>
         <source>%1 is restarting: waiting up to %2 s for it to come back</source>
         <translation>%1 startet neu: Warten bis zu %2 s auf seine Rückkehr</translation>
     </message>
@@ -1091,6 +1093,10 @@ Mit --allow-older wird es trotzdem installiert.</translation>
     <message>
         <source>Every board asked for already runs its image&apos;s version: nothing was sent.</source>
         <translation>Jede gewählte Platine führt bereits die Version ihres Images aus: Es wurde nichts gesendet.</translation>
+    </message>
+    <message>
+        <source>Several instruments are connected: %1.</source>
+        <translation>Mehrere Instrumente sind angeschlossen: %1.</translation>
     </message>
 </context>
 <context>
