@@ -64,11 +64,7 @@ void BenchLoop::instrumentEnded(int exitCode)
     result.code = code;
     result.seconds = turnTime.elapsed() / 1000.0;
     if (code == ExitCode::Success) {
-        bool anyUpdated = false;
-        for (const QJsonValue& board : details.value("boards").toArray()) {
-            anyUpdated = anyUpdated || board.toObject().value("outcome") == "updated";
-        }
-        result.outcome = anyUpdated ? QStringLiteral("updated") : QStringLiteral("current");
+        result.outcome = details.value("outcome").toString(); // "updated" or "current"
     } else if (code == ExitCode::Canceled || code == ExitCode::Terminated ||
                code == ExitCode::HungUp) {
         result.outcome = QStringLiteral("canceled");

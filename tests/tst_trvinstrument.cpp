@@ -665,6 +665,8 @@ void tst_trvInstrument::restartStaysWithItsInstrument()
     }
     QCOMPARE(updatedSerial, sim::instrument().serialNumber());
     QVERIFY(!device->isPinned());
+}
+
 // The main board's restart, and only its, is announced once, while the
 // instrument is away on purpose, with the most the engine waits for it.
 void tst_trvInstrument::restartWaitIsAnnounced()
