@@ -105,6 +105,14 @@ int imageVersion(const QByteArray& text)
 
 struct Instrument::Impl
 {
+    // How far a board has come with its last update.
+    enum class Progress {
+        None,      // it has taken no update start
+        Started,   // ...and has not installed the new firmware (yet)
+        Installed, // ...and runs it, not yet asked for its version
+        Verified,  // ...and has answered a version request since
+    };
+
     struct BoardState
     {
         BoardFaults faults;
@@ -116,6 +124,7 @@ struct Instrument::Impl
         qint64 busyUntil = 0;          // silent before this time (restarting)
         int versionAfterRestart = -1;  // main board: installed when it restarts
         int repliesSinceFaultsSet = 0;
+        Progress progress = Progress::None;
     };
 
     struct Reply
@@ -239,6 +248,9 @@ struct Instrument::Impl
             switch (code) {
             case VersionCode:
                 reply(which, VersionCode, board(which).version, due);
+                if (board(which).progress == Progress::Installed) {
+                    board(which).progress = Progress::Verified;
+                }
                 break;
             case StartCode:
                 start(which, due);
@@ -261,6 +273,7 @@ struct Instrument::Impl
     void start(Board which, qint64 due)
     {
         BoardState& state = board(which);
+        state.progress = Progress::Started;
         if (state.faults.notReady) {
             state.updateMode = false;
             reply(which, StartCode, 0, due);
@@ -311,6 +324,7 @@ struct Instrument::Impl
         } else {
             state.version = newVersion;
             state.busyUntil = now + boardRestartTime;
+            state.progress = Progress::Installed;
         }
     }
 
@@ -321,6 +335,7 @@ struct Instrument::Impl
         if (state.versionAfterRestart >= 0) {
             state.version = state.versionAfterRestart;
             state.versionAfterRestart = -1;
+            state.progress = Progress::Installed;
         }
         if (which == Mainboard) {
             mainboardBackAt = now + mainboardRestartTime;
@@ -513,6 +528,19 @@ void Instrument::clearLog()
     for (auto& board : d->boards) {
         board.received.clear();
     }
+}
+
+bool Instrument::updateFinished(qint64 now) const
+{
+    bool updated = false;
+    for (Board which : {Sensor1, Sensor2, Sensor3, Sensor4, Sensor5, Terminal, Mainboard}) {
+        const Impl::Progress progress = d->boards[which].progress;
+        if (progress != Impl::Progress::None && progress != Impl::Progress::Verified) {
+            return false;
+        }
+        updated = updated || progress == Impl::Progress::Verified;
+    }
+    return updated && d->onBus(now);
 }
 
 bool Instrument::isPresent(unsigned short vendor, unsigned short product, qint64 now) const

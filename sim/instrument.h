@@ -131,6 +131,11 @@ public:
     // Every input report handed to the host, 64 bytes each.
     QList<QByteArray> inputReports() const;
     void clearLog();
+    // Whether the host has finished an update: some board has taken an update
+    // start since the last reset(), and each that has took the new firmware
+    // (the main board: installed it as it restarted) and has answered a
+    // version request since; and the main board is on the bus.
+    bool updateFinished(qint64 now) const;
 
     // --- The device side, used by the hidapi fronts
     // Whether a device with these IDs is on the bus now, whether or not it can be opened.

@@ -194,6 +194,7 @@ private slots:
     void injectedReportIsReadNext();
     void logsWhatEachBoardReceived();
     void updateThroughTheProtocol();
+    void updateFinishesOnceEachUpdatedBoardIsAskedAgain();
     void benchListsEachPresentInstrument_data();
     void benchListsEachPresentInstrument();
     void eachHandleReachesOnlyItsOwnInstrument();
@@ -567,6 +568,50 @@ void tst_Instrument::updateThroughTheProtocol()
     QCOMPARE(versions.last().at(0).value<trvInterface::PartType>(), trvInterface::Mainboard);
     QCOMPARE(versions.last().at(1).toString(), QString("v4.2"));
     QCOMPARE(instrument.storedText(sim::Mainboard), lines.join());
+}
+
+// What tells a bench that an instrument is done with: the host has asked each
+// board it updated for its version once the board was back with its new
+// firmware, the main board after its restart.
+void tst_Instrument::updateFinishesOnceEachUpdatedBoardIsAskedAgain()
+{
+    device.setBoardRestartTime(100);
+    device.setMainboardRestartTime(300);
+    Host host{device};
+    QVERIFY(host.open());
+    QVERIFY(!device.updateFinished(host.now));
+    host.ask(message(1, sim::NoPart)); // versions asked before an update do not count
+    QVERIFY(!device.updateFinished(host.now));
+
+    const QList<QByteArray> lines = imageLines("v3.1");
+    QCOMPARE(host.update(sim::Sensor2, lines), records({{4, 2, 1}}));
+    QCOMPARE(host.ask(message(1, sim::Sensor2)), QByteArray()); // still restarting
+    QVERIFY(!device.updateFinished(host.now));
+    host.now += 100;
+    QCOMPARE(host.ask(message(1, sim::Sensor2)), records({{1, 2, 31}}));
+    QVERIFY(device.updateFinished(host.now));
+
+    // The main board: installed only as it restarts, asked once it is back.
+    QCOMPARE(host.update(sim::Mainboard, lines), records({{4, 7, 1}}));
+    QVERIFY(!device.updateFinished(host.now));
+    QCOMPARE(host.ask(message(1, sim::Mainboard)), records({{1, 7, 10}}));
+    QVERIFY(!device.updateFinished(host.now));
+    host.write({message(5, sim::Mainboard)});
+    host.now += 300;
+    QVERIFY(!device.updateFinished(host.now));
+    QVERIFY(host.open());
+    QCOMPARE(host.ask(message(1, sim::Mainboard)), records({{1, 7, 31}}));
+    QVERIFY(device.updateFinished(host.now));
+
+    // A board that refuses its update leaves it unfinished, asked or not.
+    sim::BoardFaults refusing;
+    refusing.refuseEnd = true;
+    device.setFaults(sim::Terminal, refusing);
+    QCOMPARE(host.update(sim::Terminal, lines), records({{4, 6, 0}}));
+    QCOMPARE(host.ask(message(1, sim::Terminal)), records({{1, 6, 10}}));
+    QVERIFY(!device.updateFinished(host.now));
+    device.reset();
+    QVERIFY(!device.updateFinished(host.now));
 }
 
 void tst_Instrument::cleanup()
