@@ -113,7 +113,10 @@ QByteArray otherDeviceRecord(int index)
 
 } // namespace
 
-HidrawInstrument::HidrawInstrument() = default;
+HidrawInstrument::HidrawInstrument()
+{
+    seats.push_back(std::make_unique<Seat>(QString::fromLatin1(Instrument::defaultSerialNumber)));
+}
 
 HidrawInstrument::~HidrawInstrument()
 {
@@ -123,8 +126,10 @@ HidrawInstrument::~HidrawInstrument()
         pumpThread.join();
     }
     std::lock_guard<std::mutex> lock(mutex);
-    if (present) {
-        unplugOut();
+    for (const auto& seat : seats) {
+        if (seat->present) {
+            unplugOut(*seat);
+        }
     }
     if (testbed) {
         g_object_unref(testbed); // removes its folder
@@ -209,23 +214,25 @@ void HidrawInstrument::shareWithOtherUsers(bool mayOpen, bool mayWatch)
     shared = true;
     othersMayOpen = mayOpen;
     ::chmod(rootFolder().toUtf8().constData(), mayWatch ? 01777 : 0755);
-    shareNode();
+    for (const auto& seat : seats) {
+        shareNode(*seat);
+    }
 }
 
-void HidrawInstrument::shareNode()
+void HidrawInstrument::shareNode(const Seat& seat)
 {
-    if (!shared || !present) {
+    if (!shared || !seat.present) {
         return;
     }
     // The node's requests go through a socket that every opener connects to
     // (an opener that cannot is ended by umockdev's preload, refused or not).
-    ::chmod((rootFolder() + QStringLiteral("/ioctl") + node).toUtf8().constData(), 0777);
-    if (nodeOtherEnd < 0) {
+    ::chmod((rootFolder() + QStringLiteral("/ioctl") + seat.node).toUtf8().constData(), 0777);
+    if (seat.nodeOtherEnd < 0) {
         return;
     }
     // The node is the terminal whose other end we hold: its permissions are
     // the node's.
-    const int terminal = ::ioctl(nodeOtherEnd, TIOCGPTPEER, O_RDWR | O_NOCTTY | O_CLOEXEC);
+    const int terminal = ::ioctl(seat.nodeOtherEnd, TIOCGPTPEER, O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (terminal >= 0) {
         ::fchmod(terminal, othersMayOpen ? 0666 : 0600);
         ::close(terminal);
@@ -248,36 +255,51 @@ void HidrawInstrument::setOpenRefusal(int errorNumber)
     openRefusal = std::max(0, errorNumber);
 }
 
-QString HidrawInstrument::deviceNode() const
+int HidrawInstrument::instrumentCount() const
 {
     std::lock_guard<std::mutex> lock(mutex);
-    return present && nodeOtherEnd >= 0 ? node : QString();
+    return int(seats.size());
 }
 
-qint64 HidrawInstrument::plugTime() const
+const HidrawInstrument::Seat* HidrawInstrument::seatAt(int index) const
+{
+    return index >= 0 && index < int(seats.size()) ? seats[std::size_t(index)].get() : nullptr;
+}
+
+QString HidrawInstrument::deviceNode(int index) const
 {
     std::lock_guard<std::mutex> lock(mutex);
-    return present && nodeOtherEnd >= 0 ? plugged : -1;
+    const Seat* seat = seatAt(index);
+    return seat && seat->present && seat->nodeOtherEnd >= 0 ? seat->node : QString();
 }
 
-int HidrawInstrument::plugCount() const
+qint64 HidrawInstrument::plugTime(int index) const
 {
     std::lock_guard<std::mutex> lock(mutex);
-    return plugs;
+    const Seat* seat = seatAt(index);
+    return seat && seat->present && seat->nodeOtherEnd >= 0 ? seat->plugged : -1;
 }
 
-bool HidrawInstrument::isNodeOpen() const
+int HidrawInstrument::plugCount(int index) const
 {
     std::lock_guard<std::mutex> lock(mutex);
-    return present && hostHasNode();
+    const Seat* seat = seatAt(index);
+    return seat ? seat->plugs : 0;
 }
 
-bool HidrawInstrument::hostHasNode() const
+bool HidrawInstrument::isNodeOpen(int index) const
 {
-    if (nodeOtherEnd < 0) {
+    std::lock_guard<std::mutex> lock(mutex);
+    const Seat* seat = seatAt(index);
+    return seat && seat->present && hostHasNode(*seat);
+}
+
+bool HidrawInstrument::hostHasNode(const Seat& seat)
+{
+    if (seat.nodeOtherEnd < 0) {
         return false;
     }
-    pollfd state = {nodeOtherEnd, POLLOUT, 0};
+    pollfd state = {seat.nodeOtherEnd, POLLOUT, 0};
     return ::poll(&state, 1, 0) >= 0 && !(state.revents & POLLHUP);
 }
 
@@ -319,7 +341,7 @@ void HidrawInstrument::pump()
     while (!stopping) {
         // Once a millisecond, and in time for a report held back by a reply
         // delay; a write that holds reports back wakes the pump to look again.
-        const qint64 held = reportsHeldUntil - nowMicroseconds();
+        const qint64 held = pumpWakeAt - nowMicroseconds();
         pumpWake.wait_for(lock, held > 0 && held < 1000 ? microseconds(held) : microseconds(1000));
         lock.unlock();
         tick();
@@ -329,70 +351,95 @@ void HidrawInstrument::pump()
 
 void HidrawInstrument::tick()
 {
-    int opened = 0;
-    int number = 0;
-    {
-        std::lock_guard<std::mutex> lock(mutex);
-        const qint64 time = now();
-        if (present) {
-            releaseNextReport(time);
-            if (present && !model.isPlugged()) {
-                unplugOut();
+    for (std::size_t index = 0;; ++index) {
+        Seat* seat = nullptr;
+        int opened = 0;
+        int number = 0;
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            if (index >= seats.size()) {
+                return;
             }
-            return;
+            seat = seats[index].get();
+            const qint64 time = now();
+            if (seat->present) {
+                if (seat->leaving) {
+                    unplugOut(*seat);
+                    continue;
+                }
+                releaseNextReport(*seat, time);
+                if (seat->present && !seat->model.isPlugged()) {
+                    unplugOut(*seat);
+                }
+                continue;
+            }
+            opened = seat->model.open(vendorId, productId, time);
+            if (opened <= 0) {
+                continue;
+            }
+            number = nodes++;
+            plugging = true;
         }
-        opened = model.open(vendorId, productId, time);
-        if (opened <= 0) {
-            return;
-        }
-        number = plugs++;
+        // Seats stay where they are as the bench grows.
+        plugIn(*seat, number, opened);
     }
-    plugIn(number, opened);
 }
 
-void HidrawInstrument::releaseNextReport(qint64 time)
+void HidrawInstrument::releaseNextReport(Seat& seat, qint64 time)
 {
-    if (!present || nodeOtherEnd < 0) {
+    if (!seat.present || seat.leaving || seat.nodeOtherEnd < 0) {
         return;
     }
-    if (reportWaiting && !hostHasNode()) {
+    if (seat.reportWaiting && !hostHasNode(seat)) {
         // Closed with a report unread: the next host to open it must not get it.
-        drainNode();
-        reportWaiting = false;
+        drainNode(seat);
+        seat.reportWaiting = false;
     }
-    if (reportWaiting || nowMicroseconds() < reportsHeldUntil) {
+    if (seat.reportWaiting || nowMicroseconds() < seat.reportsHeldUntil) {
         return;
     }
     unsigned char report[reportSize] = {};
-    const int length = model.read(connection, report, reportSize, time);
+    const int length = seat.model.read(seat.connection, report, reportSize, time);
     if (length < 0) {
         // The instrument has gone, or has dropped this connection: either way
         // the host loses the node, and a plugged instrument comes back as a new one.
-        unplugOut();
+        removeNode(seat);
         return;
     }
-    if (length == 0 || !hostHasNode()) {
+    if (length == 0 || !hostHasNode(seat)) {
         return; // nobody has the node open: the report is lost, as on a real device
     }
-    if (::write(nodeOtherEnd, report, reportSize) == reportSize) {
-        reportWaiting = true;
+    if (::write(seat.nodeOtherEnd, report, reportSize) == reportSize) {
+        seat.reportWaiting = true;
     }
 }
 
-void HidrawInstrument::plugIn(int number, int newConnection)
+void HidrawInstrument::removeNode(Seat& seat)
+{
+    if (plugging) {
+        seat.leaving = true;
+    } else {
+        unplugOut(seat);
+    }
+}
+
+void HidrawInstrument::plugIn(Seat& seat, int number, int newConnection)
 {
     const QString newNode = QStringLiteral("/dev/hidraw%1").arg(number);
     const QByteArray nodeName = newNode.toUtf8();
+    QString serialNumber;
     {
         // Published before it is added: a host may open the node while the
         // testbed is still writing its records, and must count as its user.
         std::lock_guard<std::mutex> lock(mutex);
-        node = newNode;
-        usbDevicePath = usbDevicePathOf(number);
-        nodeOtherEnd = -1; // no reports can go to the host until it is known
-        connection = newConnection;
-        reportWaiting = false;
-        present = true;
+        seat.node = newNode;
+        seat.usbDevicePath = usbDevicePathOf(number);
+        seat.nodeOtherEnd = -1; // no reports can go to the host until it is known
+        seat.connection = newConnection;
+        seat.reportWaiting = false;
+        seat.leaving = false;
+        seat.present = true;
+        serialNumber = seat.model.serialNumber();
     }
     // Other users do not see the new device until its node's permissions
     // are set: a program of theirs that looks on every tick would otherwise
@@ -412,61 +459,65 @@ void HidrawInstrument::plugIn(int number, int newConnection)
     if (added) {
         {
             std::lock_guard<std::mutex> lock(mutex);
-            shareNode();
+            shareNode(seat);
         }
-        added =
-            umockdev_testbed_add_from_string(testbed, deviceRecord(number).constData(), &failure);
+        added = umockdev_testbed_add_from_string(
+            testbed, deviceRecord(number, serialNumber).constData(), &failure);
     }
     const int otherEnd = added ? umockdev_testbed_get_dev_fd(testbed, nodeName.constData()) : -1;
 
     std::lock_guard<std::mutex> lock(mutex);
+    plugging = false;
     if (!added) {
         if (hideFromOthers) {
             ::chmod(sysFolder.constData(), 0755);
         }
         qWarning("hidraw instrument: cannot add %s: %s", nodeName.constData(), failure->message);
         g_error_free(failure);
-        present = false;
-        node.clear();
-        usbDevicePath.clear();
+        seat.present = false;
+        seat.leaving = false;
+        seat.node.clear();
+        seat.usbDevicePath.clear();
         return;
     }
-    nodeOtherEnd = otherEnd;
-    plugged = now();
+    seat.nodeOtherEnd = otherEnd;
+    seat.plugged = now();
+    ++seat.plugs;
     // A program started from here must not hold it: the node would not hang
     // up when the instrument goes.
-    ::fcntl(nodeOtherEnd, F_SETFD, ::fcntl(nodeOtherEnd, F_GETFD) | FD_CLOEXEC);
-    shareNode();
+    ::fcntl(seat.nodeOtherEnd, F_SETFD, ::fcntl(seat.nodeOtherEnd, F_GETFD) | FD_CLOEXEC);
+    shareNode(seat);
     if (hideFromOthers) {
         ::chmod(sysFolder.constData(), 0755);
     }
-    releaseNextReport(now());
+    releaseNextReport(seat, now());
 }
 
-void HidrawInstrument::unplugOut()
+void HidrawInstrument::unplugOut(Seat& seat)
 {
-    present = false;
+    seat.present = false;
+    seat.leaving = false;
     // The kernel announces the removal of each device, children first;
     // umockdev's removal announces nothing by itself.
     const QString hidrawPath = QFileInfo(rootFolder() + QStringLiteral("/sys/class/hidraw/") +
-                                         node.mid(QStringLiteral("/dev/").size()))
+                                         seat.node.mid(QStringLiteral("/dev/").size()))
                                    .canonicalFilePath();
     const QString testbedSys = rootFolder() + QStringLiteral("/sys/");
     if (hidrawPath.startsWith(testbedSys)) {
         QString device = hidrawPath.mid(rootFolder().size());
-        while (device.startsWith(usbDevicePath)) {
+        while (device.startsWith(seat.usbDevicePath)) {
             if (!device.endsWith(QStringLiteral("/hidraw"))) {
                 umockdev_testbed_uevent(testbed, device.toUtf8().constData(), "remove");
             }
             device = device.left(device.lastIndexOf(QLatin1Char('/')));
         }
     }
-    umockdev_testbed_remove_device(testbed, usbDevicePath.toUtf8().constData());
-    if (nodeOtherEnd >= 0) {
+    umockdev_testbed_remove_device(testbed, seat.usbDevicePath.toUtf8().constData());
+    if (seat.nodeOtherEnd >= 0) {
         // The testbed keeps a record of the node's terminal, named after it,
         // which would stop the next plug that gets the same terminal.
         char terminal[64];
-        if (ptsname_r(nodeOtherEnd, terminal, sizeof terminal) == 0) {
+        if (ptsname_r(seat.nodeOtherEnd, terminal, sizeof terminal) == 0) {
             char* root = umockdev_testbed_get_root_dir(testbed);
             QString entry = QString::fromUtf8(terminal);
             entry.replace(QLatin1Char('/'), QLatin1Char('_'));
@@ -478,16 +529,17 @@ void HidrawInstrument::unplugOut()
         // still holds it.
         const int null = ::open("/dev/null", O_RDWR | O_CLOEXEC);
         if (null >= 0) {
-            ::dup2(null, nodeOtherEnd);
+            ::dup2(null, seat.nodeOtherEnd);
             ::close(null);
         }
     }
-    nodeOtherEnd = -1;
-    connection = 0;
-    reportWaiting = false;
-    plugged = -1;
-    node.clear();
-    usbDevicePath.clear();
+    seat.nodeOtherEnd = -1;
+    seat.connection = 0;
+    seat.reportWaiting = false;
+    seat.reportsHeldUntil = 0;
+    seat.plugged = -1;
+    seat.node.clear();
+    seat.usbDevicePath.clear();
     removeDanglingLinks();
 }
 
@@ -511,11 +563,12 @@ void HidrawInstrument::removeDanglingLinks()
     }
 }
 
-void HidrawInstrument::drainNode()
+void HidrawInstrument::drainNode(const Seat& seat)
 {
     // The node's own end, reached through its other end rather than by path,
     // which umockdev would take for the emulated device.
-    const int peer = ::ioctl(nodeOtherEnd, TIOCGPTPEER, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    const int peer =
+        ::ioctl(seat.nodeOtherEnd, TIOCGPTPEER, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (peer < 0) {
         return;
     }
@@ -528,7 +581,7 @@ QString HidrawInstrument::usbDevicePathOf(int number)
     return QStringLiteral("/sys/devices/pci0000:00/0000:00:14.0/usb1/1-%1").arg(number + 1);
 }
 
-QByteArray HidrawInstrument::deviceRecord(int number)
+QByteArray HidrawInstrument::deviceRecord(int number, const QString& serialNumber)
 {
     // A USB device with one HID interface, its HID device and the hidraw
     // node, child first, as the kernel would show them.
@@ -549,7 +602,7 @@ QByteArray HidrawInstrument::deviceRecord(int number)
                              "E: SUBSYSTEM=hid\n"
                              "H: report_descriptor=%3\n\n")
                   .arg(hid, QString::number(number + 1), QString::fromLatin1(descriptorHex()),
-                       QString::fromLatin1(sim::Instrument::defaultSerialNumber));
+                       serialNumber);
     record += QStringLiteral("P: %1/%2:1.0\n"
                              "E: DEVTYPE=usb_interface\n"
                              "E: DRIVER=usbhid\n"
@@ -580,12 +633,21 @@ QByteArray HidrawInstrument::deviceRecord(int number)
                   .arg(usb)
                   .arg(number + 2, 3, 10, QLatin1Char('0'))
                   .arg(number + 2);
+    if (!serialNumber.isEmpty()) {
+        record += QStringLiteral("A: serial=%1\n").arg(serialNumber);
+    }
     return record.toUtf8();
 }
 
-bool HidrawInstrument::isPresentNode(_UMockdevIoctlClient* client) const
+HidrawInstrument::Seat* HidrawInstrument::seatOf(_UMockdevIoctlClient* client)
 {
-    return present && node == QString::fromUtf8(umockdev_ioctl_client_get_devnode(client));
+    const QString clientNode = QString::fromUtf8(umockdev_ioctl_client_get_devnode(client));
+    for (const auto& seat : seats) {
+        if (seat->present && seat->node == clientNode) {
+            return seat.get();
+        }
+    }
+    return nullptr;
 }
 
 int HidrawInstrument::handleIoctl(_UMockdevIoctlBase*, _UMockdevIoctlClient* client, void* self)
@@ -625,16 +687,18 @@ int HidrawInstrument::handleWrite(_UMockdevIoctlBase*, _UMockdevIoctlClient* cli
     auto* front = static_cast<HidrawInstrument*>(self);
     UMockdevIoctlData* argument = umockdev_ioctl_client_get_arg(client);
     std::lock_guard<std::mutex> lock(front->mutex);
-    if (!front->isPresentNode(client)) {
+    Seat* seat = front->seatOf(client);
+    if (!seat) {
         umockdev_ioctl_client_complete(client, -1, ENODEV);
         return TRUE;
     }
     const qint64 time = now();
-    const int written = front->model.write(front->connection, argument->data,
-                                           static_cast<std::size_t>(argument->data_len), time);
+    const int written = seat->model.write(seat->connection, argument->data,
+                                          static_cast<std::size_t>(argument->data_len), time);
     if (written >= 0 && front->maxReplyDelay > 0) {
-        front->reportsHeldUntil = std::max<qint64>(front->reportsHeldUntil,
-                                                   nowMicroseconds() + front->nextReplyDelay());
+        seat->reportsHeldUntil =
+            std::max<qint64>(seat->reportsHeldUntil, nowMicroseconds() + front->nextReplyDelay());
+        front->pumpWakeAt = seat->reportsHeldUntil;
         {
             // Taken so that the pump is either waiting, and is woken, or has
             // not yet read the hold, and will see it.
@@ -643,11 +707,11 @@ int HidrawInstrument::handleWrite(_UMockdevIoctlBase*, _UMockdevIoctlClient* cli
         front->pumpWake.notify_one();
     }
     if (written < 0) {
-        umockdev_ioctl_client_complete(client, -1, front->model.isPlugged() ? EIO : ENODEV);
+        umockdev_ioctl_client_complete(client, -1, seat->model.isPlugged() ? EIO : ENODEV);
     } else {
         umockdev_ioctl_client_complete(client, written, 0);
     }
-    front->releaseNextReport(time);
+    front->releaseNextReport(*seat, time);
     return TRUE;
 }
 
@@ -664,9 +728,10 @@ int HidrawInstrument::handleRead(_UMockdevIoctlBase*, _UMockdevIoctlClient* clie
     }
     umockdev_ioctl_client_complete(client, length, error);
     std::lock_guard<std::mutex> lock(front->mutex);
-    if (length > 0 && front->isPresentNode(client)) {
-        front->reportWaiting = false;
-        front->releaseNextReport(now());
+    Seat* seat = front->seatOf(client);
+    if (length > 0 && seat) {
+        seat->reportWaiting = false;
+        front->releaseNextReport(*seat, now());
     }
     return TRUE;
 }

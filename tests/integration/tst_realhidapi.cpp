@@ -16,6 +16,8 @@
 #include "waiting.h"
 #include "windowtesting.h"
 
+#include <hidapi.h>
+
 #include <QCheckBox>
 #include <QDir>
 #include <QEventLoop>
@@ -181,6 +183,7 @@ private slots:
     void everyTickWithoutAMonitor();
     void refusedOpenSaysPermissionDenied();
     void lockedNodeIsBusy();
+    void benchNodesAnswerForTheirOwnInstrument();
 
 private:
     // Builds and shows the window with the test's timing.
@@ -684,6 +687,74 @@ void tst_realhidapi::lockedNodeIsBusy()
     QVERIFY(waitUntil([&] { return secondConnects.count() == 1; },
                       HotplugWatch::longestWithoutLook + 2000));
     QCOMPARE(second.openRefusal(), 0);
+}
+
+namespace {
+// Asks the main board for its version through the system's hidapi: its reply
+// record, or "gone" when the node does not take the request or answer it.
+QByteArray askMainboardVersion(hid_device* handle)
+{
+    const unsigned char request[65] = {0, 0x01, sim::Mainboard};
+    unsigned char reply[64] = {};
+    if (hid_write(handle, request, sizeof request) < 0 ||
+        hid_read_timeout(handle, reply, sizeof reply, 2000) <= 0) {
+        return "gone";
+    }
+    return QByteArray(reinterpret_cast<const char*>(reply), 3);
+}
+} // namespace
+
+// Two instruments side by side, each its own node with its own serial number,
+// each node reaching its own instrument only; one's main board restart gives
+// it a new node and leaves the other's open.
+void tst_realhidapi::benchNodesAnswerForTheirOwnInstrument()
+{
+    const int second = front->addInstrument("SN0002", [this](sim::Instrument& instrument) {
+        instrument.setMainboardRestartTime(timing.restartWait * 2);
+        instrument.setVersion(sim::Mainboard, 42);
+    });
+    // Unplugged again however the test ends, so that no later test meets it.
+    const std::shared_ptr<void> unplugSecond(nullptr, [this, second](void*) {
+        front->withInstrument(second, [](sim::Instrument& instrument) { instrument.unplug(); });
+        waitUntil([this, second] { return front->deviceNode(second).isEmpty(); }, 2000);
+    });
+    QVERIFY(waitUntil([this, second] { return !front->deviceNode(second).isEmpty(); }, 2000));
+
+    QMap<QString, QByteArray> paths; // by serial number
+    hid_device_info* found = hid_enumerate(instrumentVendor, instrumentProduct);
+    for (hid_device_info* info = found; info; info = info->next) {
+        paths.insert(QString::fromWCharArray(info->serial_number), info->path);
+    }
+    hid_free_enumeration(found);
+    QCOMPARE(paths.keys(), (QStringList{sim::Instrument::defaultSerialNumber, "SN0002"}));
+    QCOMPARE(paths.value("SN0002"), QFile::encodeName(front->deviceNode(second)));
+
+    const auto open = [](const QByteArray& path) {
+        return std::unique_ptr<hid_device, void (*)(hid_device*)>(hid_open_path(path), hid_close);
+    };
+    const auto firstHandle = open(paths.value(sim::Instrument::defaultSerialNumber));
+    const auto secondHandle = open(paths.value("SN0002"));
+    QVERIFY(firstHandle && secondHandle);
+    QCOMPARE(askMainboardVersion(secondHandle.get()), QByteArray::fromHex("01072A"));
+    QCOMPARE(askMainboardVersion(firstHandle.get()), QByteArray::fromHex("01071F"));
+    QCOMPARE(front->withInstrument(
+                 second, [](sim::Instrument& instrument) { return instrument.messages().size(); }),
+             1);
+
+    const QString secondNode = front->deviceNode(second);
+    const int firstPlugs = front->plugCount();
+    const unsigned char restart[65] = {0, 0x05, sim::Mainboard};
+    QCOMPARE(hid_write(secondHandle.get(), restart, sizeof restart), 65);
+    QVERIFY(waitUntil(
+        [&] {
+            const QString node = front->deviceNode(second);
+            return !node.isEmpty() && node != secondNode;
+        },
+        timing.restartWait * 2 + 2000));
+    QCOMPARE(front->plugCount(second), 2);
+    QCOMPARE(askMainboardVersion(secondHandle.get()), QByteArray("gone"));
+    QCOMPARE(askMainboardVersion(firstHandle.get()), QByteArray::fromHex("01071F"));
+    QCOMPARE(front->plugCount(), firstPlugs);
 }
 
 QTEST_MAIN(tst_realhidapi)
