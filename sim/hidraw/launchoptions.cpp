@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <functional>
+#include <tuple>
 
 namespace {
 
@@ -121,6 +122,15 @@ const char* const usageText =
     "  --mainboard-restart MS    main board off USB after its restart (default 1500)\n"
     "  --plug-after MS           plugged in only this long after the start (default 0)\n"
     "\n"
+    "The bench (every instrument is set up as above)\n"
+    "  --instruments N           N instruments, serial numbers SN0001 to SN000N, plugged\n"
+    "                            in together (default: one, serial number QX40-204871)\n"
+    "  --one-after-another       one instrument at a time, SN0001 first: each is unplugged\n"
+    "                            once its update has finished, the next plugged in later\n"
+    "                            (N of them with --instruments, else without end)\n"
+    "  --unplug-after MS         ...or unplugged this long after it was plugged in\n"
+    "  --next-after MS           ...the next plugged in this long after (default 1500)\n"
+    "\n"
     "Faults, to see how the tool reports them\n"
     "  --silent BOARD            the board answers nothing\n"
     "  --absent BOARD            the board is not fitted\n"
@@ -171,9 +181,15 @@ bool LaunchOptions::parse(const QStringList& arguments, QString* error)
     const QCommandLineOption programPath("program", QString(), "PATH");
     const QCommandLineOption refuseOpen("refuse-open");
     const QCommandLineOption inUse("in-use");
-    parser.addOptions({help, firmware, latency, boardRestart, mainboardRestart, plugDelay, silent,
-                       absent, notReady, zeroAck, refuseEnd, afterUpdate, unplugLine, replugDelay,
-                       programPath, refuseOpen, inUse});
+    const QCommandLineOption instrumentCount("instruments", QString(), "N");
+    const QCommandLineOption oneByOne("one-after-another");
+    const QCommandLineOption unplugDelay("unplug-after", QString(), "MS");
+    const QCommandLineOption nextDelay("next-after", QString(), "MS");
+    parser.addOptions({help,       firmware,    latency,         boardRestart, mainboardRestart,
+                       plugDelay,  silent,      absent,          notReady,     zeroAck,
+                       refuseEnd,  afterUpdate, unplugLine,      replugDelay,  programPath,
+                       refuseOpen, inUse,       instrumentCount, oneByOne,     unplugDelay,
+                       nextDelay});
     if (!parser.parse(QStringList{"trvloader-emulated"} + arguments)) {
         *error = parser.errorText();
         return false;
@@ -186,6 +202,11 @@ bool LaunchOptions::parse(const QStringList& arguments, QString* error)
         return false;
     }
     openRefusal = parser.isSet(refuseOpen) ? EACCES : parser.isSet(inUse) ? EBUSY : 0;
+    oneAfterAnother = parser.isSet(oneByOne);
+    if (!oneAfterAnother && (parser.isSet(unplugDelay) || parser.isSet(nextDelay))) {
+        *error = QStringLiteral("--unplug-after and --next-after need --one-after-another");
+        return false;
+    }
 
     if (parser.isSet(latency)) {
         const QStringList range = parser.value(latency).split(QLatin1Char('-'));
@@ -195,17 +216,16 @@ bool LaunchOptions::parse(const QStringList& arguments, QString* error)
             return false;
         }
     }
-    const QList<std::pair<QCommandLineOption, int*>> times = {
-        {boardRestart, &boardRestartTime},
-        {mainboardRestart, &mainboardRestartTime},
-        {plugDelay, &plugAfter},
-        {replugDelay, &replugAfter},
-        {unplugLine, &unplugAtLine}};
-    for (const auto& time : times) {
-        const QString name = time.first.names().first();
-        if (parser.isSet(time.first) &&
-            !readNumber(parser.value(time.first), "--" + name, name == "unplug-at-line" ? 1 : 0,
-                        time.second, error)) {
+    // Each with the least it may be.
+    const QList<std::tuple<QCommandLineOption, int*, int>> numbers = {
+        {boardRestart, &boardRestartTime, 0}, {mainboardRestart, &mainboardRestartTime, 0},
+        {plugDelay, &plugAfter, 0},           {replugDelay, &replugAfter, 0},
+        {unplugLine, &unplugAtLine, 1},       {instrumentCount, &instruments, 1},
+        {unplugDelay, &unplugAfter, 1},       {nextDelay, &nextAfter, 0}};
+    for (const auto& number : numbers) {
+        const QCommandLineOption& option = std::get<0>(number);
+        if (parser.isSet(option) && !readNumber(parser.value(option), "--" + option.names().first(),
+                                                std::get<2>(number), std::get<1>(number), error)) {
             return false;
         }
     }
@@ -270,4 +290,12 @@ void LaunchOptions::applyTo(sim::Instrument& instrument) const
     if (unplugAtLine > 0) {
         instrument.unplugAtDataMessage(unplugAtLine);
     }
+}
+
+QString LaunchOptions::serialNumber(int index) const
+{
+    if (instruments == 0 && !oneAfterAnother) {
+        return QString::fromLatin1(sim::Instrument::defaultSerialNumber);
+    }
+    return QString::asprintf("SN%04d", index + 1);
 }

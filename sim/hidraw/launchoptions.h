@@ -7,8 +7,9 @@
 #include <QStringList>
 
 // What trvloader-emulated is asked for on its command line: the emulated
-// instrument's timing, firmware versions and faults, when it is plugged in,
-// and the program that runs on it. Boards are named mainboard, terminal (or
+// instruments' timing, firmware versions and faults (alike for each), how
+// many there are and when they are plugged in, and the program that runs on
+// them. Boards are named mainboard, terminal (or
 // panel), sensor1 to sensor5, sensors (all five) or all.
 class LaunchOptions
 {
@@ -23,12 +24,20 @@ public:
     // delay and the open refusal are the hidraw front's
     // (HidrawInstrument::setReplyDelay, setOpenRefusal).
     void applyTo(sim::Instrument& instrument) const;
+    // The serial number of the bench's instrument at index: "SN0001" for the
+    // first of a bench (--instruments or --one-after-another), else the
+    // instrument's own.
+    QString serialNumber(int index) const;
 
     bool helpWanted = false;
     QString program;                 // the trvloader to run; empty: the default one
     QStringList programArguments;    // handed to it (those after "--")
     int plugAfter = 0;               // ms after the start until the instrument is plugged in
     int replugAfter = -1;            // ms after an unplug until it is back; -1: never
+    int instruments = 0;             // how many; 0: one (one after another: without end)
+    bool oneAfterAnother = false;    // one present at a time, each unplugged once updated
+    int unplugAfter = -1;            // ...or this many ms after its plug; -1: only once updated
+    int nextAfter = 1500;            // ...and the next plugged in this many ms after
     int unplugAtLine = 0;            // unplugged when this data message arrives; 0: never
     int minReplyDelay = 1000;        // a board answers a message after this many microseconds...
     int maxReplyDelay = 2000;        // ...up to this many (the front applies it, see main)

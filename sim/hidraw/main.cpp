@@ -174,12 +174,21 @@ int main(int argc, char* argv[])
     sim::HidrawInstrument front;
     front.setReplyDelay(options.minReplyDelay, options.maxReplyDelay);
     front.setOpenRefusal(options.openRefusal);
-    front.withInstrument([&options](sim::Instrument& instrument) {
+    // Every instrument is set up alike, and waits for --plug-after.
+    const auto setUp = [&options](sim::Instrument& instrument) {
         options.applyTo(instrument);
         if (options.plugAfter > 0) {
             instrument.unplug();
         }
+    };
+    front.withInstrument([&](sim::Instrument& instrument) {
+        instrument.setSerialNumber(options.serialNumber(0));
+        setUp(instrument);
     });
+    const int together = options.oneAfterAnother ? 1 : std::max(1, options.instruments);
+    for (int index = 1; index < together; ++index) {
+        front.addInstrument(options.serialNumber(index), setUp);
+    }
     if (!front.start(&error)) {
         std::fprintf(stderr, "trvloader-emulated: %s\n", qPrintable(error));
         return 1;
@@ -194,12 +203,43 @@ int main(int argc, char* argv[])
     }
 
     using Clock = std::chrono::steady_clock;
+    using std::chrono::milliseconds;
+    const Clock::time_point never;
     const auto started = Clock::now();
-    auto unpluggedSince = Clock::time_point();
     bool plugPending = options.plugAfter > 0;
+    // Plugs the instrument at index in again --replug-after its unplug by a
+    // fault, which began at unpluggedSince (never: it is in). False when it
+    // is out for good.
+    const auto replugAfterFault = [&](int index, Clock::time_point& unpluggedSince,
+                                      Clock::time_point now) {
+        const bool plugged = front.withInstrument(
+            index, [](sim::Instrument& instrument) { return instrument.isPlugged(); });
+        if (plugged) {
+            unpluggedSince = never;
+        } else if (options.replugAfter < 0) {
+            return false;
+        } else if (unpluggedSince == never) {
+            unpluggedSince = now;
+        } else if (now - unpluggedSince >= milliseconds(options.replugAfter)) {
+            front.withInstrument(index, [](sim::Instrument& instrument) { instrument.plug(); });
+            unpluggedSince = never;
+        }
+        return true;
+    };
+    std::vector<Clock::time_point> unpluggedSince(std::size_t(together), never);
+    // One after another: the instrument on the bench (or the last one there),
+    // whether it is still there, when it came or went, and since when its
+    // update has been finished.
+    int current = 0;
+    bool onBench = true;
+    auto cameOrWent = started;
+    auto finishedSince = never;
+    // A finished update that stays so this long is the whole update, not a
+    // step of it: the tool starts its next board within milliseconds.
+    const milliseconds finishedSettles(500);
     int status = 0;
     bool forwarded = false;
-    for (;;) {
+    for (;; std::this_thread::sleep_for(milliseconds(10))) {
         const pid_t ended = waitpid(loader, &status, WNOHANG);
         if (ended == loader || (ended < 0 && errno != EINTR)) {
             break;
@@ -209,23 +249,45 @@ int main(int argc, char* argv[])
             forwarded = true;
         }
         const auto now = Clock::now();
-        if (plugPending && now - started >= std::chrono::milliseconds(options.plugAfter)) {
-            front.withInstrument([](sim::Instrument& instrument) { instrument.plug(); });
-            plugPending = false;
-        } else if (!plugPending && options.replugAfter >= 0) {
-            // Back in after an unplug that a fault made.
-            const bool plugged = front.withInstrument(
-                [](sim::Instrument& instrument) { return instrument.isPlugged(); });
-            if (plugged) {
-                unpluggedSince = Clock::time_point();
-            } else if (unpluggedSince == Clock::time_point()) {
-                unpluggedSince = now;
-            } else if (now - unpluggedSince >= std::chrono::milliseconds(options.replugAfter)) {
-                front.withInstrument([](sim::Instrument& instrument) { instrument.plug(); });
-                unpluggedSince = Clock::time_point();
+        if (plugPending) {
+            if (now - started >= milliseconds(options.plugAfter)) {
+                for (int index = 0; index < together; ++index) {
+                    front.withInstrument(index,
+                                         [](sim::Instrument& instrument) { instrument.plug(); });
+                }
+                plugPending = false;
+                cameOrWent = now;
             }
+        } else if (!options.oneAfterAnother) {
+            for (int index = 0; index < together; ++index) {
+                replugAfterFault(index, unpluggedSince[std::size_t(index)], now);
+            }
+        } else if (onBench) {
+            const qint64 time = sim::HidrawInstrument::now();
+            const bool finished =
+                front.withInstrument(current, [time](sim::Instrument& instrument) {
+                    return instrument.updateFinished(time);
+                });
+            finishedSince = !finished ? never : finishedSince == never ? now : finishedSince;
+            const bool done = finished && now - finishedSince >= finishedSettles;
+            const bool overdue =
+                options.unplugAfter >= 0 && now - cameOrWent >= milliseconds(options.unplugAfter);
+            if (!replugAfterFault(current, unpluggedSince[0], now) || done || overdue) {
+                front.withInstrument(current,
+                                     [](sim::Instrument& instrument) { instrument.unplug(); });
+                onBench = false;
+                cameOrWent = now;
+            }
+        } else if ((options.instruments == 0 || current + 1 < options.instruments) &&
+                   now - cameOrWent >= milliseconds(options.nextAfter)) {
+            current = front.addInstrument(
+                options.serialNumber(current + 1),
+                [&options](sim::Instrument& instrument) { options.applyTo(instrument); });
+            onBench = true;
+            cameOrWent = now;
+            finishedSince = never;
+            unpluggedSince[0] = never;
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     if (WIFSIGNALED(status)) {
         return 128 + WTERMSIG(status);

@@ -1,13 +1,20 @@
 // trvloader-emulated: what its command line sets up on the instrument, and
-// that the program it runs sees the emulated device and hands back its result.
+// that the program it runs sees the emulated devices and hands back its result.
+// Run with --list-instruments or --watch-instruments, this program is instead
+// one that the launcher runs (see main() below).
 
 #include "launchoptions.h"
 #include "usbhid.h"
 
+#include <hidapi.h>
+
+#include <QElapsedTimer>
 #include <QProcess>
+#include <QThread>
 #include <QtTest>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 Q_DECLARE_METATYPE(sim::BoardFaults)
@@ -25,6 +32,7 @@ private slots:
     void refusedOptions();
     void runsProgramOnInstrument_data();
     void runsProgramOnInstrument();
+    void benchLoopUpdatesOneAfterAnother();
 };
 
 namespace {
@@ -56,6 +64,69 @@ bool sameFaults(const sim::BoardFaults& a, const sim::BoardFaults& b)
     return a.absent == b.absent && a.silent == b.silent && a.notReady == b.notReady &&
            a.zeroAckAtLine == b.zeroAckAtLine && a.refuseEnd == b.refuseEnd &&
            a.versionAfterUpdate == b.versionAfterUpdate && a.dropReplyAt == b.dropReplyAt;
+}
+
+// The serial numbers of the instruments that the system's hidapi finds, in order.
+QStringList instrumentsFound()
+{
+    QStringList serials;
+    hid_device_info* found = hid_enumerate(0x04D8, 0xF93C);
+    for (hid_device_info* device = found; device; device = device->next) {
+        serials.append(QString::fromWCharArray(device->serial_number));
+    }
+    hid_free_enumeration(found);
+    serials.sort();
+    return serials;
+}
+
+// How long a probe looks before it gives up.
+constexpr int probeGivesUpAfter = 15000;
+
+// Waits until the system's hidapi finds count instruments at once, and prints
+// their serial numbers, one a line. 0 when it did, 1 when not.
+int listInstruments(int count)
+{
+    QElapsedTimer looking;
+    looking.start();
+    while (looking.elapsed() < probeGivesUpAfter) {
+        const QStringList serials = instrumentsFound();
+        if (serials.size() >= count) {
+            std::printf("%s\n", qPrintable(serials.join('\n')));
+            return 0;
+        }
+        QThread::msleep(5);
+    }
+    std::printf("found only %s\n", qPrintable(instrumentsFound().join(' ')));
+    return 1;
+}
+
+// Prints the serial numbers the system's hidapi finds each time they change
+// ("none" when it finds none, after it first found one), until count
+// instruments have come and gone. 0 when they did, 1 when not.
+int watchInstruments(int count)
+{
+    QStringList seen;
+    QStringList last;
+    QElapsedTimer looking;
+    looking.start();
+    while (looking.elapsed() < probeGivesUpAfter) {
+        const QStringList serials = instrumentsFound();
+        if (serials != last && !(serials.isEmpty() && seen.isEmpty())) {
+            std::printf("%s\n", serials.isEmpty() ? "none" : qPrintable(serials.join(' ')));
+            std::fflush(stdout);
+        }
+        last = serials;
+        for (const QString& serial : serials) {
+            if (!seen.contains(serial)) {
+                seen.append(serial);
+            }
+        }
+        if (serials.isEmpty() && seen.size() >= count) {
+            return 0;
+        }
+        QThread::msleep(5);
+    }
+    return 1;
 }
 
 const QList<sim::Board> allBoards = {sim::Sensor1, sim::Sensor2,  sim::Sensor3,  sim::Sensor4,
@@ -172,6 +243,9 @@ void tst_launcher::refusedOptions_data()
     QTest::newRow("unknown option") << QStringList{"--loud", "sensor1"} << "Unknown option";
     QTest::newRow("refused and in use")
         << QStringList{"--refuse-open", "--in-use"} << "cannot be given together";
+    QTest::newRow("no instruments") << QStringList{"--instruments", "0"} << "from 1 on";
+    QTest::newRow("next without one after another")
+        << QStringList{"--next-after", "100"} << "need --one-after-another";
 }
 
 void tst_launcher::refusedOptions()
@@ -219,6 +293,17 @@ void tst_launcher::runsProgramOnInstrument_data()
     QTest::newRow("in use") << QStringList{"--in-use", "--program", TRV_CLI, "--",
                                            "versions", "--wait",    "0.5"}
                             << 4 << UsbHid::refusalDescription(EBUSY);
+    // The system's hidapi sees a bench: each node with its serial number.
+    const QString self = QCoreApplication::applicationFilePath();
+    QTest::newRow("two instruments at once")
+        << QStringList{"--instruments", "2", "--program", self, "--", "--list-instruments", "2"}
+        << 0 << "SN0001\nSN0002\n";
+    const QStringList oneAfterAnother =
+        QString("--instruments 2 --one-after-another --unplug-after 1000 --next-after 300")
+            .split(' ');
+    QTest::newRow("one after another")
+        << oneAfterAnother + QStringList{"--program", self, "--", "--watch-instruments", "2"} << 0
+        << "SN0001\nnone\nSN0002\nnone\n";
     QTest::newRow("missing program")
         << QStringList{"--program", "/nonexistent/trvloader"} << 1 << "no trvloader to run";
 }
@@ -239,5 +324,48 @@ void tst_launcher::runsProgramOnInstrument()
     QVERIFY2(said.contains(output), qPrintable(said));
 }
 
-QTEST_GUILESS_MAIN(tst_launcher)
+// The bench loop: each instrument leaves once its update is done, and the
+// next one comes, with its own serial number.
+void tst_launcher::benchLoopUpdatesOneAfterAnother()
+{
+    const QString update = QStringLiteral("%1 update terminal").arg(TRV_CLI);
+    // Between the two, the first instrument must go by itself: its node
+    // (hidraw0, kept as only the control panel restarts) goes.
+    const QString script =
+        update +
+        QStringLiteral(" && for look in $(seq 500); do "
+                       "test -e /sys/class/hidraw/hidraw0 || break; sleep 0.02; done && "
+                       "test ! -e /sys/class/hidraw/hidraw0 && ") +
+        update + QStringLiteral(" && %1 history --json").arg(TRV_CLI);
+    QProcess launcher;
+    launcher.setProcessChannelMode(QProcess::MergedChannels);
+    launcher.start(TRV_LAUNCHER,
+                   {"--instruments", "2", "--one-after-another", "--next-after", "100", "--latency",
+                    "0", "--board-restart", "0", "--program", "/bin/sh", "--", "-c", script});
+    QVERIFY(launcher.waitForFinished(40000));
+    const QString said = QString::fromLocal8Bit(launcher.readAll());
+    QVERIFY2(launcher.exitCode() == 0, qPrintable(said));
+    // The history, newest first.
+    const QRegularExpression record("\"outcome\":\"(\\w+)\".*\"serialNumber\":\"(\\w+)\"");
+    QStringList records;
+    for (auto match = record.globalMatch(said); match.hasNext();) {
+        const QRegularExpressionMatch found = match.next();
+        records.append(found.captured(2) + ' ' + found.captured(1));
+    }
+    QCOMPARE(records, (QStringList{"SN0002 updated", "SN0001 updated"}));
+}
+
+int main(int argc, char* argv[])
+{
+    // Run by the launcher, as its program.
+    if (argc == 3 && std::strcmp(argv[1], "--list-instruments") == 0) {
+        return listInstruments(std::atoi(argv[2]));
+    }
+    if (argc == 3 && std::strcmp(argv[1], "--watch-instruments") == 0) {
+        return watchInstruments(std::atoi(argv[2]));
+    }
+    QCoreApplication application(argc, argv);
+    tst_launcher test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_launcher.moc"
