@@ -8,6 +8,7 @@
 #include "hidrawinstrument.h"
 #include "instancelock.h"
 #include "testimage.h"
+#include "toolprocess.h"
 #include "updatehistory.h"
 #include "usbhid.h"
 #include "waiting.h"
@@ -45,25 +46,6 @@ const QList<std::pair<sim::Board, const char*>> boards = {
 // Small images at the built-in images' versions, newer than what the boards run.
 const QList<std::pair<const char*, const char*>> smallImages = {
     {"KSENS", "v1.9"}, {"KTERM", "v2.1"}, {"KZENT", "v3.3"}};
-
-// The program, holding none of this process's descriptors but the standard
-// ones: the other end of the device node among them would keep the node from
-// hanging up when the instrument goes.
-class ToolProcess : public QProcess
-{
-protected:
-    void setupChildProcess() override
-    {
-        const int last = int(sysconf(_SC_OPEN_MAX));
-        for (int descriptor = 3; descriptor < last; ++descriptor) {
-            const int flags = fcntl(descriptor, F_GETFD);
-            // Those closed on exec anyway include QProcess's own pipe.
-            if (flags >= 0 && !(flags & FD_CLOEXEC)) {
-                ::close(descriptor);
-            }
-        }
-    }
-};
 
 // The program with its standard output on a terminal of the given width.
 class TerminalToolProcess : public ToolProcess
