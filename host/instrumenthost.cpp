@@ -112,6 +112,11 @@ void InstrumentHost::chooseInstrument(const QString& identity)
 {
     choiceUntilUnplugged = true;
     link->choose(identity);
+    // Another than the one connected: the link opens the one chosen instead,
+    // unless an update holds it to this one.
+    if (isConnected() && !tracked->isUpdating() && link->openedDevice().identity() != identity) {
+        link->reopen();
+    }
 }
 
 void InstrumentHost::requireSerialNumber(const QString& serialNumber)

@@ -88,8 +88,9 @@ public:
     // Several instruments are attached and none is chosen: none is opened
     // until chooseInstrument() or requireSerialNumber().
     bool choiceNeeded() const;
-    // Opens the attached instrument with this identity (Device::identity());
-    // the choice stays until that instrument is unplugged, or another is chosen.
+    // Opens the attached instrument with this identity (Device::identity()),
+    // closing another connected now unless an update runs on it; the choice
+    // stays until that instrument is unplugged, or another is chosen.
     void chooseInstrument(const QString& identity);
     // Opens only the instrument with this serial number, whether or not it
     // is attached yet, for as long as the host lives.

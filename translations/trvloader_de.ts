@@ -505,6 +505,21 @@ durch die ausgewählte Firmware-Datei ersetzen?
     </message>
 </context>
 <context>
+    <name>InstrumentChooser</name>
+    <message>
+        <source>Instrument</source>
+        <translation>Instrument</translation>
+    </message>
+    <message>
+        <source>Choose an instrument</source>
+        <translation>Instrument wählen</translation>
+    </message>
+    <message>
+        <source>Choose the one to update:</source>
+        <translation>Wählen Sie das zu aktualisierende:</translation>
+    </message>
+</context>
+<context>
     <name>InstrumentCommand</name>
     <message>
         <source>Warning: %1. The update history and log are not kept; the rest goes on.</source>
