@@ -2,6 +2,7 @@
 
 #include "boardtable.h"
 #include "hexreader.h"
+#include "totalbar.h"
 #include "usertexts.h"
 
 #include <QAccessible>
@@ -172,7 +173,9 @@ void BoardRow::showState(trvUpdater::State state, trvUpdater::Err error)
 
 void BoardRow::announce(QProgressBar* bar)
 {
-    bar->setAccessibleDescription(bar->text());
+    // The whole text, also where the bar shows only its start.
+    const auto* total = qobject_cast<TotalBar*>(bar);
+    bar->setAccessibleDescription(total ? total->wholeText() : bar->text());
     QAccessibleEvent changed(bar, QAccessible::DescriptionChanged);
     QAccessible::updateAccessibility(&changed);
 }

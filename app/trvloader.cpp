@@ -4,6 +4,7 @@
 #include "fileoffering.h"
 #include "instrumenthost.h"
 #include "supportreportdialog.h"
+#include "totalbar.h"
 #include "trvinstrument.h"
 #include "trvupdatesequence.h"
 #include "ui_trvloader.h"
@@ -65,6 +66,13 @@ void trvLoader::setUp()
 
     ui->totalProgress->setAccessibleName(tr("Total progress"));
     ui->updateNote->hide();
+    ui->totalText->hide();
+    // Where the total bar cannot show its whole text, the label beneath it does.
+    connect(ui->totalProgress, &TotalBar::wholeTextChanged, this,
+            [this](const QString& text, bool shortened) {
+                ui->totalText->setText(shortened ? text : QString());
+                ui->totalText->setVisible(shortened);
+            });
     setKeyboardOrder();
 
     trvDisconnected();
@@ -227,7 +235,7 @@ void trvLoader::setKeyboardOrder()
 
 void trvLoader::setTotalText(const QString& format)
 {
-    ui->totalProgress->setFormat(format);
+    ui->totalProgress->setText(format);
     BoardRow::announce(ui->totalProgress);
 }
 
