@@ -2,6 +2,7 @@
 
 #include "boardtable.h"
 #include "fileoffering.h"
+#include "helpdialog.h"
 #include "instrumenthost.h"
 #include "supportreportdialog.h"
 #include "totalbar.h"
@@ -355,27 +356,12 @@ void trvLoader::advancedClicked()
 
 void trvLoader::showLicense()
 {
-    const QString linkStyle = "color: rgb(245, 177, 1);";
-    const QString qtSection =
-        QString("<h1>About Qt</h1>"
-                "<p>This program uses Qt version %1.</p>"
-                "<p>Qt is a C++ toolkit for cross-platform application development.</p>"
-                "<p>This program uses Qt licensed under the GNU LGPL version 3.</p>"
-                "<p>Copyright (C) 2016-2020 The Qt Company Ltd and other contributors.</p>"
-                "<p>See <a href=\"https://www.qt.io/\" style=\"%2\">www.qt.io</a> for more "
-                "information.</p>")
-            .arg(QString::fromLatin1(qVersion()), linkStyle);
-    const QString hidapiSection =
-        QString("<h1>About HIDAPI</h1>"
-                "<p>This program uses HIDAPI.</p>"
-                "<p>HIDAPI is a multi-platform library which allows an application to interface "
-                "USB and Bluetooth HID-Class devices on Windows, Linux, FreeBSD and MAC OS X.</p>"
-                "<p>This program uses HIDAPI licensed under a BSD-style license.</p>"
-                "<p>Copyright (C) 2009-2013 Alan Ott, Signal 11 Software.</p>"
-                "<p>Visit <a href=\"https://github.com/libusb/hidapi\" "
-                "style=\"%1\">github.com/libusb/hidapi</a> for more information.</p>")
-            .arg(linkStyle);
-    QMessageBox::about(this, "Licence Information", qtSection + hidapiSection);
+    HelpDialog help(this);
+    help.exec();
+    if (help.reportAsked()) {
+        host->logUserAction(QStringLiteral("Report for Support chosen in the help box"));
+        showSupportReport();
+    }
 }
 
 // --- Update

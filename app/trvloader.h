@@ -40,6 +40,8 @@ public:
     ~trvLoader() override;
 
 protected slots:
+    // The "?" box: what the tool does, where its history is kept, the command
+    // line, the licences, and the report for support, in every state.
     void showLicense();
     void trvConnected();
     void trvDisconnected();

@@ -19,13 +19,16 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QTemporaryDir>
+#include <QTextBrowser>
 #include <QTimer>
 #include <QToolButton>
 #include <QtTest>
@@ -77,7 +80,8 @@ private slots:
     void silentInstrumentIsReopened();
     void unplugAndReplug();
     void advancedModeResizes();
-    void licenceBox();
+    void helpBox_data();
+    void helpBox();
 
     void simpleModeUpdatesEveryBoard();
     void advancedModeUpdatesCheckedBoards();
@@ -380,27 +384,76 @@ void tst_trvloader_device::advancedModeResizes()
     QTRY_COMPARE(window->size(), simple);
 }
 
-void tst_trvloader_device::licenceBox()
+void tst_trvloader_device::helpBox_data()
 {
-    sim::instrument().unplug();
-    makeWindow();
-    window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(window.data()));
+    QTest::addColumn<int>("refusal"); // -1: no instrument
+    QTest::newRow("no instrument") << -1;
+    QTest::newRow("this user may not open it") << int(EACCES);
+    QTest::newRow("another program uses it") << int(EBUSY);
+}
 
-    const QStringList seen =
-        answerDialogs([&] { QTest::mouseClick(widget("frameworkInfo"), Qt::LeftButton); },
-                      {press(QMessageBox::Ok)});
-    QVERIFY2(seen.size() == 1, qPrintable(seen.join(", ")));
-    const QString& licence = seen.first();
-    const QString link = "style=\"color: rgb(245, 177, 1);\"";
-    QVERIFY2(licence.startsWith("Licence Information | <h1>About Qt</h1>"), qPrintable(licence));
-    for (const QString& part :
-         {QString("<p>This program uses Qt version %1.</p>").arg(qVersion()),
-          QString("<h1>About HIDAPI</h1><p>This program uses HIDAPI.</p>"),
-          QString("<p>This program uses HIDAPI licensed under a BSD-style license.</p>")}) {
-        QVERIFY2(licence.contains(part), qPrintable(part));
+// The "?" box says what the tool does, where the history is kept and that
+// the command line exists, shows the licences, and opens the report for
+// support in every state: also while Advanced is out of reach.
+void tst_trvloader_device::helpBox()
+{
+    QFETCH(int, refusal);
+    bool explained = false;
+    QList<ModalAnswers::Step> steps;
+    if (refusal < 0) {
+        sim::instrument().unplug();
+    } else {
+        sim::instrument().setOpenRefusal(refusal);
+        steps << press(QMessageBox::Ok, [&] { explained = true; });
     }
-    QCOMPARE(licence.count(link), 2);
+    answerDialogs(
+        [&] {
+            makeWindow();
+            window->show();
+            QVERIFY(QTest::qWaitForWindowExposed(window.data()));
+            QVERIFY(waitUntil([&] { return refusal < 0 || explained; }, 2000));
+        },
+        steps);
+    QVERIFY(!widget("controlWidget")->isEnabled());
+    // Away from the screen's edges, where a box would be moved onto the screen.
+    QRect middle = window->frameGeometry();
+    middle.moveCenter(window->screen()->availableGeometry().center());
+    window->move(middle.topLeft());
+    QTRY_COMPARE(window->frameGeometry().topLeft(), middle.topLeft());
+
+    QString help;
+    QString report;
+    QRect boxPlace;
+    const QStringList seen = answerDialogs(
+        [&] { QTest::mouseClick(widget("frameworkInfo"), Qt::LeftButton); },
+        {[&](QWidget* box) {
+             boxPlace = box->frameGeometry();
+             help = child<QTextBrowser>(*box, "helpText")->toHtml();
+             QTest::mouseClick(child<QPushButton>(*box, "helpReport"), Qt::LeftButton);
+             return box->windowTitle();
+         },
+         [&](QWidget* dialog) {
+             report = child<QPlainTextEdit>(*dialog, "reportText")->toPlainText();
+             QTest::keyClick(dialog, Qt::Key_Escape);
+             return dialog->windowTitle();
+         }});
+    QCOMPARE(seen, QStringList({"Help and Licence Information", "Report for Support"}));
+    for (const QString& part :
+         {QString("press Start Update to update every board"),
+          QDir::toNativeSeparators(UpdateHistory::defaultFileName()).toHtmlEscaped(),
+          QString("trvloader-cli --help"),
+          QString("This program uses Qt version %1.").arg(qVersion()),
+          QString("This program uses HIDAPI licensed under a BSD-style license."),
+          QString("https://github.com/libusb/hidapi")}) {
+        QVERIFY2(help.contains(part), qPrintable(part));
+    }
+    // On the screen, over the middle of the window.
+    QVERIFY2(window->screen()->availableGeometry().contains(boxPlace),
+             qPrintable(QString("%1 x %2").arg(boxPlace.width()).arg(boxPlace.height())));
+    QVERIFY((boxPlace.center() - window->frameGeometry().center()).manhattanLength() < 4);
+
+    QVERIFY2(report.contains("Tool: trvloader"), qPrintable(report));
+    QVERIFY2(report.contains("Instrument: "), qPrintable(report));
 }
 
 void tst_trvloader_device::simpleModeUpdatesEveryBoard()

@@ -466,6 +466,37 @@ durch die ausgewählte Firmware-Datei ersetzen?
     </message>
 </context>
 <context>
+    <name>HelpDialog</name>
+    <message>
+        <source>Help and Licence Information</source>
+        <translation>Hilfe und Lizenzinformationen</translation>
+    </message>
+    <message>
+        <source>Help</source>
+        <translation>Hilfe</translation>
+    </message>
+    <message>
+        <source>This tool brings new firmware into the boards of a Tarvo QX40 keyboard instrument connected by USB: press Start Update to update every board. Under Advanced you can choose boards and load other firmware files.</source>
+        <translation>Dieses Werkzeug bringt neue Firmware in die Platinen eines per USB angeschlossenen Tarvo-QX40-Tasteninstruments: Drücken Sie „Update starten“, um alle Platinen zu aktualisieren. Unter „Erweitert“ können Sie Platinen auswählen und andere Firmware-Dateien laden.</translation>
+    </message>
+    <message>
+        <source>Every update is kept in the update history, %1, with a log of what the tool did beside it.</source>
+        <translation>Jedes Update wird im Update-Verlauf %1 festgehalten, daneben ein Protokoll dessen, was das Werkzeug getan hat.</translation>
+    </message>
+    <message>
+        <source>The same update runs without a window from the command line: %1 (see %2).</source>
+        <translation>Dasselbe Update läuft ohne Fenster auch auf der Kommandozeile: %1 (siehe %2).</translation>
+    </message>
+    <message>
+        <source>When an update fails again, press &quot;Report for Support...&quot; and send the report to support.</source>
+        <translation>Schlägt ein Update erneut fehl, drücken Sie „Bericht für den Support...“ und senden Sie den Bericht an den Support.</translation>
+    </message>
+    <message>
+        <source>&amp;Report for Support...</source>
+        <translation>&amp;Bericht für den Support...</translation>
+    </message>
+</context>
+<context>
     <name>InstanceLock</name>
     <message>
         <source>you may not write to its folder</source>
