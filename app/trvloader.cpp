@@ -15,12 +15,19 @@
 #include <QAccessible>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
 #include <QProgressBar>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QShowEvent>
 #include <QToolButton>
+#include <QWindow>
+
+#include <algorithm>
 
 trvLoader::trvLoader(InstrumentHost* instrumentHost, QWidget* parent)
     : QDialog(parent), host(instrumentHost), ui(new Ui_trvLoader)
@@ -73,6 +80,7 @@ void trvLoader::setUp()
             [this](const QString& text, bool shortened) {
                 ui->totalText->setText(shortened ? text : QString());
                 ui->totalText->setVisible(shortened);
+                fitScreen();
             });
     setKeyboardOrder();
 
@@ -133,6 +141,47 @@ void trvLoader::showEvent(QShowEvent*)
 {
     ui->controlWidget->hide();
     ui->advanced->setChecked(false);
+    if (QWindow* window = windowHandle()) {
+        connect(window, &QWindow::screenChanged, this, &trvLoader::fitScreen,
+                Qt::UniqueConnection);
+    }
+}
+
+void trvLoader::fitScreen()
+{
+    if (!ui->controlWidget->isVisible()) {
+        return; // simple mode is small enough for any screen
+    }
+    QScreen* screen = windowHandle() ? windowHandle()->screen() : QGuiApplication::primaryScreen();
+    const QRect available = screen->availableGeometry();
+    QScrollArea* table = ui->boardTable;
+    const QSize whole = table->widget()->sizeHint();
+    // The rest of the window, and its frame: the title bar, where the window
+    // system has not told its height yet, reckoned as two lines of text.
+    layout()->activate();
+    const int used =
+        table->sizeHint().expandedTo(table->minimumSize()).boundedTo(table->maximumSize()).height();
+    const int rest = layout()->totalSizeHint().height() - used;
+    const int frame = std::max(frameGeometry().height() - geometry().height(),
+                               2 * fontMetrics().height());
+    const int room = available.height() - frame - rest;
+    // At least a few rows, where a screen is smaller than any sensible one.
+    const int height = std::min(whole.height(), std::max(room, 4 * fontMetrics().height()));
+    const bool scrolls = height < whole.height();
+    table->setFixedHeight(height);
+    table->setMinimumWidth(whole.width() +
+                           (scrolls ? table->verticalScrollBar()->sizeHint().width() : 0));
+    layout()->activate();
+
+    // Back onto the screen where the taller window would reach past it.
+    QRect place = frameGeometry();
+    place.setSize(place.size().boundedTo(available.size()));
+    const QPoint topLeft(
+        std::max(available.left(), std::min(place.left(), available.right() + 1 - place.width())),
+        std::max(available.top(), std::min(place.top(), available.bottom() + 1 - place.height())));
+    if (topLeft != frameGeometry().topLeft()) {
+        move(topLeft);
+    }
 }
 
 void trvLoader::keyPressEvent(QKeyEvent* event)
@@ -244,6 +293,7 @@ void trvLoader::setNote(const QString& text)
 {
     ui->updateNote->setText(text);
     ui->updateNote->setVisible(!text.isEmpty());
+    fitScreen();
 }
 
 // --- Connection and versions
@@ -352,6 +402,7 @@ void trvLoader::updateFileState()
 void trvLoader::advancedClicked()
 {
     ui->controlWidget->setVisible(ui->advanced->isChecked());
+    fitScreen();
 }
 
 void trvLoader::showLicense()

@@ -78,6 +78,10 @@ protected slots:
     void showNotices();
     // The report for support, with a button that copies it.
     void showSupportReport();
+    // Advanced mode on the window's screen: the board table as tall as the
+    // screen leaves room for, scrolling where it must, the buttons below and
+    // above it on the screen.
+    void fitScreen();
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;

@@ -13,6 +13,9 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QToolButton>
 #include <QtTest>
 
@@ -37,6 +40,7 @@ private slots:
     void rowTextsFollowBoardTable();
     void repolishShowsDoneChunk();
 
+    void advancedFitsTheScreen();
     void showReturnsToSimpleMode();
     void escapeClosesWithoutQuestion();
 };
@@ -276,6 +280,52 @@ void tst_trvloader::repolishShowsDoneChunk()
 
     repolish(bar);
     QCOMPARE(chunkColour(), green);
+}
+
+// Advanced mode on a screen smaller than the window would be (the test's
+// screen is 800 x 600): the window stays on the screen with its buttons, and
+// the board table scrolls to the row the keyboard is on.
+void tst_trvloader::advancedFitsTheScreen()
+{
+    sim::instrument().plug();
+    trvLoader window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    auto* advanced = child<QCheckBox>(window, "advanced");
+    QTRY_VERIFY(advanced->isEnabled());
+    window.move(40, 300); // a window placed low, as a window system may
+    QTest::mouseClick(advanced, Qt::LeftButton);
+
+    const QRect screen = window.screen()->availableGeometry();
+    const auto onScreen = [&](const QString& name) {
+        QWidget* widget = child<QWidget>(window, name);
+        const QRect place(widget->mapToGlobal(QPoint(0, 0)), widget->size());
+        return widget->isVisible() && screen.contains(place) &&
+               window.frameGeometry().contains(place);
+    };
+    QTRY_VERIFY2(screen.contains(window.frameGeometry()),
+                 qPrintable(describe(window.frameGeometry())));
+    for (const char* name :
+         {"frameworkInfo", "totalProgress", "advanced", "startUpdate", "supportReport"}) {
+        QVERIFY2(onScreen(name), qPrintable(name));
+    }
+    auto* table = child<QScrollArea>(window, "boardTable");
+    QVERIFY(table->verticalScrollBar()->isVisible());
+
+    // Each row in view once the keyboard is on it.
+    for (trvInterface::PartType part : allBoards) {
+        QWidget* box = child<QWidget>(window, "check" + boardSuffix(part));
+        QWidget* bar = child<QWidget>(window, "progress" + boardSuffix(part));
+        box->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(box, Qt::Key_Tab, Qt::ShiftModifier);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), box);
+        const QRect view(table->viewport()->mapToGlobal(QPoint(0, 0)), table->viewport()->size());
+        for (QWidget* widget : {box, bar}) {
+            const QRect place(widget->mapToGlobal(QPoint(0, 0)), widget->size());
+            QVERIFY2(view.contains(place), qPrintable(boardSuffix(part)));
+        }
+    }
 }
 
 void tst_trvloader::showReturnsToSimpleMode()
