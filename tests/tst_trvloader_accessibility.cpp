@@ -14,6 +14,8 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
+#include <QImage>
+#include <QKeySequence>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -47,6 +49,8 @@ private slots:
     void rowsAreNamedByTheirBoard();
     void statesAreDescribed();
     void keyboardReachesEveryAction();
+    void focusIsShown();
+    void mnemonicsReachTheMainActions();
 
 private:
     void connectWindow();
@@ -59,6 +63,7 @@ private:
 void tst_trvloader_accessibility::initTestCase()
 {
     QApplication::setQuitOnLastWindowClosed(false);
+    QVERIFY(applyStyleSheet());
     timing.watchdogTimeout = 40;
     timing.requestTimeout = 100;
 }
@@ -180,6 +185,66 @@ void tst_trvloader_accessibility::keyboardReachesEveryAction()
     terminal->setFocus();
     QTest::keyClick(terminal, Qt::Key_Space);
     QCOMPARE(terminal->isChecked(), !before);
+}
+
+// Every control the keyboard reaches looks different while it has the focus:
+// a user who presses Space sees beforehand what it will press.
+void tst_trvloader_accessibility::focusIsShown()
+{
+    connectWindow();
+    QTest::mouseClick(widget<QCheckBox>("advanced"), Qt::LeftButton);
+    QVERIFY(widget<QWidget>("controlWidget")->isVisible());
+    window->setFocus();
+
+    QStringList focusable;
+    for (QWidget* control : window->findChildren<QWidget*>()) {
+        if (control->focusPolicy() & Qt::TabFocus && control->isVisible() &&
+            control->isEnabled()) {
+            focusable << control->objectName();
+        }
+    }
+    QVERIFY2(focusable.contains("frameworkInfo") && focusable.contains("loadSensor"),
+             qPrintable(focusable.join(", ")));
+    for (const QString& name : qAsConst(focusable)) {
+        QWidget* control = widget<QWidget>(name);
+        control->clearFocus();
+        QTRY_VERIFY(!control->hasFocus());
+        const QImage without = control->grab().toImage();
+        control->setFocus(Qt::TabFocusReason);
+        QTRY_VERIFY(control->hasFocus());
+        QVERIFY2(control->grab().toImage() != without, qPrintable(name));
+    }
+}
+
+// Alt and a letter reach Advanced and the report, in every language without
+// two controls on one letter; Start Update has its own.
+void tst_trvloader_accessibility::mnemonicsReachTheMainActions()
+{
+    connectWindow();
+    QStringList letters;
+    for (const char* name : {"advanced", "startUpdate", "supportReport"}) {
+        const QKeySequence mnemonic =
+            QKeySequence::mnemonic(widget<QAbstractButton>(name)->text());
+        QVERIFY2(!mnemonic.isEmpty(), qPrintable(name));
+        QVERIFY2(!letters.contains(mnemonic.toString()), qPrintable(name));
+        letters << mnemonic.toString();
+    }
+
+    // A mnemonic presses its button as a click that shows, a moment later.
+    QTest::keyClick(window.data(), Qt::Key_A, Qt::AltModifier);
+    QTRY_VERIFY(widget<QCheckBox>("advanced")->isChecked());
+    QVERIFY(widget<QWidget>("controlWidget")->isVisible());
+    const QStringList seen = answerDialogs(
+        [&] {
+            QTest::keyClick(window.data(), Qt::Key_R, Qt::AltModifier);
+            waitUntil([] { return QApplication::activeModalWidget() != nullptr; }, 2000);
+        },
+        {[](QWidget* dialog) {
+            const QString title = dialog->windowTitle();
+            QMetaObject::invokeMethod(dialog, "reject");
+            return title;
+        }});
+    QCOMPARE(seen, QStringList{"Report for Support"});
 }
 
 QTEST_MAIN(tst_trvloader_accessibility)

@@ -1226,14 +1226,6 @@ Mit --allow-older wird es trotzdem installiert.</translation>
         <translation>Update</translation>
     </message>
     <message>
-        <source>Advanced</source>
-        <translation>Erweitert</translation>
-    </message>
-    <message>
-        <source>Start Update</source>
-        <translation>Update starten</translation>
-    </message>
-    <message>
         <source>Sensor Boards</source>
         <translation>Sensorplatinen</translation>
     </message>
@@ -1346,10 +1338,6 @@ Mit --allow-older wird es trotzdem installiert.</translation>
         <translation>Gesamtfortschritt</translation>
     </message>
     <message>
-        <source>Report for Support...</source>
-        <translation>Bericht für den Support...</translation>
-    </message>
-    <message>
         <source>Update did not finish</source>
         <translation>Update nicht fertig geworden</translation>
     </message>
@@ -1368,6 +1356,18 @@ Update-Verlauf und Protokoll werden nicht geführt; alles andere funktioniert wi
     <message>
         <source>Update the Others</source>
         <translation>Die anderen aktualisieren</translation>
+    </message>
+    <message>
+        <source>&amp;Advanced</source>
+        <translation>&amp;Erweitert</translation>
+    </message>
+    <message>
+        <source>&amp;Start Update</source>
+        <translation>Update &amp;starten</translation>
+    </message>
+    <message>
+        <source>&amp;Report for Support...</source>
+        <translation>&amp;Bericht für den Support...</translation>
     </message>
 </context>
 <context>
