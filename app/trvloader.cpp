@@ -149,33 +149,42 @@ void trvLoader::showEvent(QShowEvent*)
 
 void trvLoader::fitScreen()
 {
-    if (!ui->controlWidget->isVisible()) {
+    if (!ui->controlWidget->isVisible() || fitPending) {
         return; // simple mode is small enough for any screen
     }
+    // Once the window's layout has taken in what has changed.
+    fitPending = true;
+    QMetaObject::invokeMethod(this, "fitScreenNow", Qt::QueuedConnection);
+}
+
+void trvLoader::fitScreenNow()
+{
+    fitPending = false;
+    if (!ui->controlWidget->isVisible()) {
+        return;
+    }
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
     QScreen* screen = windowHandle() ? windowHandle()->screen() : QGuiApplication::primaryScreen();
     const QRect available = screen->availableGeometry();
     QScrollArea* table = ui->boardTable;
-    const QSize whole = table->widget()->sizeHint();
+    const QSize whole =
+        table->widget()->sizeHint().expandedTo(table->widget()->minimumSizeHint());
     // The rest of the window, and its frame: the title bar, where the window
     // system has not told its height yet, reckoned as two lines of text.
-    layout()->activate();
-    const int used =
-        table->sizeHint().expandedTo(table->minimumSize()).boundedTo(table->maximumSize()).height();
-    const int rest = layout()->totalSizeHint().height() - used;
+    const int rest = height() - table->height();
     const int frame = std::max(frameGeometry().height() - geometry().height(),
                                2 * fontMetrics().height());
     const int room = available.height() - frame - rest;
     // At least a few rows, where a screen is smaller than any sensible one.
-    const int height = std::min(whole.height(), std::max(room, 4 * fontMetrics().height()));
-    const bool scrolls = height < whole.height();
-    table->setFixedHeight(height);
+    const int tableHeight = std::min(whole.height(), std::max(room, 4 * fontMetrics().height()));
+    const bool scrolls = tableHeight < whole.height();
+    table->setFixedHeight(tableHeight);
     table->setMinimumWidth(whole.width() +
                            (scrolls ? table->verticalScrollBar()->sizeHint().width() : 0));
-    layout()->activate();
 
     // Back onto the screen where the taller window would reach past it.
-    QRect place = frameGeometry();
-    place.setSize(place.size().boundedTo(available.size()));
+    const QSize size(frameGeometry().width(), rest + tableHeight + frame);
+    const QRect place(frameGeometry().topLeft(), size.boundedTo(available.size()));
     const QPoint topLeft(
         std::max(available.left(), std::min(place.left(), available.right() + 1 - place.width())),
         std::max(available.top(), std::min(place.top(), available.bottom() + 1 - place.height())));

@@ -82,6 +82,7 @@ protected slots:
     // screen leaves room for, scrolling where it must, the buttons below and
     // above it on the screen.
     void fitScreen();
+    void fitScreenNow();
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -132,5 +133,6 @@ private:
     QList<BoardRow> rows;      // all seven boards in the order of the rows
     int explainedRefusal = 0;  // the open refusal last explained in a message box; 0: none
     bool failureShown = false; // the last update's failure stands in the total bar
+    bool fitPending = false;   // fitScreenNow() is on its way
     Ui_trvLoader* ui;
 };

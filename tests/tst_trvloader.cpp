@@ -323,7 +323,9 @@ void tst_trvloader::advancedFitsTheScreen()
         const QRect view(table->viewport()->mapToGlobal(QPoint(0, 0)), table->viewport()->size());
         for (QWidget* widget : {box, bar}) {
             const QRect place(widget->mapToGlobal(QPoint(0, 0)), widget->size());
-            QVERIFY2(view.contains(place), qPrintable(boardSuffix(part)));
+            QVERIFY2(view.contains(place),
+                     qPrintable(boardSuffix(part) + ": " + describe(place) + " in " +
+                                describe(view)));
         }
     }
 }
