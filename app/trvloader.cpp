@@ -15,6 +15,7 @@
 #include <QAccessible>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
@@ -333,6 +334,30 @@ void trvLoader::showReady()
 {
     setTotalText(instrument->imagesUsable() ? tr("Ready to start firmware update")
                                             : tr("One or more firmware files are missing"));
+    showWhatIsKnown();
+}
+
+void trvLoader::showWhatIsKnown()
+{
+    if (!ui->mainControl->isEnabled() || instrument->isUpdating() || failureShown ||
+        successShown) {
+        return; // the note says what the last update did, or nothing
+    }
+    QStringList notes;
+    // Advanced mode shows the versions and the files in its table.
+    if (!ui->advanced->isChecked()) {
+        if (instrument->plan(BoardTable::boards()).allCurrent) {
+            notes << tr("Every board that answered already runs the firmware this tool installs.");
+        }
+        for (BoardTable::Group group : BoardTable::groups()) {
+            const QString file = instrument->imageFile(group);
+            if (!file.isEmpty() && instrument->image(group).state == HexReader::FileOk) {
+                notes << tr("The firmware file %1 replaces the built-in firmware of the %2.")
+                             .arg(QFileInfo(file).fileName(), BoardTable::groupName(group));
+            }
+        }
+    }
+    setNote(notes.join("\n"));
 }
 
 void trvLoader::trvConnected()
@@ -342,6 +367,7 @@ void trvLoader::trvConnected()
 
     // The instrument asks the boards for their versions right after this.
     explainedRefusal = 0;
+    successShown = false;
     for (BoardRow& board : rows) {
         board.checkbox()->setEnabled(false);
     }
@@ -404,6 +430,7 @@ void trvLoader::updateFileState()
         board.showVersion(instrument->reportedVersion(board.board()),
                           instrument->imageFor(board.board()));
     }
+    showWhatIsKnown();
 }
 
 // --- Advanced mode and licence
@@ -411,6 +438,7 @@ void trvLoader::updateFileState()
 void trvLoader::advancedClicked()
 {
     ui->controlWidget->setVisible(ui->advanced->isChecked());
+    showWhatIsKnown();
     fitScreen();
 }
 
@@ -513,6 +541,7 @@ void trvLoader::nextUpdate()
 {
     // A new start: the last update's failure has had its time.
     failureShown = false;
+    successShown = false;
     setNote(QString());
     ui->startUpdate->setEnabled(false);
     setFileLoadingEnabled(false);
@@ -534,6 +563,7 @@ void trvLoader::updateSucceeded()
     total->setProperty("working", false);
     setTotalText(tr("Firmware update successfull"));
     repolish(total);
+    successShown = true;
     QStringList notes;
     if (instrument->cameBackLate()) {
         notes << UserTexts::lateReturnText(instrument->reportedVersion(trvInterface::Mainboard));

@@ -114,6 +114,9 @@ private:
     void showWaiting();
     // The total bar's text while connected and idle: ready, or images missing.
     void showReady();
+    // Simple mode's note while ready: that every board that answered runs its
+    // image's version, and which files replace built-in images.
+    void showWhatIsKnown();
     // The load buttons and the stamping tool: inactive while an update runs,
     // so that the images it sends stay as they are.
     void setFileLoadingEnabled(bool enabled);
@@ -133,6 +136,7 @@ private:
     QList<BoardRow> rows;      // all seven boards in the order of the rows
     int explainedRefusal = 0;  // the open refusal last explained in a message box; 0: none
     bool failureShown = false; // the last update's failure stands in the total bar
+    bool successShown = false; // the last update's success, and its note, are shown
     bool fitPending = false;   // fitScreenNow() is on its way
     Ui_trvLoader* ui;
 };

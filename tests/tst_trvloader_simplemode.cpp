@@ -4,6 +4,7 @@
 
 #include "boardtable.h"
 #include "instrument.h"
+#include "testimage.h"
 #include "testtiming.h"
 #include "totalbar.h"
 #include "translations.h"
@@ -14,7 +15,10 @@
 #include "windowtesting.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QLabel>
+#include <QMessageBox>
+#include <QTemporaryDir>
 #include <QTranslator>
 #include <QtTest>
 
@@ -95,6 +99,8 @@ private slots:
     void totalTextsShownWhole();
     void unplugFailureShownWhole_data();
     void unplugFailureShownWhole();
+    void saysWhatItKnows_data();
+    void saysWhatItKnows();
 
 private:
     // Speaks the language of the row: "en" or "de".
@@ -236,6 +242,76 @@ void tst_trvloader_simplemode::unplugFailureShownWhole()
     QVERIFY2(text.contains(BoardTable::groupName(BoardTable::Sensors)), qPrintable(text));
     QTRY_VERIFY2(shownWhole(text), qPrintable(bar->text()));
     QVERIFY(widget<QWidget>("controlWidget")->isHidden());
+}
+
+void tst_trvloader_simplemode::saysWhatItKnows_data()
+{
+    QTest::addColumn<bool>("current");   // every board runs its image's version
+    QTest::addColumn<bool>("silent");    // one sensor board does not answer
+    QTest::addColumn<bool>("fileLoaded"); // a file replaces the control panel's image
+    QTest::addColumn<QStringList>("notes");
+
+    const QString current = "Every board that answered already runs the firmware this tool "
+                            "installs.";
+    const QString file = "The firmware file KTERM-new.hex replaces the built-in firmware of the "
+                         "Control Panel.";
+    QTest::newRow("boards older") << false << false << false << QStringList();
+    QTest::newRow("every board current") << true << false << false << QStringList{current};
+    QTest::newRow("every answering board current")
+        << true << true << false << QStringList{current};
+    QTest::newRow("a file loaded") << false << false << true << QStringList{file};
+    QTest::newRow("a file loaded, boards current")
+        << true << false << true << QStringList{current, file};
+}
+
+// Beneath the total bar, simple mode says what advanced mode's table shows:
+// that there is nothing new for the boards, and which file replaces a
+// built-in image.
+void tst_trvloader_simplemode::saysWhatItKnows()
+{
+    QFETCH(bool, current);
+    QFETCH(bool, silent);
+    QFETCH(bool, fileLoaded);
+    QFETCH(QStringList, notes);
+
+    if (current) {
+        for (auto board : {sim::Sensor1, sim::Sensor2, sim::Sensor3, sim::Sensor4, sim::Sensor5}) {
+            sim::instrument().setVersion(board, 19);
+        }
+        sim::instrument().setVersion(sim::Terminal, 21);
+        sim::instrument().setVersion(sim::Mainboard, 33);
+    }
+    if (silent) {
+        sim::BoardFaults absent;
+        absent.absent = true;
+        sim::instrument().setFaults(sim::Sensor3, absent);
+    }
+    showWindow();
+    QVERIFY(waitUntil([&] { return widget<QWidget>("checkMainboard")->isEnabled(); }, 2000));
+    auto* note = widget<QLabel>("updateNote");
+    QTemporaryDir folder;
+    if (fileLoaded) {
+        // The control panel's image from a file, at the version the board runs
+        // when the boards are current.
+        QFile image(folder.filePath("KTERM-new.hex"));
+        QVERIFY(image.open(QIODevice::WriteOnly));
+        QVERIFY(image.write(TestImage("KTERM", current ? "v2.1" : "v2.2").file()) > 0);
+        image.close();
+        QTest::mouseClick(widget<QWidget>("advanced"), Qt::LeftButton);
+        QVERIFY(note->isHidden()); // the table shows it
+        const QStringList seen = answerDialogs(
+            [&] { QTest::mouseClick(widget<QWidget>("loadTerminal"), Qt::LeftButton); },
+            {choose(folder.path(), {"KTERM-new.hex"}), press(QMessageBox::Yes)});
+        QCOMPARE(seen.size(), 2);
+        QTest::mouseClick(widget<QWidget>("advanced"), Qt::LeftButton);
+    }
+    if (notes.isEmpty()) {
+        QVERIFY(waitUntil([&] { return widget<QWidget>("checkSensor4")->isEnabled(); }, 2000));
+        QVERIFY2(note->isHidden(), qPrintable(note->text()));
+    } else {
+        QVERIFY(waitUntil([&] { return note->isVisible(); }, 2000));
+        QCOMPARE(note->text(), notes.join("\n"));
+    }
 }
 
 QTEST_MAIN(tst_trvloader_simplemode)

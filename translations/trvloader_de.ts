@@ -1369,6 +1369,14 @@ Update-Verlauf und Protokoll werden nicht geführt; alles andere funktioniert wi
         <source>&amp;Report for Support...</source>
         <translation>&amp;Bericht für den Support...</translation>
     </message>
+    <message>
+        <source>Every board that answered already runs the firmware this tool installs.</source>
+        <translation>Alle Platinen, die geantwortet haben, laufen bereits mit der Firmware, die dieses Werkzeug installiert.</translation>
+    </message>
+    <message>
+        <source>The firmware file %1 replaces the built-in firmware of the %2.</source>
+        <translation>Die Firmware-Datei %1 ersetzt die eingebaute Firmware (%2).</translation>
+    </message>
 </context>
 <context>
     <name>trvUpdater</name>
