@@ -1,6 +1,7 @@
 #include "trvloader.h"
 
 #include "boardtable.h"
+#include "decorativeaccessible.h"
 #include "fileoffering.h"
 #include "helpdialog.h"
 #include "instrumenthost.h"
@@ -49,6 +50,10 @@ void trvLoader::setUp()
     sequence = instrument->sequence();
 
     setWindowFlags(Qt::MSWindowsFixedSizeDialogHint);
+    // The logo links to the maker's website for the mouse; a reader, which
+    // could not follow the link (it is out of the keyboard's reach), passes
+    // over it as a picture without a name.
+    DecorativeAccessible::install();
     ui->setupUi(this);
     const auto widgets = [this](QCheckBox* check, QLabel* version, QProgressBar* bar, QLabel* file,
                                 QToolButton* load) {
@@ -74,6 +79,7 @@ void trvLoader::setUp()
     };
 
     ui->totalProgress->setAccessibleName(tr("Total progress"));
+    ui->frameworkInfo->setAccessibleName(tr("Help, licences and report for support"));
     ui->updateNote->hide();
     ui->totalText->hide();
     // Where the total bar cannot show its whole text, the label beneath it does.

@@ -48,6 +48,7 @@ private slots:
     void cleanup();
     void rowsAreNamedByTheirBoard();
     void statesAreDescribed();
+    void helpNamedLogoDecorative();
     void keyboardReachesEveryAction();
     void focusIsShown();
     void mnemonicsReachTheMainActions();
@@ -158,6 +159,28 @@ void tst_trvloader_accessibility::statesAreDescribed()
     QProgressBar* row = widget<QProgressBar>("progressTerminal");
     QCOMPARE(accessibleDescription(row), row->text());
     QVERIFY2(row->text().startsWith(failure), qPrintable(row->text()));
+}
+
+// The "?" button says what it opens; the logo, a link for the mouse to the
+// maker's website, is a picture without a name for a reader.
+void tst_trvloader_accessibility::helpNamedLogoDecorative()
+{
+    sim::instrument().unplug();
+    window.reset(new trvLoader(nullptr, timing));
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.data()));
+
+    QCOMPARE(accessibleName(widget<QToolButton>("frameworkInfo")),
+             QString("Help, licences and report for support"));
+    auto* logo = widget<QLabel>("logo");
+    QAccessibleInterface* face = QAccessible::queryAccessibleInterface(logo);
+    QVERIFY(face);
+    QCOMPARE(face->role(), QAccessible::Graphic);
+    QCOMPARE(face->text(QAccessible::Name), QString());
+    QCOMPARE(face->text(QAccessible::Description), QString());
+    QVERIFY(logo->openExternalLinks());
+    QVERIFY2(logo->text().contains("<a href=\"https://www.kelmor.example/\""),
+             qPrintable(logo->text()));
 }
 
 void tst_trvloader_accessibility::keyboardReachesEveryAction()

@@ -1377,6 +1377,10 @@ Update-Verlauf und Protokoll werden nicht geführt; alles andere funktioniert wi
         <source>The firmware file %1 replaces the built-in firmware of the %2.</source>
         <translation>Die Firmware-Datei %1 ersetzt die eingebaute Firmware (%2).</translation>
     </message>
+    <message>
+        <source>Help, licences and report for support</source>
+        <translation>Hilfe, Lizenzen und Bericht für den Support</translation>
+    </message>
 </context>
 <context>
     <name>trvUpdater</name>
