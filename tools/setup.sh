@@ -22,6 +22,11 @@ esac
 "$here/tools/install-packages.sh" build-essential cmake pkg-config qtbase5-dev \
     qtbase5-dev-tools libhidapi-dev libhidapi-hidraw0 libudev-dev umockdev libumockdev-dev dpkg-dev file \
     qttools5-dev qttools5-dev-tools qttranslations5-l10n appstream
+if [ "$mode" = test ]; then
+    # To read the window through the accessibility bus on a virtual display.
+    "$here/tools/install-packages.sh" xvfb xauth x11-utils xdotool dbus at-spi2-core \
+        libglib2.0-bin python3-pyatspi
+fi
 
 cmake -S "$here" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build "$build" -j "$(nproc)"
