@@ -5,6 +5,10 @@
 #   docs/screenshot-simple.png     simple mode, the instrument found
 #   docs/screenshot-advanced.png   advanced mode, in the middle of an update
 #   docs/screenshot-error.png      advanced mode, a board refused a line
+#   docs/screenshot-unplug.png     simple mode, the instrument unplugged during
+#                                  the update: the whole failure beneath the bar
+#   docs/screenshot-small.png      advanced mode on a 1024 x 600 screen, the
+#                                  board table scrolling
 #   docs/screenshot-hidpi.png      advanced mode on a screen of 192 dpi, where
 #                                  the tool scales by itself by a factor of 2
 #   take-screenshots.sh [BUILD_DIR]   (default: build/, built beforehand)
@@ -17,7 +21,7 @@ docs="$here/docs"
 title="Tarvo QX40 Firmware Update Tool"
 
 # Inside the virtual display: TRV_SCREENSHOTS_INNER names the pictures to take
-# (normal or hidpi); TRV_SCREENSHOTS_SCALE is the display's scale factor. Each
+# (normal, small or hidpi); TRV_SCREENSHOTS_SCALE is the display's scale factor. Each
 # step waits for what the window shows, read through the accessibility bus as
 # a screen reader reads it, never for a number of seconds.
 if [ -n "${TRV_SCREENSHOTS_INNER:-}" ]; then
@@ -58,6 +62,7 @@ if [ -n "${TRV_SCREENSHOTS_INNER:-}" ]; then
     #   ended            no update runs (Start Update is enabled)
     #   halfway BAR      the progress bar BAR has reached half way
     #   total TEXT       the total bar's text contains TEXT
+    #   label TEXT       a label reads TEXT and is shown
     await() {
         /usr/bin/python3 - "$@" <<'PY' || exit 1
 import sys
@@ -102,6 +107,9 @@ def shown(tree):
     if what == "total":
         bars = named(tree, pyatspi.ROLE_PROGRESS_BAR, "Total progress")
         return any(arguments[0] in bar.description for bar in bars)
+    if what == "label":
+        labels = named(tree, pyatspi.ROLE_LABEL, arguments[0])
+        return any(label.getState().contains(pyatspi.STATE_SHOWING) for label in labels)
     raise SystemExit("no such state: " + what)
 
 
@@ -185,10 +193,31 @@ PY
         exit 0
     fi
 
+    if [ "$TRV_SCREENSHOTS_INNER" = small ]; then
+        # Advanced on a netbook's screen: the table scrolls, the buttons stay.
+        start
+        await versions
+        click_advanced
+        away
+        capture screenshot-small.png
+        stop
+        exit 0
+    fi
+
     start
     away
     await versions
     capture screenshot-simple.png
+    stop
+
+    # Unplugged during the sensor boards' update, in simple mode: the bar
+    # keeps the sentence's start, the whole of it stands beneath.
+    start --unplug-at-line 400
+    await versions
+    click_start
+    away
+    await label "The instrument was disconnected during the update of Sensor Boards."
+    capture screenshot-unplug.png
     stop
 
     # Started in simple mode, the update takes every board; the table is
@@ -234,9 +263,12 @@ trap 'rm -rf "$XDG_RUNTIME_DIR"' EXIT
 # is when a client leaves (-noreset), so that the bus's address stays on it.
 TRV_SCREENSHOTS_INNER=normal xvfb-run -a -s "-screen 0 1024x768x24 -noreset" \
     dbus-run-session -- "$0" "$build"
+# A netbook's screen.
+TRV_SCREENSHOTS_INNER=small xvfb-run -a -s "-screen 0 1024x600x24 -noreset" \
+    dbus-run-session -- "$0" "$build"
 # A screen of twice the usual density, as it tells its size to the tool: the
 # tool's own high-DPI scaling doubles the window, not a setting of ours.
 TRV_SCREENSHOTS_INNER=hidpi TRV_SCREENSHOTS_SCALE=2 \
     xvfb-run -a -s "-screen 0 2048x1536x24 -dpi 192 -noreset" dbus-run-session -- "$0" "$build"
 echo "wrote $docs/screenshot-simple.png, screenshot-advanced.png, screenshot-error.png," \
-    "screenshot-hidpi.png"
+    "screenshot-unplug.png, screenshot-small.png, screenshot-hidpi.png"
