@@ -118,6 +118,7 @@ void trvLoader::setUp()
     connect(instrument, SIGNAL(updateSucceeded()), this, SLOT(updateSucceeded()));
     connect(instrument, SIGNAL(updateFailed()), this, SLOT(updateFailed()));
     connect(instrument, SIGNAL(waitingForLateReturn()), this, SLOT(lateReturnAwaited()));
+    connect(host, &InstrumentHost::waitingForRestart, this, &trvLoader::restartAwaited);
     connect(sequence, SIGNAL(stepDone()), this, SLOT(updateDone()));
     connect(sequence, SIGNAL(range(int, int)), this, SLOT(updateRange(int, int)));
     connect(sequence, SIGNAL(process(int)), this, SLOT(updatePosition(int)));
@@ -585,8 +586,15 @@ void trvLoader::updateSucceeded()
     instrument->askVersions();
 }
 
+void trvLoader::restartAwaited(int millisecondsAtMost)
+{
+    // The bars stand still while the main board is away: say why, and how long at most.
+    setNote(UserTexts::restartWaitText(millisecondsAtMost));
+}
+
 void trvLoader::lateReturnAwaited()
 {
+    setNote(QString()); // the bar says how long it waits now
     showState(trvInterface::Mainboard, trvUpdater::WaitForReconnect, trvUpdater::NoError);
     QProgressBar* total = ui->totalProgress;
     total->setProperty("working", true);

@@ -60,6 +60,9 @@ protected slots:
     void updateFailed();
     // Every step has succeeded: the success look, and the boards left out.
     void updateSucceeded();
+    // The main board has left for its restart: the note says for how long at
+    // most the update waits for it.
+    void restartAwaited(int millisecondsAtMost);
     // The main board is late: the update goes on listening for it.
     void lateReturnAwaited();
     void updateState(trvUpdater::State state, trvUpdater::Err error);

@@ -14,6 +14,7 @@
 #include "trvloader.h"
 #include "trvtiming.h"
 #include "updatehistory.h"
+#include "usertexts.h"
 #include "windowtesting.h"
 
 #include <QApplication>
@@ -96,6 +97,7 @@ private slots:
     void failureStaysShown();
     void leftOutBoardsNamedAfterSuccess();
     void lateMainboard();
+    void restartWaitIsSaid();
     void noFileLoadingDuringTheUpdate_data();
     void noFileLoadingDuringTheUpdate();
     void closeWhileUpdating();
@@ -1287,6 +1289,38 @@ void tst_trvloader_device::lateMainboard()
              QString("Main Board came back late, with v3.3."));
     QCOMPARE(bar("progressMainboard")->format(), QString("Firmware update successfull"));
     QVERIFY(!bar("totalProgress")->property("error").toBool());
+}
+
+// From the main board's restart on, the note beneath the bar says what the
+// update waits for and how long at most, until the update's end says more.
+void tst_trvloader_device::restartWaitIsSaid()
+{
+    sim::instrument().setMainboardRestartTime(timing.restartWait + timing.reconnectTimeout / 2);
+    connectWindow();
+    useSmallImages();
+    clickAdvanced();
+    QTest::mouseClick(box(trvInterface::Mainboard), Qt::LeftButton);
+
+    const QString restarting = "Main Board is restarting: waiting up to " +
+                               QString::number((timing.restartWait + timing.reconnectTimeout) /
+                                               1000.0) +
+                               " s for it to come back";
+    auto* note = child<QLabel>(*window, "updateNote");
+    QStringList notesWhileRunning;
+    QTimer sampler;
+    connect(&sampler, &QTimer::timeout, [&] {
+        if (!widget("startUpdate")->isEnabled() && note->isVisible() &&
+            !notesWhileRunning.contains(note->text())) {
+            notesWhileRunning << note->text();
+        }
+    });
+    sampler.start(1);
+    QCOMPARE(runUpdate(timing.restartWait + timing.reconnectTimeout * 3),
+             QString("Firmware update successfull"));
+    sampler.stop();
+    QCOMPARE(notesWhileRunning, QStringList{restarting});
+    QVERIFY2(note->isHidden() || note->text() != restarting, qPrintable(note->text()));
+    QCOMPARE(UserTexts::restartWaitText(timing.restartWait + timing.reconnectTimeout), restarting);
 }
 
 QTEST_MAIN(tst_trvloader_device)
