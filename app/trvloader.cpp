@@ -119,6 +119,12 @@ void trvLoader::setUp()
     connect(instrument, SIGNAL(updateFailed()), this, SLOT(updateFailed()));
     connect(instrument, SIGNAL(waitingForLateReturn()), this, SLOT(lateReturnAwaited()));
     connect(host, &InstrumentHost::waitingForRestart, this, &trvLoader::restartAwaited);
+    // Beside the total bar, whose own text stays as the step says.
+    ui->timeLeft->hide();
+    connect(host, &InstrumentHost::timeLeftChanged, this, [this](int seconds) {
+        ui->timeLeft->setText(seconds < 0 ? QString() : UserTexts::timeLeftText(seconds));
+        ui->timeLeft->setVisible(seconds >= 0);
+    });
     connect(sequence, SIGNAL(stepDone()), this, SLOT(updateDone()));
     connect(sequence, SIGNAL(range(int, int)), this, SLOT(updateRange(int, int)));
     connect(sequence, SIGNAL(process(int)), this, SLOT(updatePosition(int)));

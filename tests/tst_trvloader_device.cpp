@@ -6,6 +6,7 @@
 
 #include "boardtable.h"
 #include "instrument.h"
+#include "instrumenthost.h"
 #include "polltimer.h"
 #include "servicelog.h"
 #include "testimage.h"
@@ -98,6 +99,7 @@ private slots:
     void leftOutBoardsNamedAfterSuccess();
     void lateMainboard();
     void restartWaitIsSaid();
+    void timeLeftBesideTheBar();
     void noFileLoadingDuringTheUpdate_data();
     void noFileLoadingDuringTheUpdate();
     void closeWhileUpdating();
@@ -1321,6 +1323,44 @@ void tst_trvloader_device::restartWaitIsSaid()
     QCOMPARE(notesWhileRunning, QStringList{restarting});
     QVERIFY2(note->isHidden() || note->text() != restarting, qPrintable(note->text()));
     QCOMPARE(UserTexts::restartWaitText(timing.restartWait + timing.reconnectTimeout), restarting);
+}
+
+// While an update runs, a label beside the total bar says how long it has
+// left, as the host reckons it; the bar's own text stays the step's.
+void tst_trvloader_device::timeLeftBesideTheBar()
+{
+    connectWindow();
+    auto* host = window->findChild<InstrumentHost*>();
+    QVERIFY(host);
+    auto* label = child<QLabel>(*window, "timeLeft");
+    QVERIFY(label->isHidden());
+
+    QStringList mismatches;
+    QStringList shown;
+    // Told after the window, which was connected first.
+    connect(host, &InstrumentHost::timeLeftChanged, label, [&](int seconds) {
+        const QString expected = seconds < 0 ? QString() : UserTexts::timeLeftText(seconds);
+        if (label->isVisible() != (seconds >= 0) || label->text() != expected) {
+            mismatches << QString("\"%1\" at %2 s").arg(label->text()).arg(seconds);
+        }
+        shown << label->text();
+    });
+    QTimer sampler;
+    connect(&sampler, &QTimer::timeout, [&] {
+        const QString format = bar("totalProgress")->format();
+        if (!label->text().isEmpty() && format.contains(label->text())) {
+            mismatches << "in the bar: " + format;
+        }
+    });
+    QSignalSpy told(host, &InstrumentHost::timeLeftChanged);
+    sampler.start(1);
+    QCOMPARE(runUpdate(60000), QString("Firmware update successfull"));
+    sampler.stop();
+    QVERIFY2(shown.count(QString()) < shown.size(), "the time left was never shown");
+    QVERIFY2(mismatches.isEmpty(), qPrintable(mismatches.join(", ")));
+    QVERIFY(!told.isEmpty());
+    QCOMPARE(told.last().first().toInt(), -1);
+    QVERIFY(label->isHidden());
 }
 
 QTEST_MAIN(tst_trvloader_device)
