@@ -4,6 +4,7 @@
 #include "decorativeaccessible.h"
 #include "fileoffering.h"
 #include "helpdialog.h"
+#include "instrumentchooser.h"
 #include "instrumenthost.h"
 #include "supportreportdialog.h"
 #include "totalbar.h"
@@ -89,6 +90,16 @@ void trvLoader::setUp()
                 ui->totalText->setVisible(shortened);
                 fitScreen();
             });
+    // Above the controls, which stay disabled while no instrument is
+    // connected: with several attached, the choice is what opens one.
+    chooser = new InstrumentChooser(host, this);
+    ui->verticalLayout->insertWidget(ui->verticalLayout->indexOf(ui->mainControl), chooser);
+    connect(host, &InstrumentHost::attachedChanged, this, [this] {
+        if (!host->isConnected() && !mainboardRestarting()) {
+            showWaiting();
+        }
+        fitScreen();
+    });
     setKeyboardOrder();
 
     trvDisconnected();
@@ -339,6 +350,10 @@ void trvLoader::showWaiting()
     if (refusal == 0 && failureShown) {
         return; // the failure says what to do, also while the instrument is away
     }
+    if (refusal == 0 && host->choiceNeeded()) {
+        setTotalText(tr("Choose the instrument to update"));
+        return;
+    }
     setTotalText(refusal != 0 ? UsbHid::refusalDescription(refusal)
                               : QString("Waiting for USB connection"));
 }
@@ -558,6 +573,7 @@ void trvLoader::nextUpdate()
     setNote(QString());
     ui->startUpdate->setEnabled(false);
     setFileLoadingEnabled(false);
+    chooser->setUpdating(true);
 }
 
 void trvLoader::updateSucceeded()
@@ -567,6 +583,7 @@ void trvLoader::updateSucceeded()
     }
     ui->startUpdate->setEnabled(true);
     setFileLoadingEnabled(true);
+    chooser->setUpdating(false);
     QProgressBar* total = ui->totalProgress;
     // Boards left out on purpose: a success, but not of every board asked for.
     const bool partial = !instrument->leftOut().isEmpty();
@@ -691,6 +708,7 @@ void trvLoader::updateFailed()
     failureShown = true;
     showFailure();
     ui->startUpdate->setEnabled(true);
+    chooser->setUpdating(false);
     setFileLoadingEnabled(true);
     instrument->askVersions();
 }

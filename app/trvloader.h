@@ -12,6 +12,7 @@
 #include <QString>
 
 class FileOffering;
+class InstrumentChooser;
 class InstrumentHost;
 class QCloseEvent;
 class QKeyEvent;
@@ -128,6 +129,7 @@ private:
     trvInstrument* instrument;   // the host's: versions, images, the plan and the update
     trvUpdateSequence* sequence; // the instrument's: the update of the chosen boards, step by step
     FileOffering* files;
+    InstrumentChooser* chooser; // the serial number; the choice among several instruments
     // A word for the user waiting to be shown from the event loop.
     struct Notice
     {

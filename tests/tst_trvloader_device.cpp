@@ -21,6 +21,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -113,6 +114,7 @@ private slots:
     void refusedOpenIsExplained();
     void supportReport();
     void interruptedUpdateIsNamed();
+    void severalInstrumentsWaitForAChoice();
 
 private:
     // Builds the window with the test's timing.
@@ -173,6 +175,7 @@ void tst_trvloader_device::init()
 {
     // Each case starts with no update recorded.
     QFile::remove(UpdateHistory::defaultFileName());
+    sim::clearBench();
     sim::instrument().reset();
     // Short waits, where their length is not what a case checks.
     timing = TestTiming::inProcess();
@@ -1363,7 +1366,6 @@ void tst_trvloader_device::timeLeftBesideTheBar()
     QVERIFY(label->isHidden());
 }
 
-QTEST_MAIN(tst_trvloader_device)
 // The report for support, from the advanced area: the tool, the instrument
 // with its boards, the history; one button copies all of it.
 void tst_trvloader_device::supportReport()
@@ -1407,4 +1409,37 @@ void tst_trvloader_device::interruptedUpdateIsNamed()
              qPrintable(told.first()));
 }
 
+
+// Two instruments attached: the window opens neither until the user chooses
+// one by its serial number, then updates that one, main board included, and
+// writes nothing to the other.
+void tst_trvloader_device::severalInstrumentsWaitForAChoice()
+{
+    sim::Instrument& second = sim::instrumentAt(1);
+    second.setMainboardRestartTime(timing.restartWait * 2);
+    makeWindow();
+    window->show();
+    QVERIFY(QTest::qWaitForWindowActive(window.data()));
+    auto* list = child<QComboBox>(*window, "instrumentChoice");
+    QVERIFY(waitUntil([&] { return list->isVisible(); }, 2000));
+    QCOMPARE(bar("totalProgress")->format(), QString("Choose the instrument to update"));
+    QVERIFY(!widget("mainControl")->isEnabled());
+    QVERIFY(list->isEnabled());
+    QCOMPARE(child<QLabel>(*window, "instrumentLabel")->text(),
+             QString("Several instruments are connected: QX40-204871, SN0002. "
+                     "Choose the one to update:"));
+
+    list->setFocus();
+    QTest::keyClick(list, Qt::Key_End);
+    QVERIFY(waitUntil([&] { return enabledBoxes() == 7; }, 2000));
+    QCOMPARE(child<QLabel>(*window, "instrumentLabel")->text(), QString("Instrument SN0002"));
+
+    QCOMPARE(runDrivenUpdate(120000), QString("Firmware update successfull"));
+    QVERIFY(sim::instrument().outputReports().isEmpty());
+    QCOMPARE(second.version(sim::Mainboard), 33);
+    QCOMPARE(child<QLabel>(*window, "instrumentLabel")->text(), QString("Instrument SN0002"));
+    QVERIFY(list->isEnabled());
+}
+
+QTEST_MAIN(tst_trvloader_device)
 #include "tst_trvloader_device.moc"

@@ -1381,6 +1381,10 @@ Update-Verlauf und Protokoll werden nicht geführt; alles andere funktioniert wi
         <source>Help, licences and report for support</source>
         <translation>Hilfe, Lizenzen und Bericht für den Support</translation>
     </message>
+    <message>
+        <source>Choose the instrument to update</source>
+        <translation>Instrument zum Aktualisieren wählen</translation>
+    </message>
 </context>
 <context>
     <name>trvUpdater</name>
