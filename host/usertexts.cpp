@@ -47,7 +47,9 @@ QString UserTexts::failureAdvice(const trvInstrument::Failure& failure, FrontEnd
 QString UserTexts::reportAdvice(FrontEnd asking)
 {
     if (asking == Window) {
-        return tr("If it fails again, press \"%1\" under Advanced and send the report to "
+        // "?" opens it in every state; Advanced is disabled while the
+        // instrument is away.
+        return tr("If it fails again, press \"?\" and then \"%1\", and send the report to "
                   "support.")
             .arg(tr("Report for Support..."));
     }

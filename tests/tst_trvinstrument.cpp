@@ -538,7 +538,7 @@ void tst_trvInstrument::failureNamesBoardAndCause()
                               ? QString("Plug the instrument in and start the update again.\n")
                               : QString("Running the update again brings the boards back.\n");
     QCOMPARE(UserTexts::failureAdvice(failure, UserTexts::Window),
-             first + "If it fails again, press \"Report for Support...\" under Advanced and "
+             first + "If it fails again, press \"?\" and then \"Report for Support...\", and "
                      "send the report to support.");
     QCOMPARE(UserTexts::failureAdvice(failure, UserTexts::CommandLine),
              first + "If it fails again, send support the report that trvloader-cli report "

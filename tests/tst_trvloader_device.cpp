@@ -1153,7 +1153,7 @@ void tst_trvloader_device::failureNamesTheRefusingBoard()
     QCOMPARE(runUpdate(60000), total);
     QCOMPARE(child<QLabel>(*window, "updateNote")->text(),
              QString("Running the update again brings the boards back.\n"
-                     "If it fails again, press \"Report for Support...\" under Advanced and "
+                     "If it fails again, press \"?\" and then \"Report for Support...\", and "
                      "send the report to support."));
     for (trvInterface::PartType sensor : BoardTable::boardsOf(BoardTable::Sensors)) {
         QProgressBar* row = bar("progress" + boardSuffix(sensor));
@@ -1171,12 +1171,12 @@ void tst_trvloader_device::failureStaysShown_data()
     QTest::addColumn<QString>("note");
     QTest::newRow("a line refused")
         << false << "Keys 43-64 (sensor2): Errors while transfering data"
-        << "Running the update again brings the boards back.\nIf it fails again, press \"Report "
-           "for Support...\" under Advanced and send the report to support.";
+        << "Running the update again brings the boards back.\nIf it fails again, press \"?\" "
+           "and then \"Report for Support...\", and send the report to support.";
     QTest::newRow("unplugged during the sensor step")
         << true << "The instrument was disconnected during the update of Sensor Boards."
-        << "Plug the instrument in and start the update again.\nIf it fails again, press \"Report "
-           "for Support...\" under Advanced and send the report to support.";
+        << "Plug the instrument in and start the update again.\nIf it fails again, press \"?\" "
+           "and then \"Report for Support...\", and send the report to support.";
 }
 
 // A failure is not taken back by a reconnect: the total bar keeps it, and the

@@ -1094,7 +1094,7 @@ Mit --allow-older wird es trotzdem installiert.</translation>
     </message>
     <message>
         <source>If it fails again, press &quot;%1&quot; under Advanced and send the report to support.</source>
-        <translation>Schlägt es erneut fehl, drücken Sie unter „Erweitert“ auf „%1“ und senden Sie den Bericht an den Support.</translation>
+        <translation type="vanished">Schlägt es erneut fehl, drücken Sie unter „Erweitert“ auf „%1“ und senden Sie den Bericht an den Support.</translation>
     </message>
     <message>
         <source>Report for Support...</source>
@@ -1143,6 +1143,10 @@ Mit --allow-older wird es trotzdem installiert.</translation>
     <message>
         <source>Several instruments are connected: %1.</source>
         <translation>Mehrere Instrumente sind angeschlossen: %1.</translation>
+    </message>
+    <message>
+        <source>If it fails again, press &quot;?&quot; and then &quot;%1&quot;, and send the report to support.</source>
+        <translation>Schlägt es erneut fehl, drücken Sie auf „?“ und dann auf „%1“ und senden Sie den Bericht an den Support.</translation>
     </message>
 </context>
 <context>

@@ -431,7 +431,7 @@ void tst_realhidapi::unplugDuringTransfer()
              qPrintable(totalBar()->format()));
     QCOMPARE(widget<QLabel>("updateNote")->text(),
              QString("Plug the instrument in and start the update again.\nIf it fails again, press "
-                     "\"Report for Support...\" under Advanced and send the report to support."));
+                     "\"?\" and then \"Report for Support...\", and send the report to support."));
     const QString failure = trvUpdater::errorDescription(trvUpdater::NoResponse);
     QCOMPARE(lookWhileAway, QString("Waiting for USB connection"));
     QVERIFY(!controlsWhileAway);
