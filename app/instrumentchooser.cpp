@@ -4,24 +4,28 @@
 #include "usertexts.h"
 
 #include <QComboBox>
-#include <QHBoxLayout>
+#include <QVBoxLayout>
 #include <QLabel>
 
 InstrumentChooser::InstrumentChooser(InstrumentHost* instrumentHost, QWidget* parent)
     : QWidget(parent), host(instrumentHost), identity(new QLabel(this)),
       choices(new QComboBox(this))
 {
-    auto* layout = new QHBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(identity, 1);
-    layout->addWidget(choices);
+    // The margins of the controls beneath, so that the texts line up; the
+    // list under its question, as wide as its longest entry.
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(layout->contentsMargins().left(), layout->contentsMargins().top(),
+                               layout->contentsMargins().right(), 0);
+    layout->addWidget(identity);
+    layout->addWidget(choices, 0, Qt::AlignLeft);
     identity->setObjectName(QStringLiteral("instrumentLabel"));
     identity->setWordWrap(true);
     identity->setBuddy(choices);
     choices->setObjectName(QStringLiteral("instrumentChoice"));
     choices->setAccessibleName(tr("Instrument"));
     choices->setPlaceholderText(tr("Choose an instrument"));
-    choices->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    choices->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    choices->setMinimumContentsLength(choices->placeholderText().size() + 2);
 
     connect(choices, QOverload<int>::of(&QComboBox::activated), this, &InstrumentChooser::chosen);
     for (auto changed : {&InstrumentHost::attachedChanged, &InstrumentHost::connected,

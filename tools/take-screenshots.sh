@@ -5,6 +5,8 @@
 #   docs/screenshot-simple.png     simple mode, the instrument found
 #   docs/screenshot-advanced.png   advanced mode, in the middle of an update
 #   docs/screenshot-error.png      advanced mode, a board refused a line
+#   docs/screenshot-choice.png     two instruments connected: the window waits
+#                                  for the user to choose one by serial number
 #   docs/screenshot-unplug.png     simple mode, the instrument unplugged during
 #                                  the update: the whole failure beneath the bar
 #   docs/screenshot-small.png      advanced mode on a 1024 x 600 screen, the
@@ -127,7 +129,44 @@ sys.exit("the window did not show: " + " ".join(sys.argv[1:]))
 PY
     }
 
-    # Starts the tool with launcher options; sets window, width and height.
+    # Prints where the check box or button NAME is, its middle in the
+    # window's own coordinates, as the accessibility bus tells it.
+    locate() {
+        /usr/bin/python3 - "$1" <<'PY' || exit 1
+import sys
+import time
+
+import pyatspi
+
+
+def widgets(node):
+    yield node
+    for child in node:
+        if child is not None:
+            yield from widgets(child)
+
+
+deadline = time.monotonic() + 60
+while time.monotonic() < deadline:
+    try:
+        for application in pyatspi.Registry.getDesktop(0):
+            if application is None or application.name != "trvloader":
+                continue
+            for widget in widgets(application):
+                if widget.getRole() in (pyatspi.ROLE_CHECK_BOX, pyatspi.ROLE_PUSH_BUTTON) and \
+                        widget.name == sys.argv[1] and \
+                        widget.getState().contains(pyatspi.STATE_SHOWING):
+                    box = widget.queryComponent().getExtents(pyatspi.WINDOW_COORDS)
+                    print(box.x + box.width // 2, box.y + box.height // 2)
+                    sys.exit(0)
+    except (LookupError, RuntimeError, NotImplementedError):
+        pass  # the window changed while it was read: read it again
+    time.sleep(0.05)
+sys.exit("no check box or button named " + sys.argv[1])
+PY
+    }
+
+    # Starts the tool with launcher options; sets window.
     start() {
         # A history of its own each time: the update the last picture cut
         # short would otherwise be named in a box at the start.
@@ -142,35 +181,24 @@ PY
             sleep 0.1
         done
         [ -n "$window" ] || { echo "no window titled \"$title\" appeared" >&2; exit 1; }
-        eval "$(xdotool getwindowgeometry --shell "$window")"
-        width=$WIDTH
-        height=$HEIGHT
-        row=$((height / scale - 22))
     }
     stop() {
         kill "$tool" 2>/dev/null || true
         wait "$tool" 2>/dev/null || true
         tool=""
     }
-    # In simple mode the update area is the window's bottom row: "Advanced"
-    # at its left, "Start Update" at its right. Showing the board table below
-    # it leaves the row where it is, but makes the window taller and may
-    # widen it.
-    click_advanced() {
-        # A note under the total bar (after a failure) makes the window taller.
-        eval "$(xdotool getwindowgeometry --shell "$window")"
-        local simple=$HEIGHT
-        row=$((HEIGHT / scale - 22))
-        xdotool mousemove --window "$window" $(at 30 "$row") click 1
-        for _ in $(seq 100); do
-            eval "$(xdotool getwindowgeometry --shell "$window")"
-            [ "$HEIGHT" -gt "$simple" ] && break
-            sleep 0.05
-        done
-        [ "$HEIGHT" -gt "$simple" ] || { echo "the board table did not open" >&2; exit 1; }
-        width=$WIDTH
+    # Clicks the check box or button NAME where the accessibility bus says it is.
+    click() {
+        local x y
+        read -r x y <<<"$(locate "$1")"
+        xdotool mousemove --window "$window" $(at "$x" "$y") click 1
     }
-    click_start() { xdotool mousemove --window "$window" $(at $((width / scale - 70)) "$row") click 1; }
+    # Shows the board table, and waits until it is shown.
+    click_advanced() {
+        click Advanced
+        await checked Advanced
+    }
+    click_start() { click "Start Update"; }
     # The mouse off the window, so that nothing shows its hover look.
     away() { xdotool mousemove $(at 1000 740); }
     capture() { import -window "$window" "$docs/$1"; }
@@ -181,9 +209,8 @@ PY
         start
         await versions
         click_advanced
-        for box in "16 265 Keys 12-20" "16 328 Keys 43-64" "16 499 Control Panel"; do
-            read -r x y name <<<"$box"
-            xdotool mousemove --window "$window" $(at "$x" "$y") click 1
+        for name in "Keys 12-20" "Keys 43-64" "Control Panel"; do
+            click "$name"
             await checked "$name"
         done
         away
@@ -208,6 +235,13 @@ PY
     away
     await versions
     capture screenshot-simple.png
+    stop
+
+    # A bench of two: neither is opened until the user chooses one.
+    start --instruments 2
+    away
+    await label "Several instruments are connected: SN0001, SN0002. Choose the one to update:"
+    capture screenshot-choice.png
     stop
 
     # Unplugged during the sensor boards' update, in simple mode: the bar
@@ -270,5 +304,5 @@ TRV_SCREENSHOTS_INNER=small xvfb-run -a -s "-screen 0 1024x600x24 -noreset" \
 # tool's own high-DPI scaling doubles the window, not a setting of ours.
 TRV_SCREENSHOTS_INNER=hidpi TRV_SCREENSHOTS_SCALE=2 \
     xvfb-run -a -s "-screen 0 2048x1536x24 -dpi 192 -noreset" dbus-run-session -- "$0" "$build"
-echo "wrote $docs/screenshot-simple.png, screenshot-advanced.png, screenshot-error.png," \
-    "screenshot-unplug.png, screenshot-small.png, screenshot-hidpi.png"
+echo "wrote $docs/screenshot-simple.png, screenshot-choice.png, screenshot-advanced.png," \
+    "screenshot-error.png, screenshot-unplug.png, screenshot-small.png, screenshot-hidpi.png"
