@@ -31,31 +31,17 @@ if [ -n "${TRV_SCREENSHOTS_INNER:-}" ]; then
     # Window coordinates in device pixels from the window's own (logical) ones.
     at() { echo $(($1 * scale)) $(($2 * scale)); }
     tool=""
-    bus=""
     # shellcheck disable=SC2317 # run by the trap
     end_all() {
         [ -z "$tool" ] || kill "$tool" 2>/dev/null || true
-        [ -z "$bus" ] || kill "$bus" 2>/dev/null || true
+        [ -z "${accessibility_bus:-}" ] || kill "$accessibility_bus" 2>/dev/null || true
     }
     trap end_all EXIT
 
-    # The accessibility bus of this display. Qt finds it through the root
-    # window's AT_SPI_BUS property, which the display keeps (-noreset).
-    /usr/libexec/at-spi-bus-launcher --launch-immediately 2>/dev/null &
-    bus=$!
-    gdbus wait --session --timeout 15 org.a11y.Bus
-    address="$(gdbus call --session --dest org.a11y.Bus --object-path /org/a11y/bus \
-        --method org.a11y.Bus.GetAddress)"
-    address="${address#(\'}"
-    address="${address%\',)}"
-    for _ in $(seq 150); do
-        xprop -root AT_SPI_BUS 2>/dev/null | grep -qF "\"$address\"" && break
-        sleep 0.1
-    done
-    xprop -root AT_SPI_BUS | grep -qF "\"$address\"" ||
-        { echo "the accessibility bus was not announced on the display" >&2; exit 1; }
-    gdbus wait --address "$address" --activate org.a11y.atspi.Registry --timeout 15 \
-        org.a11y.atspi.Registry
+    # The accessibility bus of this display.
+    # shellcheck source=tools/accessibility-bus.sh
+    . "$here/tools/accessibility-bus.sh"
+    start_accessibility_bus
 
     # Waits, for a minute at most, until the window shows the state:
     #   versions         every board's installed version is known

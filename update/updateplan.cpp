@@ -38,39 +38,43 @@ UpdatePlan UpdatePlan::make(const QList<PartType>& asked, const QMap<PartType, Q
 UpdatePlan UpdatePlan::withoutOlder(const QMap<PartType, QString>& reported,
                                     const QMap<PartType, QString>& imageVersions) const
 {
-    QList<PartType> asked;
-    for (PartType board : boards + silent) {
-        if (!older.contains(board)) {
-            asked.append(board);
-        }
-    }
-    UpdatePlan result = make(asked, reported, imageVersions);
-    result.connection = connection;
-    for (PartType board : BoardTable::boards()) {
-        if (kept.contains(board) || older.contains(board)) {
-            result.kept.append(board);
-        }
-    }
-    result.alreadyCurrent = alreadyCurrent;
+    UpdatePlan result = without(older, reported, imageVersions);
+    result.kept = inRowOrder(kept + older);
     return result;
 }
 
 UpdatePlan UpdatePlan::withoutCurrent(const QMap<PartType, QString>& reported,
                                       const QMap<PartType, QString>& imageVersions) const
 {
+    UpdatePlan result = without(current, reported, imageVersions);
+    result.alreadyCurrent = inRowOrder(alreadyCurrent + current);
+    return result;
+}
+
+UpdatePlan UpdatePlan::without(const QList<PartType>& leftOut,
+                               const QMap<PartType, QString>& reported,
+                               const QMap<PartType, QString>& imageVersions) const
+{
     QList<PartType> asked;
     for (PartType board : boards + silent) {
-        if (!current.contains(board)) {
+        if (!leftOut.contains(board)) {
             asked.append(board);
         }
     }
     UpdatePlan result = make(asked, reported, imageVersions);
     result.connection = connection;
     result.kept = kept;
+    result.alreadyCurrent = alreadyCurrent;
+    return result;
+}
+
+QList<UpdatePlan::PartType> UpdatePlan::inRowOrder(const QList<PartType>& some)
+{
+    QList<PartType> ordered;
     for (PartType board : BoardTable::boards()) {
-        if (alreadyCurrent.contains(board) || current.contains(board)) {
-            result.alreadyCurrent.append(board);
+        if (some.contains(board)) {
+            ordered.append(board);
         }
     }
-    return result;
+    return ordered;
 }

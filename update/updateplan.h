@@ -27,6 +27,13 @@ struct UpdatePlan
     UpdatePlan withoutCurrent(const QMap<PartType, QString>& reported,
                               const QMap<PartType, QString>& imageVersions) const;
 
+    // The plan without the boards left out: the others as make() plans them,
+    // with what this plan kept and found already current.
+    UpdatePlan without(const QList<PartType>& leftOut, const QMap<PartType, QString>& reported,
+                       const QMap<PartType, QString>& imageVersions) const;
+    // The boards in the order of the rows, each once.
+    static QList<PartType> inRowOrder(const QList<PartType>& some);
+
     // The boards asked for that have answered since the last connect: the
     // update's boards.
     QList<PartType> boards;

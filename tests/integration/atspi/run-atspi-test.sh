@@ -34,28 +34,15 @@ program="$1"
 client="$2"
 shift 2
 window=""
-bus=""
 end_all() {
     [ -z "$window" ] || kill "$window" 2>/dev/null || true
-    [ -z "$bus" ] || kill "$bus" 2>/dev/null || true
+    [ -z "${accessibility_bus:-}" ] || kill "$accessibility_bus" 2>/dev/null || true
 }
 trap end_all EXIT
 
-/usr/libexec/at-spi-bus-launcher --launch-immediately 2>/dev/null &
-bus=$!
-gdbus wait --session --timeout 15 org.a11y.Bus
-address="$(gdbus call --session --dest org.a11y.Bus --object-path /org/a11y/bus \
-    --method org.a11y.Bus.GetAddress)"
-address="${address#(\'}"
-address="${address%\',)}"
-for _ in $(seq 150); do
-    xprop -root AT_SPI_BUS 2>/dev/null | grep -qF "\"$address\"" && break
-    sleep 0.1
-done
-xprop -root AT_SPI_BUS | grep -qF "\"$address\"" ||
-    { echo "the accessibility bus was not announced on the display" >&2; exit 1; }
-gdbus wait --address "$address" --activate org.a11y.atspi.Registry --timeout 15 \
-    org.a11y.atspi.Registry
+# shellcheck source=tools/accessibility-bus.sh
+. "$(dirname "${BASH_SOURCE[0]}")/../../../tools/accessibility-bus.sh"
+start_accessibility_bus
 
 "$program" "$@" &
 window=$!
