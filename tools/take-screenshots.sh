@@ -63,7 +63,11 @@ what, arguments = sys.argv[1], sys.argv[2:]
 
 def widgets(node):
     yield node
-    for child in node:
+    try:
+        children = list(node)
+    except (LookupError, RuntimeError, NotImplementedError):
+        return  # gone while it was read: the rest of the tree still counts
+    for child in children:
         if child is not None:
             yield from widgets(child)
 
@@ -127,7 +131,11 @@ import pyatspi
 
 def widgets(node):
     yield node
-    for child in node:
+    try:
+        children = list(node)
+    except (LookupError, RuntimeError, NotImplementedError):
+        return  # gone while it was read: the rest of the tree still counts
+    for child in children:
         if child is not None:
             yield from widgets(child)
 
