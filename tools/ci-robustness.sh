@@ -61,8 +61,14 @@ if cmake -S "$here" -B "$asan" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_CXX_FLAGS="$sanitize" -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined" \
     > "$work/asan-configure.log" 2>&1 &&
     cmake --build "$asan" -j "$jobs" > "$work/asan-build.log" 2>&1; then
-    ctest --test-dir "$asan" --output-on-failure --timeout 600
-    result "sanitizer test suite" $?
+    # The X platform that the AT-SPI test's window runs on loads the system's
+    # libxkbcommon-x11, which hands strndup a string shorter than its bound:
+    # that test runs without the strndup check (nothing of ours calls it).
+    status=0
+    ctest --test-dir "$asan" --output-on-failure --timeout 600 -E '^tst_atspi$' || status=1
+    ASAN_OPTIONS="$ASAN_OPTIONS:intercept_strndup=0" \
+        ctest --test-dir "$asan" --output-on-failure --timeout 600 -R '^tst_atspi$' || status=1
+    result "sanitizer test suite" $status
 else
     tail -n 40 "$work/asan-configure.log" "$work/asan-build.log"
     result "sanitizer build" 1
