@@ -40,7 +40,11 @@ void BenchLoop::next()
     running = new UpdateCommand(report, wait, options, this);
     wait->setParent(running);
     running->setOneOfMany(true);
-    connect(running, &InstrumentCommand::finished, this, &BenchLoop::instrumentEnded);
+    // Once the stack that ended it has unwound: the update ends inside the
+    // engine's and the sequence's own signals, and the next wait opens the
+    // link again.
+    connect(running, &InstrumentCommand::finished, this, &BenchLoop::instrumentEnded,
+            Qt::QueuedConnection);
     running->start();
 }
 
@@ -78,7 +82,7 @@ void BenchLoop::instrumentEnded(int exitCode)
         finish(code);
         return;
     }
-    if (count > 0 && results.size() >= count) {
+    if (stopping || (count > 0 && results.size() >= count)) {
         finish(ExitCode::Success);
         return;
     }
@@ -135,6 +139,7 @@ void BenchLoop::interrupt(ExitCode::Code code)
         return;
     }
     if (running && connectedThisTurn) {
+        stopping = true;         // also when the update has just ended by itself
         running->interrupt(code); // its end ends the loop
         return;
     }

@@ -68,5 +68,6 @@ private:
     bool connectedThisTurn = false;
     QElapsedTimer turnTime; // from the instrument's connect
     QList<Result> results;
+    bool stopping = false; // interrupted during an update: no next instrument
     bool over = false;
 };

@@ -254,9 +254,10 @@ void tst_clibench::repeatUpdatesEachOnce()
             return tool.state() == QProcess::NotRunning;
         },
         150000));
-    QCOMPARE(tool.exitCode(), 0);
-    QCOMPARE(resultSerials, serials);
     output += tool.readAllStandardOutput();
+    QVERIFY2(tool.exitStatus() == QProcess::NormalExit && tool.exitCode() == 0,
+             output + tool.readAllStandardError());
+    QCOMPARE(resultSerials, serials);
     const QJsonObject result = jsonLines(output).last();
     QCOMPARE(result.value("event").toString(), QString("result"));
     QCOMPARE(result.value("updated").toInt(), 3);
