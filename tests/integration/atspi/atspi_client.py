@@ -48,8 +48,9 @@ def application():
     return None
 
 
-def wait(what, condition, seconds=20):
-    """Polls the condition until it gives a true value, which it returns."""
+def wait(what, condition, seconds=20, why=None):
+    """Polls the condition until it gives a true value, which it returns;
+    on a time-out why(), when given, says what was last seen."""
     deadline = time.monotonic() + seconds
     while time.monotonic() < deadline:
         try:
@@ -59,7 +60,7 @@ def wait(what, condition, seconds=20):
         except (LookupError, RuntimeError, NotImplementedError, GLib.Error):
             pass  # the window changed while it was read: read it again
         time.sleep(0.05)
-    fail("timed out waiting for " + what)
+    fail("timed out waiting for " + what + (": " + why() if why else ""))
 
 
 def tree():
@@ -147,25 +148,36 @@ def advanced(width, height):
     click(one(pyatspi.ROLE_CHECK_BOX, "Advanced"))
     wait("the board table", lambda: has(one(pyatspi.ROLE_CHECK_BOX, "Keys 12-20"),
                                         pyatspi.STATE_SHOWING))
-    time.sleep(0.5)  # the window takes its new size from the window system
-    window = [n for n in tree() if n.getRole() == pyatspi.ROLE_DIALOG][0]
-    frame = extents(window)
-
+    # The window takes its new size from the window system: wait until it
+    # and its controls are on the screen, and say where they are if not.
     class Box:
         x, y = 0, 0
     whole = Box()
     whole.width, whole.height = width // SCALE, height // SCALE
-    if not inside(frame, whole):
-        fail("the window %s is not on the screen of %d x %d" %
-             ((frame.x, frame.y, frame.width, frame.height), width, height))
-    for role, name in [(pyatspi.ROLE_PUSH_BUTTON, "Start Update"),
-                       (pyatspi.ROLE_PUSH_BUTTON, REPORT), (pyatspi.ROLE_PUSH_BUTTON, HELP),
-                       (pyatspi.ROLE_CHECK_BOX, "Keys 12-20")]:
-        place = extents(one(role, name))
-        if not inside(place, frame):
-            fail("%s at %s is outside the window %s" %
-                 (name, (place.x, place.y, place.width, place.height),
-                  (frame.x, frame.y, frame.width, frame.height)))
+    controls = [(pyatspi.ROLE_PUSH_BUTTON, "Start Update"), (pyatspi.ROLE_PUSH_BUTTON, REPORT),
+                (pyatspi.ROLE_PUSH_BUTTON, HELP), (pyatspi.ROLE_CHECK_BOX, "Keys 12-20")]
+
+    def misplaced():
+        window = [n for n in tree() if n.getRole() == pyatspi.ROLE_DIALOG][0]
+        frame = extents(window)
+        if not inside(frame, whole):
+            return "the window %s is not on the screen of %d x %d" % (
+                (frame.x, frame.y, frame.width, frame.height), width, height)
+        for role, name in controls:
+            place = extents(one(role, name))
+            if not inside(place, frame):
+                return "%s at %s is outside the window %s" % (
+                    name, (place.x, place.y, place.width, place.height),
+                    (frame.x, frame.y, frame.width, frame.height))
+        return ""
+
+    last = {"said": ""}
+
+    def placed():
+        last["said"] = misplaced()
+        return not last["said"]
+
+    wait("the window and its controls on the screen", placed, why=lambda: last["said"])
 
 
 def failure():
